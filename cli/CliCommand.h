@@ -1,0 +1,29 @@
+// One subcommand of tarvikctl. Each command lives in its own Cmd*.cpp file and is listed once in
+// CommandTable.cpp.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string_view>
+
+namespace tarvik::cli {
+
+struct CliContext {
+    bool json = false; // --json: machine-readable output on stdout
+    std::ostream& out; // results
+    std::ostream& err; // one-line errors
+};
+
+struct CliCommand {
+    std::string_view name;    // first word on the command line, e.g. "status"
+    std::string_view usage;   // e.g. "status [--json]"
+    std::string_view summary; // one line for the command list
+    std::string_view help;    // the text of "tarvikctl COMMAND --help"
+    // args are the words after the command name with --json removed. Returns the exit status.
+    int (*run)(CliContext& ctx, std::span<const std::string_view> args);
+};
+
+// All commands, in the order "tarvikctl --help" lists them.
+std::span<const CliCommand* const> commandTable();
+
+} // namespace tarvik::cli

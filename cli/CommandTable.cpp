@@ -1,0 +1,15 @@
+#include "cli/CliCommand.h"
+
+namespace tarvik::cli {
+
+// One line per command; each is defined in its own Cmd*.cpp file.
+extern const CliCommand kStatusCommand;
+
+std::span<const CliCommand* const> commandTable() {
+    static const CliCommand* const table[] = {
+        &kStatusCommand,
+    };
+    return table;
+}
+
+} // namespace tarvik::cli

@@ -1,0 +1,61 @@
+// tarvikctl: the keyboard's settings from the command line, over the same core as the program.
+#include "cli/CliCommand.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void printUsage(std::ostream& out) {
+    out << "Usage: tarvikctl [--json] COMMAND [ARGS...]\n"
+           "       tarvikctl COMMAND --help\n\n"
+           "Commands:\n";
+    for (const auto* c : tarvik::cli::commandTable()) {
+        out << "  " << c->usage;
+        for (size_t pad = c->usage.size(); pad < 34; ++pad) {
+            out << ' ';
+        }
+        out << ' ' << c->summary << '\n';
+    }
+    out << "\nEnvironment: PORTMUX_BACKEND=sim uses the virtual keyboard instead of a real one.\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> words;
+    bool json = false;
+    bool help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view w(argv[i]);
+        if (w == "--json") {
+            json = true;
+        } else if (w == "--help" || w == "-h") {
+            help = true;
+        } else {
+            words.push_back(w);
+        }
+    }
+    if (words.empty()) {
+        printUsage(help ? std::cout : std::cerr);
+        return help ? 0 : 2;
+    }
+    for (const auto* c : tarvik::cli::commandTable()) {
+        if (c->name != words.front()) {
+            continue;
+        }
+        if (help) {
+            std::cout << "Usage: tarvikctl " << c->usage << "\n\n" << c->help << '\n';
+            return 0;
+        }
+        tarvik::cli::CliContext ctx{json, std::cout, std::cerr};
+        std::vector<std::string_view> args(words.begin() + 1, words.end());
+        int rc = c->run(ctx, args);
+        std::cout.flush();
+        return rc;
+    }
+    std::cerr << "tarvikctl: unknown command '" << words.front() << "' (see tarvikctl --help)\n";
+    return 2;
+}

@@ -1,0 +1,76 @@
+# Shared build settings and helper functions for every target of the project.
+
+set(TARVIK_WARNINGS -Wall -Wextra -Wpedantic)
+if(TARVIK_WERROR)
+  list(APPEND TARVIK_WARNINGS -Werror)
+endif()
+
+if(TARVIK_SANITIZE)
+  add_compile_options(-fsanitize=${TARVIK_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${TARVIK_SANITIZE})
+endif()
+
+# tarvik_target_defaults(target): warnings and include root for one of our own targets.
+function(tarvik_target_defaults target)
+  target_compile_options(${target} PRIVATE ${TARVIK_WARNINGS})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# tarvik_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENV ...])
+# One GoogleTest executable; every test case becomes a CTest test. Tests never see the real home
+# folder: HOME and the XDG folders point into the build tree.
+function(tarvik_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  tarvik_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+  set(env HOME=${home} XDG_CONFIG_HOME=${home}/.config XDG_STATE_HOME=${home}/.local/state
+      XDG_DATA_HOME=${home}/.local/share XDG_RUNTIME_DIR=${home}/run TARVIK_BIN_DIR=${TARVIK_BIN_DIR}
+      PORTMUX_BACKEND=sim PORTMUX_SIM_STATE= QT_QPA_PLATFORM=offscreen ${T_ENV})
+  set(props ENVIRONMENT "${env}" TIMEOUT 300)
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  include(GoogleTest)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ${props})
+endfunction()
+
+# tarvik_add_fuzzer(name SOURCES ... LIBS ... [CORPUS dir])
+# With TARVIK_FUZZ the target is a libFuzzer binary; otherwise it gets a replay main so the seed
+# corpus still runs as an ordinary test.
+function(tarvik_add_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(TARVIK_FUZZ)
+    add_executable(${name} ${F_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+  endif()
+  tarvik_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(F_CORPUS)
+    set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/${F_CORPUS})
+  else()
+    set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  endif()
+  if(TARVIK_FUZZ)
+    # A short bounded run on a copy of the seed corpus; the long runs are fuzz/run.sh.
+    # New inputs go to a work folder in the build tree, never into the seed corpus of the source tree.
+    set(work ${CMAKE_BINARY_DIR}/fuzz/work-${name})
+    file(MAKE_DIRECTORY ${work})
+    add_test(NAME fuzz.${name}
+      COMMAND ${CMAKE_COMMAND} -E env HOME=${CMAKE_BINARY_DIR}/test-home/fuzz
+              $<TARGET_FILE:${name}> -max_total_time=20 -rss_limit_mb=4096 -timeout=10
+              -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/${name}- ${work} ${corpus})
+  else()
+    add_test(NAME fuzz.${name} COMMAND $<TARGET_FILE:${name}> ${corpus})
+  endif()
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS "fuzz" TIMEOUT 300)
+endfunction()

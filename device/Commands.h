@@ -1,0 +1,86 @@
+// The keyboard's command set: one 64-byte request per exchange (or a series of 56-byte chunks), each with
+// its checksum, and the result codes every operation returns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace tarvik::device {
+
+// Result codes of the command operations.
+inline constexpr int kOk = 1;
+inline constexpr int kBusyFF = -102;
+inline constexpr int kBusyFE = -103;
+inline constexpr int kBadBlock = -201;
+// transact's own results, passed through unchanged.
+inline constexpr int kNoKeyboard = 0;
+inline constexpr int kWriteRefused = -1;
+inline constexpr int kNoReply = -2;
+
+inline constexpr size_t kReportSize = 64;
+inline constexpr size_t kChunkSize = 56;
+inline constexpr size_t kConfigSize = 44;
+inline constexpr size_t kSettingsRecordSize = 42;
+inline constexpr size_t kKeyBlockSize = 378;
+inline constexpr size_t kColourProfileSize = 512;
+
+enum Command : uint8_t {
+    CMD_BEGIN_WRITE = 0x01,
+    CMD_END_WRITE = 0x02,
+    CMD_READ_CONFIG = 0x03,
+    CMD_WRITE_CONFIG = 0x04,
+    CMD_READ_SETTINGS = 0x05,
+    CMD_WRITE_SETTINGS = 0x06,
+    CMD_READ_KEYS = 0x07,
+    CMD_WRITE_KEYS = 0x08,
+    CMD_READ_MACROS = 0x09,
+    CMD_WRITE_MACROS = 0x0A,
+    CMD_0B = 0x0B,
+    CMD_0C = 0x0C,
+    CMD_0D = 0x0D,
+    CMD_0E = 0x0E,
+    CMD_READ_DEFAULT_KEYS = 0x0F,
+    CMD_READ_COLOURS = 0x10,
+    CMD_WRITE_COLOURS = 0x11,
+};
+
+// The synchronous request/reply exchange the commands rest on. The device link implements it over the
+// service library; tests may implement it directly.
+class Exchanger {
+public:
+    virtual ~Exchanger() = default;
+    // Sends request (up to 64 bytes, zero-filled to 64) and waits for the reply with the same command
+    // code. Returns 1, 0 (no keyboard / wait failed), -1 (write refused) or -2 (no matching reply);
+    // delivered is the number of reply bytes copied into reply.
+    virtual int transact(std::span<const uint8_t> request, std::span<uint8_t, kReportSize> reply,
+                         size_t& delivered) = 0;
+};
+
+// Fills the checksum of a built request: the sum of bytes 3..63, low 16 bits, little-endian in bytes 1-2.
+void setChecksum(std::span<uint8_t, kReportSize> report);
+
+// The command operations. Every one returns 1, -102, -103, -201 (key blocks only) or transact's result.
+class Commands {
+public:
+    explicit Commands(Exchanger& exchanger) : ex_(exchanger) {}
+
+    int beginWrite();
+    int endWrite(); // pauses 10 ms first
+    int readConfig(std::span<uint8_t, kConfigSize> out);
+    int writeConfig(std::span<const uint8_t, kConfigSize> config);
+    int readSettings(std::span<uint8_t, kChunkSize> out, uint8_t length, uint16_t address);
+    int writeSettings(std::span<const uint8_t> data, uint16_t address); // 1..56 bytes
+    int readKeyBlock(std::span<uint8_t, kKeyBlockSize> out, unsigned block);
+    int writeKeyBlock(std::span<const uint8_t, kKeyBlockSize> data, unsigned block);
+    int readMacroArea(std::span<uint8_t> out);         // out.size() bytes; 0 sends nothing
+    int writeMacroArea(std::span<const uint8_t> data); // 0 bytes sends nothing
+    int readDefaultKeyBlock(std::span<uint8_t, kKeyBlockSize> out);
+    int readColours(std::span<uint8_t, kChunkSize> out, uint8_t length, unsigned key, unsigned profile);
+    int writeColours(std::span<const uint8_t> data, unsigned key, unsigned profile); // 1..56 bytes
+
+private:
+    Exchanger& ex_;
+};
+
+} // namespace tarvik::device

@@ -1,0 +1,110 @@
+#include "platform/Paths.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <pwd.h>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+namespace tarvik::paths {
+
+namespace {
+std::filesystem::path envFolder(const char* name) {
+    const char* v = std::getenv(name);
+    if (v != nullptr && v[0] == '/') {
+        return v;
+    }
+    return {};
+}
+
+// One value of user-dirs.dirs: a quoted path that may start with $HOME/.
+std::filesystem::path parseUserDir(const std::string& line, const std::filesystem::path& home) {
+    auto open = line.find('"');
+    auto close = line.rfind('"');
+    if (open == std::string::npos || close == open) {
+        return {};
+    }
+    std::string value = line.substr(open + 1, close - open - 1);
+    if (value.rfind("$HOME", 0) == 0) {
+        value = home.string() + value.substr(5);
+    }
+    while (value.size() > 1 && value.back() == '/') {
+        value.pop_back();
+    }
+    if (value.empty() || value[0] != '/') {
+        return {};
+    }
+    std::filesystem::path p(value);
+    // An entry equal to $HOME means the folder is disabled.
+    if (p.lexically_normal() == home.lexically_normal()) {
+        return {};
+    }
+    return p;
+}
+} // namespace
+
+std::filesystem::path programFolder() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        return std::filesystem::current_path(ec);
+    }
+    return exe.parent_path();
+}
+
+std::filesystem::path homeFolder() {
+    if (auto h = envFolder("HOME"); !h.empty()) {
+        return h;
+    }
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        return pw->pw_dir;
+    }
+    return "/tmp";
+}
+
+std::filesystem::path configHome() {
+    if (auto p = envFolder("XDG_CONFIG_HOME"); !p.empty()) {
+        return p;
+    }
+    return homeFolder() / ".config";
+}
+
+std::filesystem::path stateHome() {
+    if (auto p = envFolder("XDG_STATE_HOME"); !p.empty()) {
+        return p;
+    }
+    return homeFolder() / ".local" / "state";
+}
+
+std::filesystem::path runtimeFolder() {
+    std::error_code ec;
+    if (auto p = envFolder("XDG_RUNTIME_DIR"); !p.empty() && std::filesystem::is_directory(p, ec)) {
+        return p;
+    }
+    return "/tmp";
+}
+
+std::filesystem::path documentsFolder() {
+    auto home = homeFolder();
+    std::ifstream in(configHome() / "user-dirs.dirs");
+    std::string line;
+    while (std::getline(in, line)) {
+        auto start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') {
+            continue;
+        }
+        if (line.compare(start, 17, "XDG_DOCUMENTS_DIR") == 0) {
+            if (auto p = parseUserDir(line, home); !p.empty()) {
+                return p;
+            }
+        }
+    }
+    return home / "Documents";
+}
+
+std::filesystem::path dataFolder() {
+    return documentsFolder() / "Velmora";
+}
+
+} // namespace tarvik::paths

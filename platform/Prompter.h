@@ -1,0 +1,20 @@
+// How the core shows a message or asks a question without knowing about windows. The texts are named by
+// their language keys (MAIN_NO_DEVICE_PROMPT, EXTRA_MACRO_TOO_LONG, ...) and looked up in the UI text table
+// by whoever implements this: message boxes in the program, standard error in tarvikctl, a scripted
+// recorder in tests.
+#pragma once
+
+#include <string_view>
+
+namespace tarvik {
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // An information or warning message with an OK button.
+    virtual void show(std::string_view languageKey) = 0;
+    // A Yes/No question; returns true for Yes. defaultYes says which button has the focus.
+    virtual bool askYesNo(std::string_view languageKey, bool defaultYes) = 0;
+};
+
+} // namespace tarvik
