@@ -2,6 +2,8 @@
 // its checksum, and the result codes every operation returns.
 #pragma once
 
+#include "device/Timing.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -13,6 +15,9 @@ inline constexpr int kOk = 1;
 inline constexpr int kBusyFF = -102;
 inline constexpr int kBusyFE = -103;
 inline constexpr int kBadBlock = -201;
+// A data length or address the report cannot carry (more than 56 bytes in one report, an area beyond
+// the 16-bit address range); nothing is sent.
+inline constexpr int kBadLength = -202;
 // transact's own results, passed through unchanged.
 inline constexpr int kNoKeyboard = 0;
 inline constexpr int kWriteRefused = -1;
@@ -24,6 +29,25 @@ inline constexpr size_t kConfigSize = 44;
 inline constexpr size_t kSettingsRecordSize = 42;
 inline constexpr size_t kKeyBlockSize = 378;
 inline constexpr size_t kColourProfileSize = 512;
+inline constexpr unsigned kProfileCount = 3;
+
+// Fields of the configuration block.
+inline constexpr size_t kConfigCurrentProfile = 10;
+inline constexpr size_t kConfigMacroUnits = 11; // macro capacity in units of kMacroUnit bytes
+inline constexpr size_t kConfigModes = 12;      // bytes 12..43: supported lighting modes, 0 = empty place
+inline constexpr unsigned kMacroUnit = 128;
+// Report rate index within a profile's settings record.
+inline constexpr size_t kSettingsReportRate = 15;
+
+// Report layout.
+inline constexpr uint8_t kReportId = 0x04;
+inline constexpr size_t kOffCommand = 3;
+inline constexpr size_t kOffLength = 4;
+inline constexpr size_t kOffAddress = 5;
+inline constexpr size_t kOffStatus = 7;
+inline constexpr size_t kOffData = 8;
+inline constexpr uint8_t kStatusBusyFF = 0xFF;
+inline constexpr uint8_t kStatusBusyFE = 0xFE;
 
 enum Command : uint8_t {
     CMD_BEGIN_WRITE = 0x01,
@@ -60,27 +84,40 @@ public:
 // Fills the checksum of a built request: the sum of bytes 3..63, low 16 bits, little-endian in bytes 1-2.
 void setChecksum(std::span<uint8_t, kReportSize> report);
 
-// The command operations. Every one returns 1, -102, -103, -201 (key blocks only) or transact's result.
+// The command operations. Every one returns 1, -102, -103, -201 (key blocks only), -202 (a length the
+// report cannot carry) or transact's result. Chunked operations stop at the first chunk that does not
+// give 1; read buffers then hold only the chunks that arrived, so callers discard them on any other result.
 class Commands {
 public:
-    explicit Commands(Exchanger& exchanger) : ex_(exchanger) {}
+    explicit Commands(Exchanger& exchanger, const LinkTiming& timing = LinkTiming{})
+        : ex_(exchanger), endWritePause_(timing.endWritePause) {}
 
     int beginWrite();
     int endWrite(); // pauses 10 ms first
     int readConfig(std::span<uint8_t, kConfigSize> out);
     int writeConfig(std::span<const uint8_t, kConfigSize> config);
+    // Always delivers the reply's 56 data bytes, whatever length was asked for.
     int readSettings(std::span<uint8_t, kChunkSize> out, uint8_t length, uint16_t address);
-    int writeSettings(std::span<const uint8_t> data, uint16_t address); // 1..56 bytes
+    int writeSettings(std::span<const uint8_t> data, uint16_t address); // 0..56 bytes
     int readKeyBlock(std::span<uint8_t, kKeyBlockSize> out, unsigned block);
     int writeKeyBlock(std::span<const uint8_t, kKeyBlockSize> data, unsigned block);
     int readMacroArea(std::span<uint8_t> out);         // out.size() bytes; 0 sends nothing
     int writeMacroArea(std::span<const uint8_t> data); // 0 bytes sends nothing
     int readDefaultKeyBlock(std::span<uint8_t, kKeyBlockSize> out);
     int readColours(std::span<uint8_t, kChunkSize> out, uint8_t length, unsigned key, unsigned profile);
-    int writeColours(std::span<const uint8_t> data, unsigned key, unsigned profile); // 1..56 bytes
+    int writeColours(std::span<const uint8_t> data, unsigned key, unsigned profile); // 0..56 bytes
+
+    Exchanger& exchanger() { return ex_; }
 
 private:
+    // One report: builds it, exchanges it and maps the reply's status. reply holds the reply on return.
+    int exchange(uint8_t command, uint8_t length, uint16_t address, std::span<const uint8_t> data,
+                 std::span<uint8_t, kReportSize> reply);
+    int readChunked(uint8_t command, uint32_t base, std::span<uint8_t> out);
+    int writeChunked(uint8_t command, uint32_t base, std::span<const uint8_t> data);
+
     Exchanger& ex_;
+    std::chrono::milliseconds endWritePause_;
 };
 
 } // namespace tarvik::device

@@ -1,0 +1,178 @@
+#include "device/Commands.h"
+
+#include "platform/Bytes.h"
+
+#include <algorithm>
+#include <array>
+#include <thread>
+
+namespace tarvik::device {
+
+namespace {
+constexpr uint32_t kAddressLimit = 0x10000;
+
+uint64_t colourAddress(unsigned key, unsigned profile) {
+    return uint64_t{profile} * kColourProfileSize + uint64_t{key} * 3u;
+}
+} // namespace
+
+void setChecksum(std::span<uint8_t, kReportSize> report) {
+    uint32_t sum = 0;
+    for (size_t i = kOffCommand; i < kReportSize; ++i) {
+        sum += report[i];
+    }
+    writeLe16(&report[1], static_cast<uint16_t>(sum));
+}
+
+int Commands::exchange(uint8_t command, uint8_t length, uint16_t address, std::span<const uint8_t> data,
+                       std::span<uint8_t, kReportSize> reply) {
+    std::array<uint8_t, kReportSize> report{};
+    report[0] = kReportId;
+    report[kOffCommand] = command;
+    report[kOffLength] = length;
+    writeLe16(&report[kOffAddress], address);
+    std::copy_n(data.begin(), std::min(data.size(), kChunkSize), report.begin() + kOffData);
+    setChecksum(report);
+
+    // A short reply leaves zeros behind, never the bytes of an earlier one.
+    std::fill(reply.begin(), reply.end(), uint8_t{0});
+    size_t delivered = 0;
+    int rc = ex_.transact(report, reply, delivered);
+    if (rc != kOk) {
+        return rc;
+    }
+    switch (reply[kOffStatus]) {
+    case kStatusBusyFF:
+        return kBusyFF;
+    case kStatusBusyFE:
+        return kBusyFE;
+    default:
+        return kOk;
+    }
+}
+
+int Commands::readChunked(uint8_t command, uint32_t base, std::span<uint8_t> out) {
+    if (base + out.size() > kAddressLimit) {
+        return kBadLength;
+    }
+    std::array<uint8_t, kReportSize> reply{};
+    for (size_t offset = 0; offset < out.size(); offset += kChunkSize) {
+        size_t n = std::min(kChunkSize, out.size() - offset);
+        int rc = exchange(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + offset), {}, reply);
+        if (rc != kOk) {
+            return rc;
+        }
+        std::copy_n(reply.begin() + kOffData, n, out.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+    return kOk;
+}
+
+int Commands::writeChunked(uint8_t command, uint32_t base, std::span<const uint8_t> data) {
+    if (base + data.size() > kAddressLimit) {
+        return kBadLength;
+    }
+    std::array<uint8_t, kReportSize> reply{};
+    for (size_t offset = 0; offset < data.size(); offset += kChunkSize) {
+        size_t n = std::min(kChunkSize, data.size() - offset);
+        int rc = exchange(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + offset),
+                          data.subspan(offset, n), reply);
+        if (rc != kOk) {
+            return rc;
+        }
+    }
+    return kOk;
+}
+
+int Commands::beginWrite() {
+    std::array<uint8_t, kReportSize> reply{};
+    return exchange(CMD_BEGIN_WRITE, 0, 0, {}, reply);
+}
+
+int Commands::endWrite() {
+    std::this_thread::sleep_for(endWritePause_);
+    std::array<uint8_t, kReportSize> reply{};
+    return exchange(CMD_END_WRITE, 0, 0, {}, reply);
+}
+
+int Commands::readConfig(std::span<uint8_t, kConfigSize> out) {
+    std::array<uint8_t, kReportSize> reply{};
+    int rc = exchange(CMD_READ_CONFIG, kConfigSize, 0, {}, reply);
+    if (rc == kOk) {
+        std::copy_n(reply.begin() + kOffData, kConfigSize, out.begin());
+    }
+    return rc;
+}
+
+int Commands::writeConfig(std::span<const uint8_t, kConfigSize> config) {
+    std::array<uint8_t, kReportSize> reply{};
+    return exchange(CMD_WRITE_CONFIG, kConfigSize, 0, config, reply);
+}
+
+int Commands::readSettings(std::span<uint8_t, kChunkSize> out, uint8_t length, uint16_t address) {
+    std::array<uint8_t, kReportSize> reply{};
+    int rc = exchange(CMD_READ_SETTINGS, length, address, {}, reply);
+    if (rc == kOk) {
+        std::copy_n(reply.begin() + kOffData, kChunkSize, out.begin());
+    }
+    return rc;
+}
+
+int Commands::writeSettings(std::span<const uint8_t> data, uint16_t address) {
+    if (data.size() > kChunkSize) {
+        return kBadLength;
+    }
+    std::array<uint8_t, kReportSize> reply{};
+    return exchange(CMD_WRITE_SETTINGS, static_cast<uint8_t>(data.size()), address, data, reply);
+}
+
+int Commands::readKeyBlock(std::span<uint8_t, kKeyBlockSize> out, unsigned block) {
+    if (block >= kProfileCount) {
+        return kBadBlock;
+    }
+    return readChunked(CMD_READ_KEYS, block * static_cast<uint32_t>(kKeyBlockSize), out);
+}
+
+int Commands::writeKeyBlock(std::span<const uint8_t, kKeyBlockSize> data, unsigned block) {
+    if (block >= kProfileCount) {
+        return kBadBlock;
+    }
+    return writeChunked(CMD_WRITE_KEYS, block * static_cast<uint32_t>(kKeyBlockSize), data);
+}
+
+int Commands::readMacroArea(std::span<uint8_t> out) {
+    return readChunked(CMD_READ_MACROS, 0, out);
+}
+
+int Commands::writeMacroArea(std::span<const uint8_t> data) {
+    return writeChunked(CMD_WRITE_MACROS, 0, data);
+}
+
+int Commands::readDefaultKeyBlock(std::span<uint8_t, kKeyBlockSize> out) {
+    return readChunked(CMD_READ_DEFAULT_KEYS, 0, out);
+}
+
+int Commands::readColours(std::span<uint8_t, kChunkSize> out, uint8_t length, unsigned key,
+                          unsigned profile) {
+    uint64_t address = colourAddress(key, profile);
+    if (address >= kAddressLimit) {
+        return kBadLength;
+    }
+    std::array<uint8_t, kReportSize> reply{};
+    int rc = exchange(CMD_READ_COLOURS, length, static_cast<uint16_t>(address), {}, reply);
+    if (rc == kOk) {
+        std::copy_n(reply.begin() + kOffData, kChunkSize, out.begin());
+    }
+    return rc;
+}
+
+int Commands::writeColours(std::span<const uint8_t> data, unsigned key, unsigned profile) {
+    uint64_t address = colourAddress(key, profile);
+    if (data.size() > kChunkSize || address >= kAddressLimit) {
+        return kBadLength;
+    }
+    std::array<uint8_t, kReportSize> reply{};
+    return exchange(CMD_WRITE_COLOURS, static_cast<uint8_t>(data.size()), static_cast<uint16_t>(address),
+                    data, reply);
+}
+
+} // namespace tarvik::device

@@ -1,0 +1,105 @@
+// The request channel over the bound service library: the two reading registrations, the keyboard
+// status report, the presence test and transact, the synchronous 64-byte exchange every command rests on.
+//
+// How a reply reaches its caller: exchanges run one at a time under the exchange lock. transact publishes
+// its reply buffer under the state lock; the callback copies a CTRL report into it only under that lock
+// and only while it is published; transact withdraws the buffer under the lock before it reads the reply
+// or returns. A late reply therefore finds nothing published and is dropped: it never reaches a buffer
+// that is gone, and while one thread waits no other thread has a buffer out. What the keyboard's replies
+// cannot tell apart is a late reply with the same command code arriving during the next exchange, so an
+// exchange that gave up while its reply may still come marks the link, and the next exchange first lets
+// the take-over time (1001 ms from the give-up) pass with nothing published.
+#pragma once
+
+#include "device/AppLinkState.h"
+#include "device/Commands.h"
+#include "device/ServiceBinding.h"
+#include "device/Timing.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+namespace tarvik::device {
+
+// Where the callback hands what the keyboard sent unasked. Called on the service library's threads.
+class LinkEvents {
+public:
+    virtual ~LinkEvents() = default;
+    // The 16-bit usage of a consumer-control report.
+    virtual void onConsumerCode(uint16_t usage) = 0;
+    // The number of keyboards attached now (also called once by startChannel with the count at start).
+    virtual void onDeviceCount(int count) = 0;
+};
+
+class DeviceLink final : public Exchanger {
+public:
+    // service must stay bound for the life of the link.
+    DeviceLink(const ServiceTable& service, AppLinkState& state, const LinkTiming& timing = LinkTiming{});
+    // Cancels both reading registrations and detaches the callback from this link.
+    ~DeviceLink() override;
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    // Channel start, in this order: status {05, 02} and LED handle 0, register CONS, clear the exchange
+    // state, register CTRL, ask the device count and hand it to events (count 0 also sets
+    // suppressAutoOpen). Returns the count. Only one link receives the callback: the last one started.
+    int startChannel(LinkEvents& events);
+    // Stops handing notifications to the events object (they are dropped from then on).
+    void detachEvents();
+
+    // The number of attached keyboards (0 = none).
+    int devicePresent();
+    // 1: a reply with the request's command code arrived (byte 7 may still say busy); 0: no keyboard or
+    // the wait failed; -1: the service refused the write; -2: no matching reply after three attempts.
+    int transact(std::span<const uint8_t> request, std::span<uint8_t, kReportSize> reply,
+                 size_t& delivered) override;
+    // Sends up to 64 bytes (zero-filled) without presence test, wait or retry; the service's result.
+    int sendRaw(std::span<const uint8_t> request);
+    // Writes LinkStatus to the keyboard's status collection, replacing the previous LED registration.
+    void sendStatus();
+    // Flips the G-key layer bit of LinkStatus and sends the status.
+    void switchLayer();
+    std::array<uint8_t, 2> linkStatus() const;
+    void registerCons();
+    void registerCtrl();
+
+    const LinkTiming& timing() const { return timing_; }
+    AppLinkState& state() { return state_; }
+
+    // The one callback of every registration; always returns 1.
+    static int callback(const PortmuxNotification* notification);
+
+private:
+    void dispatch(const PortmuxNotification& n);
+    void deliverReply(const uint8_t* data, uint32_t count);
+    void publish(std::span<uint8_t, kReportSize> reply);
+    size_t withdraw();
+
+    const ServiceTable& service_;
+    AppLinkState& state_;
+    LinkTiming timing_;
+
+    mutable std::mutex registrationMutex_; // handle slots and LinkStatus
+    std::array<uint8_t, 2> linkStatus_{0x05, 0x02};
+
+    std::timed_mutex exchangeMutex_; // one exchange at a time
+    // The exchange state the callback shares, under stateMutex_.
+    std::mutex stateMutex_;
+    std::condition_variable replyArrived_;
+    bool published_ = false;
+    uint8_t* replyBuffer_ = nullptr;
+    size_t replyCapacity_ = 0;
+    size_t delivered_ = 0;
+    bool signalled_ = false;
+    // Under exchangeMutex_: an exchange gave up while its reply may still come.
+    bool replyMayFollow_ = false;
+    std::chrono::steady_clock::time_point gaveUpAt_{};
+
+    LinkEvents* events_ = nullptr; // under the dispatch lock of the callback
+};
+
+} // namespace tarvik::device

@@ -1,0 +1,49 @@
+// What the device link needs from the main window. The window implements it; workers and the service
+// library's threads call it, so every function may be called from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tarvik::device {
+
+// Private window messages and the four-character codes their handlers insist on in wParam.
+inline constexpr uint32_t MSG_OPEN = 0x5350;
+inline constexpr uint32_t MSG_KILL = 0x4D4B;
+inline constexpr uint32_t MSG_INIT = 0x4D4E;
+inline constexpr uint32_t MSG_PROFILE_SYNC = 0x5452;
+inline constexpr uint32_t MSG_KEYMODE_CHANGED = 0x5045;
+inline constexpr uint32_t MSG_DEVICE_LOST = 0x4753;
+
+inline constexpr uint32_t kCodeOpen = 0x4F50454E; // OPEN
+inline constexpr uint32_t kCodeKill = 0x4C4C494B; // K I L L in memory order
+inline constexpr uint32_t kCodeInit = 0x494E4954; // INIT
+inline constexpr uint32_t kCodeProf = 0x50524F46; // PROF
+inline constexpr uint32_t kCodeLed = 0x004C4544;  // LED
+
+// Notification-area icons.
+inline constexpr int kIconNoKeyboard = 128;
+inline constexpr int kIconKeyboard = 141;
+inline constexpr int kIconActivity = 142;
+
+// The main window's timer that reloads the lighting panel after a lighting change on the keyboard.
+inline constexpr int kTimerLightingReload = 1051;
+
+class MainWindowPort {
+public:
+    virtual ~MainWindowPort() = default;
+    // Handled on the user-interface thread; returns when the handler has finished.
+    virtual intptr_t sendMessage(uint32_t message, uint32_t wParam) = 0;
+    // Queued for the user-interface thread; returns at once.
+    virtual void postMessage(uint32_t message, uint32_t wParam) = 0;
+    virtual void hide() = 0;
+    // Set once the window has finished its initialisation.
+    virtual bool isReady() const = 0;
+    // Shows one of the notification-area icons (kIcon*); nothing happens when it is shown already.
+    virtual void setIcon(int iconId) = 0;
+    virtual void startTimer(int timerId, int periodMs) = 0;
+    // A message box with an OK button and the text of this language key.
+    virtual void showMessage(std::string_view languageKey) = 0;
+};
+
+} // namespace tarvik::device
