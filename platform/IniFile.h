@@ -1,14 +1,22 @@
 // The profile-string (INI) functions: section and key names compared without regard to ASCII case, the
 // default returned for a missing key, an empty value kept as empty, reads cut to the caller's capacity
 // (260 characters with the terminator, as the Windows functions are called here), writes that keep every
-// other line of the file and its encoding (UTF-8 without BOM, or UTF-16 LE with BOM). A missing file reads
-// as empty; malformed lines are skipped, never fatal.
+// other line of the file and its encoding (UTF-8 with or without BOM, or UTF-16 LE with BOM). A missing
+// file reads as empty; malformed lines are skipped, never fatal.
+//
+// Parsing rules, as the Windows functions read a file: a line "[name]" opens a section (text after the
+// ']' is ignored); a line "key=value" in a section is a key (split at the first '='); blanks around names
+// and values are trimmed; one pair of matching surrounding quotes ("..." or '...') is removed from a value
+// on read. Lines starting with ';', lines without '=' and key lines before the first section are kept
+// but never read. When a section or a key occurs twice, the first one counts.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvik {
@@ -23,47 +31,78 @@ public:
 
     // Reads the file; a missing or unreadable file gives an empty document in UTF-8.
     static IniFile load(const std::filesystem::path& path);
-    // Parses text already in memory (any of the two encodings, detected by the BOM).
+    // Like load, but tells an unreadable file (nullopt) from a missing one (empty document), so that a
+    // read-change-write never replaces a file it could not read.
+    static std::optional<IniFile> tryLoad(const std::filesystem::path& path);
+    // Parses text already in memory: UTF-16 LE when it starts with FF FE (or looks like UTF-16 LE without
+    // a BOM), else UTF-8 with an optional BOM. Any byte sequence is accepted.
     static IniFile parse(std::string_view bytes);
 
-    // The value, or def when the section or key is missing; at most capacity - 1 characters.
+    // The value, or def when the section or key is missing; at most capacity - 1 characters (a surrogate
+    // pair is never split). The default is returned as given, trailing blanks included.
     std::u16string get(std::u16string_view section, std::u16string_view key, std::u16string_view def = u"",
                        size_t capacity = kDefaultCapacity) const;
     bool contains(std::u16string_view section, std::u16string_view key) const;
-    // The key names of a section in file order.
+    bool containsSection(std::u16string_view section) const;
+    // The key names of a section in file order (each once).
     std::vector<std::u16string> keys(std::u16string_view section) const;
+    // The section names in file order (each once).
+    std::vector<std::u16string> sections() const;
 
-    // Sets a value: replaces the first matching key line in place, or appends the key to its section, or
-    // appends the section at the end of the file.
-    void set(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+    // Sets a value: replaces the first matching key line in place, or adds the key after the last key of
+    // its section, or appends the section at the end of the file. A value with surrounding blanks or
+    // surrounding matching quotes is written in quotes so that it reads back as given; line breaks in
+    // names and values become blanks so that a value can never add lines. Returns false when the value
+    // was already there and nothing changed.
+    bool set(std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
-    // The file's bytes in its encoding.
+    // The file's bytes in its encoding; lines never touched by set come out byte for byte as read.
     std::string serialize() const;
     // Writes the whole file (temporary file + rename).
     [[nodiscard]] bool save(const std::filesystem::path& path) const;
 
     IniEncoding encoding() const { return encoding_; }
-    void setEncoding(IniEncoding e) { encoding_ = e; }
+    bool hasBom() const { return bom_; }
+    // Converts the document (every line is re-encoded); UTF-16 documents always get a BOM.
+    void setEncoding(IniEncoding e);
 
 private:
     struct Line {
-        std::u16string text;    // the line as it stands in the file, without its line end
-        std::u16string section; // section header name, when this line is one
-        std::u16string key;     // key name, when this line is a key line
-        std::u16string value;   // value, when this line is a key line
+        std::string raw;      // the line's bytes in the file's encoding, without its line end
+        std::string eol;      // the line end's bytes; empty only for a last line without one
+        std::u16string name;  // section name or key name (trimmed), for section and key lines
+        std::u16string value; // key lines: the trimmed value, quotes still on
         enum Kind { Other, Section, Key } kind = Other;
     };
+    struct SectionIndex {
+        size_t header = 0;                               // line of the section's first header
+        size_t end = 0;                                  // one past the last line before the next header
+        std::unordered_map<std::u16string, size_t> keys; // lower-cased key name -> line
+    };
+
+    void rebuildIndex();
+    const Line* findKey(std::u16string_view section, std::u16string_view key) const;
+    std::string encode(std::u16string_view text) const;
+    std::string newLineEnd() const;
+
     std::vector<Line> lines_;
+    std::unordered_map<std::u16string, SectionIndex> index_; // lower-cased section name -> section
     IniEncoding encoding_ = IniEncoding::Utf8;
-    bool crlf_ = false;
+    bool bom_ = false;
 };
 
 // GetPrivateProfileString over a file: one read of the file per call.
 std::u16string getPrivateProfileString(std::u16string_view section, std::u16string_view key,
                                        std::u16string_view def, size_t capacity,
                                        const std::filesystem::path& file);
-// WritePrivateProfileString over a file: read, change, write back whole. False when the write failed.
+// WritePrivateProfileString over a file: read, change, write back whole (nothing is written when the
+// value is already there). A missing file is created in UTF-8. False when the file exists but could not
+// be read, or the write failed; the file is then unchanged.
 [[nodiscard]] bool writePrivateProfileString(std::u16string_view section, std::u16string_view key,
                                              std::u16string_view value, const std::filesystem::path& file);
+
+// The integer at the start of a profile string, as _wtoi reads it: leading blanks, an optional sign, then
+// decimal digits up to the first other character; no digits give 0; out-of-range values are clamped.
+int profileStringToInt(std::u16string_view text);
 
 } // namespace tarvik
