@@ -52,7 +52,9 @@ constexpr KeyCode KeyCodeFromIndex(KeyIndex index) {
 
 // The tables themselves.
 std::span<const KeyRow, kKeyTableSize> KeyTable();
-const KeyRow& KeyRowOf(KeyCode code); // the row of the code's KeyIndex
+// The row of the code's KeyIndex; codes above 0x17F, which would fold onto other keys' rows, give an
+// empty row.
+const KeyRow& KeyRowOf(KeyCode code);
 // 32 consumer-page usages indexed by device code - 0xC0 (entries 0xD2-0xDF are 0).
 std::span<const uint16_t, 32> ConsumerUsageTable();
 // 256 entries indexed by virtual key, each a KeyIndex (0 = no key).
