@@ -1,0 +1,110 @@
+#include "portmux/src/Dispatcher.h"
+
+namespace portmux {
+
+Dispatcher::Dispatcher(Deliver deliver) : deliver_(std::move(deliver)) {}
+
+Dispatcher::~Dispatcher() {
+    stop();
+}
+
+void Dispatcher::start() {
+    std::lock_guard lock(m_);
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    stopping_ = false;
+    thread_ = std::thread([this] { run(); });
+    threadId_ = thread_.get_id();
+}
+
+void Dispatcher::stop() {
+    std::thread t;
+    {
+        std::lock_guard lock(m_);
+        if (!running_) {
+            return;
+        }
+        stopping_ = true;
+        t = std::move(thread_);
+    }
+    wake_.notify_all();
+    if (t.joinable()) {
+        t.join();
+    }
+    std::lock_guard lock(m_);
+    queue_.clear();
+    running_ = false;
+    stopping_ = false;
+    delivering_ = false;
+    threadId_ = {};
+    idle_.notify_all();
+}
+
+void Dispatcher::post(Event event, Clock::duration delay, uint64_t group) {
+    {
+        std::lock_guard lock(m_);
+        if (!running_ || stopping_) {
+            return;
+        }
+        const auto due = Clock::now() + delay;
+        queue_.emplace(std::make_pair(due, seq_++), Item{group, std::move(event)});
+    }
+    wake_.notify_one();
+}
+
+void Dispatcher::cancelGroup(uint64_t group) {
+    if (group == 0) {
+        return;
+    }
+    std::lock_guard lock(m_);
+    for (auto it = queue_.begin(); it != queue_.end();) {
+        it = it->second.group == group ? queue_.erase(it) : std::next(it);
+    }
+    idle_.notify_all();
+}
+
+bool Dispatcher::waitIdle(std::chrono::milliseconds timeout) {
+    if (onDispatchThread()) {
+        return false;
+    }
+    std::unique_lock lock(m_);
+    return idle_.wait_for(lock, timeout, [this] {
+        if (!running_) {
+            return true;
+        }
+        return !delivering_ && (queue_.empty() || queue_.begin()->first.first > Clock::now());
+    });
+}
+
+bool Dispatcher::onDispatchThread() const {
+    std::lock_guard lock(m_);
+    return running_ && std::this_thread::get_id() == threadId_;
+}
+
+void Dispatcher::run() {
+    std::unique_lock lock(m_);
+    while (!stopping_) {
+        if (queue_.empty()) {
+            idle_.notify_all();
+            wake_.wait(lock);
+            continue;
+        }
+        const auto due = queue_.begin()->first.first;
+        if (due > Clock::now()) {
+            idle_.notify_all();
+            wake_.wait_until(lock, due);
+            continue;
+        }
+        Item item = std::move(queue_.begin()->second);
+        queue_.erase(queue_.begin());
+        delivering_ = true;
+        lock.unlock();
+        deliver_(item.event);
+        lock.lock();
+        delivering_ = false;
+    }
+}
+
+} // namespace portmux

@@ -1,0 +1,479 @@
+#include "portmux/src/SimBackend.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace portmux::sim {
+
+namespace {
+
+constexpr size_t kMaxStateFile = 1u << 20;
+
+bool writeAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string stateFileFromEnvironment() {
+    if (const char* s = std::getenv("PORTMUX_SIM_STATE")) {
+        return s;
+    }
+    std::filesystem::path base;
+    if (const char* x = std::getenv("XDG_STATE_HOME"); x && *x) {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h && *h) {
+        base = std::filesystem::path(h) / ".local" / "state";
+    } else {
+        return {};
+    }
+    return (base / "portmux" / "sim-keyboard.bin").string();
+}
+
+bool saveStateFile(const std::string& path, const Flash& flash) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    std::string tmpl = (folder / (target.filename().string() + ".tmp-XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        return false;
+    }
+    const std::vector<uint8_t> bytes = serializeFlash(flash);
+    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(tmpl.c_str(), path.c_str()) != 0) {
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+bool loadStateFile(const std::string& path, Flash& out) {
+    if (path.empty()) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    char buf[4096];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buf, buf + in.gcount());
+        if (bytes.size() > kMaxStateFile) {
+            return false;
+        }
+    }
+    return deserializeFlash(bytes, out);
+}
+
+SimBackend::SimBackend(std::string statePath) : statePath_(std::move(statePath)) {
+    std::lock_guard lock(m_);
+    loadFromFile();
+}
+
+SimBackend::~SimBackend() = default;
+
+bool SimBackend::start(Dispatcher& dispatcher) {
+    std::lock_guard lock(m_);
+    dispatcher_ = &dispatcher;
+    return true;
+}
+
+void SimBackend::stop() {
+    std::lock_guard lock(m_);
+    if (dispatcher_) {
+        dispatcher_->cancelGroup(group_);
+    }
+    ++group_;
+    dispatcher_ = nullptr;
+}
+
+uint32_t SimBackend::deviceCount() {
+    std::lock_guard lock(m_);
+    return dispatcher_ && plugged_ ? 1u : 0u;
+}
+
+void SimBackend::postCount(uint32_t count, bool afterReply) {
+    if (!dispatcher_) {
+        return;
+    }
+    Event e;
+    e.type = Event::Type::DeviceCount;
+    e.count = count;
+    dispatcher_->post(std::move(e),
+                      afterReply ? std::chrono::milliseconds(latencyMs_) : std::chrono::milliseconds(0),
+                      group_);
+}
+
+void SimBackend::postReply(const Report& reply, uint32_t delayMs) {
+    if (!dispatcher_) {
+        return;
+    }
+    Event e;
+    e.type = Event::Type::ControlReport;
+    e.bytes.assign(reply.begin(), reply.end());
+    dispatcher_->post(std::move(e), std::chrono::milliseconds(delayMs), group_);
+}
+
+void SimBackend::leave() {
+    plugged_ = false;
+    keyboard_.dropFrame();
+}
+
+void SimBackend::persist() {
+    if (statePath_.empty()) {
+        return;
+    }
+    if (!saveStateFile(statePath_, keyboard_.flash())) {
+        std::fprintf(stderr, "portmux sim: cannot save %s\n", statePath_.c_str());
+    }
+}
+
+bool SimBackend::loadFromFile() {
+    Flash f;
+    if (loadStateFile(statePath_, f)) {
+        keyboard_.setFlash(std::move(f));
+        return true;
+    }
+    keyboard_.setFlash(factoryFlash());
+    return false;
+}
+
+size_t SimBackend::findFault(uint8_t command) const {
+    for (size_t i = 0; i < faults_.size(); ++i) {
+        if (faults_[i].command == 0 || faults_[i].command == command) {
+            return i;
+        }
+    }
+    return faults_.size();
+}
+
+bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
+    std::lock_guard lock(m_);
+    if (!dispatcher_ || !plugged_) {
+        return false;
+    }
+    Report report;
+    std::copy(bytes.begin(), bytes.end(), report.begin());
+
+    FaultKind kind = FaultKind::Pass;
+    Fault fault;
+    bool unplugAfter = false;
+    if (const size_t i = findFault(report[3]); i < faults_.size()) {
+        Fault& f = faults_[i];
+        fault = f;
+        kind = f.kind;
+        const auto at = faults_.begin() + static_cast<std::ptrdiff_t>(i);
+        if (kind == FaultKind::Unplug) {
+            if (f.count == 0) {
+                faults_.erase(at);
+                dispatcher_->cancelGroup(group_);
+                ++group_;
+                leave();
+                postCount(0);
+                return false;
+            }
+            if (--f.count == 0) {
+                unplugAfter = true;
+                faults_.erase(at);
+            }
+            kind = FaultKind::Pass;
+        } else if (--f.count == 0) {
+            faults_.erase(at);
+        }
+    }
+    if (kind == FaultKind::RefuseWrite) {
+        return false;
+    }
+    reports_.push_back(report);
+
+    switch (kind) {
+    case FaultKind::BusyFF:
+        postReply(SimKeyboard::statusReply(report, 0xFF), latencyMs_);
+        return true;
+    case FaultKind::BusyFE:
+        postReply(SimKeyboard::statusReply(report, 0xFE), latencyMs_);
+        return true;
+    case FaultKind::WrongCommand: {
+        const uint8_t code = fault.replyCommand ? fault.replyCommand : static_cast<uint8_t>(report[3] ^ 0x80);
+        postReply(SimKeyboard::commandReply(report, code), latencyMs_);
+        return true;
+    }
+    case FaultKind::NoReply:
+        return true;
+    default:
+        break;
+    }
+
+    SimKeyboard::Outcome o = keyboard_.handle(report);
+    if (o.violation) {
+        violations_.push_back(*o.violation);
+    }
+    if (o.committed) {
+        ++commits_;
+        persist();
+    }
+    if (o.updateTrigger) {
+        ++updateTriggers_;
+        dispatcher_->cancelGroup(group_);
+        ++group_;
+        leave();
+        postCount(0);
+        if (updateReturnDelayMs_ >= 0) {
+            Event back;
+            back.type = Event::Type::Action;
+            back.action = [this, group = group_] {
+                std::lock_guard relock(m_);
+                if (group != group_ || plugged_ || !dispatcher_) {
+                    return;
+                }
+                plugged_ = true;
+                postCount(1);
+            };
+            dispatcher_->post(std::move(back), std::chrono::milliseconds(updateReturnDelayMs_), group_);
+        }
+        return true;
+    }
+    if (o.reply && kind != FaultKind::DropReply) {
+        postReply(o.replyBytes, kind == FaultKind::LateReply ? fault.delayMs : latencyMs_);
+    }
+    if (unplugAfter) {
+        leave();
+        postCount(0, true);
+    }
+    return true;
+}
+
+bool SimBackend::writeStatus(std::span<const uint8_t> status) {
+    std::lock_guard lock(m_);
+    if (!dispatcher_ || !plugged_ || status.size() != 2) {
+        return false;
+    }
+    status_ = {status[0], status[1]};
+    hasStatus_ = true;
+    ++statusCount_;
+    return true;
+}
+
+void SimBackend::reset() {
+    std::lock_guard lock(m_);
+    if (dispatcher_) {
+        dispatcher_->cancelGroup(group_);
+    }
+    ++group_;
+    keyboard_.setFlash(factoryFlash());
+    persist();
+    faults_.clear();
+    reports_.clear();
+    violations_.clear();
+    latencyMs_ = 0;
+    updateReturnDelayMs_ = 1000;
+    updateTriggers_ = 0;
+    commits_ = 0;
+    hasStatus_ = false;
+    status_ = {};
+    statusCount_ = 0;
+    if (!plugged_) {
+        plugged_ = true;
+        postCount(1);
+    }
+}
+
+bool SimBackend::plug() {
+    std::lock_guard lock(m_);
+    if (plugged_) {
+        return false;
+    }
+    ++group_; // forget a pending return after the update trigger
+    plugged_ = true;
+    postCount(1);
+    return true;
+}
+
+bool SimBackend::unplug() {
+    std::lock_guard lock(m_);
+    if (!plugged_) {
+        return false;
+    }
+    if (dispatcher_) {
+        dispatcher_->cancelGroup(group_);
+    }
+    ++group_;
+    leave();
+    postCount(0);
+    return true;
+}
+
+bool SimBackend::sendConsumer(uint16_t usage) {
+    std::lock_guard lock(m_);
+    if (!dispatcher_ || !plugged_) {
+        return false;
+    }
+    Event e;
+    e.type = Event::Type::Consumer;
+    e.usage = usage;
+    e.bytes = {0x03, static_cast<uint8_t>(usage & 0xFF), static_cast<uint8_t>(usage >> 8)};
+    dispatcher_->post(std::move(e), std::chrono::milliseconds(0), group_);
+    return true;
+}
+
+void SimBackend::setLatencyMs(uint32_t ms) {
+    std::lock_guard lock(m_);
+    latencyMs_ = ms;
+}
+
+void SimBackend::setUpdateReturnDelayMs(int32_t ms) {
+    std::lock_guard lock(m_);
+    updateReturnDelayMs_ = ms;
+}
+
+uint32_t SimBackend::updateTriggerCount() {
+    std::lock_guard lock(m_);
+    return updateTriggers_;
+}
+
+void SimBackend::injectFault(const Fault& fault) {
+    std::lock_guard lock(m_);
+    if (fault.count == 0 && fault.kind != FaultKind::Unplug) {
+        return;
+    }
+    faults_.push_back(fault);
+}
+
+void SimBackend::clearFaults() {
+    std::lock_guard lock(m_);
+    faults_.clear();
+}
+
+size_t SimBackend::pendingFaults() {
+    std::lock_guard lock(m_);
+    return faults_.size();
+}
+
+std::vector<uint8_t> SimBackend::area(Area a) {
+    std::lock_guard lock(m_);
+    return keyboard_.area(a);
+}
+
+bool SimBackend::setArea(Area a, size_t offset, const std::vector<uint8_t>& bytes) {
+    std::lock_guard lock(m_);
+    if (!keyboard_.setArea(a, offset, bytes)) {
+        return false;
+    }
+    persist();
+    return true;
+}
+
+bool SimBackend::frameOpen() {
+    std::lock_guard lock(m_);
+    return keyboard_.frameOpen();
+}
+
+uint32_t SimBackend::commitCount() {
+    std::lock_guard lock(m_);
+    return commits_;
+}
+
+std::string SimBackend::statePath() {
+    std::lock_guard lock(m_);
+    return statePath_;
+}
+
+bool SimBackend::setStatePath(const std::string& path) {
+    std::lock_guard lock(m_);
+    statePath_ = path;
+    return loadFromFile();
+}
+
+bool SimBackend::reloadState() {
+    std::lock_guard lock(m_);
+    return loadFromFile();
+}
+
+std::vector<Report> SimBackend::reports() {
+    std::lock_guard lock(m_);
+    return reports_;
+}
+
+size_t SimBackend::reportCount() {
+    std::lock_guard lock(m_);
+    return reports_.size();
+}
+
+void SimBackend::clearReports() {
+    std::lock_guard lock(m_);
+    reports_.clear();
+}
+
+bool SimBackend::hasLinkStatus() {
+    std::lock_guard lock(m_);
+    return hasStatus_;
+}
+
+LinkStatusBytes SimBackend::lastLinkStatus() {
+    std::lock_guard lock(m_);
+    return status_;
+}
+
+uint32_t SimBackend::linkStatusCount() {
+    std::lock_guard lock(m_);
+    return statusCount_;
+}
+
+uint32_t SimBackend::violationCount() {
+    std::lock_guard lock(m_);
+    return static_cast<uint32_t>(violations_.size());
+}
+
+std::vector<ViolationRecord> SimBackend::violations() {
+    std::lock_guard lock(m_);
+    return violations_;
+}
+
+std::string SimBackend::violationSummary() {
+    std::lock_guard lock(m_);
+    std::string out;
+    for (const auto& v : violations_) {
+        out += v.text;
+        out += '\n';
+    }
+    return out;
+}
+
+bool SimBackend::waitIdle(uint32_t timeoutMs) {
+    Dispatcher* d = nullptr;
+    {
+        std::lock_guard lock(m_);
+        d = dispatcher_;
+    }
+    return d ? d->waitIdle(std::chrono::milliseconds(timeoutMs)) : false;
+}
+
+} // namespace portmux::sim
