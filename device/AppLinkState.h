@@ -14,6 +14,9 @@ namespace tarvik::device {
 
 class MainWindowPort;
 
+inline constexpr uint8_t kLinkStatusId = 0x05;
+inline constexpr uint8_t kInitialLinkStatusMode = 0x02;
+
 // The keyboard's factory key block as last read on arrival.
 class DefaultKeyBlockCell {
 public:
@@ -55,6 +58,8 @@ struct AppLinkState {
     std::atomic<uint32_t> macroCapacity{0};
     // The keyboard count the presence worker handled last.
     std::atomic<int> devicePresence{0};
+    // The mode byte of LinkStatus {0x05, mode}: bit 0 is the keyboard's G-key layer.
+    std::atomic<uint8_t> linkStatusMode{kInitialLinkStatusMode};
     RequestHandles handles;
     DefaultKeyBlockCell defaultKeyBlock;
 };

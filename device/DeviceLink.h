@@ -8,7 +8,8 @@
 // that is gone, and while one thread waits no other thread has a buffer out. What the keyboard's replies
 // cannot tell apart is a late reply with the same command code arriving during the next exchange, so an
 // exchange that gave up while its reply may still come marks the link, and the next exchange first lets
-// the take-over time (1001 ms from the give-up) pass with nothing published.
+// the take-over time (1001 ms from the give-up) pass with nothing published. A keyboard that leaves ends
+// a waiting exchange at once with 0.
 #pragma once
 
 #include "device/AppLinkState.h"
@@ -63,7 +64,6 @@ public:
     void sendStatus();
     // Flips the G-key layer bit of LinkStatus and sends the status.
     void switchLayer();
-    std::array<uint8_t, 2> linkStatus() const;
     void registerCons();
     void registerCtrl();
 
@@ -76,15 +76,13 @@ public:
 private:
     void dispatch(const PortmuxNotification& n);
     void deliverReply(const uint8_t* data, uint32_t count);
-    void publish(std::span<uint8_t, kReportSize> reply);
-    size_t withdraw();
+    void noteDeviceCount(uint32_t count);
 
     const ServiceTable& service_;
     AppLinkState& state_;
     LinkTiming timing_;
 
-    mutable std::mutex registrationMutex_; // handle slots and LinkStatus
-    std::array<uint8_t, 2> linkStatus_{0x05, 0x02};
+    std::mutex registrationMutex_; // the handle slots
 
     std::timed_mutex exchangeMutex_; // one exchange at a time
     // The exchange state the callback shares, under stateMutex_.
@@ -95,6 +93,8 @@ private:
     size_t replyCapacity_ = 0;
     size_t delivered_ = 0;
     bool signalled_ = false;
+    // Counts the keyboard's departures, so a waiting exchange ends when the keyboard goes.
+    uint64_t departures_ = 0;
     // Under exchangeMutex_: an exchange gave up while its reply may still come.
     bool replyMayFollow_ = false;
     std::chrono::steady_clock::time_point gaveUpAt_{};
