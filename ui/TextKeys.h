@@ -1,0 +1,141 @@
+// The keys of the UI texts: the start-up list with the initial text of each slot, in load order, and the
+// keys that windows read from the language file themselves when they open.
+#pragma once
+
+#include <string_view>
+
+namespace tarvik::ui {
+
+struct TextEntry {
+    std::string_view key;
+    std::u16string_view initial; // what the slot holds before the language file has been read
+};
+
+// Loaded in this order at start and after every language switch.
+inline constexpr TextEntry kStartupTexts[] = {
+    {"MACRO_ACTION_RECORD_DELAY", u"RecordDelay"},
+    {"MACRO_NEW_PREFIX", u"Macro"},
+    {"MACRO_ERR_MAX", u"The maximum number of macro: %d   "},
+    {"MACRO_ERR_SAME", u"Same macro name!   "},
+    {"MACRO_ERR_NAME_SYSTEM", u"This macro is used in the system! "},
+    {"MACRO_DEFAULT_NAME", u"Empty Macro"},
+    {"MACRO_ERR_RECORD", u"Please stop the macro record first! "},
+    {"MACRO_KEYS_TISHI", u"Key"},
+    {"MACRO_ACTION_TISHI", u"Action"},
+    {"MACRO_DELAY_MS", u"Delay(ms)"},
+    {"MACRO_ACTION_CLEAR_CONFIRM", u"Really need to clear the macro action? "},
+    {"MACRO_ACTION_ERR_MODIFY", u"You can not edit, use the macro record button. "},
+    {"MACRO_ACTION_ERR_DELAY_MIN", u"Minimum delay time is: %d(ms) "},
+    {"MACRO_ACTION_ERR_DELAY_MAX", u"Maximum delay time is: %d(ms) "},
+    {"MACRO_ACTION_RECORD", u"Record"},
+    {"MACRO_ACTION_STOP_RECORD", u"Stop Record"},
+    {"EXTRA_MACRO_TOO_LONG", u"Macro space exceeds the hardware space.\r\n Please reduce the number of "
+                             u"macros or macro action number\uFF0Cand then download."},
+    {"UNKNOWN_KEY", u"Unknown Key: %03x"},
+    {"MEDIA_PALYER_1", u"Media Player"},
+    {"MEDIA_PALY_PAUSE_2", u"Play/Pause"},
+    {"MEDIA_STOP_PALY_3", u"Stop"},
+    {"MEDIA_PREV_TRACK_4", u"Previous Track"},
+    {"MEDIA_Next_TRACK_5", u"Next Track"},
+    {"MEDIA_V_LOW_6", u"Volume Down"},
+    {"MEDIA_V_ADD_7", u"Volume Up"},
+    {"MEDIA_MUTE_8", u"Mute"},
+    {"MEDIA_WWW_HOME_9", u"Web Home"},
+    {"MEDIA_WWW_REFRESH_10", u"Web Refresh"},
+    {"MEDIA_WWW_STOP_11", u"Web Stop"},
+    {"MEDIA_WWW_BACK_12", u"Web Back"},
+    {"MEDIA_WWW_FORWARD_13", u"Web Forward"},
+    {"MEDIA_WWW_FAVORITE_14", u"Web Favorites"},
+    {"MEDIA_WWW_SEARCH_15", u"Web Search"},
+    {"MEDIA_MY_PC_16", u"My Computer"},
+    {"MEDIA_CALC_17", u"Calculator"},
+    {"MEDIA_MAIL_18", u"Mail"},
+    {"FUNC_KEY_DESC1", u"Open"},
+    {"FUNC_KEY_DESC2", u"New"},
+    {"FUNC_KEY_DESC3", u"Undo"},
+    {"FUNC_KEY_DESC4", u"Save"},
+    {"FUNC_KEY_DESC5", u"Copy"},
+    {"FUNC_KEY_DESC6", u"Cut"},
+    {"FUNC_KEY_DESC7", u"Paste"},
+    {"FUNC_KEY_DESC8", u"Find"},
+    {"FUNC_KEY_DESC9", u"Select All"},
+    {"FUNC_KEY_DESC10", u"Zoom-"},
+    {"FUNC_KEY_DESC11", u"Zoom+"},
+    {"APPLY_PROMPT", u"The settings have not been applied yet. Apply them now?"},
+    {"MACRO_DELETE_CONFIRM_OF_KEYS",
+     u"Detect some key points to set this macro, \n  really need to remove this macro?  "},
+    {"KEY_PROMPT", u"Please press a key."},
+    {"KEY_PROMPT_SET", u"Keys, Set: "},
+    {"KEY_PROMPT_SINGLE", u"Key("},
+    {"KEY_PROMPT_MACRO", u"Macro("},
+    {"KEY_PROMPT_MEDIA", u"Media("},
+    {"KEY_PROMPT_FUNCTION", u"Function("},
+    {"DEFAULT_PROFILE_NAME", u"<Default Profile>"},
+    {"PROFILE_SELECT_PROMPT", u"Whether to save the profile settings made?"},
+    {"PROFILE_SEELCT_PROMPT2", u"When fast switch scene mode, you must first close the editor dialog box."},
+    {"PROFILE_SELECT_PROMPT3",
+     u"Scene mode are editing, whether to give up the modification and change its mode?"},
+    {"PROFILE_LOAD_PROMPT", u"Switch scene mode will automatically stop the macro play!"},
+    {"PROFILE_CHECK_PROMPT", u"Scene mode file does not exist, load the default Settings!"},
+    {"PROFILE_FORMAT_ERROR", u"wrong file format, revert to the default values: \n  %s"},
+    {"PROFILE_NEW", u"\\The new contextual  mode"},
+    {"PROFILE_TIP", u"The current contextual  mode: "},
+    {"PROFILE_EDITING", u"You are editing, set not applications, can't change its mode"},
+    {"EXTRA_PROFILE_SPACE_TIGHT", u"shortage of hardware space, cancelled the macro name of storage."},
+    {"MAIN_UPDATE_ERROR_TEXT", u"升级文件错误\uFF0C请选择正确的升级文件！"},
+    {"MAIN_BOOT_ERROR_TEXT", u"无法进入升级模式\uFF0C请重试！"},
+    {"MAIN_SHELL_ERROR_TEXT", u"无法运行升级文件！"},
+    {"MAIN_UPDATE_BACKUP_OK", u"备份成功！"},
+    {"MAIN_UPDATE_BACKUP_NG", u"备份失败！"},
+    {"KEYBOARD_TRAY_DESC", u"Halden Board Q7"},
+    {"MAIN_CAPTION", u"Gaming Keyboard Settings"},
+    {"MAIN_HELP_PROMPT", u"Help"},
+    {"MAIN_MINIMIZE_PROMPT", u"Minimize"},
+    {"MAIN_MENU_PROMPT", u"Menu"},
+    {"MAIN_CLOSE_PROMPT", u"Close"},
+    {"MAIN_BUTTON_TEMBRA_VER", u""},
+    {"MAIN_PROMPT_DEFAULT", u"Do you want to restore the default settings?"},
+    {"MAIN_PROMPT_INPORT", u"File format error, import failed! "},
+    {"MAIN_PROMPT_DRIVER_TEXT", u"The keyboard driver is not installed. Do you want to install it now?"},
+    {"MAIN_PROMPT_DRIVER_TITLE", u"Driver Installation"},
+    {"MAIN_SWITCH_FUNCTION_TEXT", u"Switch to the color keys mode"},
+    {"MAIN_SWITCH_COLOR_TEXT", u"Switch to the function keys mode"},
+    {"MAIN_DEFAULT_MATRIX_PROMPT", u"Reads the default keyboard layout failure"},
+    {"MAIN_NO_DEVICE_PROMPT", u"Device is not detected\uFF0Cthe key settings can not be displayed! "},
+};
+
+// Read on demand: the main window's button labels and tooltips, the two menus, the About box and the
+// key assignment dialog.
+inline constexpr std::string_view kMainWindowTextKeys[] = {
+    "PROFILE_1",        "PROFILE_2",      "PROFILE_3",     "PROFILE_MACRO",        "PROFILE_DEFAULT",
+    "PROFILE_OK",       "PROFILE_CANCLE", "PROFILE_APPLY", "MAIN_MINIMIZE_PROMPT", "MAIN_MENU_PROMPT",
+    "MAIN_CLOSE_PROMPT"};
+inline constexpr std::string_view kMainMenuTextKeys[] = {"MENU_1", "MENU_2", "MENU_3", "MENU_4"};
+inline constexpr std::string_view kTrayMenuTextKeys[] = {"MENU_11", "MENU_22", "MENU_33"};
+inline constexpr std::string_view kAboutTextKeys[] = {"GUANYU_JIESHAO", "GUANYU_BANQUAN"};
+inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEAR",
+                                                          "COMPOSITE_PROMPT_OSK",
+                                                          "COMPOSITE_MACRO_OVER",
+                                                          "MACRO_CYCLES",
+                                                          "RECORD_DELAY",
+                                                          "SINGLE_KEY",
+                                                          "MACRO_SETTING",
+                                                          "MULTI_MEDIA",
+                                                          "FUNCTION_KEY",
+                                                          "A_TOP",
+                                                          "A_UP",
+                                                          "A_DOWN",
+                                                          "A_BOTTOM",
+                                                          "A_RECORD",
+                                                          "A_DELETE",
+                                                          "A_CLEAR",
+                                                          "MACRO_OK",
+                                                          "MACRO_CANCLE",
+                                                          "SINGLE_STATIC",
+                                                          "MACRO_NAME_SETTING",
+                                                          "KEY_SETTING_TISHI",
+                                                          "MACRO_EDIT_TISHI",
+                                                          "MEDIA_EDIT_TISHI",
+                                                          "FUNCTION_TISHI"};
+
+} // namespace tarvik::ui
