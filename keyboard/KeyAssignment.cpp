@@ -31,17 +31,17 @@ constexpr std::array<MediaKey, kMediaKeyCount> kMediaKeyList = {{
 }};
 
 constexpr std::array<FunctionKey, kFunctionKeyCount> kFunctionKeyList = {{
-    {"FUNC_KEY_DESC1", u"Open"},
-    {"FUNC_KEY_DESC2", u"New"},
-    {"FUNC_KEY_DESC3", u"Undo"},
-    {"FUNC_KEY_DESC4", u"Save"},
-    {"FUNC_KEY_DESC5", u"Copy"},
-    {"FUNC_KEY_DESC6", u"Cut"},
-    {"FUNC_KEY_DESC7", u"Paste"},
-    {"FUNC_KEY_DESC8", u"Find"},
-    {"FUNC_KEY_DESC9", u"Select All"},
-    {"FUNC_KEY_DESC10", u"Zoom-"},
-    {"FUNC_KEY_DESC11", u"Zoom+"},
+    {"FUNC_KEY_DESC1"},
+    {"FUNC_KEY_DESC2"},
+    {"FUNC_KEY_DESC3"},
+    {"FUNC_KEY_DESC4"},
+    {"FUNC_KEY_DESC5"},
+    {"FUNC_KEY_DESC6"},
+    {"FUNC_KEY_DESC7"},
+    {"FUNC_KEY_DESC8"},
+    {"FUNC_KEY_DESC9"},
+    {"FUNC_KEY_DESC10"},
+    {"FUNC_KEY_DESC11"},
 }};
 
 // The eight modifier keys in the bit order of the HID modifier byte.

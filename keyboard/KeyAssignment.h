@@ -61,8 +61,7 @@ inline constexpr size_t kMediaKeyCount = 18;
 std::span<const MediaKey, kMediaKeyCount> MediaKeyList();
 
 struct FunctionKey {
-    std::string_view textKey;        // FUNC_KEY_DESC1 ... FUNC_KEY_DESC11
-    std::u16string_view initialText; // "Open", "New", ...
+    std::string_view textKey; // FUNC_KEY_DESC1 ... FUNC_KEY_DESC11 ("Open", "New", ...)
 };
 inline constexpr size_t kFunctionKeyCount = 11;
 // Index = record value = the n of entry 05 05 n.

@@ -3,6 +3,7 @@
 #include "keyboard/UiTexts.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tarvik::keyboard {
 
@@ -93,13 +94,17 @@ KeyCode HidUsageToKeyCode(uint16_t page, uint16_t usage) {
     if (d == 0) {
         return 0;
     }
-    const auto table = KeyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        if (table[i].deviceCode == d) {
-            return KeyCodeFromIndex(static_cast<KeyIndex>(i));
+    // The first (lowest) row of each device code, so Pause wins over Break and 0x036 over 0x136.
+    static const std::array<KeyIndex, 256> firstRowOfDeviceCode = [] {
+        std::array<KeyIndex, 256> first{};
+        const auto table = KeyTable();
+        for (size_t i = table.size(); i-- > 1;) {
+            first[table[i].deviceCode] = static_cast<KeyIndex>(i);
         }
-    }
-    return 0;
+        return first;
+    }();
+    const KeyIndex index = firstRowOfDeviceCode[d];
+    return index == 0 ? 0 : KeyCodeFromIndex(index);
 }
 
 KeyCode KeyCodeFromVirtualKey(uint32_t vk) {

@@ -10,7 +10,7 @@ namespace tarvik::keyboard::detail {
 
 std::u16string uiText(std::string_view key) {
 #if defined(TARVIK_HAVE_UI_TEXTS)
-    return std::u16string(tarvik::ui::text(key));
+    return tarvik::ui::uiText(key);
 #else
     // Without the text table the keys are their own texts.
     return std::u16string(key.begin(), key.end());
