@@ -1,0 +1,363 @@
+#include "lighting/LightingState.h"
+
+#include "lighting/ParamsIo.h"
+
+#include <algorithm>
+
+namespace tarvik::lighting {
+
+namespace {
+std::string_view numberPicture(int n) {
+    return picture::kNumbers[static_cast<size_t>(
+        std::clamp(n, 0, static_cast<int>(picture::kNumbers.size()) - 1))];
+}
+
+int speedPositionOf(uint8_t speed) {
+    return kLevelMax - std::min<int>(speed, kLevelMax);
+}
+
+const picture::DirectionPictures& directionPictures(DirectionSet set) {
+    switch (set) {
+    case DirectionSet::LeftRight:
+        return picture::kLeftRight;
+    case DirectionSet::UpDown:
+        return picture::kUpDown;
+    default:
+        return picture::kOutIn;
+    }
+}
+
+const DirectionKeys& directionKeys(DirectionSet set) {
+    switch (set) {
+    case DirectionSet::LeftRight:
+        return kDirectionKeys2;
+    case DirectionSet::UpDown:
+        return kDirectionKeys3;
+    default:
+        return kDirectionKeysPlain;
+    }
+}
+
+void addAll(ControlSet& set, std::initializer_list<int> ids) {
+    for (int id : ids) {
+        set.add(id);
+    }
+}
+} // namespace
+
+LightingState::LightingState(device::Commands& commands, std::filesystem::path dataFolder,
+                             const PreviewGeometry& geometry)
+    : commands_(commands), settings_(dataFolder), user_(commands, dataFolder), preview_(geometry) {}
+
+void LightingState::setProfile(int profile) {
+    if (profile < 0 || profile >= kProfileCount) {
+        return;
+    }
+    profile_ = profile;
+    user_.setProfile(profile);
+    mirror();
+}
+
+void LightingState::mirror() {
+    ProfileParams p = decodeParams(blocks_[static_cast<size_t>(profile_)]);
+    mode_ = p.mode;
+    brightness_ = p.brightness;
+    speed_ = p.speed;
+    speedSlider_ = speedPositionOf(p.speed);
+    direction_ = p.direction;
+    random_ = p.random;
+    effectColour_ = p.effectColour;
+    preset_ = presetShown(p.preset);
+    baseColour_ = p.baseColour;
+    paintColour_ = p.paintColour;
+    reportRate_ = reportRateIndex(p.reportRate);
+    modeIndex_ = modes_.indexOf(mode_);
+}
+
+int LightingState::readLighting() {
+    modes_.clear();
+    modeIndex_ = -1;
+    configRead_ = false;
+    if (commands_.readConfig(config_) != device::kOk) {
+        return kConfigReadFailed;
+    }
+    configRead_ = true;
+    int rc = readAllParams(commands_, blocks_);
+    modes_.fill(config_);
+    mirror();
+    panelOn_ = settings_.panelEnabled();
+    restartPreview();
+    if (modes_.supports(kUserMode)) {
+        user_.setProfile(profile_);
+        user_.refillSlots();
+        user_.loadSlot(mode_ == kUserMode);
+    }
+    return rc;
+}
+
+LightingView LightingState::switchProfile(int profile) {
+    setProfile(profile);
+    readLighting();
+    if (panelOn_) {
+        return disablePanel();
+    }
+    return view();
+}
+
+int LightingState::keyboardConnected() {
+    int rc = readLighting();
+    if (configRead_ && modes_.supports(kUserMode)) {
+        user_.recomputeFlags(blocks_);
+    }
+    return rc;
+}
+
+int LightingState::writeByte(size_t offset, uint8_t value) {
+    const uint8_t bytes[1] = {value};
+    return writeParams(commands_, {{paramAddress(profile_, offset), bytes}});
+}
+
+void LightingState::restartPreview() {
+    preview_.reset(mode_);
+}
+
+void LightingState::runSelection(uint8_t code, int listIndex) {
+    ModeInfo info = modeInfo(code);
+    const uint8_t modeByte[1] = {code};
+    const uint8_t randomByte[1] = {static_cast<uint8_t>(random_ ? 1 : 0)};
+    switch (info.write) {
+    case SelectionWrite::ModeAndRandom:
+        writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte},
+                                {paramAddress(profile_, kParamRandom), randomByte}});
+        break;
+    case SelectionWrite::ModeOnly:
+        writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte}});
+        break;
+    case SelectionWrite::ModeThenUserColours:
+        writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte}});
+        user_.setProfile(profile_);
+        user_.loadSlot(true);
+        break;
+    }
+    mode_ = code;
+    modeIndex_ = listIndex;
+    restartPreview();
+}
+
+LightingView LightingState::selectMode(int listIndex) {
+    uint8_t code = modes_.codeAt(listIndex);
+    if (code != 0) {
+        runSelection(code, listIndex);
+    }
+    return view();
+}
+
+LightingView LightingState::selectModeCode(uint8_t code) {
+    return selectMode(modes_.indexOf(code));
+}
+
+LightingView LightingState::setBrightness(int position) {
+    if (position < 0 || position > kLevelMax) {
+        return view();
+    }
+    if (position != brightness_) {
+        writeByte(kParamBrightness, static_cast<uint8_t>(position));
+    }
+    brightness_ = static_cast<uint8_t>(position);
+    return view();
+}
+
+LightingView LightingState::setSpeed(int sliderPosition) {
+    if (sliderPosition < 0 || sliderPosition > kLevelMax) {
+        return view();
+    }
+    // Compared on the device value, so that a slider standing off its value after restore defaults (or
+    // a device value outside 0..5) never swallows a move.
+    auto value = static_cast<uint8_t>(kLevelMax - sliderPosition);
+    if (value != speed_) {
+        writeByte(kParamSpeed, value);
+    }
+    speed_ = value;
+    speedSlider_ = sliderPosition;
+    return view();
+}
+
+LightingView LightingState::setDirection(int direction) {
+    if (direction != 0 && direction != 1) {
+        return view();
+    }
+    writeByte(kParamDirection, static_cast<uint8_t>(direction));
+    direction_ = static_cast<uint8_t>(direction);
+    return view();
+}
+
+LightingView LightingState::setEffectColour(Rgb colour) {
+    // Choosing a colour ends the random colours, in the same frame and before the colour.
+    const uint8_t off[1] = {0};
+    const uint8_t rgb[3] = {colour.r, colour.g, colour.b};
+    writeParams(commands_, {{paramAddress(profile_, kParamRandom), off},
+                            {paramAddress(profile_, kParamEffectColour), rgb}});
+    random_ = false;
+    effectColour_ = colour;
+    return view();
+}
+
+LightingView LightingState::toggleRandom() {
+    random_ = !random_;
+    writeByte(kParamRandom, random_ ? 1 : 0);
+    return view();
+}
+
+LightingView LightingState::setRandom(bool on) {
+    if (on != random_) {
+        return toggleRandom();
+    }
+    return view();
+}
+
+LightingView LightingState::setPreset(int preset) {
+    if (preset < 0 || preset >= kPresetCount) {
+        return view();
+    }
+    writeByte(kParamPreset, static_cast<uint8_t>(preset));
+    preset_ = preset;
+    return view();
+}
+
+LightingView LightingState::enablePanel() {
+    (void)settings_.setPanelEnabled(true);
+    panelOn_ = true;
+    restartPreview();
+    return view();
+}
+
+LightingView LightingState::disablePanel() {
+    (void)settings_.setPanelEnabled(false);
+    panelOn_ = false;
+    return view();
+}
+
+LightingView LightingState::restoreDefaults() {
+    if (!panelOn_) {
+        return view();
+    }
+    runSelection(kDefaultMode, modes_.indexOf(kDefaultMode));
+    // What the interface shows from now on. The block below writes speed 3 while the slider stands at 3
+    // and direction 0xFF while the pictures show 0; the next read shows what the keyboard made of it.
+    brightness_ = kLevelMax;
+    direction_ = 0;
+    speed_ = 3;
+    speedSlider_ = 3;
+    effectColour_ = Rgb{255, 0, 0};
+    random_ = true;
+    bool userMode = modes_.supports(kUserMode);
+    if (userMode) {
+        user_.setProfile(profile_);
+        user_.restoreUserFile();
+    }
+    writeParams(commands_, {{paramAddress(profile_, 0), kDefaultParamsBlock}});
+    if (userMode) {
+        user_.selectSlot(0);
+    }
+    restartPreview();
+    return view();
+}
+
+bool LightingState::paintKey(int button) {
+    if (!panelOn_ || modes_.codeAt(modeIndex_) != kUserMode) {
+        return false;
+    }
+    return user_.paint(button);
+}
+
+PreviewParams LightingState::previewParams() const {
+    PreviewParams p;
+    p.mode = mode_;
+    p.direction = direction_;
+    p.random = random_;
+    p.effectColour = effectColour_;
+    p.keyColours = user_.table().bytes(profile_);
+    return p;
+}
+
+LightingState::FrameOutcome LightingState::previewFrame(const PreviewEngine::Sink& sink) {
+    if (!panelOn_) {
+        return FrameOutcome::PanelOff;
+    }
+    return preview_.frame(previewParams(), sink) == PreviewEngine::FrameResult::Drawn
+               ? FrameOutcome::Drawn
+               : FrameOutcome::Reentered;
+}
+
+LightingView LightingState::view() const {
+    LightingView v;
+    v.panelOn = panelOn_;
+    v.mode = mode_;
+    v.modeIndex = modeIndex_;
+
+    ModeInfo info = modeInfo(mode_);
+    const auto& pictures = directionPictures(info.direction);
+    v.directionKeys = directionKeys(info.direction);
+    bool one = direction_ != 0;
+    v.direction1Picture = one ? pictures.selected1 : pictures.plain1;
+    v.direction0Picture = one ? pictures.plain0 : pictures.selected0;
+
+    v.brightnessPosition = std::min<int>(brightness_, kLevelMax);
+    v.brightnessPicture = numberPicture(v.brightnessPosition);
+    v.speedPosition = speedSlider_;
+    // The picture names the device value (6 + 5 - speed), which is what restore defaults relies on.
+    v.speedPicture = numberPicture(6 + speedPositionOf(speed_));
+
+    v.effectColour = effectColour_;
+    v.randomPicture = random_ ? picture::kRandomOn : picture::kRandomOff;
+    for (int k = 0; k < kPresetCount; ++k) {
+        v.presetPictures[static_cast<size_t>(k)] = k == preset_
+                                                       ? picture::kPresetSelected[static_cast<size_t>(k)]
+                                                       : picture::kPresetPlain[static_cast<size_t>(k)];
+    }
+
+    v.panelOnPicture = panelOn_ ? picture::kPanelOnActive : picture::kPanelOnIdle;
+    v.panelOffPicture = panelOn_ ? picture::kPanelOffIdle : picture::kPanelOffActive;
+    v.user = user_.view();
+
+    if (!panelOn_) {
+        return v;
+    }
+    addAll(v.visible, {control::kModeList, control::kBrightnessCaption, control::kBrightnessSlider});
+    if (info.speed) {
+        addAll(v.visible, {control::kSpeedCaption, control::kSpeedSlider});
+    }
+    if (info.direction != DirectionSet::None) {
+        addAll(v.visible, {control::kDirectionCaption, control::kDirection1, control::kDirection0});
+    }
+    switch (info.colours) {
+    case ColourControls::None:
+        break;
+    case ColourControls::Effect:
+        addAll(v.visible, {control::kEffectCaption, control::kEffectButton, control::kRandomToggle,
+                           control::kColourfulCaption});
+        break;
+    case ColourControls::Fixed:
+        addAll(v.visible, {control::kFixedCaption, control::kFixedButton, control::kRandomToggle,
+                           control::kColourfulCaption});
+        break;
+    case ColourControls::Presets:
+        addAll(v.visible, {control::kPresetRed, control::kPresetRed + 1, control::kPresetRed + 2,
+                           control::kPresetRed + 3});
+        break;
+    case ColourControls::User:
+        addAll(v.visible, {control::kPaintCaption, control::kPaintButton, control::kBaseCaption,
+                           control::kBaseButton, control::kBrushCaption, control::kBrushCaption2,
+                           control::kBrush0, control::kBrush1, control::kSlotList});
+        break;
+    }
+    if (info.preview == PreviewKind::StoredColours) {
+        v.keys = KeyLook::StoredColours;
+    } else if (info.preview != PreviewKind::None) {
+        v.keys = KeyLook::Preview;
+    }
+    v.previewRunning = true;
+    return v;
+}
+
+} // namespace tarvik::lighting

@@ -1,0 +1,129 @@
+// The lighting state of the current profile and the operations of the lighting panel. Each operation
+// writes to the keyboard at once (one begin/end frame, results ignored by the interface) and returns what
+// the panel must show; the window draws that and decides nothing itself.
+#pragma once
+
+#include "device/Commands.h"
+#include "lighting/Colour.h"
+#include "lighting/LightingModes.h"
+#include "lighting/LightingSettings.h"
+#include "lighting/LightingView.h"
+#include "lighting/Preview.h"
+#include "lighting/ProfileParams.h"
+#include "lighting/UserLighting.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+
+namespace tarvik::lighting {
+
+inline constexpr int kConfigReadFailed = -1;
+
+class LightingState {
+public:
+    LightingState(device::Commands& commands, std::filesystem::path dataFolder,
+                  const PreviewGeometry& geometry = PreviewGeometry::standard());
+
+    // The profile being edited (0..2, owned by the profile buttons). The mirrored values are taken from
+    // the copy of the records read last; nothing is sent.
+    void setProfile(int profile);
+    int profile() const { return profile_; }
+
+    // Configuration read, then all three records: the mode list, the current profile's values, the panel
+    // flag; the user slots when the keyboard supports mode 20 (uploading the key colours when the current
+    // mode is 20). Returns -1 when the configuration could not be read (the mode list then stays empty),
+    // otherwise the result of the records' read.
+    int readLighting();
+    // A profile button: the profile changes, its state is read, and a panel that was on is turned off.
+    LightingView switchProfile(int profile);
+    // The keyboard came back: its state is read again and the base-colour flags recomputed.
+    int keyboardConnected();
+
+    // A selection in the mode list (list index); an index outside the list changes nothing.
+    LightingView selectMode(int listIndex);
+    // The same for a mode code; a code the keyboard does not list changes nothing.
+    LightingView selectModeCode(uint8_t code);
+    LightingView setBrightness(int position);
+    LightingView setSpeed(int sliderPosition);
+    LightingView setDirection(int direction);
+    LightingView setEffectColour(Rgb colour);
+    LightingView toggleRandom();
+    LightingView setRandom(bool on); // toggles when the flag differs
+    LightingView setPreset(int preset);
+    // Call after the main window's profile-switch check has agreed.
+    LightingView enablePanel();
+    LightingView disablePanel();
+    // Only while the panel is on.
+    LightingView restoreDefaults();
+
+    // A click on a key button or Fn (button index of KeyButtons.h): paints only while the panel is on and
+    // the mode list shows mode 20.
+    bool paintKey(int button);
+
+    enum class FrameOutcome {
+        Drawn,     // sink received the frame
+        Reentered, // a frame was already being drawn; nothing happened
+        PanelOff,  // stop the timer, reset the key buttons, back to function-keys mode
+    };
+    FrameOutcome previewFrame(const PreviewEngine::Sink& sink);
+    PreviewParams previewParams() const;
+
+    LightingView view() const;
+
+    UserLighting& user() { return user_; }
+    const UserLighting& user() const { return user_; }
+    const LightingSettings& settings() const { return settings_; }
+
+    bool configRead() const { return configRead_; }
+    const std::array<uint8_t, device::kConfigSize>& config() const { return config_; }
+    const ParamsBlocks& blocks() const { return blocks_; }
+    const ModeList& modes() const { return modes_; }
+
+    uint8_t mode() const { return mode_; }
+    int modeIndex() const { return modeIndex_; }
+    uint8_t brightness() const { return brightness_; }
+    uint8_t speed() const { return speed_; }
+    int speedSliderPosition() const { return speedSlider_; }
+    uint8_t direction() const { return direction_; }
+    bool random() const { return random_; }
+    Rgb effectColour() const { return effectColour_; }
+    int preset() const { return preset_; }
+    Rgb baseColour() const { return baseColour_; }
+    Rgb paintColour() const { return paintColour_; }
+    int reportRate() const { return reportRate_; }
+    bool panelOn() const { return panelOn_; }
+
+private:
+    void mirror();
+    void runSelection(uint8_t code, int listIndex);
+    void restartPreview();
+    int writeByte(size_t offset, uint8_t value);
+
+    device::Commands& commands_;
+    LightingSettings settings_;
+    UserLighting user_;
+    PreviewEngine preview_;
+
+    int profile_ = 0;
+    bool configRead_ = false;
+    std::array<uint8_t, device::kConfigSize> config_{};
+    ParamsBlocks blocks_{};
+    ModeList modes_;
+
+    uint8_t mode_ = 0;
+    int modeIndex_ = -1;
+    uint8_t brightness_ = 0;
+    uint8_t speed_ = 0;
+    int speedSlider_ = 5;
+    uint8_t direction_ = 0;
+    bool random_ = false;
+    Rgb effectColour_;
+    int preset_ = 0;
+    Rgb baseColour_;
+    Rgb paintColour_;
+    int reportRate_ = 0;
+    bool panelOn_ = false;
+};
+
+} // namespace tarvik::lighting

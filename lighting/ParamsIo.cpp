@@ -1,0 +1,41 @@
+#include "lighting/ParamsIo.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tarvik::lighting {
+
+int writeParams(device::Commands& commands, std::span<const ParamWrite> pieces) {
+    int result = device::kOk;
+    commands.beginWrite();
+    for (const auto& piece : pieces) {
+        result = commands.writeSettings(piece.bytes, piece.address);
+        if (result != device::kOk) {
+            break;
+        }
+    }
+    commands.endWrite();
+    return result;
+}
+
+int writeParams(device::Commands& commands, std::initializer_list<ParamWrite> pieces) {
+    return writeParams(commands, std::span<const ParamWrite>(pieces.begin(), pieces.size()));
+}
+
+int readAllParams(device::Commands& commands, ParamsBlocks& blocks) {
+    int result = device::kOk;
+    commands.beginWrite();
+    for (int p = 0; p < kProfileCount; ++p) {
+        std::array<uint8_t, device::kChunkSize> buffer{};
+        int rc = commands.readSettings(buffer, static_cast<uint8_t>(device::kChunkSize), paramAddress(p, 0));
+        if (rc != device::kOk) {
+            result = rc;
+            break;
+        }
+        std::copy_n(buffer.begin(), kParamsSize, blocks[static_cast<size_t>(p)].begin());
+    }
+    commands.endWrite();
+    return result;
+}
+
+} // namespace tarvik::lighting

@@ -1,0 +1,212 @@
+#include "lighting/UserLighting.h"
+
+#include "lighting/LightingControls.h"
+#include "lighting/ParamsIo.h"
+#include "lighting/UserFiles.h"
+
+#include <algorithm>
+
+namespace tarvik::lighting {
+
+UserLighting::UserLighting(device::Commands& commands, std::filesystem::path dataFolder)
+    : commands_(commands), dataFolder_(std::move(dataFolder)) {
+    slotNames_.fill(u"0");
+}
+
+void UserLighting::setProfile(int profile) {
+    if (profile >= 0 && profile < kProfileCount) {
+        profile_ = profile;
+    }
+}
+
+std::filesystem::path UserLighting::filePath() const {
+    return userLightingFilePath(dataFolder_, profile_);
+}
+
+void UserLighting::loadFile() {
+    // Read afresh every time the slots are refilled or loaded: restore defaults and the installation
+    // replace the file behind our back.
+    file_ = UserLightingFile::load(filePath());
+}
+
+void UserLighting::saveFile() {
+    // The result is not shown: the interface keeps what the user chose.
+    (void)file_.save();
+}
+
+void UserLighting::refillSlots() {
+    loadFile();
+    for (int k = 0; k < kSlotCount; ++k) {
+        slotNames_[static_cast<size_t>(k)] = file_.slotName(k);
+    }
+    slot_ = file_.presentSlot();
+}
+
+void UserLighting::loadSlot(bool upload) {
+    loadFile();
+    applySlot(upload);
+}
+
+void UserLighting::applySlot(bool upload) {
+    slot_ = file_.presentSlot();
+    header_ = file_.header(slot_);
+    takeKeys(file_, slot_);
+    if (upload) {
+        uploadKeyColors();
+    }
+}
+
+void UserLighting::takeKeys(const UserLightingFile& file, int slot) {
+    auto& follows = follows_[static_cast<size_t>(profile_)];
+    // The key buttons and Fn; position 125 (the G keys) is not kept in the file's slots.
+    for (int b = 0; b < kKeyButtonCount; ++b) {
+        int position = ledOfButton(b);
+        KeyValue v = file.key(slot, position);
+        table_.setEntry(profile_, position, v.colour);
+        follows[static_cast<size_t>(b)] = v.followsBase;
+    }
+    KeyValue fn = file.key(slot, kFnLedPosition);
+    table_.setEntry(profile_, kFnLedPosition, fn.colour);
+    follows[static_cast<size_t>(kFnButton)] = fn.followsBase;
+}
+
+int UserLighting::uploadSlotOf(const UserLightingFile& file, int slot) {
+    if (slot < 0 || slot >= kSlotCount) {
+        return device::kBadBlock;
+    }
+    takeKeys(file, slot);
+    return uploadKeyColors();
+}
+
+void UserLighting::selectSlot(int slot) {
+    if (slot < 0 || slot >= kSlotCount) {
+        return;
+    }
+    loadFile();
+    file_.setPresentSlot(slot);
+    saveFile();
+    // From the document in memory, so the selection holds even when the file could not be written.
+    applySlot(true);
+}
+
+void UserLighting::renameSlot(std::u16string_view text) {
+    slotNames_[static_cast<size_t>(slot_)] = std::u16string(text);
+    file_.setSlotName(slot_, text);
+    saveFile();
+}
+
+void UserLighting::saveSlotHeader() {
+    file_.setHeader(slot_, header_);
+    saveFile();
+}
+
+void UserLighting::writeKey(int button, int position) {
+    file_.setKey(slot_, position,
+                 KeyValue{table_.entry(profile_, position),
+                          follows_[static_cast<size_t>(profile_)][static_cast<size_t>(button)]});
+}
+
+bool UserLighting::paint(int button) {
+    if (header_.brush == kBaseBrush) {
+        return applyPaint(button, header_.baseColour, true) != kNotPainted;
+    }
+    if (header_.brush == kPaintBrush) {
+        return applyPaint(button, header_.paintColour, false) != kNotPainted;
+    }
+    return false;
+}
+
+int UserLighting::paintWith(int button, Rgb colour) {
+    return applyPaint(button, colour, false);
+}
+
+int UserLighting::applyPaint(int button, Rgb colour, bool followsBase) {
+    if (!(button >= 0 && button < kKeyButtonCount) && button != kFnButton) {
+        return kNotPainted;
+    }
+    int position = ledOfButton(button);
+    follows_[static_cast<size_t>(profile_)][static_cast<size_t>(button)] = followsBase;
+    table_.setEntry(profile_, position, colour);
+    int rc = uploadKeyColour(commands_, table_, profile_, position);
+    writeKey(button, position);
+    saveFile();
+    return rc;
+}
+
+void UserLighting::setBaseColour(Rgb colour) {
+    if (colour == header_.baseColour) {
+        return;
+    }
+    header_.baseColour = colour;
+    file_.setHeader(slot_, header_);
+    // Key buttons, then the G buttons, then Fn: the order the buttons are written to the file in.
+    const auto& follows = follows_[static_cast<size_t>(profile_)];
+    for (int b = 0; b < kLitButtonCount; ++b) {
+        if (follows[static_cast<size_t>(b)]) {
+            int position = ledOfButton(b);
+            table_.setEntry(profile_, position, colour);
+            writeKey(b, position);
+        }
+    }
+    saveFile();
+    uploadKeyColors();
+    const uint8_t bytes[3] = {colour.r, colour.g, colour.b};
+    writeParams(commands_, {{paramAddress(profile_, kParamBaseColour), bytes}});
+}
+
+void UserLighting::setPaintColour(Rgb colour) {
+    header_.paintColour = colour;
+    saveSlotHeader();
+}
+
+void UserLighting::setBrush(int brush) {
+    if (brush != kPaintBrush && brush != kBaseBrush) {
+        return;
+    }
+    header_.brush = brush;
+    saveSlotHeader();
+}
+
+void UserLighting::restoreUserFile() {
+    lighting::restoreUserFile(dataFolder_, profile_);
+    refillSlots();
+}
+
+void UserLighting::recomputeFlags(const ParamsBlocks& blocks) {
+    for (int q = 0; q < kProfileCount; ++q) {
+        ProfileParams params = decodeParams(blocks[static_cast<size_t>(q)]);
+        for (int b = 0; b < kLitButtonCount; ++b) {
+            follows_[static_cast<size_t>(q)][static_cast<size_t>(b)] =
+                table_.entry(q, ledOfButton(b)) == params.baseColour;
+        }
+    }
+}
+
+int UserLighting::uploadKeyColors() {
+    return lighting::uploadKeyColors(commands_, table_, profile_);
+}
+
+bool UserLighting::followsBase(int profile, int button) const {
+    if (profile < 0 || profile >= kProfileCount || button < 0 || button >= kLitButtonCount) {
+        return false;
+    }
+    return follows_[static_cast<size_t>(profile)][static_cast<size_t>(button)];
+}
+
+Rgb UserLighting::tint(int button) const {
+    return table_.entry(profile_, ledOfButton(button));
+}
+
+UserModeView UserLighting::view() const {
+    UserModeView v;
+    v.paintColour = header_.paintColour;
+    v.baseColour = header_.baseColour;
+    v.brush = header_.brush;
+    v.brush0Picture = header_.brush == kPaintBrush ? picture::kBrush0Selected : picture::kBrush0Plain;
+    v.brush1Picture = header_.brush == kBaseBrush ? picture::kBrush1Selected : picture::kBrush1Plain;
+    v.slotNames = slotNames_;
+    v.slot = slot_;
+    return v;
+}
+
+} // namespace tarvik::lighting

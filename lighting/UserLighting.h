@@ -1,0 +1,116 @@
+// The user mode (lighting mode 20): the per-key colour tables of the three profiles, which keys follow the
+// base colour, the brushes, and the ten colour layouts of the current profile's user lighting file.
+// Every change of a colour is written to the file and sent to the keyboard at once; results of uploads and
+// file writes do not change what the interface shows.
+#pragma once
+
+#include "device/Commands.h"
+#include "lighting/Colour.h"
+#include "lighting/KeyButtons.h"
+#include "lighting/KeyColorTable.h"
+#include "lighting/ProfileParams.h"
+#include "lighting/UserLightingFile.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tarvik::lighting {
+
+inline constexpr int kPaintBrush = 0;
+inline constexpr int kBaseBrush = 1;
+
+// What the user-mode controls show.
+struct UserModeView {
+    Rgb paintColour;
+    Rgb baseColour;
+    int brush = 0;
+    std::string_view brush0Picture; // on control 1164
+    std::string_view brush1Picture; // on control 1165
+    std::array<std::u16string, kSlotCount> slotNames;
+    int slot = 0; // the selected entry of the slot list
+};
+
+class UserLighting {
+public:
+    UserLighting(device::Commands& commands, std::filesystem::path dataFolder);
+
+    // The profile being edited (0..2); other values are ignored.
+    void setProfile(int profile);
+    int profile() const { return profile_; }
+
+    // The slot list: ten entries from MODENAME of the profile's file (default "0"), the selection on the
+    // file's current slot.
+    void refillSlots();
+    // Loads the file's current slot into the profile's table and flags; with upload, sends the table.
+    void loadSlot(bool upload);
+    // A selection in the slot list: the file's current slot becomes s, then loadSlot with upload.
+    void selectSlot(int slot);
+    // An edit of the slot list's text: the name of the current slot.
+    void renameSlot(std::u16string_view text);
+    // Writes tool, jcolor and color of the current slot.
+    void saveSlotHeader();
+
+    // A click on a key button (0..103) or on Fn (kFnButton) while painting. G buttons and other indexes,
+    // and a brush other than 0 or 1, change nothing. Returns whether the key was painted.
+    bool paint(int button);
+    // The paint brush with a colour of the caller's (tarvikctl): the key takes the colour and stops
+    // following the base colour. Returns kNotPainted for a G button or an index outside the buttons,
+    // otherwise the upload's result.
+    static constexpr int kNotPainted = -1000;
+    int paintWith(int button, Rgb colour);
+    // Loads one slot of another user lighting file into the profile's table and sends the table; the
+    // profile's own file and slot stay as they are. Returns the upload's result (-201 for a bad slot).
+    int uploadSlotOf(const UserLightingFile& file, int slot);
+
+    // A new base colour: every button that follows it takes it; then the table and ProfileParams bytes
+    // 9..11 are sent. The current base colour again changes nothing.
+    void setBaseColour(Rgb colour);
+    void setPaintColour(Rgb colour);
+    // 0 or 1 (the two brush pictures); other values are ignored.
+    void setBrush(int brush);
+
+    // Restore defaults: file 3 is copied over the profile's file, then the slot list is refilled.
+    void restoreUserFile();
+
+    // After the keyboard was connected again: a button follows the base colour of profile q exactly when
+    // its table entry equals bytes 9..11 of q's record.
+    void recomputeFlags(const ParamsBlocks& blocks);
+
+    int uploadKeyColors();
+
+    Rgb baseColour() const { return header_.baseColour; }
+    Rgb paintColour() const { return header_.paintColour; }
+    int brush() const { return header_.brush; }
+    int slot() const { return slot_; }
+    const std::array<std::u16string, kSlotCount>& slotNames() const { return slotNames_; }
+    bool followsBase(int profile, int button) const;
+    // The colour a button is tinted with: its table entry in the current profile.
+    Rgb tint(int button) const;
+    const KeyColorTable& table() const { return table_; }
+    KeyColorTable& table() { return table_; }
+    UserModeView view() const;
+
+    std::filesystem::path filePath() const;
+
+private:
+    void loadFile();
+    void saveFile();
+    void applySlot(bool upload);
+    void takeKeys(const UserLightingFile& file, int slot);
+    int applyPaint(int button, Rgb colour, bool followsBase);
+    void writeKey(int button, int position);
+
+    device::Commands& commands_;
+    std::filesystem::path dataFolder_;
+    int profile_ = 0;
+    int slot_ = 0;
+    SlotHeader header_;
+    KeyColorTable table_;
+    std::array<std::array<bool, kLitButtonCount>, kProfileCount> follows_{};
+    std::array<std::u16string, kSlotCount> slotNames_;
+    UserLightingFile file_;
+};
+
+} // namespace tarvik::lighting
