@@ -155,6 +155,16 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
     if (!exchange.try_lock_for(timing_.exchangeQueueLimit())) {
         return kNoKeyboard; // the wait for the exchange failed
     }
+    // Reports sent in this exchange whose reply has not come: if any is left when the exchange ends, its
+    // reply may still arrive, and the next exchange lets the take-over time pass first.
+    int unanswered = 0;
+    auto finish = [&](int result) {
+        if (unanswered > 0) {
+            replyMayFollow_ = true;
+            gaveUpAt_ = std::chrono::steady_clock::now();
+        }
+        return result;
+    };
     for (int attempts = 0;;) {
         if (replyMayFollow_) {
             std::this_thread::sleep_until(gaveUpAt_ + timing_.takeOver);
@@ -163,7 +173,7 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
         {
             std::lock_guard lock(stateMutex_);
             if (departures_ != departuresAtStart) {
-                return kNoKeyboard;
+                return finish(kNoKeyboard);
             }
             std::fill(reply.begin(), reply.end(), uint8_t{0});
             replyBuffer_ = reply.data();
@@ -190,23 +200,24 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
             replyCapacity_ = 0;
         }
         if (written <= 0) {
-            return kWriteRefused;
+            return finish(kWriteRefused);
         }
+        const bool matching = arrived && reply[kOffCommand] == report[kOffCommand];
+        // A reply with another command code is someone else's stale one, not the answer to this send.
+        unanswered += matching ? 0 : 1;
         if (departed && !arrived) {
-            return kNoKeyboard;
+            return finish(kNoKeyboard);
         }
-        if (!arrived || reply[kOffCommand] != report[kOffCommand]) {
+        if (!matching) {
             if (++attempts >= LinkTiming::kAttempts) {
-                replyMayFollow_ = true;
-                gaveUpAt_ = std::chrono::steady_clock::now();
-                return kNoReply;
+                return finish(kNoReply);
             }
         } else if (reply[kOffStatus] == kStatusBusyFF || reply[kOffStatus] == kStatusBusyFE) {
             if (++attempts >= LinkTiming::kAttempts) {
-                return kOk; // the caller sees the busy byte
+                return finish(kOk); // the caller sees the busy byte
             }
         } else {
-            return kOk;
+            return finish(kOk);
         }
         std::this_thread::sleep_for(timing_.retryPause);
     }

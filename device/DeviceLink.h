@@ -7,9 +7,10 @@
 // or returns. A late reply therefore finds nothing published and is dropped: it never reaches a buffer
 // that is gone, and while one thread waits no other thread has a buffer out. What the keyboard's replies
 // cannot tell apart is a late reply with the same command code arriving during the next exchange, so an
-// exchange that gave up while its reply may still come marks the link, and the next exchange first lets
-// the take-over time (1001 ms from the give-up) pass with nothing published. A keyboard that leaves ends
-// a waiting exchange at once with 0.
+// exchange that ends with a report still unanswered (it gave up, or a resend was answered first) marks the
+// link, and the next exchange first lets the take-over time (1001 ms from that end) pass with nothing
+// published. A reply later than that is the one case left to the command-code match.
+// A keyboard that leaves ends a waiting exchange at once with 0.
 #pragma once
 
 #include "device/AppLinkState.h"
@@ -95,7 +96,7 @@ private:
     bool signalled_ = false;
     // Counts the keyboard's departures, so a waiting exchange ends when the keyboard goes.
     uint64_t departures_ = 0;
-    // Under exchangeMutex_: an exchange gave up while its reply may still come.
+    // Under exchangeMutex_: the last exchange ended with a reply possibly still on its way.
     bool replyMayFollow_ = false;
     std::chrono::steady_clock::time_point gaveUpAt_{};
 
