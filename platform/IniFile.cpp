@@ -84,11 +84,11 @@ std::string encodeAs(IniEncoding e, std::u16string_view text) {
 }
 
 // Names and values never carry a line break into the file: it would split the line and could forge
-// sections or keys.
-std::u16string withoutLineBreaks(std::u16string_view s) {
+// sections or keys. A carriage return inside a name does not end a line and may stand in the file.
+std::u16string withoutLineBreaks(std::u16string_view s, bool keepCarriageReturn = false) {
     std::u16string out(s);
     for (char16_t& c : out) {
-        if (c == u'\r' || c == u'\n') {
+        if (c == u'\n' || (c == u'\r' && !keepCarriageReturn)) {
             c = u' ';
         }
     }
@@ -292,11 +292,36 @@ std::string IniFile::newLineEnd() const {
     return encode(u"\n");
 }
 
+void IniFile::endLastLine(const std::string& eol) {
+    if (lines_.empty() || !lines_.back().eol.empty()) {
+        return;
+    }
+    Line& last = lines_.back();
+    // An odd byte at the end of a UTF-16 file holds no character; before a line end it would shift every
+    // later character by one byte.
+    if (encoding_ == IniEncoding::Utf16Le && last.raw.size() % 2 != 0) {
+        last.raw.pop_back();
+    }
+    last.eol = eol;
+}
+
 bool IniFile::set(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
-    const std::u16string sectionName(trim(withoutLineBreaks(section)));
-    const std::u16string keyName(trim(withoutLineBreaks(key)));
-    if (keyName.empty()) {
-        return false; // "=value" would never read back
+    const bool changed = change(section, key, value);
+    // A UTF-16 file without a BOM is only recognised by its first bytes, which a change may alter; a
+    // changed file gets the BOM that makes its encoding certain.
+    if (changed && encoding_ == IniEncoding::Utf16Le) {
+        bom_ = true;
+    }
+    return changed;
+}
+
+bool IniFile::change(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+    const std::u16string sectionName(trim(withoutLineBreaks(section, true)));
+    const std::u16string keyName(trim(withoutLineBreaks(key, true)));
+    // Such a key would never read back: "=v" has no name, "[k=v" and ";k=v" read as other lines.
+    if (keyName.empty() || keyName.front() == u'[' || keyName.front() == u';' ||
+        keyName.find(u'=') != std::u16string::npos) {
+        return false;
     }
     const std::u16string stored = quotedIfNeeded(withoutLineBreaks(value));
 
@@ -330,8 +355,8 @@ bool IniFile::set(std::u16string_view section, std::u16string_view key, std::u16
             --at;
         }
         const std::string eol = newLineEnd();
-        if (at == lines_.size() && !lines_.empty() && lines_.back().eol.empty()) {
-            lines_.back().eol = eol;
+        if (at == lines_.size()) {
+            endLastLine(eol);
         }
         Line line = makeKeyLine(keyName);
         line.eol = eol;
@@ -341,9 +366,7 @@ bool IniFile::set(std::u16string_view section, std::u16string_view key, std::u16
     }
 
     const std::string eol = newLineEnd();
-    if (!lines_.empty() && lines_.back().eol.empty()) {
-        lines_.back().eol = eol;
-    }
+    endLastLine(eol);
     Line header;
     header.kind = Line::Section;
     header.name = sectionName;

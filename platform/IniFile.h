@@ -52,8 +52,9 @@ public:
     // Sets a value: replaces the first matching key line in place, or adds the key after the last key of
     // its section, or appends the section at the end of the file. A value with surrounding blanks or
     // surrounding matching quotes is written in quotes so that it reads back as given; line breaks in
-    // names and values become blanks so that a value can never add lines. Returns false when the value
-    // was already there and nothing changed.
+    // names and values become blanks so that a value can never add lines. A key name that could not read
+    // back (empty, starting with '[' or ';', or holding '=') is refused. Returns false when nothing
+    // changed: the value was already there, or the key was refused.
     bool set(std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
     // The file's bytes in its encoding; lines never touched by set come out byte for byte as read.
@@ -80,6 +81,8 @@ private:
         std::unordered_map<std::u16string, size_t> keys; // lower-cased key name -> line
     };
 
+    bool change(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+    void endLastLine(const std::string& eol);
     void rebuildIndex();
     const Line* findKey(std::u16string_view section, std::u16string_view key) const;
     std::string encode(std::u16string_view text) const;

@@ -167,6 +167,24 @@ TEST(IniFile, SetKeepsUtf16Encoding) {
     EXPECT_EQ(fresh.serialize(), utf16le(u"[S]\nk=v\n"));
 }
 
+TEST(IniFile, SetOnUtf16WithoutBomOrWithAnOddLastByte) {
+    // No BOM and a dangling byte after the last character: the change adds the BOM, drops the byte that
+    // holds no character, and every character stays aligned.
+    IniFile ini = IniFile::parse(utf16le(u"[S]\r\nk=v", false) + "X");
+    ASSERT_EQ(ini.encoding(), IniEncoding::Utf16Le);
+    EXPECT_FALSE(ini.hasBom());
+    ini.set(u"T", u"n", u"\u4E2D");
+    EXPECT_EQ(ini.serialize(), utf16le(u"[S]\r\nk=v\r\n[T]\r\nn=\u4E2D\r\n"));
+}
+
+TEST(IniFile, RefusesKeysThatCouldNotReadBack) {
+    IniFile ini = IniFile::parse("[S]\nk=1\n");
+    for (std::u16string_view key : {u"", u"  ", u"[a", u";a", u"a=b"}) {
+        EXPECT_FALSE(ini.set(u"S", key, u"b]")) << toUtf8(key);
+    }
+    EXPECT_EQ(ini.serialize(), "[S]\nk=1\n");
+}
+
 TEST(IniFile, ParsesMalformedInputWithoutLoss) {
     const std::string inputs[] = {
         std::string("\xFF\xFE[", 3),              // odd byte count in UTF-16
