@@ -151,10 +151,13 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
     const auto report = zeroFilledReport(request);
     const uint32_t check = portmuxCheckCall(&portmux::kConfigUnit, nullptr, 0, report.data(), report.size());
 
-    std::unique_lock exchange(exchangeMutex_, std::defer_lock);
-    if (!exchange.try_lock_for(timing_.exchangeQueueLimit())) {
+    if (!enterExchange()) {
         return kNoKeyboard; // the wait for the exchange failed
     }
+    struct Leave {
+        DeviceLink* link;
+        ~Leave() { link->leaveExchange(); }
+    } leave{this};
     // Reports sent in this exchange whose reply has not come: if any is left when the exchange ends, its
     // reply may still arrive, and the next exchange lets the take-over time pass first.
     int unanswered = 0;
@@ -221,6 +224,23 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
         }
         std::this_thread::sleep_for(timing_.retryPause);
     }
+}
+
+bool DeviceLink::enterExchange() {
+    std::unique_lock lock(gateMutex_);
+    if (!gateFree_.wait_for(lock, timing_.exchangeQueueLimit(), [this] { return !exchangeBusy_; })) {
+        return false;
+    }
+    exchangeBusy_ = true;
+    return true;
+}
+
+void DeviceLink::leaveExchange() {
+    {
+        std::lock_guard lock(gateMutex_);
+        exchangeBusy_ = false;
+    }
+    gateFree_.notify_one();
 }
 
 int DeviceLink::sendRaw(std::span<const uint8_t> request) {

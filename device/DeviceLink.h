@@ -78,6 +78,8 @@ private:
     void dispatch(const PortmuxNotification& n);
     void deliverReply(const uint8_t* data, uint32_t count);
     void noteDeviceCount(uint32_t count);
+    bool enterExchange();
+    void leaveExchange();
 
     const ServiceTable& service_;
     AppLinkState& state_;
@@ -85,7 +87,11 @@ private:
 
     std::mutex registrationMutex_; // the handle slots
 
-    std::timed_mutex exchangeMutex_; // one exchange at a time
+    // One exchange at a time: a gate rather than a timed mutex, so the wait for it stays bounded and
+    // visible to the thread sanitizer.
+    std::mutex gateMutex_;
+    std::condition_variable gateFree_;
+    bool exchangeBusy_ = false;
     // The exchange state the callback shares, under stateMutex_.
     std::mutex stateMutex_;
     std::condition_variable replyArrived_;
@@ -96,7 +102,7 @@ private:
     bool signalled_ = false;
     // Counts the keyboard's departures, so a waiting exchange ends when the keyboard goes.
     uint64_t departures_ = 0;
-    // Under exchangeMutex_: the last exchange ended with a reply possibly still on its way.
+    // Owned by the exchange holding the gate: the last exchange ended with a reply possibly on its way.
     bool replyMayFollow_ = false;
     std::chrono::steady_clock::time_point gaveUpAt_{};
 

@@ -24,6 +24,7 @@ BindResult LinkSession::open(const std::filesystem::path& programFolder, OnBindF
     link_ = std::make_unique<DeviceLink>(service_, state_, timing_);
     commands_ = std::make_unique<Commands>(*link_, timing_);
     events_ = std::make_unique<KeyboardEvents>(*link_, *commands_, window_, state_, timing_);
+    events_->setDefaultKeyBlockSink(sink_);
     link_->startChannel(*events_);
     return BindResult::Ok;
 }

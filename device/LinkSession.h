@@ -37,6 +37,8 @@ public:
     BindResult open(const std::filesystem::path& programFolder, OnBindFailure onFailure,
                     std::string* detail = nullptr);
     bool isOpen() const { return link_ != nullptr; }
+    // Where the presence worker hands each default key block it reads; set it before open().
+    void setDefaultKeyBlockSink(KeyboardEvents::KeyBlockSink sink) { sink_ = std::move(sink); }
 
     // Valid after a successful open().
     const ServiceTable& service() const { return service_; }
@@ -50,6 +52,7 @@ private:
     MainWindowPort& window_;
     LinkTiming timing_;
     ServiceTable service_;
+    KeyboardEvents::KeyBlockSink sink_;
     std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<Commands> commands_;
     std::unique_ptr<KeyboardEvents> events_;
