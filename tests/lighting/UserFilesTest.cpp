@@ -1,9 +1,14 @@
 // First-run installation of the user lighting files, their restore, and the KEYCOLOR settings.
 #include "lighting/UserFiles.h"
+#include "lighting/KeyButtons.h"
 #include "lighting/LightingSettings.h"
+#include "lighting/UserLightingFile.h"
 #include "tests/lighting/TestFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
 
 namespace tarvik::lighting {
 namespace {
@@ -95,6 +100,31 @@ TEST_F(UserFilesTest, PanelFlagIsOnOnlyForOne) {
     EXPECT_TRUE(settings.panelEnabled());
     ASSERT_TRUE(settings.setPanelEnabled(false));
     EXPECT_FALSE(settings.panelEnabled());
+}
+
+TEST(ShippedTemplate, HasTenNamedSlotsWithEveryKeyAndFn) {
+    auto file = UserLightingFile::load(LIGHTING_TEST_TEMPLATE);
+    ASSERT_TRUE(file.ini().containsSection(u"MODENAME")) << LIGHTING_TEST_TEMPLATE;
+    EXPECT_EQ(file.presentSlot(), 0);
+    std::set<std::u16string> names;
+    for (int s = 0; s < kSlotCount; ++s) {
+        auto name = file.slotName(s);
+        EXPECT_NE(name, u"0") << s;
+        names.insert(name);
+        auto section = u"Mode" + std::u16string(1, static_cast<char16_t>(u'0' + s));
+        SlotHeader h = file.header(s);
+        EXPECT_TRUE(h.brush == 0 || h.brush == 1) << s;
+        for (int b = 0; b < kKeyButtonCount; ++b) {
+            auto key = std::to_string(ledOfButton(b));
+            EXPECT_TRUE(file.ini().contains(section, std::u16string(key.begin(), key.end())))
+                << "slot " << s << " position " << key;
+        }
+        EXPECT_TRUE(file.ini().contains(section, u"110")) << s;
+    }
+    EXPECT_EQ(names.size(), static_cast<size_t>(kSlotCount));
+    // The WASD layout lights W (44) and A (64) apart from the rest.
+    EXPECT_NE(file.key(1, 44).colour, file.key(1, 0).colour);
+    EXPECT_EQ(file.key(1, 44).colour, file.key(1, 64).colour);
 }
 
 } // namespace
