@@ -29,7 +29,10 @@ function(tarvik_add_test name)
   set(env HOME=${home} XDG_CONFIG_HOME=${home}/.config XDG_STATE_HOME=${home}/.local/state
       XDG_DATA_HOME=${home}/.local/share XDG_RUNTIME_DIR=${home}/run TARVIK_BIN_DIR=${TARVIK_BIN_DIR}
       PORTMUX_BACKEND=sim PORTMUX_SIM_STATE= QT_QPA_PLATFORM=offscreen ${T_ENV})
-  set(props ENVIRONMENT "${env}" TIMEOUT 300)
+  file(MAKE_DIRECTORY ${home}/run)
+  # The environment travels as a launcher prefix: test discovery flattens list-valued test properties.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
+  set(props TIMEOUT 300)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
