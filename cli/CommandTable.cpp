@@ -5,12 +5,25 @@ namespace tarvik::cli {
 // One line per command; each is defined in its own Cmd*.cpp file.
 extern const CliCommand kStatusCommand;
 extern const CliCommand kKeysCommand;
+extern const CliCommand kExportCommand;
+extern const CliCommand kImportCommand;
+extern const CliCommand kValidateCommand;
+extern const CliCommand kMacrosCommand;
+extern const CliCommand kAssignCommand;
 
 std::span<const CliCommand* const> commandTable() {
+    // One entry per line, so that each command's line stands alone.
+    // clang-format off
     static const CliCommand* const table[] = {
         &kStatusCommand,
         &kKeysCommand,
+        &kExportCommand,
+        &kImportCommand,
+        &kValidateCommand,
+        &kMacrosCommand,
+        &kAssignCommand,
     };
+    // clang-format on
     return table;
 }
 

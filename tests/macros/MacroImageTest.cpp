@@ -84,6 +84,10 @@ struct ActionCase {
     std::array<uint8_t, 4> bytes;
 };
 
+void PrintTo(const ActionCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
 class ActionEncoding : public ::testing::TestWithParam<ActionCase> {};
 
 TEST_P(ActionEncoding, Bytes) {

@@ -1,0 +1,57 @@
+// tarvikctl import FILE: check a profile file, load it, save the keyboard cache file and download all
+// three on-board profiles and the macros.
+#include "cli/CliCommand.h"
+#include "cli/CmdProfileCommon.h"
+
+#include "profiles/AssignmentStore.h"
+#include "profiles/KeyboardTransfer.h"
+#include "profiles/ProfileFiles.h"
+
+#include <string>
+
+namespace tarvik::cli {
+
+namespace {
+
+int runImport(CliContext& ctx, std::span<const std::string_view> args) {
+    if (args.size() != 1) {
+        ctx.err << "tarvikctl: import: expected one FILE (see tarvikctl import --help)\n";
+        return 2;
+    }
+    std::string path(args[0]);
+    CliPrompter prompter(ctx, "import", path);
+    // Refuse a bad file before the keyboard is even looked for.
+    profiles::ProfileFileCheck check = profiles::checkProfileFile(path);
+    if (check.result != 1 || !check.loadable) {
+        if (check.badHeader || check.result == 1) {
+            prompter.show("PROFILE_FORMAT_ERROR");
+        }
+        prompter.show("MAIN_PROMPT_INPORT");
+        return 1;
+    }
+    auto kb = openKeyboard(ctx, "import");
+    if (!kb) {
+        return 1;
+    }
+    profiles::AssignmentStore store;
+    int rc = profiles::importProfileFile(store, path, kb->commands(), kb->state(), prompter);
+    if (rc != 1) {
+        if (prompter.shownCount() == 0) {
+            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << rc << ")\n";
+        }
+        return 1;
+    }
+    ctx.out << "imported " << path << " into the keyboard's three profiles\n";
+    return 0;
+}
+
+} // namespace
+
+extern const CliCommand kImportCommand{
+    "import", "import FILE", "Write a profile file to the keyboard",
+    "Checks FILE as validate does, loads it, saves it as the keyboard cache file when that exists, and\n"
+    "downloads all three on-board profiles and the macros. A refused file prints the format error texts\n"
+    "and leaves the keyboard untouched.",
+    runImport};
+
+} // namespace tarvik::cli

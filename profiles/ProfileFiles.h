@@ -1,0 +1,56 @@
+// Profile files on disk: create a default one, check one before import, load one into the working copy,
+// save the working copy. Saving writes a temporary file beside the target and renames it, so a failed
+// save never destroys the previous file.
+#pragma once
+
+#include "platform/Prompter.h"
+#include "profiles/AssignmentStore.h"
+#include "profiles/ProfileFile.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace tarvik::profiles {
+
+// validateProfileFile's results besides 1 (valid) and 0 (missing, too small or bad header).
+inline constexpr int kCannotOpen = -2;
+inline constexpr int kOutOfMemory = -3;
+// Files of 4 GiB and more are refused unread.
+inline constexpr uintmax_t kMaxProfileFileSize = 0xFFFFFFFFu;
+
+// Writes a new default profile file (no macros, no texts): 32832 bytes.
+[[nodiscard]] bool newDefaultStoreFile(const std::filesystem::path& path);
+
+// Everything an import checks, without any message.
+struct ProfileFileCheck {
+    int result = 0;         // as validateProfileFile: 1, 0, -2, -3
+    bool badHeader = false; // result 0 because of the header (not because missing or too small)
+    bool loadable = false;  // result 1 and the loader accepts the file too
+    ProfileCheck check;     // what is wrong with the header, or with the rest when the header is fine
+    uintmax_t fileSize = 0;
+    std::vector<uint8_t> bytes; // the whole file when it could be read
+};
+ProfileFileCheck checkProfileFile(const std::filesystem::path& path);
+
+// The header check of an import: 1 valid; 0 missing, below 32832 bytes, 4 GiB or more, or a bad header
+// (the last one shows PROFILE_FORMAT_ERROR); -2 cannot be opened for reading; -3 out of memory.
+int validateProfileFile(const std::filesystem::path& path, Prompter& prompter);
+
+// Replaces the working copy by the file's contents (takes the key-data lock). When the file is missing,
+// unreadable or refused by the loader's checks the working copy becomes a new default store. 1 or 0.
+int loadProfileFile(AssignmentStore& store, const std::filesystem::path& path);
+// The same, from bytes already read.
+int loadProfileBytes(AssignmentStore& store, std::span<const uint8_t> bytes);
+
+// Saves the working copy (takes the key-data lock). Packing the texts rewrites the text offsets of its
+// records, as the file stores them.
+[[nodiscard]] bool saveProfileFile(AssignmentStore& store, const std::filesystem::path& path);
+// Saves to the keyboard cache file; fails and writes nothing when that file does not exist yet (only
+// reading the keyboard creates it).
+[[nodiscard]] bool saveCacheFile(AssignmentStore& store);
+
+// Export without its dialog: the working copy saved to path. No message either way.
+[[nodiscard]] bool exportProfileFile(AssignmentStore& store, const std::filesystem::path& path);
+
+} // namespace tarvik::profiles

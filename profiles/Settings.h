@@ -1,0 +1,53 @@
+// The persisted user settings of section PROFILES: the macro recorder's record-delays flag, the key
+// picture's Flip flag and the profile manager's list of profile files. They live in
+// $XDG_CONFIG_HOME/Tarvik_Lumira/<program name>.ini; every value is a string holding a decimal number
+// or a path, written the moment it changes.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tarvik::profiles {
+
+inline constexpr std::u16string_view kSettingsSection = u"PROFILES";
+inline constexpr std::string_view kProgramName = "Tarvik";
+// The value name of the record-delays setting is the UI text MACRO_ACTION_RECORD_DELAY; this is its
+// initial text.
+inline constexpr std::u16string_view kRecordDelayDefaultName = u"RecordDelay";
+inline constexpr std::u16string_view kFlipName = u"Flip";
+
+// $XDG_CONFIG_HOME/Tarvik_Lumira/<programName>.ini
+std::filesystem::path settingsFilePath(std::string_view programName = kProgramName);
+
+class SettingsStore {
+public:
+    explicit SettingsStore(std::filesystem::path file = settingsFilePath()) : file_(std::move(file)) {}
+
+    const std::filesystem::path& file() const { return file_; }
+
+    std::u16string readSetting(std::u16string_view name, std::u16string_view def) const;
+    // Creates the folder and the file when missing. False when the file could not be written.
+    [[nodiscard]] bool writeSetting(std::u16string_view name, std::u16string_view value);
+
+    // 1 only for a stored 1; a missing or any other value gives 0.
+    int readRecordDelay(std::u16string_view name = kRecordDelayDefaultName) const;
+    // Writes v when it is 0 or 1, otherwise 0, and returns what was written.
+    int writeRecordDelay(int v, std::u16string_view name = kRecordDelayDefaultName);
+    // The stored number (0 when missing).
+    int readFlip() const;
+    int writeFlip(int v);
+
+    // PROFILE01, PROFILE02, ... with the paths in order, then PROFILE00 with their count. Values of an
+    // earlier, longer list stay.
+    [[nodiscard]] bool writeProfileList(std::span<const std::u16string> paths);
+
+private:
+    int readNumber(std::u16string_view name) const;
+    int writeFlag(std::u16string_view name, int v);
+
+    std::filesystem::path file_;
+};
+
+} // namespace tarvik::profiles

@@ -1,0 +1,95 @@
+#include "profiles/Settings.h"
+
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "tests/profiles/TestHome.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace tarvik::profiles {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::useOwnHome(); }
+    std::u16string stored(std::u16string_view name) const {
+        return getPrivateProfileString(u"PROFILES", name, u"<missing>", 260, settingsFilePath());
+    }
+};
+
+TEST_F(SettingsTest, LivesInTheProgramsIniFile) {
+    EXPECT_EQ(settingsFilePath(), paths::configHome() / "Tarvik_Lumira" / "Tarvik.ini");
+    SettingsStore s;
+    ASSERT_TRUE(s.writeSetting(u"Flip", u"1"));
+    EXPECT_TRUE(fs::is_regular_file(settingsFilePath()));
+    EXPECT_EQ(s.readSetting(u"flip", u"0"), u"1") << "value names without regard to case";
+    EXPECT_EQ(s.readSetting(u"Other", u"dflt"), u"dflt");
+}
+
+TEST_F(SettingsTest, RecordDelayReadsAnythingButOneAsZeroAndIsWrittenBackNormalised) {
+    SettingsStore s;
+    // Missing: the dialog opens with the box clear and writes "0".
+    EXPECT_EQ(s.readRecordDelay(), 0);
+    EXPECT_EQ(s.writeRecordDelay(s.readRecordDelay()), 0);
+    EXPECT_EQ(stored(u"RecordDelay"), u"0");
+
+    struct Case {
+        std::u16string_view text;
+        int read;
+    } cases[] = {{u"7", 0}, {u"1", 1}, {u"0", 0}, {u"-1", 0}, {u"abc", 0}, {u" 1", 1}, {u"1x", 1}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(s.writeSetting(u"RecordDelay", c.text));
+        EXPECT_EQ(s.readRecordDelay(), c.read) << std::string(c.text.begin(), c.text.end());
+    }
+    EXPECT_EQ(s.writeRecordDelay(7), 0);
+    EXPECT_EQ(stored(u"RecordDelay"), u"0");
+    EXPECT_EQ(s.writeRecordDelay(1), 1);
+    EXPECT_EQ(stored(u"RecordDelay"), u"1");
+
+    // The value name follows the language text.
+    EXPECT_EQ(s.writeRecordDelay(1, u"录制延时"), 1);
+    EXPECT_EQ(s.readRecordDelay(u"录制延时"), 1);
+}
+
+TEST_F(SettingsTest, FlipKeepsTheNumberOnReadAndNormalisesOnWrite) {
+    SettingsStore s;
+    EXPECT_EQ(s.readFlip(), 0);
+    ASSERT_TRUE(s.writeSetting(u"Flip", u"3"));
+    EXPECT_EQ(s.readFlip(), 3);
+    EXPECT_EQ(s.writeFlip(3), 0);
+    EXPECT_EQ(stored(u"Flip"), u"0");
+    EXPECT_EQ(s.writeFlip(1), 1);
+    EXPECT_EQ(s.readFlip(), 1);
+}
+
+TEST_F(SettingsTest, ShorterProfileListLeavesTheOlderValues) {
+    SettingsStore s;
+    std::vector<std::u16string> five{u"/d/a.tvk", u"/d/b.tvk", u"/d/c.tvk", u"/d/d.tvk", u"/d/e.tvk"};
+    ASSERT_TRUE(s.writeProfileList(five));
+    EXPECT_EQ(stored(u"PROFILE00"), u"5");
+    EXPECT_EQ(stored(u"PROFILE05"), u"/d/e.tvk");
+    std::vector<std::u16string> two{u"/x/1.tvk", u"/x/2.tvk"};
+    ASSERT_TRUE(s.writeProfileList(two));
+    EXPECT_EQ(stored(u"PROFILE00"), u"2");
+    EXPECT_EQ(stored(u"PROFILE01"), u"/x/1.tvk");
+    EXPECT_EQ(stored(u"PROFILE02"), u"/x/2.tvk");
+    EXPECT_EQ(stored(u"PROFILE03"), u"/d/c.tvk");
+    EXPECT_EQ(stored(u"PROFILE04"), u"/d/d.tvk");
+    EXPECT_EQ(stored(u"PROFILE05"), u"/d/e.tvk");
+}
+
+TEST_F(SettingsTest, OtherSectionsAndKeysOfTheFileStay) {
+    fs::create_directories(settingsFilePath().parent_path());
+    ASSERT_TRUE(writePrivateProfileString(u"Other", u"Key", u"kept", settingsFilePath()));
+    SettingsStore s;
+    ASSERT_TRUE(s.writeProfileList(std::vector<std::u16string>{u"/p.tvk"}));
+    EXPECT_EQ(s.writeFlip(1), 1);
+    EXPECT_EQ(getPrivateProfileString(u"Other", u"Key", u"", 260, settingsFilePath()), u"kept");
+}
+
+} // namespace
+} // namespace tarvik::profiles
