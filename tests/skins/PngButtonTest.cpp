@@ -1,0 +1,201 @@
+#include "platform/IniFile.h"
+#include "ui/CPngButton.h"
+#include "ui/SkinLayout.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+namespace tarvik::ui {
+namespace {
+
+using Picture = CPngButton::Picture;
+
+QPixmap solid(const QColor& c, QSize size = QSize(300, 150)) {
+    QPixmap p(size);
+    p.fill(c);
+    return p;
+}
+
+// Pixel (x, y) is (x, y, 77): a button's grab tells which part of the picture it shows.
+QPixmap coordinates() {
+    QImage img(300, 150, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            img.setPixel(x, y, qRgb(x & 0xFF, y, 77));
+        }
+    }
+    return QPixmap::fromImage(img);
+}
+
+QRgb pixelOf(QWidget& w, int x, int y) {
+    return w.grab().toImage().pixel(x, y);
+}
+
+struct Pictures {
+    QPixmap normal = solid(QColor(10, 10, 10));
+    QPixmap hover = solid(QColor(20, 200, 20));
+    QPixmap pressed = solid(QColor(200, 20, 20));
+    QPixmap disabled = solid(QColor(90, 90, 90));
+    QPixmap selected = solid(QColor(20, 20, 200));
+    QPixmap off = solid(QColor(0, 100, 100));
+    QPixmap on = solid(QColor(250, 250, 0));
+};
+
+struct OrderCase {
+    bool enabled, twoState, twoValue, down, hover, selected;
+    Picture expected;
+};
+
+class PictureOrder : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(PictureOrder, FollowsDisabledTwoStatePressedHoverSelectedNormal) {
+    const OrderCase& c = GetParam();
+    Pictures pics;
+    CPngButton b;
+    b.resize(40, 20);
+    b.setPictures(11, 21, &pics.normal, &pics.hover, &pics.pressed, &pics.disabled, &pics.selected);
+    b.setTwoStatePictures(&pics.off, &pics.on);
+    b.setEnabled(c.enabled);
+    b.setTwoStateMode(c.twoState);
+    b.setTwoStateValue(c.twoValue);
+    b.setDown(c.down);
+    b.setHover(c.hover);
+    b.setSelected(c.selected);
+    EXPECT_EQ(b.currentPicture(), c.expected);
+
+    const QPixmap* shown = nullptr;
+    switch (c.expected) {
+    case Picture::Normal:
+        shown = &pics.normal;
+        break;
+    case Picture::Hover:
+        shown = &pics.hover;
+        break;
+    case Picture::Pressed:
+        shown = &pics.pressed;
+        break;
+    case Picture::Disabled:
+        shown = &pics.disabled;
+        break;
+    case Picture::Selected:
+        shown = &pics.selected;
+        break;
+    case Picture::TwoStateOff:
+        shown = &pics.off;
+        break;
+    case Picture::TwoStateOn:
+        shown = &pics.on;
+        break;
+    case Picture::None:
+        break;
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(pixelOf(b, 20, 10), shown->toImage().pixel(0, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, PictureOrder,
+    ::testing::Values(
+        // A disabled button shows its disabled picture even while hovered, pressed or two-state.
+        OrderCase{false, false, false, false, true, false, Picture::Disabled},
+        OrderCase{false, true, true, true, true, true, Picture::Disabled},
+        OrderCase{true, true, true, true, true, true, Picture::TwoStateOn},
+        OrderCase{true, true, false, true, true, true, Picture::TwoStateOff},
+        OrderCase{true, false, false, true, true, true, Picture::Pressed},
+        OrderCase{true, false, false, false, true, true, Picture::Hover},
+        OrderCase{true, false, false, false, false, true, Picture::Selected},
+        OrderCase{true, false, false, false, false, false, Picture::Normal}));
+
+TEST(PngButton, ButtonAt101_51DrawsFromPicturePixel100_50) {
+    const QPixmap pic = coordinates();
+    const IniFile ini = IniFile::parse("[BUTTONINFO]\nKEY_01E=101,51,40,20\n");
+    CPngButton b;
+    placeImageButton(b, ini, u"KEY_01E", StatePictures{&pic, &pic, &pic, &pic, &pic});
+    EXPECT_EQ(b.geometry(), QRect(101, 51, 40, 20));
+    EXPECT_TRUE(b.isEnabled());
+    const QImage shown = b.grab().toImage();
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(100, 50, 77));
+    EXPECT_EQ(shown.pixel(39, 19), qRgb(139, 69, 77));
+}
+
+TEST(PngButton, PlacedAtOneOneIsDisabledWhateverItsSize) {
+    Pictures pics;
+    const IniFile ini = IniFile::parse("[BUTTONINFO]\nA=1,1,50,20\nB=2,1,50,20\n");
+    const StatePictures set{&pics.normal, &pics.hover, &pics.pressed, &pics.disabled, &pics.selected};
+    CPngButton a, b, missing;
+    placeImageButton(a, ini, u"A", set);
+    placeImageButton(b, ini, u"B", set);
+    placeImageButton(missing, ini, u"NOT_THERE", set);
+    EXPECT_FALSE(a.isEnabled());
+    EXPECT_EQ(a.size(), QSize(50, 20));
+    EXPECT_TRUE(b.isEnabled());
+    EXPECT_FALSE(missing.isEnabled());
+    EXPECT_EQ(missing.geometry(), QRect(1, 1, 1, 1));
+}
+
+TEST(PngButton, HoverFollowsTheMouseAndCarriesTheAfterPaintFlag) {
+    Pictures pics;
+    CPngButton b;
+    b.resize(30, 30);
+    b.setPictures(1, 1, &pics.normal, &pics.hover, &pics.pressed, &pics.disabled, &pics.selected);
+    std::vector<bool> normalShown;
+    b.setAfterPaint([&](CPngButton&, QPainter&, bool normal) { normalShown.push_back(normal); });
+
+    EXPECT_EQ(pixelOf(b, 5, 5), pics.normal.toImage().pixel(0, 0));
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&b, &move);
+    EXPECT_TRUE(b.isHover());
+    EXPECT_EQ(pixelOf(b, 5, 5), pics.hover.toImage().pixel(0, 0));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&b, &leave);
+    EXPECT_FALSE(b.isHover());
+    EXPECT_EQ(pixelOf(b, 5, 5), pics.normal.toImage().pixel(0, 0));
+    EXPECT_EQ(normalShown, (std::vector<bool>{true, false, true}));
+}
+
+TEST(PngButton, TintFrameAndCaptionPaintOverThePicture) {
+    const QPixmap black = solid(Qt::black);
+    CPngButton b;
+    b.resize(60, 30);
+    b.setPictures(1, 1, &black, &black, &black, &black, &black);
+
+    b.setTint(QColor(255, 0, 0), 50);
+    const QColor tinted(pixelOf(b, 30, 15));
+    EXPECT_NEAR(tinted.red(), 50, 2);
+    EXPECT_EQ(tinted.green(), 0);
+    b.clearTint();
+    EXPECT_EQ(pixelOf(b, 30, 15), qRgb(0, 0, 0));
+
+    b.setText(QStringLiteral("WWW"));
+    auto brightPixels = [&] {
+        const QImage img = b.grab().toImage();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                n += qGray(img.pixel(x, y)) > 128;
+            }
+        }
+        return n;
+    };
+    EXPECT_EQ(brightPixels(), 0);
+    b.setCaptionStyle(true, 12, QStringLiteral("DejaVu Sans"), Qt::white);
+    EXPECT_GT(brightPixels(), 20);
+    b.setCaptionRotation(900);
+    EXPECT_GT(brightPixels(), 20);
+    b.setCaptionStyle(false);
+
+    b.setFrameMode(true, QColor(0, 255, 0));
+    const QImage framed = b.grab().toImage();
+    for (QPoint p : {QPoint(0, 0), QPoint(1, 1), QPoint(59, 29), QPoint(58, 15), QPoint(30, 28)}) {
+        EXPECT_EQ(framed.pixel(p), qRgb(0, 255, 0)) << p.x() << "," << p.y();
+    }
+}
+
+} // namespace
+} // namespace tarvik::ui

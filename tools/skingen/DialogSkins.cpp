@@ -1,0 +1,230 @@
+// The composite key dialog, the profile manager and the firmware update dialog.
+#include "tools/skingen/Look.h"
+#include "tools/skingen/Skins.h"
+
+#include <QPainter>
+
+namespace tarvik::skingen {
+
+namespace {
+
+DrawFn button(ButtonKind kind, Glyph g = {}, QString label = {}) {
+    return [kind, g = std::move(g), label = std::move(label)](
+               QPainter& p, const QRectF& r, const Look& look) { drawButton(p, r, look, kind, g, label); };
+}
+
+// A dialog title: accent icon and a word, baked because these titles have no text of their own.
+DrawFn title(Glyph g, QString text) {
+    return [g = std::move(g), text = std::move(text)](QPainter& p, const QRectF& r, const Look&) {
+        g(p, QRectF(r.left(), r.center().y() - 10, 20, 20), colour::accent);
+        QFont f = uiFont(13, true);
+        f.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+        p.setFont(f);
+        p.setPen(colour::text);
+        p.drawText(r.adjusted(30, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text.toUpper());
+    };
+}
+
+void drawDialogBase(QPainter& p, const QRectF& r) {
+    drawWindowFrame(p, r, 12);
+    p.setPen(QPen(QColor(255, 255, 255, 12), 1));
+    p.drawLine(QPointF(16, 44.5), QPointF(r.width() - 16, 44.5));
+}
+
+void writeDialog(Output& out, const Scene& s, const QString& stem, const QString& iniName) {
+    out.picture(stem + QStringLiteral("_bg.jpg"), s.background());
+    out.picture(stem + QStringLiteral("_mask.bmp"), s.mask());
+    IniText ini;
+    ini.section(QStringLiteral("SCREEN"));
+    ini.set(QStringLiteral("Main"), stem + QStringLiteral("_bg.jpg"));
+    ini.set(QStringLiteral("Mask"), stem + QStringLiteral("_mask.bmp"));
+    writeButtonInfo(s, ini);
+    out.ini(iniName, ini);
+}
+
+// ---- Composite key dialog ----
+
+enum Panel { KeyPanel, MacroPanel, Macro2Panel, MediaPanel, FunctionPanel };
+
+bool macroShown(const Look& look) {
+    return look.panel == MacroPanel || look.panel == Macro2Panel;
+}
+
+// The panel picture: the same in every state of its set (the program shows it as a disabled button).
+DrawFn panelPicture() {
+    return [](QPainter& p, const QRectF& r, const Look& look) {
+        drawPanel(p, r, 10);
+        // Wells behind the fields the program places on this panel.
+        auto well = [&](double x, double y, double w, double h) { drawWell(p, QRectF(x, y, w, h)); };
+        const QColor faint = mix(colour::panel, colour::textDim, 0.16);
+        auto emblem = [&](const Glyph& g) {
+            g(p, QRectF(r.center().x() - 36, r.bottom() - 100, 72, 72), faint);
+        };
+        switch (look.panel) {
+        case MacroPanel:
+        case Macro2Panel:
+            well(40, 162, 300, 30);
+            well(420, 162, 80, 30);
+            well(40, 202, 360, 182);
+            break;
+        case MediaPanel:
+            well(110, 196, 400, 34);
+            emblem(glyph::media());
+            break;
+        case FunctionPanel:
+            well(110, 196, 400, 34);
+            emblem(glyph::function());
+            break;
+        default:
+            well(110, 196, 400, 56);
+            emblem(glyph::keyboard());
+            break;
+        }
+    };
+}
+
+DrawFn compositeTitle() {
+    return [](QPainter& p, const QRectF& r, const Look& look) {
+        title(look.panel == Macro2Panel ? glyph::macro() : glyph::keyboard(),
+              QStringLiteral("Key assignment"))(p, r, look);
+    };
+}
+
+// The four panel tabs; the program writes their texts and keeps the tab of the shown panel pressed.
+DrawFn tab() {
+    return [](QPainter& p, const QRectF& r, const Look& look) { drawButton(p, r, look, ButtonKind::Tab); };
+}
+
+// Buttons of the macro panel: drawn only in the macro sets.
+DrawFn macroButton(ButtonKind kind, Glyph g = {}, bool recordMark = false) {
+    return [kind, g = std::move(g), recordMark](QPainter& p, const QRectF& r, const Look& look) {
+        if (!macroShown(look)) {
+            return;
+        }
+        drawButton(p, r, look, kind, g);
+        if (recordMark) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(look.state == State::Disabled ? colour::textFaint : QColor(0xe5, 0x48, 0x4d));
+            p.drawEllipse(QPointF(r.left() + 16, r.center().y() + (look.state == State::Down ? 1 : 0)), 4.5,
+                          4.5);
+        }
+    };
+}
+
+Scene compositeScene() {
+    Scene s(QSize(620, 462), 12);
+    s.setBase([](QPainter& p, const QRectF& r, const Look&) { drawDialogBase(p, r); });
+    s.add("CONTROL_MASK", QRect(20, 96, 580, 300), panelPicture(), true);
+    s.add("CONTROL_TITLE", QRect(20, 8, 300, 30), compositeTitle(), true);
+    s.add("CONTROL_OSK", QRect(70, 410, 44, 36), button(ButtonKind::Plain, glyph::keyboard()), true);
+    s.add("CONTROL_CLEAR", QRect(20, 410, 44, 36), button(ButtonKind::Plain, glyph::restore()), true);
+    s.add("CONTROL_MEDIA", QRect(312, 56, 142, 40), tab(), true);
+    s.add("CONTROL_MACRO", QRect(166, 56, 142, 40), tab(), true);
+    s.add("CONTROL_KEY", QRect(20, 56, 142, 40), tab(), true);
+    s.add("CONTROL_FUNCTION", QRect(458, 56, 142, 40), tab(), true);
+    s.add("CONTROL_OK", QRect(364, 410, 112, 36), button(ButtonKind::Primary), true);
+    s.add("CONTROL_CANCEL", QRect(484, 410, 116, 36), button(ButtonKind::Plain), true);
+    s.add("FUNC_MACRO_DELETE", QRect(380, 162, 30, 30), macroButton(ButtonKind::Plain, glyph::minus()));
+    s.add("FUNC_MACRO_ADD", QRect(346, 162, 30, 30), macroButton(ButtonKind::Plain, glyph::plus()));
+    s.add("FUNC_MACRO_UP_TOP", QRect(416, 242, 80, 28), macroButton(ButtonKind::Plain));
+    s.add("FUNC_MACRO_UP", QRect(500, 242, 80, 28), macroButton(ButtonKind::Plain));
+    s.add("FUNC_MACRO_DOWN", QRect(416, 274, 80, 28), macroButton(ButtonKind::Plain));
+    s.add("FUNC_MACRO_DOWN_BOTTOM", QRect(500, 274, 80, 28), macroButton(ButtonKind::Plain));
+    s.add("FUNC_MACRO_DELETE2", QRect(416, 306, 80, 28), macroButton(ButtonKind::Plain));
+    s.add("FUNC_MACRO_CLEAR", QRect(500, 306, 80, 28), macroButton(ButtonKind::Plain));
+    s.add("FUNC_MACRO_RECORD", QRect(416, 202, 164, 32), macroButton(ButtonKind::Plain, {}, true));
+    s.control("FUNC_MACRO_RECORD_DELAY", QRect(416, 348, 20, 20));
+    s.control("FUNC_MACRO_LIST2", QRect(40, 202, 360, 182));
+    s.control("FUNC_MACRO_CYCLES", QRect(420, 162, 80, 30));
+    s.control("FUNC_MACRO_CYCLES_PROMPT", QRect(420, 138, 160, 22));
+    s.control("TISHI_SINGLE_STATIC", QRect(40, 138, 540, 22));
+    s.control("MARCO_NAME_SETTING", QRect(40, 138, 300, 22));
+    s.control("KEY_SETTING", QRect(40, 106, 540, 26));
+    s.control("MEDIA_SETTING_TISHI", QRect(40, 138, 540, 22));
+    s.control("FUNCTION_KEY_SETTING_TISHI", QRect(40, 138, 540, 22));
+    s.control("FUNC_MACRO_RECORD_DELAY2", QRect(442, 348, 138, 20));
+    s.control("FUNC_KEY_INPUT", QRect(110, 196, 400, 56));
+    s.control("FUNC_MEDIA_SELECT", QRect(110, 196, 400, 34));
+    s.control("FUNC_MACRO_LIST", QRect(40, 162, 300, 30));
+    s.control("FUNC_FUNCTION_SELECT", QRect(110, 196, 400, 34));
+    return s;
+}
+
+} // namespace
+
+void writeCompositeSkin(Output& out) {
+    const Scene s = compositeScene();
+    writeDialog(out, s, QStringLiteral("composite"), QStringLiteral("Composite.ini"));
+    struct Set {
+        const char* stem;
+        Panel panel;
+        bool hasDisabled;
+    };
+    const Set sets[] = {{"key", KeyPanel, false},
+                        {"macro", MacroPanel, true},
+                        {"macro2", Macro2Panel, true},
+                        {"media", MediaPanel, false},
+                        {"function", FunctionPanel, false}};
+    for (const Set& set : sets) {
+        const QString stem = QString::fromLatin1(set.stem);
+        out.picture(stem + "_normal.jpg", s.statePicture(Look{State::Normal, set.panel}));
+        out.picture(stem + "_over.jpg", s.statePicture(Look{State::Over, set.panel}));
+        out.picture(stem + "_down.jpg", s.statePicture(Look{State::Down, set.panel}));
+        if (set.hasDisabled) {
+            out.picture(stem + "_disable.jpg", s.statePicture(Look{State::Disabled, set.panel}));
+        }
+    }
+}
+
+void writeProfileSkin(Output& out) {
+    Scene s(QSize(480, 380), 12);
+    s.setBase([](QPainter& p, const QRectF& r, const Look&) {
+        drawDialogBase(p, r);
+        drawWell(p, QRectF(20, 52, 440, 224));
+        p.setPen(QPen(QColor(255, 255, 255, 12), 1));
+        p.drawLine(QPointF(16, 330.5), QPointF(r.width() - 16, 330.5));
+    });
+    s.decorate(QRect(20, 8, 300, 30), title(glyph::layers(), QStringLiteral("Profiles")));
+    s.add("CONTROL_OK", QRect(252, 338, 100, 32), button(ButtonKind::Primary, {}, QStringLiteral("OK")),
+          true);
+    s.add("CONTROL_CANCEL", QRect(360, 338, 100, 32), button(ButtonKind::Plain, {}, QStringLiteral("Cancel")),
+          true);
+    s.add("FUNC_ADD", QRect(20, 286, 108, 34),
+          button(ButtonKind::Plain, glyph::plus(), QStringLiteral("Add")), true);
+    s.add("FUNC_LOAD", QRect(136, 286, 108, 34),
+          button(ButtonKind::Plain, glyph::folder(), QStringLiteral("Load")), true);
+    s.add("FUNC_DELETE", QRect(252, 286, 108, 34),
+          button(ButtonKind::Plain, glyph::trash(), QStringLiteral("Delete")), true);
+    s.add("CONTROL2_APPLY", QRect(144, 338, 100, 32), button(ButtonKind::Plain, {}, QStringLiteral("Apply")),
+          true);
+    s.control("PROGRAM_LIST", QRect(22, 54, 436, 220));
+    writeDialog(out, s, QStringLiteral("profile"), QStringLiteral("Profile.ini"));
+    out.picture("Profile_normal.jpg", s.statePicture(Look{State::Normal, 0}));
+    out.picture("Profile_over.jpg", s.statePicture(Look{State::Over, 0}));
+    out.picture("Profile_down.jpg", s.statePicture(Look{State::Down, 0}));
+}
+
+void writeUpdateSkin(Output& out) {
+    Scene s(QSize(480, 252), 12);
+    s.setBase([](QPainter& p, const QRectF& r, const Look&) {
+        drawDialogBase(p, r);
+        drawWell(p, QRectF(20, 64, 360, 32));
+        p.setPen(QPen(QColor(255, 255, 255, 12), 1));
+        p.drawLine(QPointF(16, 180.5), QPointF(r.width() - 16, 180.5));
+    });
+    s.decorate(QRect(20, 8, 300, 30), title(glyph::download(), QStringLiteral("Firmware update")));
+    s.control("CONTROL_UPStatic", QRect(30, 68, 344, 24));
+    s.control("CONTROL_UPCombox", QRect(20, 104, 360, 28));
+    s.add("CONTROL_CUPButton", QRect(348, 196, 112, 36),
+          button(ButtonKind::Plain, glyph::cross(), QStringLiteral("Cancel")), true);
+    s.add("CONTROL_UPButton", QRect(228, 196, 112, 36),
+          button(ButtonKind::Primary, glyph::download(), QStringLiteral("Update")), true);
+    s.add("CONTROL_OPENButton", QRect(388, 64, 72, 32), button(ButtonKind::Plain, glyph::folder()), true);
+    s.add("CONTROL_BACKUPButton", QRect(20, 196, 128, 36),
+          button(ButtonKind::Plain, glyph::shield(), QStringLiteral("Back up")), true);
+    writeDialog(out, s, QStringLiteral("update"), QStringLiteral("UpdateDlg.ini"));
+    out.picture("update_normal.jpg", s.statePicture(Look{State::Normal, 0}));
+    out.picture("update_over.jpg", s.statePicture(Look{State::Over, 0}));
+}
+
+} // namespace tarvik::skingen

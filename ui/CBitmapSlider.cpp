@@ -1,0 +1,150 @@
+#include "ui/CBitmapSlider.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvik::ui {
+
+CBitmapSlider::CBitmapSlider(int controlId, QWidget* parent) : QWidget(parent), controlId_(controlId) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void CBitmapSlider::setPicture(const QPixmap& picture) {
+    picture_ = picture;
+    update();
+}
+
+void CBitmapSlider::setRange(int minimum, int maximum) {
+    min_ = minimum;
+    max_ = std::max(minimum, maximum);
+    pos_ = std::clamp(pos_, min_, max_);
+    update();
+}
+
+void CBitmapSlider::setPosition(int position) {
+    pos_ = std::clamp(position, min_, max_);
+    update();
+}
+
+void CBitmapSlider::paintEvent(QPaintEvent*) {
+    if (picture_.isNull()) {
+        return;
+    }
+    QPainter p(this);
+    p.drawPixmap(0, 0, picture_);
+}
+
+int CBitmapSlider::positionAt(int x) const {
+    if (width() <= 1 || max_ == min_) {
+        return min_;
+    }
+    const double t = std::clamp(static_cast<double>(x) / (width() - 1), 0.0, 1.0);
+    return min_ + static_cast<int>(std::lround(t * (max_ - min_)));
+}
+
+void CBitmapSlider::post() {
+    const int id = controlId_, position = pos_;
+    QMetaObject::invokeMethod(
+        this, [this, id, position] { emit notified(id, position); }, Qt::QueuedConnection);
+}
+
+void CBitmapSlider::userMove(int position, bool notifyAlways) {
+    const int before = pos_;
+    setPosition(position);
+    if (notifyAlways || pos_ != before) {
+        post();
+    }
+}
+
+void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    clicked_ = true;
+    dragging_ = true;
+    userMove(positionAt(static_cast<int>(event->position().x())), false);
+}
+
+void CBitmapSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        userMove(positionAt(static_cast<int>(event->position().x())), false);
+    }
+}
+
+void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        userMove(positionAt(static_cast<int>(event->position().x())), true);
+    }
+}
+
+void CBitmapSlider::keyPressEvent(QKeyEvent* event) {
+    const bool arrow = event->key() == Qt::Key_Left || event->key() == Qt::Key_Right ||
+                       event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (arrow && tabHeld_) {
+        event->ignore();
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+        userMove(pos_ - pageStep_, true);
+        break;
+    case Qt::Key_PageDown:
+        userMove(pos_ + pageStep_, true);
+        break;
+    case Qt::Key_Home:
+        userMove(min_, true);
+        break;
+    case Qt::Key_End:
+        userMove(max_, true);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        userMove(pos_ + 1, true);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        userMove(pos_ - 1, true);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void CBitmapSlider::wheelEvent(QWheelEvent* event) {
+    const int dy = event->angleDelta().y();
+    if (!clicked_ || dy == 0) {
+        event->ignore();
+        return;
+    }
+    // Towards the user (negative delta) is +1.
+    userMove(pos_ + (dy < 0 ? 1 : -1), true);
+    event->accept();
+}
+
+void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
+    clicked_ = false;
+    tabHeld_ = false;
+    QWidget::focusOutEvent(event);
+}
+
+bool CBitmapSlider::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            tabHeld_ = event->type() == QEvent::KeyPress;
+        }
+    }
+    return QWidget::event(event);
+}
+
+} // namespace tarvik::ui

@@ -1,0 +1,64 @@
+// A slider drawn by one picture of the whole slider (the program swaps the picture per position). Every
+// change the user makes is posted to the parent as the slider message with the control id and the new
+// position.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace tarvik::ui {
+
+class CBitmapSlider : public QWidget {
+    Q_OBJECT
+
+public:
+    // The private window message the notifications stand for.
+    static constexpr unsigned kNotifyMessage = 0x28D1;
+
+    explicit CBitmapSlider(int controlId, QWidget* parent = nullptr);
+
+    int controlId() const { return controlId_; }
+    void setPicture(const QPixmap& picture);
+    const QPixmap& picture() const { return picture_; }
+    // A maximum below the minimum is taken as the minimum.
+    void setRange(int minimum, int maximum);
+    int minimum() const { return min_; }
+    int maximum() const { return max_; }
+    void setPageStep(int step) { pageStep_ = step; }
+    int pageStep() const { return pageStep_; }
+    // Clamped to the range; repaints. Programmatic changes do not notify.
+    void setPosition(int position);
+    int position() const { return pos_; }
+
+signals:
+    // Delivered through the event queue, like a posted message: once per user action.
+    void notified(int controlId, int position);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    int positionAt(int x) const;
+    // Sets the position from a user action and posts the notification.
+    void userMove(int position, bool notifyAlways);
+    void post();
+
+    int controlId_;
+    QPixmap picture_;
+    int min_ = 0;
+    int max_ = 100;
+    int pos_ = 0;
+    int pageStep_ = 1;
+    bool dragging_ = false;
+    bool clicked_ = false; // the wheel moves the slider only after it has been clicked
+    bool tabHeld_ = false;
+};
+
+} // namespace tarvik::ui

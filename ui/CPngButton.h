@@ -1,0 +1,122 @@
+// The image button of the skinned dialogs: it shows the part of a whole-dialog state picture that lies
+// under it, chosen by its state, with optional caption text, frame, tint and tooltip.
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QMargins>
+#include <QPixmap>
+#include <QPoint>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+namespace tarvik::ui {
+
+class CPngButton : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    enum class Picture { None, Normal, Hover, Pressed, Disabled, Selected, TwoStateOff, TwoStateOn };
+
+    // Win32 DrawText format bits understood by the caption.
+    static constexpr int kDtCenter = 0x01, kDtRight = 0x02, kDtVCenter = 0x04, kDtBottom = 0x08,
+                         kDtWordBreak = 0x10, kDtSingleLine = 0x20;
+    static constexpr int kDefaultFormat = kDtCenter | kDtVCenter | kDtSingleLine; // 37
+    static constexpr int kTooltipDelayMs = 2000;
+
+    // Called after each paint with the painter still open and whether the normal picture was shown.
+    using AfterPaint = std::function<void(CPngButton& button, QPainter& painter, bool normalShown)>;
+
+    explicit CPngButton(QWidget* parent = nullptr);
+
+    // The state pictures are whole-dialog pictures owned by the dialog; the button keeps pointers.
+    // (x, y) is the button's rectangle origin in layout coordinates, which count from 1: the button
+    // shows each picture from (x - 1, y - 1).
+    void setPictures(int x, int y, const QPixmap* normal, const QPixmap* hover, const QPixmap* pressed,
+                     const QPixmap* disabled, const QPixmap* selected);
+    void setPictureOffset(int x, int y);
+    QPoint pictureOffset() const { return offset_; }
+
+    // Two-state use: the pair replaces every other picture except the disabled one.
+    void setTwoStatePictures(const QPixmap* off, const QPixmap* on);
+    void setTwoStateMode(bool on);
+    void setTwoStateValue(bool value);
+    bool twoStateValue() const { return twoStateValue_; }
+
+    void setSelected(bool selected);
+    bool isSelected() const { return selected_; }
+    // The hover flag, set by the first mouse move over the button and cleared when the mouse leaves.
+    void setHover(bool hover);
+    bool isHover() const { return hover_; }
+
+    // Caption: the button's text drawn on top of the picture.
+    void setCaptionStyle(bool on, double pointSize = 8, const QString& face = QStringLiteral("Tahoma"),
+                         const QColor& colour = QColor(0, 0, 0), int format = kDefaultFormat);
+    void setCaptionBold(bool bold);
+    // Rotation in tenths of a degree, counter-clockwise.
+    void setCaptionRotation(int tenths);
+    void setCaptionOffsets(int left, int top, int right, int bottom);
+    bool captionOn() const { return captionOn_; }
+    const QFont& captionFont() const { return captionFont_; }
+
+    // A 2-pixel frame in the colour instead of the picture.
+    void setFrameMode(bool on, const QColor& colour = QColor());
+
+    // Shown after the pointer has rested on the button for kTooltipDelayMs.
+    void setTipText(const QString& text);
+    const QString& tipText() const { return tip_; }
+
+    void setAfterPaint(AfterPaint callback) { afterPaint_ = std::move(callback); }
+
+    // The lighting preview: the colour laid over the picture with the given alpha (0-255).
+    void setTint(const QColor& colour, int alpha);
+    void clearTint();
+    bool hasTint() const { return tint_.isValid(); }
+
+    // The picture the button shows now.
+    Picture currentPicture() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    const QPixmap* pictureFor(Picture p) const;
+    void drawCaption(QPainter& p);
+    void showTip();
+
+    const QPixmap* normal_ = nullptr;
+    const QPixmap* hoverPic_ = nullptr;
+    const QPixmap* pressed_ = nullptr;
+    const QPixmap* disabled_ = nullptr;
+    const QPixmap* selectedPic_ = nullptr;
+    const QPixmap* twoStateOff_ = nullptr;
+    const QPixmap* twoStateOn_ = nullptr;
+    QPoint offset_{1, 1};
+    bool hover_ = false;
+    bool selected_ = false;
+    bool twoStateMode_ = false;
+    bool twoStateValue_ = false;
+
+    bool captionOn_ = false;
+    QFont captionFont_;
+    QColor captionColour_{0, 0, 0};
+    int captionFormat_ = kDefaultFormat;
+    int rotation_ = 0;
+    QMargins textOffsets_;
+
+    bool frameMode_ = false;
+    QColor frameColour_;
+    QColor tint_;
+
+    QString tip_;
+    QTimer tipTimer_;
+    AfterPaint afterPaint_;
+};
+
+} // namespace tarvik::ui

@@ -1,0 +1,57 @@
+// Applying the skin layout files: the four ways a "BUTTONINFO" rectangle is given to a control, and the
+// loading of a dialog's state pictures with the rule that a missing required picture ends the program.
+#pragma once
+
+#include "platform/IniFile.h"
+#include "ui/SkinRect.h"
+
+#include <QPixmap>
+
+#include <filesystem>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+class QWidget;
+
+namespace tarvik::ui {
+
+class CPngButton;
+
+// The five state pictures of an image button, owned by the dialog.
+struct StatePictures {
+    const QPixmap* normal = nullptr;
+    const QPixmap* hover = nullptr;
+    const QPixmap* pressed = nullptr;
+    const QPixmap* disabled = nullptr;
+    const QPixmap* selected = nullptr;
+};
+
+// Moves the button to (x, y, w, h) and gives it the pictures with the offset (x, y); at (1, 1) — the
+// default of a missing key — the button is disabled.
+SkinRect placeImageButton(CPngButton& button, const IniFile& layout, std::u16string_view key,
+                          const StatePictures& pictures);
+// Moves the control to (x, y, w, h).
+SkinRect placeControl(QWidget& control, const IniFile& layout, std::u16string_view key);
+// Moves the button to the rectangle of key and shows, in every state, the part of its pictures that
+// starts at the origin of pictureKey's rectangle.
+SkinRect placeControlWithPicture(CPngButton& button, const IniFile& layout, std::u16string_view key,
+                                 std::u16string_view pictureKey);
+// Moves the control's top-left corner to (x, y), keeps its size, and repaints.
+SkinRect moveControl(QWidget& control, const IniFile& layout, std::u16string_view key);
+
+// What happens when a required picture is missing. The program's handler ends the process quietly
+// with exit code 0; tests install their own.
+using MissingPictureHandler = std::function<void(const std::filesystem::path& missing)>;
+void exitQuietly(const std::filesystem::path& missing);
+
+// Loads the pictures folder / name in order; a picture that cannot be loaded stays null and its path
+// is appended to missing (when given).
+std::vector<QPixmap> loadPictures(const std::filesystem::path& folder, const std::vector<std::string>& names,
+                                  std::vector<std::filesystem::path>* missing = nullptr);
+// Loads pictures that the dialog cannot do without: the first one missing goes to onMissing, and false
+// is returned when onMissing returns.
+bool loadRequiredPictures(const std::filesystem::path& folder, const std::vector<std::string>& names,
+                          std::vector<QPixmap>& out, const MissingPictureHandler& onMissing = exitQuietly);
+
+} // namespace tarvik::ui
