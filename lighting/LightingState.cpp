@@ -74,33 +74,37 @@ void LightingState::mirror() {
     modeIndex_ = modes_.indexOf(mode_);
 }
 
-int LightingState::readLighting() {
+int LightingState::readLighting(UserSlots slots) {
+    beginOperation();
     modes_.clear();
     modeIndex_ = -1;
     configRead_ = false;
     if (commands_.readConfig(config_) != device::kOk) {
-        return kConfigReadFailed;
+        result_ = kConfigReadFailed;
+        return result_;
     }
     configRead_ = true;
-    int rc = readAllParams(commands_, blocks_);
+    track(readAllParams(commands_, blocks_));
     modes_.fill(config_);
     mirror();
     panelOn_ = settings_.panelEnabled();
     restartPreview();
-    if (modes_.supports(kUserMode)) {
+    if (slots == UserSlots::Load && modes_.supports(kUserMode)) {
         user_.setProfile(profile_);
         user_.refillSlots();
         user_.loadSlot(mode_ == kUserMode);
     }
-    return rc;
+    endOperation();
+    return result_;
 }
 
 LightingView LightingState::switchProfile(int profile) {
     setProfile(profile);
-    readLighting();
+    int rc = readLighting();
     if (panelOn_) {
-        return disablePanel();
+        disablePanel();
     }
+    result_ = rc;
     return view();
 }
 
@@ -112,9 +116,25 @@ int LightingState::keyboardConnected() {
     return rc;
 }
 
-int LightingState::writeByte(size_t offset, uint8_t value) {
+void LightingState::track(int rc) {
+    if (result_ == device::kOk && rc != device::kOk) {
+        result_ = rc;
+    }
+}
+
+void LightingState::beginOperation() {
+    result_ = device::kOk;
+    (void)user_.takeResult();
+}
+
+LightingView LightingState::endOperation() {
+    track(user_.takeResult());
+    return view();
+}
+
+void LightingState::writeByte(size_t offset, uint8_t value) {
     const uint8_t bytes[1] = {value};
-    return writeParams(commands_, {{paramAddress(profile_, offset), bytes}});
+    track(writeParams(commands_, {{paramAddress(profile_, offset), bytes}}));
 }
 
 void LightingState::restartPreview() {
@@ -127,14 +147,14 @@ void LightingState::runSelection(uint8_t code, int listIndex) {
     const uint8_t randomByte[1] = {static_cast<uint8_t>(random_ ? 1 : 0)};
     switch (info.write) {
     case SelectionWrite::ModeAndRandom:
-        writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte},
-                                {paramAddress(profile_, kParamRandom), randomByte}});
+        track(writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte},
+                                      {paramAddress(profile_, kParamRandom), randomByte}}));
         break;
     case SelectionWrite::ModeOnly:
-        writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte}});
+        track(writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte}}));
         break;
     case SelectionWrite::ModeThenUserColours:
-        writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte}});
+        track(writeParams(commands_, {{paramAddress(profile_, kParamMode), modeByte}}));
         user_.setProfile(profile_);
         user_.loadSlot(true);
         break;
@@ -145,11 +165,12 @@ void LightingState::runSelection(uint8_t code, int listIndex) {
 }
 
 LightingView LightingState::selectMode(int listIndex) {
+    beginOperation();
     uint8_t code = modes_.codeAt(listIndex);
     if (code != 0) {
         runSelection(code, listIndex);
     }
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::selectModeCode(uint8_t code) {
@@ -157,90 +178,101 @@ LightingView LightingState::selectModeCode(uint8_t code) {
 }
 
 LightingView LightingState::setBrightness(int position) {
-    if (position < 0 || position > kLevelMax) {
-        return view();
+    beginOperation();
+    if (position >= 0 && position <= kLevelMax) {
+        if (position != brightness_) {
+            writeByte(kParamBrightness, static_cast<uint8_t>(position));
+        }
+        brightness_ = static_cast<uint8_t>(position);
     }
-    if (position != brightness_) {
-        writeByte(kParamBrightness, static_cast<uint8_t>(position));
-    }
-    brightness_ = static_cast<uint8_t>(position);
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::setSpeed(int sliderPosition) {
-    if (sliderPosition < 0 || sliderPosition > kLevelMax) {
-        return view();
+    beginOperation();
+    if (sliderPosition >= 0 && sliderPosition <= kLevelMax) {
+        // Compared on the device value, so that a slider standing off its value after restore defaults
+        // (or a device value outside 0..5) never swallows a move.
+        auto value = static_cast<uint8_t>(kLevelMax - sliderPosition);
+        if (value != speed_) {
+            writeByte(kParamSpeed, value);
+        }
+        speed_ = value;
+        speedSlider_ = sliderPosition;
     }
-    // Compared on the device value, so that a slider standing off its value after restore defaults (or
-    // a device value outside 0..5) never swallows a move.
-    auto value = static_cast<uint8_t>(kLevelMax - sliderPosition);
-    if (value != speed_) {
-        writeByte(kParamSpeed, value);
-    }
-    speed_ = value;
-    speedSlider_ = sliderPosition;
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::setDirection(int direction) {
-    if (direction != 0 && direction != 1) {
-        return view();
+    beginOperation();
+    if (direction == 0 || direction == 1) {
+        writeByte(kParamDirection, static_cast<uint8_t>(direction));
+        direction_ = static_cast<uint8_t>(direction);
     }
-    writeByte(kParamDirection, static_cast<uint8_t>(direction));
-    direction_ = static_cast<uint8_t>(direction);
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::setEffectColour(Rgb colour) {
+    beginOperation();
     // Choosing a colour ends the random colours, in the same frame and before the colour.
     const uint8_t off[1] = {0};
     const uint8_t rgb[3] = {colour.r, colour.g, colour.b};
-    writeParams(commands_, {{paramAddress(profile_, kParamRandom), off},
-                            {paramAddress(profile_, kParamEffectColour), rgb}});
+    track(writeParams(commands_, {{paramAddress(profile_, kParamRandom), off},
+                                  {paramAddress(profile_, kParamEffectColour), rgb}}));
     random_ = false;
     effectColour_ = colour;
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::toggleRandom() {
+    beginOperation();
     random_ = !random_;
     writeByte(kParamRandom, random_ ? 1 : 0);
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::setRandom(bool on) {
     if (on != random_) {
         return toggleRandom();
     }
-    return view();
+    beginOperation();
+    return endOperation();
 }
 
 LightingView LightingState::setPreset(int preset) {
-    if (preset < 0 || preset >= kPresetCount) {
-        return view();
+    beginOperation();
+    if (preset >= 0 && preset < kPresetCount) {
+        writeByte(kParamPreset, static_cast<uint8_t>(preset));
+        preset_ = preset;
     }
-    writeByte(kParamPreset, static_cast<uint8_t>(preset));
-    preset_ = preset;
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::enablePanel() {
+    beginOperation();
     (void)settings_.setPanelEnabled(true);
     panelOn_ = true;
     restartPreview();
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::disablePanel() {
+    beginOperation();
     (void)settings_.setPanelEnabled(false);
     panelOn_ = false;
-    return view();
+    return endOperation();
 }
 
 LightingView LightingState::restoreDefaults() {
     if (!panelOn_) {
-        return view();
+        beginOperation();
+        return endOperation();
     }
+    return resetToDefaults();
+}
+
+LightingView LightingState::resetToDefaults() {
+    beginOperation();
     runSelection(kDefaultMode, modes_.indexOf(kDefaultMode));
     // What the interface shows from now on. The block below writes speed 3 while the slider stands at 3
     // and direction 0xFF while the pictures show 0; the next read shows what the keyboard made of it.
@@ -255,19 +287,19 @@ LightingView LightingState::restoreDefaults() {
         user_.setProfile(profile_);
         user_.restoreUserFile();
     }
-    writeParams(commands_, {{paramAddress(profile_, 0), kDefaultParamsBlock}});
+    track(writeParams(commands_, {{paramAddress(profile_, 0), kDefaultParamsBlock}}));
     if (userMode) {
         user_.selectSlot(0);
     }
     restartPreview();
-    return view();
+    return endOperation();
 }
 
 bool LightingState::paintKey(int button) {
-    if (!panelOn_ || modes_.codeAt(modeIndex_) != kUserMode) {
-        return false;
-    }
-    return user_.paint(button);
+    beginOperation();
+    bool painted = panelOn_ && modes_.codeAt(modeIndex_) == kUserMode && user_.paint(button);
+    endOperation();
+    return painted;
 }
 
 PreviewParams LightingState::previewParams() const {

@@ -34,7 +34,8 @@ public:
     // flag; the user slots when the keyboard supports mode 20 (uploading the key colours when the current
     // mode is 20). Returns -1 when the configuration could not be read (the mode list then stays empty),
     // otherwise the result of the records' read.
-    int readLighting();
+    enum class UserSlots { Load, Skip }; // Skip: the user slots are neither read nor sent (tarvikctl show)
+    int readLighting(UserSlots slots = UserSlots::Load);
     // A profile button: the profile changes, its state is read, and a panel that was on is turned off.
     LightingView switchProfile(int profile);
     // The keyboard came back: its state is read again and the base-colour flags recomputed.
@@ -56,6 +57,8 @@ public:
     LightingView disablePanel();
     // Only while the panel is on.
     LightingView restoreDefaults();
+    // The same without the panel condition (tarvikctl defaults).
+    LightingView resetToDefaults();
 
     // A click on a key button or Fn (button index of KeyButtons.h): paints only while the panel is on and
     // the mode list shows mode 20.
@@ -70,6 +73,10 @@ public:
     PreviewParams previewParams() const;
 
     LightingView view() const;
+
+    // The first device result other than 1 of the last operation (1 when every exchange succeeded, or
+    // when nothing had to be sent). The interface ignores it; tarvikctl reports it.
+    int lastResult() const { return result_; }
 
     UserLighting& user() { return user_; }
     const UserLighting& user() const { return user_; }
@@ -98,7 +105,10 @@ private:
     void mirror();
     void runSelection(uint8_t code, int listIndex);
     void restartPreview();
-    int writeByte(size_t offset, uint8_t value);
+    void writeByte(size_t offset, uint8_t value);
+    void track(int rc);
+    void beginOperation();
+    LightingView endOperation();
 
     device::Commands& commands_;
     LightingSettings settings_;
@@ -124,6 +134,7 @@ private:
     Rgb paintColour_;
     int reportRate_ = 0;
     bool panelOn_ = false;
+    int result_ = device::kOk;
 };
 
 } // namespace tarvik::lighting

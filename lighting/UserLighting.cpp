@@ -30,8 +30,28 @@ void UserLighting::loadFile() {
 }
 
 void UserLighting::saveFile() {
-    // The result is not shown: the interface keeps what the user chose.
-    (void)file_.save();
+    // The interface keeps what the user chose whatever happens; tarvikctl asks takeFileSaved().
+    if (!file_.save()) {
+        saved_ = false;
+    }
+}
+
+void UserLighting::track(int rc) {
+    if (result_ == device::kOk && rc != device::kOk) {
+        result_ = rc;
+    }
+}
+
+int UserLighting::takeResult() {
+    int rc = result_;
+    result_ = device::kOk;
+    return rc;
+}
+
+bool UserLighting::takeFileSaved() {
+    bool ok = saved_;
+    saved_ = true;
+    return ok;
 }
 
 void UserLighting::refillSlots() {
@@ -128,6 +148,7 @@ int UserLighting::applyPaint(int button, Rgb colour, bool followsBase) {
     follows_[static_cast<size_t>(profile_)][static_cast<size_t>(button)] = followsBase;
     table_.setEntry(profile_, position, colour);
     int rc = uploadKeyColour(commands_, table_, profile_, position);
+    track(rc);
     writeKey(button, position);
     saveFile();
     return rc;
@@ -151,7 +172,7 @@ void UserLighting::setBaseColour(Rgb colour) {
     saveFile();
     uploadKeyColors();
     const uint8_t bytes[3] = {colour.r, colour.g, colour.b};
-    writeParams(commands_, {{paramAddress(profile_, kParamBaseColour), bytes}});
+    track(writeParams(commands_, {{paramAddress(profile_, kParamBaseColour), bytes}}));
 }
 
 void UserLighting::setPaintColour(Rgb colour) {
@@ -168,7 +189,9 @@ void UserLighting::setBrush(int brush) {
 }
 
 void UserLighting::restoreUserFile() {
-    lighting::restoreUserFile(dataFolder_, profile_);
+    if (!lighting::restoreUserFile(dataFolder_, profile_)) {
+        saved_ = false;
+    }
     refillSlots();
 }
 
@@ -183,7 +206,9 @@ void UserLighting::recomputeFlags(const ParamsBlocks& blocks) {
 }
 
 int UserLighting::uploadKeyColors() {
-    return lighting::uploadKeyColors(commands_, table_, profile_);
+    int rc = lighting::uploadKeyColors(commands_, table_, profile_);
+    track(rc);
+    return rc;
 }
 
 bool UserLighting::followsBase(int profile, int button) const {

@@ -80,6 +80,11 @@ public:
 
     int uploadKeyColors();
 
+    // The first device result other than 1 since the last call (1 when all went well), and whether every
+    // file write since the last call succeeded. The interface ignores both; tarvikctl reports them.
+    int takeResult();
+    bool takeFileSaved();
+
     Rgb baseColour() const { return header_.baseColour; }
     Rgb paintColour() const { return header_.paintColour; }
     int brush() const { return header_.brush; }
@@ -97,6 +102,7 @@ public:
 private:
     void loadFile();
     void saveFile();
+    void track(int rc);
     void applySlot(bool upload);
     void takeKeys(const UserLightingFile& file, int slot);
     int applyPaint(int button, Rgb colour, bool followsBase);
@@ -111,6 +117,8 @@ private:
     std::array<std::array<bool, kLitButtonCount>, kProfileCount> follows_{};
     std::array<std::u16string, kSlotCount> slotNames_;
     UserLightingFile file_;
+    int result_ = device::kOk;
+    bool saved_ = true;
 };
 
 } // namespace tarvik::lighting

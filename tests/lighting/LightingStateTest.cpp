@@ -459,5 +459,49 @@ TEST_F(LightingStateTest, ReadingInTheUserModeUploadsTheSlot) {
     EXPECT_TRUE(kb.of(CMD_WRITE_COLOURS).empty());
 }
 
+TEST_F(LightingStateTest, FailedWritesAreReportedWhileTheInterfaceKeepsTheChoice) {
+    readAs(0);
+    kb.failures[CMD_WRITE_SETTINGS] = device::kBusyFF;
+    LightingView v = state->setBrightness(3);
+    EXPECT_EQ(state->lastResult(), device::kBusyFF);
+    EXPECT_EQ(v.brightnessPosition, 3);
+    EXPECT_EQ(kb.commands().back(), CMD_END_WRITE);
+    // The effect colour's first byte fails: the colour is not sent after it.
+    kb.requests.clear();
+    state->setEffectColour(Rgb{1, 2, 3});
+    EXPECT_EQ(kb.of(CMD_WRITE_SETTINGS).size(), 1u);
+    EXPECT_EQ(state->effectColour(), (Rgb{1, 2, 3}));
+
+    kb.failures.clear();
+    state->setBrightness(1);
+    EXPECT_EQ(state->lastResult(), 1);
+    // Nothing to send counts as success.
+    state->setBrightness(1);
+    EXPECT_EQ(state->lastResult(), 1);
+
+    // A failing colour upload of the user mode is reported by the selection.
+    kb.failures[CMD_WRITE_COLOURS] = device::kNoReply;
+    state->selectModeCode(kUserMode);
+    EXPECT_EQ(state->lastResult(), device::kNoReply);
+    EXPECT_EQ(state->mode(), kUserMode);
+}
+
+TEST_F(LightingStateTest, ReadWithoutUserSlotsSendsNoColours) {
+    const uint8_t block[] = {20};
+    kb.setBlock(0, block);
+    state->setProfile(0);
+    ASSERT_EQ(state->readLighting(LightingState::UserSlots::Skip), 1);
+    EXPECT_TRUE(kb.of(CMD_WRITE_COLOURS).empty());
+    EXPECT_EQ(state->mode(), kUserMode);
+}
+
+TEST_F(LightingStateTest, ResetToDefaultsWorksWithThePanelOff) {
+    readAs(2);
+    state->resetToDefaults();
+    EXPECT_EQ(std::equal(kDefaultParamsBlock.begin(), kDefaultParamsBlock.end(), kb.settings.begin() + 84),
+              true);
+    EXPECT_EQ(state->lastResult(), 1);
+}
+
 } // namespace
 } // namespace tarvik::lighting
