@@ -1,0 +1,111 @@
+// The keyboard for one tarvikctl command. It binds libportmux.so and starts the request channel through
+// the same code as the program (device::LinkSession), so both make the same service calls in the same
+// order, and then waits until the presence worker has handled the keyboard's arrival (default key
+// block, macro capacity), so the command's own exchanges never overlap the worker's.
+//
+// Unlike the program, a library that cannot be bound is an error here, not a silent exit 0: a tool that
+// reported success after doing nothing would mislead its scripts.
+//
+// Header only: tarvikctl's build takes its sources from the Cmd*.cpp files.
+#pragma once
+
+#include "cli/CliCommand.h"
+#include "device/AppLinkState.h"
+#include "device/Commands.h"
+#include "device/LinkSession.h"
+#include "device/MainWindowPort.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/Utf.h"
+#include "ui/TextTable.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tarvik::cli {
+
+class DeviceSession {
+public:
+    // Messages of the link (a default key block that could not be read) go to prompter, or, without
+    // one, to ctx.err as "tarvikctl: COMMAND: text".
+    DeviceSession(CliContext& ctx, std::string_view command, Prompter* prompter = nullptr)
+        : ctx_(ctx), command_(command), window_(std::make_unique<Window>(*this, prompter)) {}
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Binds, starts the channel and waits (bounded) for the arrival. False, with one line on ctx.err,
+    // when the library cannot be bound or the arrival does not finish in time.
+    bool open() {
+        const device::LinkTiming timing;
+        link_ = std::make_unique<device::LinkSession>(state_, *window_, timing);
+        std::string detail;
+        auto bound = link_->open(paths::programFolder(), device::OnBindFailure::Report, &detail);
+        if (bound != device::BindResult::Ok) {
+            ctx_.err << "tarvikctl: " << device::describeBindFailure(bound, detail) << '\n';
+            link_.reset();
+            return false;
+        }
+        // The arrival makes eight exchanges (seven chunks of the default key block, the configuration
+        // block), each bounded; one more for slack.
+        if (!link_->events().waitPresenceIdle(9 * timing.longestExchange())) {
+            fail("the keyboard's arrival did not finish");
+            return false;
+        }
+        return true;
+    }
+    // Like open(), and also false with one line when no keyboard is attached.
+    bool openKeyboard() {
+        if (!open()) {
+            return false;
+        }
+        if (keyboards() == 0) {
+            fail("no keyboard attached");
+            return false;
+        }
+        return true;
+    }
+
+    // The number of keyboards attached now.
+    int keyboards() { return link_ != nullptr ? link_->link().devicePresent() : 0; }
+    device::Commands& commands() { return link_->commands(); }
+    device::DeviceLink& link() { return link_->link(); }
+    device::AppLinkState& state() { return state_; }
+
+    // One line "tarvikctl: COMMAND: what" on ctx.err.
+    void fail(std::string_view what) { ctx_.err << "tarvikctl: " << command_ << ": " << what << '\n'; }
+
+private:
+    // tarvikctl has no window: it is always ready, the presence worker's messages are handled at once and
+    // its message boxes become lines on standard error.
+    class Window final : public device::MainWindowPort {
+    public:
+        Window(DeviceSession& session, Prompter* prompter) : session_(session), prompter_(prompter) {}
+        intptr_t sendMessage(uint32_t, uint32_t) override { return 0; }
+        void postMessage(uint32_t, uint32_t) override {}
+        void hide() override {}
+        bool isReady() const override { return true; }
+        void setIcon(int) override {}
+        void startTimer(int, int) override {}
+        void showMessage(std::string_view languageKey) override {
+            if (prompter_ != nullptr) {
+                prompter_->show(languageKey);
+                return;
+            }
+            std::string text = toUtf8(ui::uiTexts().text(languageKey));
+            session_.fail(text.empty() ? languageKey : std::string_view(text));
+        }
+
+    private:
+        DeviceSession& session_;
+        Prompter* prompter_;
+    };
+
+    CliContext& ctx_;
+    std::string_view command_;
+    device::AppLinkState state_;
+    std::unique_ptr<Window> window_;
+    std::unique_ptr<device::LinkSession> link_;
+};
+
+} // namespace tarvik::cli
