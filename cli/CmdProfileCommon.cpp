@@ -1,8 +1,6 @@
 #include "cli/CmdProfileCommon.h"
 
-#include "device/LinkSession.h"
-#include "device/MainWindowPort.h"
-#include "platform/Paths.h"
+#include "cli/DeviceSession.h"
 #include "platform/Utf.h"
 #include "ui/TextTable.h"
 
@@ -77,66 +75,22 @@ std::string jsonString(std::string_view utf8) {
 
 namespace {
 
-// tarvikctl has no window: the presence worker's messages are answered at once, its message boxes are
-// printed.
-class NoWindow final : public device::MainWindowPort {
+class SessionKeyboard final : public KeyboardSession {
 public:
-    NoWindow(CliContext& ctx, std::string_view command) : ctx_(ctx), command_(command) {}
-    intptr_t sendMessage(uint32_t, uint32_t) override { return 0; }
-    void postMessage(uint32_t, uint32_t) override {}
-    void hide() override {}
-    bool isReady() const override { return true; }
-    void setIcon(int) override {}
-    void startTimer(int, int) override {}
-    void showMessage(std::string_view languageKey) override {
-        ctx_.err << "tarvikctl: " << command_ << ": " << uiTextLine(languageKey) << '\n';
-    }
-
-private:
-    CliContext& ctx_;
-    std::string_view command_;
-};
-
-class LinkKeyboardSession final : public KeyboardSession {
-public:
-    LinkKeyboardSession(CliContext& ctx, std::string_view command)
-        : window_(ctx, command), session_(state_, window_) {}
-
-    bool open(CliContext& ctx, std::string_view command) {
-        std::string detail;
-        device::BindResult r = session_.open(paths::programFolder(), device::OnBindFailure::Report, &detail);
-        if (r != device::BindResult::Ok) {
-            ctx.err << "tarvikctl: " << command << ": " << device::describeBindFailure(r, detail) << '\n';
-            return false;
-        }
-        // The arrival (default key block, macro capacity) is handled before any exchange of ours.
-        // Bounded by the exchanges it makes: seven chunks of the default key block and one configuration
-        // read.
-        if (!session_.events().waitPresenceIdle(10 * device::LinkTiming{}.longestExchange())) {
-            ctx.err << "tarvikctl: " << command << ": the keyboard did not finish its arrival\n";
-            return false;
-        }
-        if (state_.devicePresence.load() <= 0) {
-            ctx.err << "tarvikctl: " << command << ": no keyboard attached\n";
-            return false;
-        }
-        return true;
-    }
-
+    SessionKeyboard(CliContext& ctx, std::string_view command) : session_(ctx, command) {}
+    bool open() { return session_.openKeyboard(); }
     device::Commands& commands() override { return session_.commands(); }
-    device::AppLinkState& state() override { return state_; }
+    device::AppLinkState& state() override { return session_.state(); }
 
 private:
-    device::AppLinkState state_;
-    NoWindow window_;
-    device::LinkSession session_;
+    DeviceSession session_;
 };
 
 } // namespace
 
 std::unique_ptr<KeyboardSession> openKeyboard(CliContext& ctx, std::string_view command) {
-    auto session = std::make_unique<LinkKeyboardSession>(ctx, command);
-    if (!session->open(ctx, command)) {
+    auto session = std::make_unique<SessionKeyboard>(ctx, command);
+    if (!session->open()) {
         return nullptr;
     }
     return session;

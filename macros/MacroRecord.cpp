@@ -17,10 +17,8 @@ void MacroAction::write(std::span<uint8_t, kMacroActionSize> b) const {
     writeLe16(&b[6], direction);
 }
 
-MacroRecord MacroRecord::fromBytes(std::span<const uint8_t, kMacroRecordSize> bytes) {
-    MacroRecord r;
-    std::copy(bytes.begin(), bytes.end(), r.bytes_.begin());
-    return r;
+MacroRecord::MacroRecord(std::span<const uint8_t, kMacroRecordSize> bytes) {
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin());
 }
 
 size_t MacroRecord::nameLength() const {

@@ -52,8 +52,11 @@ struct MacroAction {
 class MacroRecord {
 public:
     // All 16512 bytes zero.
-    MacroRecord() = default;
-    static MacroRecord fromBytes(std::span<const uint8_t, kMacroRecordSize> bytes);
+    MacroRecord() : bytes_{} {}
+    explicit MacroRecord(std::span<const uint8_t, kMacroRecordSize> bytes);
+    static MacroRecord fromBytes(std::span<const uint8_t, kMacroRecordSize> bytes) {
+        return MacroRecord(bytes);
+    }
 
     std::span<const uint8_t, kMacroRecordSize> bytes() const { return bytes_; }
 
@@ -84,7 +87,8 @@ public:
     friend bool operator==(const MacroRecord&, const MacroRecord&) = default;
 
 private:
-    std::array<uint8_t, kMacroRecordSize> bytes_{};
+    // Filled by every constructor: zeroed, or copied whole.
+    std::array<uint8_t, kMacroRecordSize> bytes_;
 };
 
 // A macro set: 0 to 100 records in list order.

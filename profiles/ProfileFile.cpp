@@ -32,13 +32,16 @@ bool textAt(std::span<const uint8_t> pool, uint32_t value, std::u16string& text,
         problem = ProfileProblem::TextOutsidePool;
         return false;
     }
-    text.clear();
-    for (size_t p = at; p + 1 < pool.size(); p += 2) {
-        uint16_t unit = readLe16(&pool[p]);
-        if (unit == 0) {
-            return true;
+    size_t end = at;
+    while (end + 1 < pool.size() && readLe16(&pool[end]) != 0) {
+        end += 2;
+    }
+    if (end + 1 < pool.size()) {
+        text.resize((end - at) / 2);
+        for (size_t i = 0; i < text.size(); ++i) {
+            text[i] = static_cast<char16_t>(readLe16(&pool[at + 2 * i]));
         }
-        text.push_back(static_cast<char16_t>(unit));
+        return true;
     }
     problem = ProfileProblem::TextNotTerminated;
     return false;
@@ -206,8 +209,8 @@ bool parseProfile(std::span<const uint8_t> bytes, WorkingCopy& out, ProfileCheck
     }
     w.macros().reserve(h.macroCount);
     for (size_t i = 0; i < h.macroCount; ++i) {
-        w.macros().push_back(macros::MacroRecord::fromBytes(
-            std::span<const uint8_t, macros::kMacroRecordSize>(&bytes[at], macros::kMacroRecordSize)));
+        w.macros().emplace_back(
+            std::span<const uint8_t, macros::kMacroRecordSize>(&bytes[at], macros::kMacroRecordSize));
         at += macros::kMacroRecordSize;
     }
     std::span<const uint8_t> pool = bytes.subspan(at, h.poolSize);
