@@ -1,5 +1,7 @@
 #include "lighting/KeyColorTable.h"
 
+#include "lighting/ParamsIo.h"
+
 namespace tarvik::lighting {
 
 static_assert(kUploadChunkSize * kUploadChunks == kColourEntries * 3u);
@@ -45,16 +47,18 @@ int uploadKeyColors(device::Commands& commands, const KeyColorTable& table, int 
     if (profile < 0 || profile > 2) {
         return device::kBadBlock;
     }
-    int result = device::kOk;
-    commands.beginWrite();
-    // A chunk the keyboard did not take ends the upload: a vanished or busy keyboard would only make every
-    // further chunk wait out its attempts. The frame is closed either way.
-    for (int k = 0; k < kUploadChunks && result == device::kOk; ++k) {
-        result = commands.writeColours(table.chunk(profile, k), static_cast<unsigned>(18 * k),
-                                       static_cast<unsigned>(profile));
-    }
-    commands.endWrite();
-    return result;
+    return writeFramed(commands, [&] {
+        // A chunk the keyboard did not take ends the upload: a vanished or busy keyboard would only make
+        // every further chunk wait out its attempts.
+        for (int k = 0; k < kUploadChunks; ++k) {
+            int rc = commands.writeColours(table.chunk(profile, k), static_cast<unsigned>(18 * k),
+                                           static_cast<unsigned>(profile));
+            if (rc != device::kOk) {
+                return rc;
+            }
+        }
+        return device::kOk;
+    });
 }
 
 int uploadKeyColour(device::Commands& commands, const KeyColorTable& table, int profile, int position) {
@@ -62,10 +66,9 @@ int uploadKeyColour(device::Commands& commands, const KeyColorTable& table, int 
         return device::kBadBlock;
     }
     auto bytes = table.bytes(profile).subspan(static_cast<size_t>(position) * 3u, 3);
-    commands.beginWrite();
-    int rc = commands.writeColours(bytes, static_cast<unsigned>(position), static_cast<unsigned>(profile));
-    commands.endWrite();
-    return rc;
+    return writeFramed(commands, [&] {
+        return commands.writeColours(bytes, static_cast<unsigned>(position), static_cast<unsigned>(profile));
+    });
 }
 
 } // namespace tarvik::lighting

@@ -36,10 +36,10 @@ private:
     std::array<std::array<uint8_t, kColourTableSize>, 3> tables_{};
 };
 
-// beginWrite; the eight chunks of profile p at keys 0, 18, ..., 126 (addresses 512p + 54k); endWrite.
-// Stops at the first chunk that does not give 1 and returns its result (the frame is still closed).
+// The eight chunks of profile p at keys 0, 18, ..., 126 (addresses 512p + 54k) in one frame; stops at the
+// first chunk not taken. Returns 1 or the first result that was not 1 (see writeFramed).
 int uploadKeyColors(device::Commands& commands, const KeyColorTable& table, int profile);
-// beginWrite; the three bytes of one position at key i (address 512p + 3i); endWrite.
+// The three bytes of one position at key i (address 512p + 3i) in one frame.
 int uploadKeyColour(device::Commands& commands, const KeyColorTable& table, int profile, int position);
 
 } // namespace tarvik::lighting

@@ -6,16 +6,14 @@
 namespace tarvik::lighting {
 
 int writeParams(device::Commands& commands, std::span<const ParamWrite> pieces) {
-    int result = device::kOk;
-    commands.beginWrite();
-    for (const auto& piece : pieces) {
-        result = commands.writeSettings(piece.bytes, piece.address);
-        if (result != device::kOk) {
-            break;
+    return writeFramed(commands, [&] {
+        for (const auto& piece : pieces) {
+            if (int rc = commands.writeSettings(piece.bytes, piece.address); rc != device::kOk) {
+                return rc;
+            }
         }
-    }
-    commands.endWrite();
-    return result;
+        return device::kOk;
+    });
 }
 
 int writeParams(device::Commands& commands, std::initializer_list<ParamWrite> pieces) {

@@ -11,13 +11,25 @@
 
 namespace tarvik::lighting {
 
+// beginWrite, the writes, endWrite. A frame the keyboard did not open is not written into (the writes
+// would land outside any frame); writes stop at the first one not taken, and the frame is closed. The
+// keyboard keeps a frame's writes only once it has taken the endWrite, so its result counts too.
+// Returns 1 or the first result that was not 1.
+template <typename Writes> int writeFramed(device::Commands& commands, Writes&& writes) {
+    if (int rc = commands.beginWrite(); rc != device::kOk) {
+        return rc;
+    }
+    int rc = writes();
+    int end = commands.endWrite();
+    return rc != device::kOk ? rc : end;
+}
+
 struct ParamWrite {
     uint16_t address; // within the settings area
     std::span<const uint8_t> bytes;
 };
 
-// beginWrite; one writeSettings per piece, in order; endWrite. A piece the keyboard does not take ends
-// the sequence (the frame is still closed). Returns 1 or that piece's result.
+// One writeSettings per piece, in order, in one frame (writeFramed).
 int writeParams(device::Commands& commands, std::initializer_list<ParamWrite> pieces);
 int writeParams(device::Commands& commands, std::span<const ParamWrite> pieces);
 

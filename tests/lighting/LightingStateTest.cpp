@@ -486,6 +486,21 @@ TEST_F(LightingStateTest, FailedWritesAreReportedWhileTheInterfaceKeepsTheChoice
     EXPECT_EQ(state->mode(), kUserMode);
 }
 
+TEST_F(LightingStateTest, AFrameTheKeyboardDidNotOpenGetsNoWritesAndAFailedCloseIsReported) {
+    readAs(0);
+    kb.failures[device::CMD_BEGIN_WRITE] = device::kBusyFE;
+    state->setBrightness(2);
+    EXPECT_EQ(kb.commands(), std::vector<uint8_t>{device::CMD_BEGIN_WRITE});
+    EXPECT_EQ(state->lastResult(), device::kBusyFE);
+
+    kb.failures.clear();
+    kb.failures[CMD_END_WRITE] = device::kNoReply;
+    kb.requests.clear();
+    state->setBrightness(3);
+    EXPECT_EQ(settingsWrites(), (std::vector<Write>{{1, {3}}}));
+    EXPECT_EQ(state->lastResult(), device::kNoReply);
+}
+
 TEST_F(LightingStateTest, ReadWithoutUserSlotsSendsNoColours) {
     const uint8_t block[] = {20};
     kb.setBlock(0, block);
