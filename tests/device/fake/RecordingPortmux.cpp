@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -21,7 +23,16 @@ struct Registration {
 
 class Library final : public RecordingPortmux {
 public:
-    Library() : thread_([this] { run(); }) {}
+    // RECORDING_PORTMUX_COUNT sets the keyboard count at load; RECORDING_PORTMUX_LOG names a file that
+    // gets one line per call, for tests that run a program against this library.
+    Library() : thread_([this] { run(); }) {
+        if (const char* n = std::getenv("RECORDING_PORTMUX_COUNT"); n != nullptr && *n != '\0') {
+            count_ = std::atoi(n);
+        }
+        if (const char* path = std::getenv("RECORDING_PORTMUX_LOG"); path != nullptr && *path != '\0') {
+            log_ = std::fopen(path, "w");
+        }
+    }
     // The library lives as long as the process; its thread ends with it.
     ~Library() {
         {
@@ -79,6 +90,11 @@ public:
     // Entry points.
     void record(RecordedCall entry) {
         std::lock_guard lock(m_);
+        if (log_ != nullptr) {
+            std::fprintf(log_, "%s %04x %08x%s\n", entry.name.c_str(), entry.usagePage, entry.tag,
+                         entry.checkValid ? "" : " bad-check");
+            std::fflush(log_);
+        }
         calls_.push_back(std::move(entry));
     }
     int count() {
@@ -178,6 +194,7 @@ private:
     int count_ = 1;
     int writeResult_ = 1;
     uint32_t nextHandle_ = 1;
+    FILE* log_ = nullptr;
     std::thread thread_;
 };
 
