@@ -4,6 +4,8 @@ namespace tarvik::cli {
 
 // One line per command; each is defined in its own Cmd*.cpp file.
 extern const CliCommand kStatusCommand;
+extern const CliCommand kProfileCommand;
+extern const CliCommand kReportRateCommand;
 extern const CliCommand kKeysCommand;
 extern const CliCommand kExportCommand;
 extern const CliCommand kImportCommand;
@@ -16,6 +18,8 @@ std::span<const CliCommand* const> commandTable() {
     // clang-format off
     static const CliCommand* const table[] = {
         &kStatusCommand,
+        &kProfileCommand,
+        &kReportRateCommand,
         &kKeysCommand,
         &kExportCommand,
         &kImportCommand,
