@@ -54,13 +54,15 @@ void Dispatcher::post(Event event, Clock::duration delay, uint64_t group) {
     wake_.notify_one();
 }
 
-void Dispatcher::cancelGroup(uint64_t group) {
+void Dispatcher::cancelGroup(uint64_t group, bool notYetDue) {
     if (group == 0) {
         return;
     }
     std::lock_guard lock(m_);
+    const auto now = Clock::now();
     for (auto it = queue_.begin(); it != queue_.end();) {
-        it = it->second.group == group ? queue_.erase(it) : std::next(it);
+        const bool drop = it->second.group == group && (!notYetDue || it->first.first > now);
+        it = drop ? queue_.erase(it) : std::next(it);
     }
     idle_.notify_all();
 }

@@ -39,7 +39,8 @@ public:
 
     // Queues an event, due after delay. Events of a group can be dropped together (group 0: none).
     void post(Event event, Clock::duration delay = Clock::duration::zero(), uint64_t group = 0);
-    void cancelGroup(uint64_t group);
+    // Drops the queued events of a group; with notYetDue only those whose time has not come.
+    void cancelGroup(uint64_t group, bool notYetDue = false);
     // Waits until nothing due by now is queued or being delivered.
     bool waitIdle(std::chrono::milliseconds timeout);
     bool onDispatchThread() const;

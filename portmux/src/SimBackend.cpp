@@ -194,7 +194,7 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
         if (kind == FaultKind::Unplug) {
             if (f.count == 0) {
                 faults_.erase(at);
-                dispatcher_->cancelGroup(group_);
+                dispatcher_->cancelGroup(group_, true);
                 ++group_;
                 leave();
                 postCount(0);
@@ -242,7 +242,7 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
     }
     if (o.updateTrigger) {
         ++updateTriggers_;
-        dispatcher_->cancelGroup(group_);
+        dispatcher_->cancelGroup(group_, true);
         ++group_;
         leave();
         postCount(0);
@@ -323,7 +323,7 @@ bool SimBackend::unplug() {
         return false;
     }
     if (dispatcher_) {
-        dispatcher_->cancelGroup(group_);
+        dispatcher_->cancelGroup(group_, true); // replies not sent yet are lost, the rest still arrives
     }
     ++group_;
     leave();
