@@ -181,7 +181,14 @@ void CPngButton::paintEvent(QPaintEvent*) {
         p.drawPixmap(QPoint(0, 0), *pic, QRect(offset_.x() - 1, offset_.y() - 1, width(), height()));
     }
     if (tint_.isValid()) {
-        p.fillRect(rect(), tint_);
+        // Rounded like the key caps it lights, so the corners of the cap's shadow stay dark.
+        const double radius = std::min(6.0, height() / 4.0);
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(tint_);
+        p.drawRoundedRect(QRectF(rect()), radius, radius);
+        p.restore();
     }
     if (captionOn_ && !text().isEmpty()) {
         drawCaption(p);

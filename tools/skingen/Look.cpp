@@ -1,5 +1,6 @@
 #include "tools/skingen/Look.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -207,7 +208,7 @@ void drawKeyCap(QPainter& p, const QRectF& r, const QString& legend, const QStri
     skirt.setColorAt(1, skirtBottom);
     QColor rim(0x0a, 0x0b, 0x0d);
     if (state == State::Over || down) {
-        rim = down ? colour::accent : mix(rim, colour::accent, 0.7);
+        rim = down ? colour::accent : mix(rim, colour::accent, 0.4);
     } else if (state == State::ColorOn) {
         rim = mix(rim, colour::accent, 0.85);
     }
@@ -294,19 +295,34 @@ void drawKeyCap(QPainter& p, const QRectF& r, const QString& legend, const QStri
         break;
     }
     const QRectF inkBox = top.adjusted(2, 1, -2, -1);
+    // Word legends shrink until their longest line fits the cap (but no smaller than 9 px).
+    auto fitted = [&](const QString& text, double size, bool bold) {
+        for (; size > 9; size -= 0.5) {
+            const QFontMetricsF fm(uiFont(size, bold));
+            double widest = 0;
+            for (const QString& line : text.split('\n')) {
+                widest = std::max(widest, fm.horizontalAdvance(line));
+            }
+            if (widest <= top.width() - 3) {
+                break;
+            }
+        }
+        return size;
+    };
     if (!shifted.isEmpty()) {
         drawText(p, QRectF(inkBox.left(), inkBox.top(), inkBox.width(), inkBox.height() / 2 + 1), shifted,
                  mix(ink, faceBottom, 0.25), 11.5, false, Qt::AlignCenter);
         drawText(p, QRectF(inkBox.left(), inkBox.center().y() - 1, inkBox.width(), inkBox.height() / 2 + 1),
                  legend, ink, 13, false, Qt::AlignCenter);
     } else if (legend.contains('\n')) {
-        drawText(p, inkBox, legend, ink, 10.5, false, Qt::AlignCenter);
+        drawText(p, inkBox, legend, ink, fitted(legend, 10.5, false), false, Qt::AlignCenter);
     } else if (legend.size() <= 2) {
-        drawText(p, inkBox, legend, ink, legend.size() == 1 && legend[0].isLetter() ? 15 : 13.5,
-                 macroKey || legend.size() == 1, Qt::AlignCenter);
+        const bool bold = macroKey || legend.size() == 1;
+        drawText(p, inkBox, legend, ink, legend.size() == 1 && legend[0].isLetter() ? 15 : 13.5, bold,
+                 Qt::AlignCenter);
     } else {
-        const double size = legend.size() > 6 ? 11 : 12;
-        drawText(p, inkBox, legend, ink, size, false, Qt::AlignCenter);
+        drawText(p, inkBox, legend, ink, fitted(legend, legend.size() > 6 ? 11 : 12, false), false,
+                 Qt::AlignCenter);
     }
 
     // Marks of the assigned look and of the colour-keys states.

@@ -1,0 +1,28 @@
+// skin_gallery SKINS_FOLDER OUTPUT_FOLDER: screenshots of every dialog in its states.
+#include "tools/gallery/Gallery.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: skin_gallery SKINS_FOLDER OUTPUT_FOLDER\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+    if (!QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "skin_gallery: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    tarvik::gallery::Gallery gallery(argv[1], out);
+    const QStringList problems = gallery.run();
+    for (const QString& p : problems) {
+        std::fprintf(stderr, "skin_gallery: %s\n", qPrintable(p));
+    }
+    return problems.isEmpty() ? 0 : 1;
+}
