@@ -1,0 +1,114 @@
+// The Apply sequence (beginWrite, a 4 KiB macro area, one key block, endWrite) against the virtual
+// keyboard answering each report after 1 ms, with the link's real timing. Prints the elapsed time
+// against what the reports alone take: reports x 1 ms + the 10 ms pause before endWrite.
+// Goal: a ratio of at most 1.05.
+#include "device/LinkSession.h"
+#include "portmux/include/portmux_sim.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <numeric>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace tarvik::device;
+
+class NoWindow final : public MainWindowPort {
+public:
+    intptr_t sendMessage(uint32_t, uint32_t) override { return 0; }
+    void postMessage(uint32_t, uint32_t) override {}
+    void hide() override {}
+    bool isReady() const override { return true; }
+    void setIcon(int) override {}
+    void startTimer(int, int) override {}
+    void showMessage(std::string_view) override {}
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    ::setenv("PORTMUX_BACKEND", "sim", 1);
+    ::setenv("PORTMUX_SIM_STATE", "", 1);
+
+    AppLinkState state;
+    NoWindow window;
+    LinkSession session(state, window);
+    std::string detail;
+    if (BindResult r = session.open(BENCH_BIN_DIR, OnBindFailure::Report, &detail); r != BindResult::Ok) {
+        std::fprintf(stderr, "apply_sequence_bench: %s\n", describeBindFailure(r, detail).c_str());
+        return 1;
+    }
+    session.events().waitPresenceIdle(std::chrono::seconds(30));
+    auto get =
+        reinterpret_cast<PortmuxSimControlGetFn>(::dlsym(session.service().module, "PortmuxSimControlGet"));
+    PortmuxSimControl* sim = get != nullptr ? get() : nullptr;
+    if (sim == nullptr) {
+        std::fprintf(stderr, "apply_sequence_bench: the library has no virtual keyboard\n");
+        return 1;
+    }
+    // A second argument sets another latency, to see the link's own cost with 0.
+    const uint32_t kLatencyMs = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1;
+    sim->setLatencyMs(kLatencyMs);
+
+    std::vector<uint8_t> image(4096);
+    std::iota(image.begin(), image.end(), uint8_t{0});
+    std::array<uint8_t, kKeyBlockSize> block{};
+    block.fill(0x21);
+    Commands& c = session.commands();
+
+    const size_t macroReports = (image.size() + kChunkSize - 1) / kChunkSize;
+    const size_t keyReports = (kKeyBlockSize + kChunkSize - 1) / kChunkSize;
+    const size_t reports = 1 + macroReports + keyReports + 1;
+    const double expectedMs =
+        static_cast<double>(reports * kLatencyMs) + static_cast<double>(LinkTiming{}.endWritePause.count());
+
+    std::vector<double> elapsed;
+    int failures = 0;
+    for (int i = 0; i < rounds; ++i) {
+        sim->clearReports();
+        auto start = std::chrono::steady_clock::now();
+        c.beginWrite();
+        int rc = c.writeMacroArea(image);
+        if (rc == kOk) {
+            rc = c.writeKeyBlock(block, 0);
+        }
+        c.endWrite();
+        auto stop = std::chrono::steady_clock::now();
+        failures += rc == kOk && sim->reportCount() == reports ? 0 : 1;
+        elapsed.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+    }
+    std::sort(elapsed.begin(), elapsed.end());
+    const double median = elapsed[elapsed.size() / 2];
+    const double best = elapsed.front();
+    std::printf("apply sequence: %zu reports (%zu macro, %zu key block), %d rounds, %d failed\n", reports,
+                macroReports, keyReports, rounds, failures);
+    std::printf("expected %.1f ms (reports x %u ms + %lld ms before endWrite)\n", expectedMs, kLatencyMs,
+                static_cast<long long>(LinkTiming{}.endWritePause.count()));
+    std::printf("elapsed median %.2f ms, best %.2f ms, worst %.2f ms\n", median, best, elapsed.back());
+    std::printf("ratio elapsed / expected: median %.3f, best %.3f (goal <= 1.05)\n", median / expectedMs,
+                best / expectedMs);
+    // What a bare sleep of the same lengths takes here: the virtual keyboard's latency is such a
+    // sleep, so this shows how much of the excess is the machine's timer rather than the link.
+    auto sleepMs = [](int ms, int times) {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < times; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        }
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+               times;
+    };
+    const double oneMs = sleepMs(1, 200);
+    const double endPause = sleepMs(static_cast<int>(LinkTiming{}.endWritePause.count()), 10);
+    const double calibrated = static_cast<double>(reports) * oneMs * kLatencyMs + endPause;
+    std::printf("a bare 1 ms sleep takes %.3f ms here; against reports x that + the pause (%.1f ms): "
+                "median ratio %.3f\n",
+                oneMs, calibrated, median / calibrated);
+    std::printf("protocol violations: %u\n", sim->violationCount());
+    return failures == 0 ? 0 : 1;
+}
