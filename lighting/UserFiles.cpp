@@ -40,6 +40,12 @@ InstallResult installUserFiles(const std::filesystem::path& dataFolder,
     return settings.markUserFilesInstalled() ? InstallResult::Installed : InstallResult::WriteFailed;
 }
 
+std::function<void(const std::filesystem::path&)> userFilesInstaller(std::filesystem::path skinsFolder) {
+    return [skins = std::move(skinsFolder)](const std::filesystem::path& dataFolder) {
+        (void)installUserFiles(dataFolder, skins);
+    };
+}
+
 bool restoreUserFile(const std::filesystem::path& dataFolder, int profile) {
     if (profile < 0 || profile >= kPristineUserFile) {
         return false;

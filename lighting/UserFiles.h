@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 
 namespace tarvik::lighting {
 
@@ -27,6 +28,11 @@ enum class InstallResult {
 // the data folder.
 InstallResult installUserFiles(const std::filesystem::path& dataFolder,
                                const std::filesystem::path& skinsFolder);
+
+// installUserFiles with a fixed Skins folder, in the form the data-folder routine takes as its first-run
+// hook.
+std::function<void(const std::filesystem::path& dataFolder)>
+userFilesInstaller(std::filesystem::path skinsFolder);
 
 // Copies file 3 byte for byte over file p (0..2). False, with file p untouched, when file 3 cannot be read
 // or the copy cannot be written.

@@ -71,6 +71,14 @@ TEST_F(UserFilesTest, MissingDataFolderWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(absent));
 }
 
+TEST_F(UserFilesTest, TheFirstRunHookInstallsFromItsSkinsFolder) {
+    writeText(userLightingTemplatePath(skins), "hook");
+    auto hook = userFilesInstaller(skins);
+    hook(data);
+    EXPECT_EQ(readText(userLightingFilePath(data, 0)), "hook");
+    EXPECT_TRUE(LightingSettings(data).userFilesInstalled());
+}
+
 TEST_F(UserFilesTest, RestoreCopiesFileThreeByteForByte) {
     const std::string pristine("\xFF\xFE[\0M\0]\0", 8);
     writeText(userLightingFilePath(data, 3), pristine);
