@@ -78,16 +78,29 @@ std::optional<keyboard::KeyCode> keyCodeOf(std::string_view word) {
     return std::nullopt;
 }
 
-// The slot of KEY: a named key, or G1-G9 of the given G-key layer.
-std::optional<keyboard::KeySlot> slotOf(std::string_view word, int layer) {
+// The slot of KEY: a named key. The G keys are refused: their records never reach the keyboard, so a
+// change read back from it would be lost at once.
+std::optional<keyboard::KeySlot> slotOf(std::string_view word, std::string& why) {
     if (word.size() == 2 && (word[0] == 'G' || word[0] == 'g') && word[1] >= '1' && word[1] <= '9') {
-        const auto& g = keyboard::GButtons()[static_cast<size_t>(word[1] - '1')];
-        return layer == 0 ? g.slotLayer0 : g.slotLayer1;
+        why = "the G keys' assignments are not stored on the keyboard; only the program keeps them";
+        return std::nullopt;
     }
     if (auto code = keyCodeOf(word)) {
         return keyboard::KeyIndexFromCode(*code);
     }
+    why = "unknown key '" + std::string(word) + "' (see tarvikctl keys)";
     return std::nullopt;
+}
+
+// Whether the keyboard's key blocks have a place for the key of this slot.
+bool onKeyboard(keyboard::KeySlot slot, const keyboard::DefaultLayout& layout) {
+    for (size_t s = 0; s < keyboard::kKeyBlockSlots; ++s) {
+        keyboard::KeyCode k = keyboard::KeyOfKeyEntry(layout.entry(s));
+        if (k != 0 && keyboard::KeyIndexFromCode(k) == slot) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The initial (English) texts, accepted whatever the current language is.
@@ -183,17 +196,15 @@ std::optional<Target> parseTarget(std::string_view word, keyboard::KeySlot slot,
 
 int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
     int profile = -1;
-    int layer = 0;
     std::vector<std::string_view> words;
     for (size_t i = 0; i < args.size(); ++i) {
-        if ((args[i] == "--profile" || args[i] == "--layer") && i + 1 < args.size()) {
+        if (args[i] == "--profile" && i + 1 < args.size()) {
             auto n = number(args[i + 1]);
-            int limit = args[i] == "--profile" ? 2 : 1;
-            if (!n || *n > static_cast<unsigned>(limit)) {
-                ctx.err << "tarvikctl: assign: " << args[i] << " takes 0-" << limit << '\n';
+            if (!n || *n > 2) {
+                ctx.err << "tarvikctl: assign: --profile takes an on-board profile 0-2\n";
                 return 2;
             }
-            (args[i] == "--profile" ? profile : layer) = static_cast<int>(*n);
+            profile = static_cast<int>(*n);
             ++i;
         } else {
             words.push_back(args[i]);
@@ -204,12 +215,12 @@ int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
         return 2;
     }
     loadUiTexts();
-    auto slot = slotOf(words[0], layer);
+    std::string why;
+    auto slot = slotOf(words[0], why);
     if (!slot) {
-        ctx.err << "tarvikctl: assign: unknown key '" << words[0] << "' (see tarvikctl keys)\n";
+        ctx.err << "tarvikctl: assign: " << why << '\n';
         return 2;
     }
-    std::string why;
     auto target = parseTarget(words[1], *slot, why);
     if (!target) {
         ctx.err << "tarvikctl: assign: " << why << '\n';
@@ -218,6 +229,10 @@ int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
 
     auto kb = openKeyboard(ctx, "assign");
     if (!kb) {
+        return 1;
+    }
+    if (!onKeyboard(*slot, profiles::keyboardLayout(kb->state()))) {
+        ctx.err << "tarvikctl: assign: the keyboard has no place for " << words[0] << " in its key blocks\n";
         return 1;
     }
     auto bytes = profiles::readKeyboardProfile(kb->commands(), kb->state(), macroNamePrefix());
@@ -266,11 +281,14 @@ int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
 extern const CliCommand kAssignCommand{
     "assign", "assign --profile P KEY TARGET", "Give one key of a profile another function",
     "Reads the keyboard, changes the record of KEY in on-board profile P (0-2) and downloads all three\n"
-    "profiles. KEY is a key name or code as tarvikctl keys lists them, or G1-G9 (--layer 0|1 picks the\n"
-    "G-key layer, default 0). TARGET is a key name (that key's function), none (no function), default\n"
-    "(the key's own function), macro:N (the macro with id N, as tarvikctl macros lists it), media:NAME\n"
-    "(a media key by name or index 0-17) or function:NAME (Open, New, Undo, Save, Copy, Cut, Paste, Find,\n"
-    "Select All, Zoom-, Zoom+ or index 0-10).",
+    "profiles. KEY is a key name or code as tarvikctl keys lists them, for a key the keyboard's key\n"
+    "blocks carry (the G keys' assignments live only in the program). TARGET is one of:\n"
+    "  a key name     that key's function\n"
+    "  none           no function\n"
+    "  default        the key's own function\n"
+    "  macro:N        the macro with id N, as tarvikctl macros lists it\n"
+    "  media:NAME     a media key by name or index 0-17\n"
+    "  function:NAME  Open, New, Undo, Save, Copy, Cut, Paste, Find, Select All, Zoom-, Zoom+ or 0-10",
     runAssign};
 
 } // namespace tarvik::cli
