@@ -12,6 +12,7 @@ extern const CliCommand kImportCommand;
 extern const CliCommand kValidateCommand;
 extern const CliCommand kMacrosCommand;
 extern const CliCommand kAssignCommand;
+extern const CliCommand kLightingCommand;
 
 std::span<const CliCommand* const> commandTable() {
     // One entry per line, so that each command's line stands alone.
@@ -26,6 +27,7 @@ std::span<const CliCommand* const> commandTable() {
         &kValidateCommand,
         &kMacrosCommand,
         &kAssignCommand,
+        &kLightingCommand,
     };
     // clang-format on
     return table;
