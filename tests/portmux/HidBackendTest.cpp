@@ -1,0 +1,275 @@
+// The hid back end's logic against a fake transport, inside a Core as the exported functions use it:
+// matching collections, counting keyboards as they come and go, routing input reports, writes.
+#include "portmux/src/HidBackend.h"
+#include "portmux/src/Core.h"
+#include "tests/portmux/FakeTransport.h"
+#include "tests/portmux/PortmuxLib.h"
+
+#include <gtest/gtest.h>
+
+namespace portmux::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Polls a condition that no notification announces (bounded).
+bool eventually(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 3000ms) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+class HidBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Recorder::get().setHook(nullptr);
+        Recorder::get().clear();
+    }
+    void TearDown() override { core.end(); }
+
+    void start() {
+        auto backend = std::make_unique<hid::HidBackend>(std::make_unique<FakeTransport>(fake),
+                                                         hid::HidOptions{10ms, 5});
+        hidBackend = backend.get();
+        ASSERT_EQ(core.init(std::move(backend)), 1);
+        ctrl = reg(kConfigUnit, PORTMUX_TAG_CTRL);
+        cons = reg(kConsumerUnit, PORTMUX_TAG_CONS);
+        ASSERT_NE(ctrl, 0u);
+        ASSERT_NE(cons, 0u);
+    }
+    uint32_t reg(const UnitId& u, uint32_t tag) {
+        uint32_t handle = 0;
+        return core.asyncRead(&u, &Recorder::callback, tag, checkOf(u, &Recorder::callback, tag), &handle) > 0
+                   ? handle
+                   : 0;
+    }
+    int count() {
+        const UnitId u = kConfigUnit;
+        return core.getDeviceCount(&u, nullptr, 0, checkOf(u, nullptr, 0), nullptr);
+    }
+    int write(const Report& r) {
+        const UnitId u = kConfigUnit;
+        return core.writeOne(&u, nullptr, 0, r.data(), 64, checkOf(u, nullptr, 0, r.data(), 64), nullptr);
+    }
+    int status(uint8_t mode) {
+        const UnitId u = kStatusUnit;
+        const uint8_t s[2] = {0x05, mode};
+        uint32_t handle = 0;
+        return core.statusWrite(&u, &Recorder::callback, PORTMUX_TAG_LED, s, 2,
+                                checkOf(u, &Recorder::callback, PORTMUX_TAG_LED, s, 2), &handle);
+    }
+    std::vector<uint32_t> counts() {
+        std::vector<uint32_t> out;
+        for (const auto& n : Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_DEVICE_SET)) {
+            out.push_back(n.count);
+        }
+        return out;
+    }
+    bool waitForCounts(size_t n) {
+        return Recorder::get().waitUntil([&](const std::vector<Note>& notes) {
+            return countOf(notes, PORTMUX_TAG_CTRL, PORTMUX_KIND_DEVICE_SET) >= n;
+        });
+    }
+    bool waitForReports(uint32_t tag, size_t n) {
+        return Recorder::get().waitUntil(
+            [&](const std::vector<Note>& notes) { return countOf(notes, tag, PORTMUX_KIND_REPORT) >= n; });
+    }
+    // Lets the poll thread run a few rounds and every notification arrive.
+    void settle() {
+        hidBackend->rescan();
+        std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(core.dispatcher()->waitIdle(2000ms));
+    }
+
+    std::shared_ptr<FakeHid> fake = std::make_shared<FakeHid>();
+    Core core;
+    hid::HidBackend* hidBackend = nullptr;
+    uint32_t ctrl = 0;
+    uint32_t cons = 0;
+};
+
+TEST_F(HidBackendTest, MatchesCollectionsByUsagePageAndUsage) {
+    fake->addKeyboard("/fake/k1");
+    fake->add({"/fake/k1-keys", 0x0C45, 0x8508, 0x0001, 0x0006, 0});      // the keyboard's typing collection
+    fake->add({"/fake/k1-vendor", 0x0C45, 0x8508, 0xFF1C, 0x0093, 3});    // another usage of the page
+    fake->add({"/fake/other-vendor", 0x1234, 0x8508, 0xFF1C, 0x0092, 1}); // someone else's device
+    fake->add({"/fake/other-product", 0x0C45, 0x8509, 0xFF1C, 0x0092, 1});
+    start();
+    EXPECT_EQ(count(), 1);
+    auto opened = fake->openedPaths();
+    std::sort(opened.begin(), opened.end());
+    EXPECT_EQ(opened, (std::vector<std::string>{"/fake/k1-cfg", "/fake/k1-cons", "/fake/k1-led"}));
+    settle();
+    EXPECT_TRUE(counts().empty()) << "the count found at start is not a change";
+    EXPECT_EQ(fake->opens("/fake/k1-cfg"), 1) << "polling does not reopen a node";
+}
+
+TEST_F(HidBackendTest, CountsKeyboardsAsTheyComeAndGo) {
+    start();
+    EXPECT_EQ(count(), 0);
+    fake->addKeyboard("/fake/k1");
+    ASSERT_TRUE(waitForCounts(1));
+    EXPECT_EQ(count(), 1);
+    fake->addKeyboard("/fake/k2");
+    ASSERT_TRUE(waitForCounts(2));
+    fake->removePrefix("/fake/k1");
+    ASSERT_TRUE(waitForCounts(3));
+    fake->removePrefix("/fake/k2");
+    ASSERT_TRUE(waitForCounts(4));
+    settle();
+    EXPECT_EQ(counts(), (std::vector<uint32_t>{1, 2, 1, 0}));
+    EXPECT_EQ(count(), 0);
+    EXPECT_TRUE(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_DEVICE_SET).empty());
+    EXPECT_EQ(fake->openConnections(), 0) << "nodes of keyboards that left are closed";
+}
+
+TEST_F(HidBackendTest, AConsumerNodeAloneIsNoKeyboard) {
+    fake->add({"/fake/c", 0x0C45, 0x8508, 0x000C, 0x0001, 2});
+    start();
+    EXPECT_EQ(count(), 0);
+    fake->push("/fake/c", {0x03, 0x11, 0x18});
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CONS, 1));
+    EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT)[0].usage, 0x1811);
+}
+
+TEST_F(HidBackendTest, RoutesInputReportsToTheirRegistrations) {
+    fake->addKeyboard("/fake/k1");
+    start();
+    Report reply = request(0x03, 44);
+    reply[7] = 0;
+    fake->push("/fake/k1-cfg", std::vector<uint8_t>(reply.begin(), reply.end()));
+    fake->push("/fake/k1-cons", {0x03, 0xFF, 0x02});
+    fake->push("/fake/k1-cons", {0x03, 0x01, 0x04});
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CTRL, 1));
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CONS, 2));
+    settle();
+    const auto ctrlNotes = Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT);
+    ASSERT_EQ(ctrlNotes.size(), 1u);
+    EXPECT_EQ(ctrlNotes[0].count, 64u);
+    EXPECT_EQ(ctrlNotes[0].bytes, std::vector<uint8_t>(reply.begin(), reply.end()));
+    const auto consNotes = Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT);
+    ASSERT_EQ(consNotes.size(), 2u);
+    EXPECT_EQ(consNotes[0].usage, 0x02FF);
+    EXPECT_EQ(consNotes[0].count, 3u);
+    EXPECT_EQ(consNotes[1].usage, 0x0401);
+    for (const auto& n : Recorder::get().notes()) {
+        EXPECT_NE(n.thread, std::this_thread::get_id());
+    }
+}
+
+TEST_F(HidBackendTest, ANodeWithBothCollectionsIsOpenedOnceAndSplitByReportId) {
+    fake->add({"/fake/both", 0x0C45, 0x8508, 0xFF1C, 0x0092, 1});
+    fake->add({"/fake/both", 0x0C45, 0x8508, 0x000C, 0x0001, 1});
+    start();
+    EXPECT_EQ(count(), 1);
+    EXPECT_EQ(fake->opens("/fake/both"), 1);
+    Report reply = request(0x05, 56);
+    fake->push("/fake/both", std::vector<uint8_t>(reply.begin(), reply.end()));
+    fake->push("/fake/both", {0x03, 0x10, 0x18});
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CTRL, 1));
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CONS, 1));
+    EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT)[0].bytes[3], 0x05);
+    EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT)[0].usage, 0x1810);
+}
+
+TEST_F(HidBackendTest, WritesGoToTheFirstKeyboardsNodes) {
+    fake->addKeyboard("/fake/k2");
+    fake->addKeyboard("/fake/k1");
+    start();
+    EXPECT_EQ(count(), 2);
+    const Report r = request(0x03, 44);
+    ASSERT_EQ(write(r), 1);
+    ASSERT_GT(status(0x03), 0);
+    const auto writes = fake->writes("/fake/k1-cfg");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0], std::vector<uint8_t>(r.begin(), r.end())) << "the 64 bytes, report id 0x04 first";
+    EXPECT_EQ(fake->writes("/fake/k1-led"), (std::vector<std::vector<uint8_t>>{{0x05, 0x03}}));
+    EXPECT_TRUE(fake->writes("/fake/k2-cfg").empty());
+    EXPECT_TRUE(fake->writes("/fake/k1-cons").empty());
+}
+
+TEST_F(HidBackendTest, WritesFailWithoutAKeyboardOrWhenTheNodeRefuses) {
+    start();
+    EXPECT_EQ(write(request(0x03, 44)), 0);
+    EXPECT_EQ(status(0x02), 0);
+    fake->addKeyboard("/fake/k1");
+    ASSERT_TRUE(waitForCounts(1));
+    fake->setFailWrites("/fake/k1-cfg", true);
+    EXPECT_EQ(write(request(0x03, 44)), 0);
+    fake->setFailWrites("/fake/k1-cfg", false);
+    EXPECT_EQ(write(request(0x03, 44)), 1);
+    // The check value is verified before anything is written.
+    const UnitId u = kConfigUnit;
+    const Report r = request(0x03, 44);
+    EXPECT_EQ(core.writeOne(&u, nullptr, 0, r.data(), 64, checkOf(u, nullptr, 0, r.data(), 64) + 1, nullptr),
+              0);
+    EXPECT_EQ(fake->writes("/fake/k1-cfg").size(), 1u);
+}
+
+TEST_F(HidBackendTest, ANodeThatCannotBeOpenedIsNotCounted) {
+    fake->setFailOpen("/fake/k1-cfg", true);
+    fake->addKeyboard("/fake/k1");
+    start();
+    EXPECT_EQ(count(), 0);
+    fake->setFailOpen("/fake/k1-cfg", false);
+    ASSERT_TRUE(waitForCounts(1));
+    EXPECT_EQ(counts(), (std::vector<uint32_t>{1}));
+}
+
+TEST_F(HidBackendTest, ABrokenNodeIsReopened) {
+    fake->addKeyboard("/fake/k1");
+    start();
+    fake->breakNode("/fake/k1-cfg");
+    ASSERT_TRUE(eventually([&] { return fake->opens("/fake/k1-cfg") == 2; }));
+    settle();
+    EXPECT_EQ(count(), 1);
+    EXPECT_TRUE(counts().empty()) << "reopened in the same scan: the count never changed";
+    Report reply = request(0x03, 44);
+    fake->push("/fake/k1-cfg", std::vector<uint8_t>(reply.begin(), reply.end()));
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CTRL, 1));
+}
+
+TEST_F(HidBackendTest, EndClosesEveryNodeAndStopsReporting) {
+    fake->addKeyboard("/fake/k1");
+    start();
+    EXPECT_EQ(fake->openConnections(), 3);
+    ASSERT_EQ(core.end(), 1);
+    EXPECT_EQ(fake->openConnections(), 0);
+    fake->addKeyboard("/fake/k2");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(counts().empty());
+    EXPECT_EQ(count(), 0);
+}
+
+TEST(HidRoutingTest, RouteAndUsageOfInputReports) {
+    struct Case {
+        bool config;
+        bool consumer;
+        std::vector<uint8_t> report;
+        hid::Route route;
+        uint16_t usage;
+    };
+    const Case cases[] = {
+        {true, false, {0x05, 0x01}, hid::Route::Control, 0},
+        {false, true, {0x04, 0xFF, 0x02}, hid::Route::Consumer, 0x02FF},
+        {true, true, {0x04, 0x00}, hid::Route::Control, 0},
+        {true, true, {0x03, 0x11, 0x18}, hid::Route::Consumer, 0x1811},
+        {false, true, {0xFF, 0x02}, hid::Route::Consumer, 0x02FF},
+        {false, true, {0x7A}, hid::Route::Consumer, 0x007A},
+        {true, true, {}, hid::Route::Consumer, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(hid::routeOf(c.config, c.consumer, c.report.data(), c.report.size()), c.route);
+        if (c.route == hid::Route::Consumer) {
+            EXPECT_EQ(hid::consumerUsage(c.report.data(), c.report.size()), c.usage);
+        }
+    }
+}
+
+} // namespace
+} // namespace portmux::test
