@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
 
 namespace portmux::sim {
 namespace {
@@ -151,6 +154,41 @@ TEST(SimKeyboardTest, StateFilesOnDisk) {
     SimBackend backend(path);
     EXPECT_EQ(backend.area(Area::Colours)[7], 0xFF);
     EXPECT_FALSE(saveStateFile("/proc/portmux-cannot-write/x.bin", f));
+}
+
+std::vector<uint8_t> readSourceFile(const std::string& relative) {
+    std::ifstream in(std::string(PORTMUX_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SimKeyboardTest, TheFuzzSeedStateFileIsValid) {
+    // The seed starts the fuzzer past every check of the state file parser.
+    const auto bytes = readSourceFile("fuzz/portmux/corpus/portmux_sim_fuzz/state-file");
+    ASSERT_FALSE(bytes.empty());
+    Flash f;
+    ASSERT_TRUE(deserializeFlash(bytes, f));
+    EXPECT_EQ(f.macros.size(), 256u);
+    EXPECT_EQ(f.macros[0], 0xAA);
+}
+
+TEST(SimKeyboardTest, UdevRuleOpensOnlyTheKeyboardsHidrawNodes) {
+    const auto bytes = readSourceFile("packaging/70-tarvik.rules");
+    std::string text(bytes.begin(), bytes.end());
+    std::istringstream lines(text);
+    std::string line;
+    int rules = 0;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        ++rules;
+        EXPECT_NE(line.find("SUBSYSTEM==\"hidraw\""), std::string::npos) << line;
+        EXPECT_NE(line.find("ATTRS{idVendor}==\"0c45\""), std::string::npos) << line;
+        EXPECT_NE(line.find("ATTRS{idProduct}==\"8508\""), std::string::npos) << line;
+        EXPECT_NE(line.find("TAG+=\"uaccess\""), std::string::npos) << line;
+        EXPECT_EQ(line.find("MODE"), std::string::npos) << "access through uaccess only: " << line;
+    }
+    EXPECT_EQ(rules, 1);
 }
 
 TEST(SimKeyboardTest, InputOfAnyLength) {
