@@ -1,6 +1,8 @@
 #include "ui/CBaseDialog.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 
@@ -64,6 +66,23 @@ TEST_F(BaseDialog, LoadsBackgroundSizeAndRegionFromTheLayoutFile) {
     d.accept();
     EXPECT_TRUE(d.backgroundPicture().isNull());
     EXPECT_TRUE(d.maskPicture().isNull());
+}
+
+TEST_F(BaseDialog, PressAnywhereMovesTheWindow) {
+    CountingDialog d(131, nullptr, writeLayout("[SCREEN]\nMain=bg.png\nMask=mask.bmp\n"), folder());
+    d.show();
+    d.move(100, 100);
+    const QPoint start = d.pos();
+    auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(local), QPointF(start + local), Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(&d, &e);
+    };
+    send(QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(50, 40), Qt::LeftButton);
+    EXPECT_EQ(d.pos(), start + QPoint(40, 30));
+    send(QEvent::MouseButtonRelease, QPoint(50, 40), Qt::NoButton);
+    send(QEvent::MouseMove, QPoint(90, 90), Qt::NoButton);
+    EXPECT_EQ(d.pos(), start + QPoint(40, 30));
 }
 
 TEST_F(BaseDialog, MissingMaskKeepsTheTemplateSizeAndNoRegion) {

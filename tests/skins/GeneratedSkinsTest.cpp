@@ -340,6 +340,39 @@ TEST(GeneratedSkins, EveryKeyButtonCentreShowsAKeyCap) {
     }
 }
 
+// Mean difference per channel between the w x h areas of two pictures.
+double meanDifference(const QImage& a, QPoint at, const QImage& b, QPoint bt, QSize size) {
+    long long sum = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            sum += distance(a.pixel(at.x() + x, at.y() + y), b.pixel(bt.x() + x, bt.y() + y));
+        }
+    }
+    return static_cast<double>(sum) / (3.0 * size.width() * size.height());
+}
+
+TEST(GeneratedSkins, ButtonsShowWhatTheBackgroundShowsUnderThem) {
+    // A button at (x, y) shows its normal picture from (x - 1, y - 1) over the background painted at
+    // (0, 0): in the normal state the two must agree, or every button would show a seam.
+    const IniFile ini = layoutFile("Main.ini");
+    const QImage bg = picture(toUtf8(ini.get(u"SCREEN", u"Main")));
+    const QImage normal = picture("main_normal.jpg");
+    ASSERT_FALSE(bg.isNull());
+    ASSERT_FALSE(normal.isNull());
+    std::vector<std::string> buttons = keyButtonNames();
+    for (const auto& b :
+         {"FUNC_G1", "FUNC_G9", "KEY_FN", "CONTROL2_APPLY", "FUNC_PROFILE1", "CONTROL_CLOSE"}) {
+        buttons.push_back(b);
+    }
+    for (const std::string& b : buttons) {
+        const QRect r = rectOf(ini, b);
+        const double aligned = meanDifference(normal, r.topLeft() - QPoint(1, 1), bg, r.topLeft(), r.size());
+        const double shifted = meanDifference(normal, r.topLeft(), bg, r.topLeft(), r.size());
+        EXPECT_LT(aligned, 3.0) << b;
+        EXPECT_LT(aligned * 2, shifted) << b;
+    }
+}
+
 TEST(GeneratedSkins, CompositePanelButtonsLieOnThePanelPicture) {
     const IniFile ini = layoutFile("Composite.ini");
     const QRect panel = rectOf(ini, "CONTROL_MASK");

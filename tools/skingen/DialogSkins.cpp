@@ -205,22 +205,23 @@ void writeProfileSkin(Output& out) {
 }
 
 void writeUpdateSkin(Output& out) {
-    Scene s(QSize(480, 252), 12);
+    Scene s(QSize(480, 178), 12);
     s.setBase([](QPainter& p, const QRectF& r, const Look&) {
         drawDialogBase(p, r);
-        drawWell(p, QRectF(20, 64, 360, 32));
+        drawWell(p, QRectF(20, 62, 360, 32));
         p.setPen(QPen(QColor(255, 255, 255, 12), 1));
-        p.drawLine(QPointF(16, 180.5), QPointF(r.width() - 16, 180.5));
+        p.drawLine(QPointF(16, 110.5), QPointF(r.width() - 16, 110.5));
     });
     s.decorate(QRect(20, 8, 300, 30), title(glyph::download(), QStringLiteral("Firmware update")));
-    s.control("CONTROL_UPStatic", QRect(30, 68, 344, 24));
-    s.control("CONTROL_UPCombox", QRect(20, 104, 360, 28));
-    s.add("CONTROL_CUPButton", QRect(348, 196, 112, 36),
+    s.control("CONTROL_UPStatic", QRect(30, 66, 344, 24));
+    // The combo box is never shown; it keeps the place of the path.
+    s.control("CONTROL_UPCombox", QRect(20, 62, 360, 32));
+    s.add("CONTROL_CUPButton", QRect(348, 124, 112, 36),
           button(ButtonKind::Plain, glyph::cross(), QStringLiteral("Cancel")), true);
-    s.add("CONTROL_UPButton", QRect(228, 196, 112, 36),
+    s.add("CONTROL_UPButton", QRect(228, 124, 112, 36),
           button(ButtonKind::Primary, glyph::download(), QStringLiteral("Update")), true);
-    s.add("CONTROL_OPENButton", QRect(388, 64, 72, 32), button(ButtonKind::Plain, glyph::folder()), true);
-    s.add("CONTROL_BACKUPButton", QRect(20, 196, 128, 36),
+    s.add("CONTROL_OPENButton", QRect(388, 62, 72, 32), button(ButtonKind::Plain, glyph::folder()), true);
+    s.add("CONTROL_BACKUPButton", QRect(20, 124, 128, 36),
           button(ButtonKind::Plain, glyph::shield(), QStringLiteral("Back up")), true);
     writeDialog(out, s, QStringLiteral("update"), QStringLiteral("UpdateDlg.ini"));
     out.picture("update_normal.jpg", s.statePicture(Look{State::Normal, 0}));
