@@ -3,8 +3,9 @@
 namespace tarvik::device {
 
 AppLinkState& appLinkState() {
-    static AppLinkState state;
-    return state;
+    // Never destroyed: workers and the service library's threads may still use it while the process ends.
+    static auto* state = new AppLinkState;
+    return *state;
 }
 
 } // namespace tarvik::device

@@ -10,8 +10,12 @@ namespace tarvik::device {
 
 namespace {
 // The link the callback serves. Dispatches share the lock, so a slow consumer code never holds up a
-// reply on another library thread; attaching and detaching take it alone.
-std::shared_mutex g_dispatchMutex;
+// reply on another library thread; attaching and detaching take it alone. Never destroyed: the
+// library's threads may still call back while the process ends.
+std::shared_mutex& dispatchMutex() {
+    static auto* mutex = new std::shared_mutex;
+    return *mutex;
+}
 DeviceLink* g_active = nullptr;
 
 PortmuxCallback callbackPointer() {
@@ -30,7 +34,7 @@ DeviceLink::DeviceLink(const ServiceTable& service, AppLinkState& state, const L
 
 DeviceLink::~DeviceLink() {
     {
-        std::unique_lock lock(g_dispatchMutex);
+        std::unique_lock lock(dispatchMutex());
         events_ = nullptr;
         if (g_active == this) {
             g_active = nullptr;
@@ -47,7 +51,7 @@ int DeviceLink::callback(const PortmuxNotification* notification) {
     if (notification == nullptr) {
         return 1;
     }
-    std::shared_lock lock(g_dispatchMutex);
+    std::shared_lock lock(dispatchMutex());
     if (g_active != nullptr) {
         g_active->dispatch(*notification);
     }
@@ -99,7 +103,7 @@ void DeviceLink::noteDeviceCount(uint32_t count) {
 
 int DeviceLink::startChannel(LinkEvents& events) {
     {
-        std::unique_lock lock(g_dispatchMutex);
+        std::unique_lock lock(dispatchMutex());
         g_active = this;
         events_ = &events;
     }
@@ -127,7 +131,7 @@ int DeviceLink::startChannel(LinkEvents& events) {
 }
 
 void DeviceLink::detachEvents() {
-    std::unique_lock lock(g_dispatchMutex);
+    std::unique_lock lock(dispatchMutex());
     events_ = nullptr;
 }
 

@@ -8,6 +8,10 @@
 namespace tarvik::device {
 
 // Private window messages and the four-character codes their handlers insist on in wParam.
+// MSG_PROFILE_SYNC: a keyboard arrived; reload profile, key blocks, macros and lighting from it.
+// MSG_DEVICE_LOST (wParam 0): the keyboard went away; close the open editors.
+// MSG_KEYMODE_CHANGED: the G-key layer changed (AppLinkState::linkStatusMode bit 0); redraw the G buttons
+// and the layer indicator.
 inline constexpr uint32_t MSG_OPEN = 0x5350;
 inline constexpr uint32_t MSG_KILL = 0x4D4B;
 inline constexpr uint32_t MSG_INIT = 0x4D4E;
