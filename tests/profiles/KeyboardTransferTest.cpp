@@ -8,6 +8,7 @@
 #include "profiles/ProfileFiles.h"
 #include "tests/macros/RecordingPrompter.h"
 #include "tests/profiles/FakeKeyboard.h"
+#include "tests/profiles/StoreSamples.h"
 #include "tests/profiles/TestHome.h"
 
 #include <gtest/gtest.h>
@@ -25,54 +26,12 @@ device::LinkTiming fastTiming() {
     return t;
 }
 
-// Records as a key block carries them: the repeat count of a play-macro record is not part of it.
-bool sameOnKeyboard(keyboard::KeyAssignment a, keyboard::KeyAssignment b) {
-    if (a.type == keyboard::ASSIGN_MACRO) {
-        a.aux = 0;
-    }
-    if (b.type == keyboard::ASSIGN_MACRO) {
-        b.aux = 0;
-    }
-    return a == b;
-}
-
 class KeyboardTransferTest : public ::testing::Test {
 protected:
     KeyboardTransferTest() : commands(kb, fastTiming()) {
         state.macroCapacity = 8192;
         dir = testing::useOwnHome() / "files";
         fs::create_directories(dir);
-    }
-
-    // A store with one assignment of every kind a key block carries, in profiles 0-2, and two macros.
-    void fillStore(AssignmentStore& s) {
-        auto lock = s.lockKeyData();
-        WorkingCopy& w = s.working();
-        // After any read from the keyboard every on-board profile carries its G-key tags.
-        keyboard::ResetProfileRecords(w.block().profile(1));
-        keyboard::ResetProfileRecords(w.block().profile(2));
-        auto& list = w.macros();
-        for (std::u16string_view name : {u"first", u"second"}) {
-            macros::MacroRecord m = macros::createMacroRecord(list, name);
-            m.setIsNew(0);
-            m.setCycles(4);
-            m.setActions(std::vector<macros::MacroAction>{{120, 0x1E, 0}, {0, 0x1E, 1}, {40000, 0x138, 0}});
-            list.push_back(m);
-        }
-        auto set = [&](unsigned profile, keyboard::KeySlot slot, uint16_t type, uint32_t value) {
-            keyboard::KeyAssignment r;
-            r.type = type;
-            r.value = value;
-            r.aux = type == keyboard::ASSIGN_MACRO ? 1 : 0;
-            w.setRecord(profile * 512 + slot, r);
-        };
-        set(0, 0x1E, keyboard::ASSIGN_SINGLE_KEY, 0x030);
-        set(0, 0x30, keyboard::ASSIGN_NO_FUNCTION, 0);
-        set(1, 0x1F, keyboard::ASSIGN_MACRO, 2);
-        set(1, 0x20, keyboard::ASSIGN_STOP_MACRO, 0);
-        set(2, 0x21, keyboard::ASSIGN_MEDIA, 15);
-        set(2, 0x22, keyboard::ASSIGN_FUNCTION_KEY, 10);
-        set(2, 0x23, keyboard::ASSIGN_SINGLE_KEY, 0x138);
     }
 
     testing::FakeKeyboard kb;
@@ -84,29 +43,14 @@ protected:
 
 TEST_F(KeyboardTransferTest, DownloadThenReadBackGivesTheSameRecordsAndMacros) {
     AssignmentStore store;
-    fillStore(store);
+    testing::fillSampleStore(store);
     ASSERT_EQ(makeAppliedCopy(store, commands, state, prompter, true), 1);
 
     fs::path f = dir / "back.tvk";
     ASSERT_TRUE(readKeyboardToFile(f, commands, state));
     AssignmentStore back;
     ASSERT_EQ(loadProfileFile(back, f), 1);
-    auto lock = back.lockKeyData();
-    for (size_t i = 0; i < 3 * 512; ++i) {
-        ASSERT_TRUE(sameOnKeyboard(back.working().records()[i], store.working().records()[i]))
-            << "record " << i;
-    }
-    for (size_t i = 3 * 512; i < 2048; ++i) {
-        ASSERT_EQ(back.working().records()[i], keyboard::KeyAssignment{}) << "profile 3 is all zero";
-    }
-    const auto& m = back.working().macros();
-    ASSERT_EQ(m.size(), 2u);
-    for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(m[i].id(), i + 1);
-        EXPECT_EQ(m[i].name(), store.working().macros()[i].name());
-        EXPECT_EQ(m[i].cycles(), 4);
-        EXPECT_EQ(m[i].actions(), store.working().macros()[i].actions());
-    }
+    testing::expectSampleStoreBack(store, back);
     testing::RecordingPrompter p;
     EXPECT_EQ(validateProfileFile(f, p), 1);
 }
@@ -147,7 +91,7 @@ TEST_F(KeyboardTransferTest, AHeaderPromisingMoreThanTheAreaIsReadOnlyUpToTheAre
 
 TEST_F(KeyboardTransferTest, ReloadCreatesTheCacheFileAndLoadsIt) {
     AssignmentStore source;
-    fillStore(source);
+    testing::fillSampleStore(source);
     ASSERT_EQ(makeAppliedCopy(source, commands, state, prompter, true), 1);
 
     int hookRuns = 0;
@@ -157,7 +101,7 @@ TEST_F(KeyboardTransferTest, ReloadCreatesTheCacheFileAndLoadsIt) {
     EXPECT_EQ(hookRuns, 1);
     EXPECT_TRUE(fs::is_regular_file(cacheFilePath(2)));
     EXPECT_EQ(store.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY);
-    EXPECT_EQ(store.working().macros().size(), 2u);
+    EXPECT_EQ(store.working().macros().size(), 3u);
     EXPECT_TRUE(saveCacheFile(store));
 
     // The keyboard cannot be read: the working copy becomes the default store.
@@ -188,7 +132,7 @@ TEST_F(KeyboardTransferTest, ApplyCacheSaveFailsUntilAKeyboardWasRead) {
 
 TEST_F(KeyboardTransferTest, ImportDownloadsAllProfilesAndMacros) {
     AssignmentStore source;
-    fillStore(source);
+    testing::fillSampleStore(source);
     fs::path f = dir / "in.tvk";
     ASSERT_TRUE(saveProfileFile(source, f));
 
@@ -199,14 +143,12 @@ TEST_F(KeyboardTransferTest, ImportDownloadsAllProfilesAndMacros) {
     AssignmentStore back;
     ASSERT_TRUE(readKeyboardToFile(dir / "back.tvk", commands, state));
     ASSERT_EQ(loadProfileFile(back, dir / "back.tvk"), 1);
-    for (size_t i = 0; i < 3 * 512; ++i) {
-        ASSERT_TRUE(sameOnKeyboard(back.working().records()[i], source.working().records()[i])) << i;
-    }
+    testing::expectSampleStoreBack(source, back);
 }
 
 TEST_F(KeyboardTransferTest, RefusedImportLeavesTheWorkingCopyAndTheKeyboard) {
     AssignmentStore store;
-    fillStore(store);
+    testing::fillSampleStore(store);
     fs::path good = dir / "good.tvk";
     ASSERT_TRUE(saveProfileFile(store, good));
     std::vector<uint8_t> bytes = *readWholeFile(good);
@@ -233,7 +175,7 @@ TEST_F(KeyboardTransferTest, RefusedImportLeavesTheWorkingCopyAndTheKeyboard) {
         EXPECT_EQ(importProfileFile(store, f, commands, state, p), 0) << c.name;
         EXPECT_EQ(p.shown, c.messages) << c.name;
         EXPECT_TRUE(kb.requests.empty()) << c.name;
-        EXPECT_EQ(store.working().macros().size(), 2u) << c.name;
+        EXPECT_EQ(store.working().macros().size(), 3u) << c.name;
         EXPECT_EQ(store.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY) << c.name;
     }
 }

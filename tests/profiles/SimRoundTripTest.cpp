@@ -41,30 +41,7 @@ TEST_F(SimRoundTrip, EveryAssignmentTypeAndTheMacrosComeBack) {
 
     AssignmentStore back;
     readBack(back);
-    auto lock = back.lockKeyData();
-    std::vector<keyboard::KeyAssignment> expected(2048);
-    for (unsigned p = 0; p < 3; ++p) {
-        keyboard::ResetProfileRecords(
-            std::span<keyboard::KeyAssignment, 512>(expected.data() + p * 512, 512));
-    }
-    for (const auto& s : testing::sampleAssignments()) {
-        if (s.profile < 3) {
-            expected[s.profile * 512 + s.slot].type = s.typeBack;
-            expected[s.profile * 512 + s.slot].value = s.valueBack;
-        }
-    }
-    for (size_t i = 0; i < 2048; ++i) {
-        ASSERT_EQ(back.working().records()[i], expected[i]) << "record " << i;
-    }
-    const auto& got = back.working().macros();
-    const auto& sent = store.working().macros();
-    ASSERT_EQ(got.size(), sent.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].id(), i + 1);
-        EXPECT_EQ(got[i].name(), sent[i].name());
-        EXPECT_EQ(got[i].cycles(), sent[i].cycles());
-        EXPECT_EQ(got[i].actions(), sent[i].actions());
-    }
+    testing::expectSampleStoreBack(store, back);
 }
 
 TEST_F(SimRoundTrip, ApplyWritesOnlyTheCurrentProfilesBlock) {

@@ -5,6 +5,9 @@
 #include "keyboard/KeyAssignment.h"
 #include "profiles/AssignmentStore.h"
 
+#include <gtest/gtest.h>
+
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -76,6 +79,43 @@ inline void fillSampleStore(profiles::AssignmentStore& store) {
         if (profiles::carriesText(s.type)) {
             w.attachText(index, u"/usr/bin/true");
         }
+    }
+}
+
+// What reading the keyboard gives back after the sample store was downloaded: the on-board profiles
+// reset (with their G-key tags) and the samples as the key blocks carry them; profile 3 all zero.
+inline std::vector<keyboard::KeyAssignment> sampleRecordsBack() {
+    std::vector<keyboard::KeyAssignment> expected(2048);
+    for (unsigned p = 0; p < 3; ++p) {
+        keyboard::ResetProfileRecords(
+            std::span<keyboard::KeyAssignment, 512>(expected.data() + p * 512, 512));
+    }
+    for (const auto& s : sampleAssignments()) {
+        if (s.profile < 3) {
+            expected[s.profile * 512 + s.slot].type = s.typeBack;
+            expected[s.profile * 512 + s.slot].value = s.valueBack;
+        }
+    }
+    return expected;
+}
+
+// The sample store read back from a keyboard: records as above, macros renumbered 1, 2, ... with their
+// names, cycles and actions.
+inline void expectSampleStoreBack(profiles::AssignmentStore& sent, profiles::AssignmentStore& back) {
+    auto sentLock = sent.lockKeyData();
+    auto backLock = back.lockKeyData();
+    std::vector<keyboard::KeyAssignment> expected = sampleRecordsBack();
+    for (size_t i = 0; i < 2048; ++i) {
+        ASSERT_EQ(back.working().records()[i], expected[i]) << "record " << i;
+    }
+    const auto& got = back.working().macros();
+    const auto& macros = sent.working().macros();
+    ASSERT_EQ(got.size(), macros.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].id(), i + 1);
+        EXPECT_EQ(got[i].name(), macros[i].name());
+        EXPECT_EQ(got[i].cycles(), macros[i].cycles());
+        EXPECT_EQ(got[i].actions(), macros[i].actions());
     }
 }
 
