@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -273,6 +275,16 @@ TEST(GeneratedSkins, MainWindowTextsLinksAndModeNames) {
                 << "English and Chinese names of " << code;
         }
     }
+    // Language 0 is Chinese and reads the plain sections; language 1 is English and reads the "1" ones.
+    auto isAscii = [](const std::u16string& s) {
+        return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
+    };
+    for (const char16_t* key : {u"1", u"6", u"20"}) {
+        EXPECT_TRUE(isAscii(ini.get(u"Mode1", key))) << "Mode1 holds the English names";
+        EXPECT_FALSE(isAscii(ini.get(u"Mode", key))) << "Mode holds the Chinese names";
+    }
+    EXPECT_TRUE(isAscii(ini.get(u"Control_Name1", u"Usb")));
+    EXPECT_FALSE(isAscii(ini.get(u"Control_Name", u"Usb")));
     for (const char16_t* key : {u"Usb", u"Color", u"JColor", u"Tool", u"ETool"}) {
         EXPECT_FALSE(ini.get(u"Control_Name", key).empty());
     }

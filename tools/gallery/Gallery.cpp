@@ -271,14 +271,14 @@ protected:
             keys.push_back(&b);
         }
 
-        textControl("CONTROL_UsbStatic", QString::fromStdU16String(layout().get(u"Control_Name", u"Usb")));
+        textControl("CONTROL_UsbStatic", QString::fromStdU16String(layout().get(u"Control_Name1", u"Usb")));
         pictureControl("CONTROL_DengStatic", "led.bmp");
         pictureControl("CONTROL_DengStaPic", "LED_enabled_on.bmp");
         pictureControl("CONTROL_DengDisable", "LED_disabled_off.bmp");
         auto* combo = new QComboBox(this);
         for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20}) {
-            combo->addItem(QString::fromStdU16String(layout().get(u"Mode", u16(QString::number(code)), u"1")),
-                           code);
+            combo->addItem(
+                QString::fromStdU16String(layout().get(u"Mode1", u16(QString::number(code)), u"1")), code);
         }
         control("CONTROL_XGcombox", combo);
         pictureControl("CONTROL_LightStatic", "brightness.bmp");
@@ -309,19 +309,19 @@ protected:
         pictureControl("CONTROL_LVPIC", "lv.bmp");
         pictureControl("CONTROL_LANPIC", "lan.bmp");
         textControl("CONTROL_USERysStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name", u"Color")));
+                    QString::fromStdU16String(layout().get(u"Control_Name1", u"Color")));
         auto* paint = new ui::CSkinColorBtn(this);
         paint->setColor(ui::toColorRef(QColor(255, 64, 0)));
         control("CONTROL_USERysButton", paint);
         textControl("CONTROL_USERjsStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name", u"JColor")));
+                    QString::fromStdU16String(layout().get(u"Control_Name1", u"JColor")));
         auto* base = new ui::CSkinColorBtn(this);
         base->setColor(ui::toColorRef(QColor(255, 255, 255)));
         control("CONTROL_USERjsButton", base);
         textControl("CONTROL_USERgjStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name", u"Tool")));
+                    QString::fromStdU16String(layout().get(u"Control_Name1", u"Tool")));
         textControl("CONTROL_USERgjtStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name", u"ETool")));
+                    QString::fromStdU16String(layout().get(u"Control_Name1", u"ETool")));
         pictureControl("CONTROL_USERgjStaPic1", "user1down.bmp");
         pictureControl("CONTROL_USERgjStaPic2", "user2up.bmp");
         auto* userSlots = new QComboBox(this);

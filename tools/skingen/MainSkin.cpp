@@ -317,26 +317,27 @@ void writeMainSkin(Output& out) {
         {18, "Rings", "光环"},
         {20, "User", "自定义"},
     };
+    // Language 0 (Chinese) reads the plain sections, language 1 (English) the sections ending in 1.
     ini.section(QStringLiteral("Mode"));
-    for (const ModeName& m : modes) {
-        ini.set(QString::number(m.code), QString::fromUtf8(m.english));
-    }
-    ini.section(QStringLiteral("Mode1"));
     for (const ModeName& m : modes) {
         ini.set(QString::number(m.code), QString::fromUtf8(m.chinese));
     }
+    ini.section(QStringLiteral("Mode1"));
+    for (const ModeName& m : modes) {
+        ini.set(QString::number(m.code), QString::fromUtf8(m.english));
+    }
     ini.section(QStringLiteral("Control_Name"));
-    ini.set(QStringLiteral("Usb"), QStringLiteral("Report rate"));
-    ini.set(QStringLiteral("Color"), QStringLiteral("Color"));
-    ini.set(QStringLiteral("JColor"), QStringLiteral("Base color"));
-    ini.set(QStringLiteral("Tool"), QStringLiteral("Brush"));
-    ini.set(QStringLiteral("ETool"), QStringLiteral("Paint / Base"));
-    ini.section(QStringLiteral("Control_Name1"));
     ini.set(QStringLiteral("Usb"), QString::fromUtf8("回报率"));
     ini.set(QStringLiteral("Color"), QString::fromUtf8("颜色"));
     ini.set(QStringLiteral("JColor"), QString::fromUtf8("底色"));
     ini.set(QStringLiteral("Tool"), QString::fromUtf8("画笔"));
     ini.set(QStringLiteral("ETool"), QString::fromUtf8("画笔 / 底色"));
+    ini.section(QStringLiteral("Control_Name1"));
+    ini.set(QStringLiteral("Usb"), QStringLiteral("Report rate"));
+    ini.set(QStringLiteral("Color"), QStringLiteral("Color"));
+    ini.set(QStringLiteral("JColor"), QStringLiteral("Base color"));
+    ini.set(QStringLiteral("Tool"), QStringLiteral("Brush"));
+    ini.set(QStringLiteral("ETool"), QStringLiteral("Paint / Base"));
     out.ini(QStringLiteral("Main.ini"), ini);
 }
 
