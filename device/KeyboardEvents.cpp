@@ -24,7 +24,7 @@ void KeyboardEvents::onConsumerCode(uint16_t usage) {
     switch (usage) {
     case kCodeLayerSwitch:
         link_.switchLayer();
-        window_.sendMessage(MSG_KEYMODE_CHANGED, kCodeLed);
+        layerWorker_.post([this] { window_.sendMessage(MSG_KEYMODE_CHANGED, kCodeLed); });
         break;
     case kCodeLightingChanged:
         window_.startTimer(kTimerLightingReload, 0);
@@ -99,12 +99,13 @@ bool KeyboardEvents::waitPresenceIdle(std::chrono::milliseconds limit) {
 }
 
 bool KeyboardEvents::waitIconsIdle(std::chrono::milliseconds limit) {
-    return iconWorker_.waitIdle(limit);
+    return iconWorker_.waitIdle(limit) && layerWorker_.waitIdle(limit);
 }
 
 void KeyboardEvents::stop() {
     presenceWorker_.stop();
     iconWorker_.stop();
+    layerWorker_.stop();
 }
 
 } // namespace tarvik::device

@@ -1,7 +1,9 @@
 // What the keyboard sends unasked: changes of the number of attached keyboards and consumer-control
 // codes. Presence changes are handled by the presence worker, icon codes by the icon worker; each worker
 // takes its reports in the order they came, so a quick unplug-plug or an icon 142-then-141 pair never
-// ends in the wrong state.
+// ends in the wrong state. The layer switch flips and sends the status in the callback itself, but tells
+// the window from a worker: the window's handler runs on the user-interface thread, which may itself be
+// waiting in transact for a reply that only this library thread can deliver.
 #pragma once
 
 #include "device/AppLinkState.h"
@@ -42,6 +44,7 @@ public:
 
     // Waits until every presence report so far has been handled; false when limit passed first.
     bool waitPresenceIdle(std::chrono::milliseconds limit);
+    // Icon changes and layer-switch messages.
     bool waitIconsIdle(std::chrono::milliseconds limit);
     // Ends both workers after their running task; later reports are dropped.
     void stop();
@@ -64,6 +67,7 @@ private:
     std::atomic<int> presenceIcon_{kIconNoKeyboard};
     SerialWorker presenceWorker_;
     SerialWorker iconWorker_;
+    SerialWorker layerWorker_;
 };
 
 } // namespace tarvik::device

@@ -45,6 +45,7 @@ public:
     virtual bool isReady() const = 0;
     // Shows one of the notification-area icons (kIcon*); nothing happens when it is shown already.
     virtual void setIcon(int iconId) = 0;
+    // Called on the service library's thread: must not wait for the user-interface thread.
     virtual void startTimer(int timerId, int periodMs) = 0;
     // A message box with an OK button and the text of this language key.
     virtual void showMessage(std::string_view languageKey) = 0;

@@ -172,6 +172,22 @@ TEST_F(KeyboardEventsSim, LayerSwitchTwiceRestoresTheFirstState) {
     EXPECT_EQ(window.events(), expected);
 }
 
+TEST_F(KeyboardEventsSim, TheLayerMessageDoesNotHoldUpRepliesToTheWindowsOwnExchange) {
+    // The window handles the message on its thread, which may be waiting for a reply right then; here
+    // the handler itself exchanges with the keyboard.
+    open();
+    std::atomic<int> handlerResult{99};
+    window.setSendHook([&](uint32_t message) {
+        if (message == MSG_KEYMODE_CHANGED) {
+            std::array<uint8_t, kConfigSize> config{};
+            handlerResult = session->commands().readConfig(config);
+        }
+    });
+    ASSERT_TRUE(sim->sendConsumer(kCodeLayerSwitch));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(handlerResult.load(), kOk);
+}
+
 TEST_F(KeyboardEventsSim, LightingChangeOnTheKeyboardStartsTheReloadTimer) {
     open();
     window.clear();
