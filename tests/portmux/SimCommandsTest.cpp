@@ -441,9 +441,9 @@ private:
     bool had_ = false;
 };
 
+// A folder of the build tree (never the real home folder).
 std::filesystem::path freshFolder(const char* name) {
-    const char* home = std::getenv("HOME");
-    std::filesystem::path dir = std::filesystem::path(home ? home : "/tmp") / name;
+    std::filesystem::path dir = std::filesystem::path(PORTMUX_TEST_WORK_DIR) / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

@@ -123,8 +123,7 @@ TEST(SimKeyboardTest, DamagedStateFilesAreRefused) {
 }
 
 TEST(SimKeyboardTest, StateFilesOnDisk) {
-    const char* home = std::getenv("HOME");
-    const auto dir = std::filesystem::path(home ? home : "/tmp") / "sim-unit";
+    const auto dir = std::filesystem::path(PORTMUX_TEST_WORK_DIR) / "sim-unit";
     std::filesystem::remove_all(dir);
     const std::string path = (dir / "a" / "b" / "state.bin").string();
     Flash f = factoryFlash();
