@@ -8,19 +8,19 @@
 namespace portmux::test {
 namespace {
 
-class ContractTest : public SimLibTest {};
+class PortmuxContract : public SimLibTest {};
 
 int otherCallback(const PortmuxNotification* n) {
     return Recorder::callback(n);
 }
 
-TEST_F(ContractTest, InitIsReadyAndRepeatable) {
+TEST_F(PortmuxContract, InitIsReadyAndRepeatable) {
     EXPECT_GT(lib->initResult, 0);
     EXPECT_GT(lib->Init(0), 0) << "a second Init keeps the library ready";
     EXPECT_NE(lib->sim(), nullptr);
 }
 
-TEST_F(ContractTest, OnlyTheContractIsExported) {
+TEST_F(PortmuxContract, OnlyTheContractIsExported) {
     for (const char* name :
          {"Init", "Debug", "End", "RequestGetDeviceCount", "DeleteRequestFromUnitId",
           "DeleteRequestFromHandle", "RequestWrite", "RequestWriteOne", "RequestStatusWrite",
@@ -34,7 +34,7 @@ TEST_F(ContractTest, OnlyTheContractIsExported) {
     }
 }
 
-TEST_F(ContractTest, CheckTableIsTheAgreedPermutation) {
+TEST_F(PortmuxContract, CheckTableIsTheAgreedPermutation) {
     std::array<bool, 256> seen{};
     for (unsigned b = 0; b < 256; ++b) {
         EXPECT_EQ(portmuxCheckTable[b], static_cast<uint8_t>((167 * b + 13) % 256));
@@ -52,7 +52,7 @@ TEST_F(ContractTest, CheckTableIsTheAgreedPermutation) {
     EXPECT_EQ(checkOf(u, nullptr, 0, r.data(), r.size()), sum);
 }
 
-TEST_F(ContractTest, WrongCheckValuesAreRefused) {
+TEST_F(PortmuxContract, WrongCheckValuesAreRefused) {
     const UnitId cfg = kConfigUnit;
     const UnitId stat = kStatusUnit;
     const Report r = request(sim::kReadConfig, 44);
@@ -100,7 +100,7 @@ TEST_F(ContractTest, WrongCheckValuesAreRefused) {
     EXPECT_EQ(sim->reportCount(), 1u);
 }
 
-TEST_F(ContractTest, BadArgumentsAreRefused) {
+TEST_F(PortmuxContract, BadArgumentsAreRefused) {
     const UnitId cfg = kConfigUnit;
     const Report r = request(sim::kReadConfig, 44);
     EXPECT_EQ(lib->RequestGetDeviceCount(nullptr, nullptr, 0, 0, nullptr), 0);
@@ -131,7 +131,7 @@ TEST_F(ContractTest, BadArgumentsAreRefused) {
     EXPECT_EQ(sim->reportCount(), 0u);
 }
 
-TEST_F(ContractTest, NeverCalledEntryPointsFailSafely) {
+TEST_F(PortmuxContract, NeverCalledEntryPointsFailSafely) {
     const UnitId cfg = kConfigUnit;
     const Report r = request(sim::kReadConfig, 44);
     uint32_t handle = 77;
@@ -150,7 +150,7 @@ TEST_F(ContractTest, NeverCalledEntryPointsFailSafely) {
     EXPECT_EQ(sim->reportCount(), 0u);
 }
 
-TEST_F(ContractTest, RegistrationsStoreDistinctHandles) {
+TEST_F(PortmuxContract, RegistrationsStoreDistinctHandles) {
     const uint32_t a = registerRead(kConfigUnit, 0xA);
     const uint32_t b = registerRead(kConfigUnit, 0xB);
     EXPECT_NE(a, 0u);
@@ -161,7 +161,7 @@ TEST_F(ContractTest, RegistrationsStoreDistinctHandles) {
     EXPECT_EQ(lib->DeleteRequestFromUnitId(b), 1);
 }
 
-TEST_F(ContractTest, CancelledRegistrationGetsNoMoreNotifications) {
+TEST_F(PortmuxContract, CancelledRegistrationGetsNoMoreNotifications) {
     const uint32_t extra = registerRead(kConfigUnit, 0x5E5E);
     ASSERT_NE(extra, 0u);
     ASSERT_TRUE(exchange(request(sim::kReadConfig, 44)).has_value());
@@ -184,7 +184,7 @@ TEST_F(ContractTest, CancelledRegistrationGetsNoMoreNotifications) {
     EXPECT_EQ(lib->DeleteRequestFromUnitId(0x7FFFFFFFu), 0);
 }
 
-TEST_F(ContractTest, RegisteringAgainAfterCancellingTheSlot) {
+TEST_F(PortmuxContract, RegisteringAgainAfterCancellingTheSlot) {
     // As the program registers: cancel the slot's previous handle, then register into the slot.
     uint32_t slot = 0;
     for (int round = 0; round < 3; ++round) {
@@ -199,7 +199,7 @@ TEST_F(ContractTest, RegisteringAgainAfterCancellingTheSlot) {
     lib->DeleteRequestFromUnitId(slot);
 }
 
-TEST_F(ContractTest, NotificationsArriveOnTheLibrarysThread) {
+TEST_F(PortmuxContract, NotificationsArriveOnTheLibrarysThread) {
     ASSERT_TRUE(exchange(request(sim::kReadConfig, 44)).has_value());
     ASSERT_TRUE(sim->sendConsumer(0x0401));
     ASSERT_TRUE(sim->unplug());
@@ -212,7 +212,7 @@ TEST_F(ContractTest, NotificationsArriveOnTheLibrarysThread) {
     }
 }
 
-TEST_F(ContractTest, NotificationsKeepArrivalOrder) {
+TEST_F(PortmuxContract, NotificationsKeepArrivalOrder) {
     std::vector<uint16_t> sent;
     for (uint16_t i = 0; i < 200; ++i) {
         const uint16_t usage = static_cast<uint16_t>(0x1000 + i);
@@ -232,7 +232,7 @@ TEST_F(ContractTest, NotificationsKeepArrivalOrder) {
     EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT).size(), 4u);
 }
 
-TEST_F(ContractTest, CancellingFromInsideTheCallbackDoesNotDeadlock) {
+TEST_F(PortmuxContract, CancellingFromInsideTheCallbackDoesNotDeadlock) {
     const uint32_t self = registerRead(kConfigUnit, 0x5E1F);
     std::atomic<int> result{-1};
     Recorder::get().setHook([&](const PortmuxNotification* n) {
@@ -248,7 +248,7 @@ TEST_F(ContractTest, CancellingFromInsideTheCallbackDoesNotDeadlock) {
     EXPECT_EQ(Recorder::get().notes(0x5E1F, PORTMUX_KIND_REPORT).size(), 1u);
 }
 
-TEST_F(ContractTest, CancellingWaitsForARunningCallback) {
+TEST_F(PortmuxContract, CancellingWaitsForARunningCallback) {
     const uint32_t slow = registerRead(kConsumerUnit, 0x510E);
     std::atomic<bool> inside{false};
     std::atomic<bool> finished{false};
@@ -270,7 +270,7 @@ TEST_F(ContractTest, CancellingWaitsForARunningCallback) {
     EXPECT_EQ(Recorder::get().notes(0x510E, PORTMUX_KIND_REPORT).size(), 1u);
 }
 
-TEST_F(ContractTest, StatusWriteReachesTheKeyboardAndStoresAHandle) {
+TEST_F(PortmuxContract, StatusWriteReachesTheKeyboardAndStoresAHandle) {
     const UnitId stat = kStatusUnit;
     const uint8_t status[2] = {0x05, 0x03};
     uint32_t handle = 0;
@@ -292,7 +292,7 @@ TEST_F(ContractTest, StatusWriteReachesTheKeyboardAndStoresAHandle) {
     EXPECT_EQ(sim->lastLinkStatus(), (sim::LinkStatusBytes{0x05, 0x03}));
 }
 
-TEST_F(ContractTest, DeviceCountFollowsPlugging) {
+TEST_F(PortmuxContract, DeviceCountFollowsPlugging) {
     const UnitId cfg = kConfigUnit;
     const uint32_t check = checkOf(cfg, nullptr, 0);
     EXPECT_EQ(lib->RequestGetDeviceCount(&cfg, nullptr, 0, check, nullptr), 1);
@@ -303,7 +303,7 @@ TEST_F(ContractTest, DeviceCountFollowsPlugging) {
     EXPECT_EQ(lib->RequestGetDeviceCount(&cfg, nullptr, 0, check, nullptr), 1);
 }
 
-TEST_F(ContractTest, EndStopsEverythingAndInitStartsAgain) {
+TEST_F(PortmuxContract, EndStopsEverythingAndInitStartsAgain) {
     ASSERT_EQ(lib->End(), 1);
     EXPECT_EQ(lib->sim(), nullptr);
     EXPECT_EQ(sim->keyboardCount(), 0) << "the control object stays valid and does nothing";
@@ -324,7 +324,7 @@ TEST_F(ContractTest, EndStopsEverythingAndInitStartsAgain) {
     EXPECT_EQ((*reply)[19], sim::kFactoryMacroUnits);
 }
 
-TEST_F(ContractTest, EndFromInsideTheCallbackIsRefused) {
+TEST_F(PortmuxContract, EndFromInsideTheCallbackIsRefused) {
     std::atomic<int> result{-1};
     Recorder::get().setHook([&](const PortmuxNotification*) { result = Lib::get().End(); });
     ASSERT_TRUE(sim->sendConsumer(0x1801));

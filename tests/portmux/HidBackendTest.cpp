@@ -24,7 +24,7 @@ bool eventually(const std::function<bool()>& pred, std::chrono::milliseconds tim
     return true;
 }
 
-class HidBackendTest : public ::testing::Test {
+class PortmuxHid : public ::testing::Test {
 protected:
     void SetUp() override {
         Recorder::get().setHook(nullptr);
@@ -93,7 +93,7 @@ protected:
     uint32_t cons = 0;
 };
 
-TEST_F(HidBackendTest, MatchesCollectionsByUsagePageAndUsage) {
+TEST_F(PortmuxHid, MatchesCollectionsByUsagePageAndUsage) {
     fake->addKeyboard("/fake/k1");
     fake->add({"/fake/k1-keys", 0x0C45, 0x8508, 0x0001, 0x0006, 0});      // the keyboard's typing collection
     fake->add({"/fake/k1-vendor", 0x0C45, 0x8508, 0xFF1C, 0x0093, 3});    // another usage of the page
@@ -109,7 +109,7 @@ TEST_F(HidBackendTest, MatchesCollectionsByUsagePageAndUsage) {
     EXPECT_EQ(fake->opens("/fake/k1-cfg"), 1) << "polling does not reopen a node";
 }
 
-TEST_F(HidBackendTest, CountsKeyboardsAsTheyComeAndGo) {
+TEST_F(PortmuxHid, CountsKeyboardsAsTheyComeAndGo) {
     start();
     EXPECT_EQ(count(), 0);
     fake->addKeyboard("/fake/k1");
@@ -128,7 +128,7 @@ TEST_F(HidBackendTest, CountsKeyboardsAsTheyComeAndGo) {
     EXPECT_EQ(fake->openConnections(), 0) << "nodes of keyboards that left are closed";
 }
 
-TEST_F(HidBackendTest, AConsumerNodeAloneIsNoKeyboard) {
+TEST_F(PortmuxHid, AConsumerNodeAloneIsNoKeyboard) {
     fake->add({"/fake/c", 0x0C45, 0x8508, 0x000C, 0x0001, 2});
     start();
     EXPECT_EQ(count(), 0);
@@ -137,7 +137,7 @@ TEST_F(HidBackendTest, AConsumerNodeAloneIsNoKeyboard) {
     EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT)[0].usage, 0x1811);
 }
 
-TEST_F(HidBackendTest, RoutesInputReportsToTheirRegistrations) {
+TEST_F(PortmuxHid, RoutesInputReportsToTheirRegistrations) {
     fake->addKeyboard("/fake/k1");
     start();
     Report reply = request(0x03, 44);
@@ -162,7 +162,7 @@ TEST_F(HidBackendTest, RoutesInputReportsToTheirRegistrations) {
     }
 }
 
-TEST_F(HidBackendTest, ANodeWithBothCollectionsIsOpenedOnceAndSplitByReportId) {
+TEST_F(PortmuxHid, ANodeWithBothCollectionsIsOpenedOnceAndSplitByReportId) {
     fake->add({"/fake/both", 0x0C45, 0x8508, 0xFF1C, 0x0092, 1});
     fake->add({"/fake/both", 0x0C45, 0x8508, 0x000C, 0x0001, 1});
     start();
@@ -177,7 +177,7 @@ TEST_F(HidBackendTest, ANodeWithBothCollectionsIsOpenedOnceAndSplitByReportId) {
     EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT)[0].usage, 0x1810);
 }
 
-TEST_F(HidBackendTest, WritesGoToTheFirstKeyboardsNodes) {
+TEST_F(PortmuxHid, WritesGoToTheFirstKeyboardsNodes) {
     fake->addKeyboard("/fake/k2");
     fake->addKeyboard("/fake/k1");
     start();
@@ -193,7 +193,7 @@ TEST_F(HidBackendTest, WritesGoToTheFirstKeyboardsNodes) {
     EXPECT_TRUE(fake->writes("/fake/k1-cons").empty());
 }
 
-TEST_F(HidBackendTest, WritesFailWithoutAKeyboardOrWhenTheNodeRefuses) {
+TEST_F(PortmuxHid, WritesFailWithoutAKeyboardOrWhenTheNodeRefuses) {
     start();
     EXPECT_EQ(write(request(0x03, 44)), 0);
     EXPECT_EQ(status(0x02), 0);
@@ -211,7 +211,7 @@ TEST_F(HidBackendTest, WritesFailWithoutAKeyboardOrWhenTheNodeRefuses) {
     EXPECT_EQ(fake->writes("/fake/k1-cfg").size(), 1u);
 }
 
-TEST_F(HidBackendTest, ANodeThatCannotBeOpenedIsNotCounted) {
+TEST_F(PortmuxHid, ANodeThatCannotBeOpenedIsNotCounted) {
     fake->setFailOpen("/fake/k1-cfg", true);
     fake->addKeyboard("/fake/k1");
     start();
@@ -221,7 +221,7 @@ TEST_F(HidBackendTest, ANodeThatCannotBeOpenedIsNotCounted) {
     EXPECT_EQ(counts(), (std::vector<uint32_t>{1}));
 }
 
-TEST_F(HidBackendTest, ABrokenNodeIsReopened) {
+TEST_F(PortmuxHid, ABrokenNodeIsReopened) {
     fake->addKeyboard("/fake/k1");
     start();
     fake->breakNode("/fake/k1-cfg");
@@ -234,7 +234,7 @@ TEST_F(HidBackendTest, ABrokenNodeIsReopened) {
     ASSERT_TRUE(waitForReports(PORTMUX_TAG_CTRL, 1));
 }
 
-TEST_F(HidBackendTest, EndClosesEveryNodeAndStopsReporting) {
+TEST_F(PortmuxHid, EndClosesEveryNodeAndStopsReporting) {
     fake->addKeyboard("/fake/k1");
     start();
     EXPECT_EQ(fake->openConnections(), 3);
@@ -246,7 +246,7 @@ TEST_F(HidBackendTest, EndClosesEveryNodeAndStopsReporting) {
     EXPECT_EQ(count(), 0);
 }
 
-TEST(HidRoutingTest, RouteAndUsageOfInputReports) {
+TEST(PortmuxHidRouting, RouteAndUsageOfInputReports) {
     struct Case {
         bool config;
         bool consumer;

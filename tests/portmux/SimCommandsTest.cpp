@@ -12,9 +12,9 @@ namespace {
 
 using sim::Area;
 
-class SimCommandsTest : public SimLibTest {};
+class PortmuxSimCommands : public SimLibTest {};
 
-TEST_F(SimCommandsTest, ReadConfigAnswersTheFactoryBlock) {
+TEST_F(PortmuxSimCommands, ReadConfigAnswersTheFactoryBlock) {
     const Report reply = ok(request(sim::kReadConfig, 44));
     EXPECT_EQ(reply[0], 0x04);
     EXPECT_EQ(reply[8 + 10], 0) << "current profile";
@@ -39,7 +39,7 @@ struct CommandCase {
     bool inFrame;
 };
 
-TEST_F(SimCommandsTest, EveryCommandOfTheTableIsAnswered) {
+TEST_F(PortmuxSimCommands, EveryCommandOfTheTableIsAnswered) {
     const CommandCase cases[] = {
         {sim::kBeginWrite, 0, 0, false},
         {sim::kEndWrite, 0, 0, false},
@@ -80,7 +80,7 @@ TEST_F(SimCommandsTest, EveryCommandOfTheTableIsAnswered) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, WriteKeyBlockOneLandsAt378To755) {
+TEST_F(PortmuxSimCommands, WriteKeyBlockOneLandsAt378To755) {
     const std::vector<uint8_t> block = pattern(sim::kKeyBlockSize, 0x11);
     const std::vector<uint8_t> before = sim->area(Area::KeyBlocks);
     sim->clearReports();
@@ -103,7 +103,7 @@ TEST_F(SimCommandsTest, WriteKeyBlockOneLandsAt378To755) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, FactoryKeyBlocksAndDefaultBlockAreTheDefaultLayout) {
+TEST_F(PortmuxSimCommands, FactoryKeyBlocksAndDefaultBlockAreTheDefaultLayout) {
     const std::vector<uint8_t> def = readChunked(sim::kReadDefaultKeys, 0, 378);
     ASSERT_EQ(def.size(), 378u);
     // A few entries of the built-in layout: slot 0 {05 00 00}, slot 8 {02 02 29}, slot 53 {05 02 02},
@@ -123,7 +123,7 @@ TEST_F(SimCommandsTest, FactoryKeyBlocksAndDefaultBlockAreTheDefaultLayout) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, MacroWriteOfHundredBytesTakesTwoChunks) {
+TEST_F(PortmuxSimCommands, MacroWriteOfHundredBytesTakesTwoChunks) {
     const std::vector<uint8_t> image = pattern(100, 0x40);
     sim->clearReports();
     writeChunked(sim::kWriteMacros, 0, image);
@@ -141,7 +141,7 @@ TEST_F(SimCommandsTest, MacroWriteOfHundredBytesTakesTwoChunks) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, FactoryMacroAreaIsAnEmptyImage) {
+TEST_F(PortmuxSimCommands, FactoryMacroAreaIsAnEmptyImage) {
     const std::vector<uint8_t> header = readChunked(sim::kReadMacros, 0, 16);
     EXPECT_EQ(header, (std::vector<uint8_t>{0xAA, 0x55, 0x10, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     // The last chunk of the area is readable, one past it is not.
@@ -149,7 +149,7 @@ TEST_F(SimCommandsTest, FactoryMacroAreaIsAnEmptyImage) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, WritesAreStagedAndCommittedAtEnd) {
+TEST_F(PortmuxSimCommands, WritesAreStagedAndCommittedAtEnd) {
     const std::vector<uint8_t> before = sim->area(Area::Settings);
     ok(request(sim::kBeginWrite));
     EXPECT_TRUE(sim->frameOpen());
@@ -169,7 +169,7 @@ TEST_F(SimCommandsTest, WritesAreStagedAndCommittedAtEnd) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, BeginAgainRestartsTheFrameAndUnplugDropsIt) {
+TEST_F(PortmuxSimCommands, BeginAgainRestartsTheFrameAndUnplugDropsIt) {
     ok(request(sim::kBeginWrite));
     ok(request(sim::kWriteColours, 3, 0, {1, 2, 3}));
     ok(request(sim::kBeginWrite));
@@ -187,13 +187,13 @@ TEST_F(SimCommandsTest, BeginAgainRestartsTheFrameAndUnplugDropsIt) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, EndWithoutBeginIsHarmless) {
+TEST_F(PortmuxSimCommands, EndWithoutBeginIsHarmless) {
     ok(request(sim::kEndWrite));
     EXPECT_EQ(sim->commitCount(), 0u);
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, FactorySettingsAreTheRestoreDefaultsBlock) {
+TEST_F(PortmuxSimCommands, FactorySettingsAreTheRestoreDefaultsBlock) {
     const std::vector<uint8_t> block = {0x01, 0x05, 0x03, 0xFF, 0x01, 0xFF, 0x00, 0x00, 0x08,
                                         0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00,
                                         0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF,
@@ -207,7 +207,7 @@ TEST_F(SimCommandsTest, FactorySettingsAreTheRestoreDefaultsBlock) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, ReadSettingsAlwaysAnswers56Bytes) {
+TEST_F(PortmuxSimCommands, ReadSettingsAlwaysAnswers56Bytes) {
     std::vector<uint8_t> settings = pattern(126, 1);
     ASSERT_TRUE(sim->setArea(Area::Settings, 0, settings));
     // Profile 2 at 84: 42 bytes of the record, then 14 bytes past the area that read as 0.
@@ -220,7 +220,7 @@ TEST_F(SimCommandsTest, ReadSettingsAlwaysAnswers56Bytes) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, ColoursAreAddressedByProfileAndKey) {
+TEST_F(PortmuxSimCommands, ColoursAreAddressedByProfileAndKey) {
     ok(request(sim::kBeginWrite));
     ok(request(sim::kWriteColours, 3, 2 * 512 + 10 * 3, {0x10, 0x20, 0x30}));
     ok(request(sim::kEndWrite));
@@ -236,7 +236,7 @@ TEST_F(SimCommandsTest, ColoursAreAddressedByProfileAndKey) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, WriteConfigSelectsTheProfileWithoutAFrame) {
+TEST_F(PortmuxSimCommands, WriteConfigSelectsTheProfileWithoutAFrame) {
     std::vector<uint8_t> config = sim->area(Area::Config);
     config[10] = 2;
     config[11] = 1;  // the capacity belongs to the hardware
@@ -261,7 +261,7 @@ TEST_F(SimCommandsTest, WriteConfigSelectsTheProfileWithoutAFrame) {
     EXPECT_EQ(sim->violations()[0].reason, sim::Violation::BadValue);
 }
 
-TEST_F(SimCommandsTest, BadChecksumIsCountedAndNotExecuted) {
+TEST_F(PortmuxSimCommands, BadChecksumIsCountedAndNotExecuted) {
     ok(request(sim::kBeginWrite));
     Report bad = request(sim::kWriteSettings, 1, 0, {5});
     bad[1] ^= 0x01;
@@ -288,7 +288,7 @@ struct ViolationCase {
     sim::Violation reason;
 };
 
-TEST_F(SimCommandsTest, ReportsBreakingTheRulesAreViolations) {
+TEST_F(PortmuxSimCommands, ReportsBreakingTheRulesAreViolations) {
     const ViolationCase cases[] = {
         {"unknown 0x00", 0x00, 0, 0, false, sim::Violation::UnknownCommand},
         {"unknown 0x12", 0x12, 0, 0, false, sim::Violation::UnknownCommand},
@@ -346,7 +346,7 @@ TEST_F(SimCommandsTest, ReportsBreakingTheRulesAreViolations) {
     EXPECT_EQ((*reply)[7], static_cast<uint8_t>(sim::Violation::BadReportId));
 }
 
-TEST_F(SimCommandsTest, EveryReportReceivedIsRecorded) {
+TEST_F(PortmuxSimCommands, EveryReportReceivedIsRecorded) {
     std::vector<Report> sent = {request(sim::kReadConfig, 44), request(sim::kBeginWrite),
                                 request(sim::kWriteSettings, 1, 15, {2}), request(sim::kEndWrite)};
     for (const auto& r : sent) {
@@ -368,7 +368,7 @@ TEST_F(SimCommandsTest, EveryReportReceivedIsRecorded) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, PlugAndUnplugReachTheCtrlRegistrationOnly) {
+TEST_F(PortmuxSimCommands, PlugAndUnplugReachTheCtrlRegistrationOnly) {
     EXPECT_EQ(sim->keyboardCount(), 1);
     EXPECT_FALSE(sim->plug()) << "already attached: no change";
     ASSERT_TRUE(sim->unplug());
@@ -384,7 +384,7 @@ TEST_F(SimCommandsTest, PlugAndUnplugReachTheCtrlRegistrationOnly) {
     EXPECT_TRUE(Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT).empty());
 }
 
-TEST_F(SimCommandsTest, ConsumerCodesReachTheConsRegistrationOnly) {
+TEST_F(PortmuxSimCommands, ConsumerCodesReachTheConsRegistrationOnly) {
     for (uint16_t usage : {0x02FF, 0x0401, 0x1810, 0x1811, 0x1801, 0xABCD}) {
         ASSERT_TRUE(sim->sendConsumer(usage));
     }
@@ -400,7 +400,7 @@ TEST_F(SimCommandsTest, ConsumerCodesReachTheConsRegistrationOnly) {
     EXPECT_FALSE(sim->sendConsumer(0x02FF)) << "a detached keyboard sends nothing";
 }
 
-TEST_F(SimCommandsTest, ResetClearsEverything) {
+TEST_F(PortmuxSimCommands, ResetClearsEverything) {
     ok(request(sim::kBeginWrite));
     ok(request(sim::kWriteSettings, 1, 0, {9}));
     ok(request(sim::kEndWrite));
@@ -449,7 +449,7 @@ std::filesystem::path freshFolder(const char* name) {
     return dir;
 }
 
-TEST_F(SimCommandsTest, FlashPersistsAcrossAReloadOfTheStateFile) {
+TEST_F(PortmuxSimCommands, FlashPersistsAcrossAReloadOfTheStateFile) {
     const auto dir = freshFolder("sim-persist");
     const std::string file = (dir / "nested" / "kbd.bin").string();
     EXPECT_FALSE(sim->setStatePath(file)) << "no file yet: factory state";
@@ -498,7 +498,7 @@ TEST_F(SimCommandsTest, FlashPersistsAcrossAReloadOfTheStateFile) {
     expectNoViolations();
 }
 
-TEST_F(SimCommandsTest, DefaultStateFileFollowsXdgStateHome) {
+TEST_F(PortmuxSimCommands, DefaultStateFileFollowsXdgStateHome) {
     const auto dir = freshFolder("sim-xdg");
     lib->DeleteRequestFromUnitId(ctrl);
     lib->DeleteRequestFromUnitId(cons);
@@ -519,7 +519,7 @@ TEST_F(SimCommandsTest, DefaultStateFileFollowsXdgStateHome) {
     cons = registerRead(kConsumerUnit, PORTMUX_TAG_CONS);
 }
 
-TEST_F(SimCommandsTest, SeedingTheMacroCapacityResizesTheMacroArea) {
+TEST_F(PortmuxSimCommands, SeedingTheMacroCapacityResizesTheMacroArea) {
     ASSERT_TRUE(sim->setArea(Area::Config, 11, {2}));
     EXPECT_EQ(sim->area(Area::Macros).size(), 256u);
     EXPECT_EQ(ok(request(sim::kReadConfig, 44))[8 + 11], 2);

@@ -8,7 +8,7 @@ using sim::Area;
 using sim::Fault;
 using sim::FaultKind;
 
-class SimFaultTest : public SimLibTest {
+class PortmuxSimFaults : public SimLibTest {
 protected:
     size_t replies() { return Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT).size(); }
     std::vector<Note> countChanges() {
@@ -21,7 +21,7 @@ protected:
     }
 };
 
-TEST_F(SimFaultTest, BusyAnswersAreNotExecuted) {
+TEST_F(PortmuxSimFaults, BusyAnswersAreNotExecuted) {
     ok(request(sim::kBeginWrite));
     sim->injectFault({FaultKind::BusyFF, 1});
     sim->injectFault({FaultKind::BusyFE, 1});
@@ -40,7 +40,7 @@ TEST_F(SimFaultTest, BusyAnswersAreNotExecuted) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, BusyThenServed) {
+TEST_F(PortmuxSimFaults, BusyThenServed) {
     sim->injectFault({FaultKind::BusyFF, 2});
     const Report read = request(sim::kReadConfig, 44);
     EXPECT_EQ((*exchange(read))[7], 0xFF);
@@ -49,7 +49,7 @@ TEST_F(SimFaultTest, BusyThenServed) {
     EXPECT_EQ(served[8 + 11], 64);
 }
 
-TEST_F(SimFaultTest, WrongCommandCodeInTheReply) {
+TEST_F(PortmuxSimFaults, WrongCommandCodeInTheReply) {
     sim->injectFault({FaultKind::WrongCommand, 1});
     sim->injectFault({FaultKind::WrongCommand, 1, 0, 0x07});
     const Report read = request(sim::kReadConfig, 44);
@@ -59,7 +59,7 @@ TEST_F(SimFaultTest, WrongCommandCodeInTheReply) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, NoReplyMeansNotExecutedAndNotAnswered) {
+TEST_F(PortmuxSimFaults, NoReplyMeansNotExecutedAndNotAnswered) {
     ok(request(sim::kBeginWrite));
     sim->injectFault({FaultKind::NoReply, 1});
     ASSERT_GT(writeOne(request(sim::kWriteSettings, 1, 2, {0})), 0);
@@ -72,7 +72,7 @@ TEST_F(SimFaultTest, NoReplyMeansNotExecutedAndNotAnswered) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, DroppedReplyIsExecuted) {
+TEST_F(PortmuxSimFaults, DroppedReplyIsExecuted) {
     ok(request(sim::kBeginWrite));
     sim->injectFault({FaultKind::DropReply, 1});
     ASSERT_GT(writeOne(request(sim::kWriteSettings, 1, 2, {0})), 0);
@@ -84,7 +84,7 @@ TEST_F(SimFaultTest, DroppedReplyIsExecuted) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, LateReplyArrivesAfterTheDelay) {
+TEST_F(PortmuxSimFaults, LateReplyArrivesAfterTheDelay) {
     sim->injectFault({FaultKind::LateReply, 1, 0, 0, 300});
     ASSERT_GT(writeOne(request(sim::kReadConfig, 44)), 0);
     ASSERT_TRUE(sim->waitIdle(2000));
@@ -98,7 +98,7 @@ TEST_F(SimFaultTest, LateReplyArrivesAfterTheDelay) {
     EXPECT_EQ(notes[1].bytes[3], sim::kReadConfig) << "the late reply comes last";
 }
 
-TEST_F(SimFaultTest, LatencyDelaysEveryReply) {
+TEST_F(PortmuxSimFaults, LatencyDelaysEveryReply) {
     sim->setLatencyMs(200);
     ASSERT_GT(writeOne(request(sim::kReadConfig, 44)), 0);
     ASSERT_TRUE(sim->waitIdle(2000));
@@ -110,7 +110,7 @@ TEST_F(SimFaultTest, LatencyDelaysEveryReply) {
     ok(request(sim::kReadConfig, 44));
 }
 
-TEST_F(SimFaultTest, RefusedWriteNeverReachesTheKeyboard) {
+TEST_F(PortmuxSimFaults, RefusedWriteNeverReachesTheKeyboard) {
     sim->injectFault({FaultKind::RefuseWrite, 2});
     EXPECT_EQ(writeOne(request(sim::kBeginWrite)), 0);
     EXPECT_EQ(writeOne(request(sim::kBeginWrite)), 0);
@@ -120,7 +120,7 @@ TEST_F(SimFaultTest, RefusedWriteNeverReachesTheKeyboard) {
     EXPECT_TRUE(sim->frameOpen());
 }
 
-TEST_F(SimFaultTest, FaultsCanAimAtOneCommand) {
+TEST_F(PortmuxSimFaults, FaultsCanAimAtOneCommand) {
     // Busy for the third chunk of a key block write only: begin, two chunks pass, then busy.
     sim->injectFault({FaultKind::Pass, 2, sim::kWriteKeys});
     sim->injectFault({FaultKind::BusyFF, 1, sim::kWriteKeys});
@@ -136,7 +136,7 @@ TEST_F(SimFaultTest, FaultsCanAimAtOneCommand) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, FaultsAreUsedInTheOrderGiven) {
+TEST_F(PortmuxSimFaults, FaultsAreUsedInTheOrderGiven) {
     sim->injectFault({FaultKind::BusyFE, 2});
     sim->injectFault({FaultKind::WrongCommand, 1});
     EXPECT_EQ(sim->pendingFaults(), 2u);
@@ -150,7 +150,7 @@ TEST_F(SimFaultTest, FaultsAreUsedInTheOrderGiven) {
     ok(read);
 }
 
-TEST_F(SimFaultTest, UnplugInTheMiddleOfASequence) {
+TEST_F(PortmuxSimFaults, UnplugInTheMiddleOfASequence) {
     sim->injectFault({FaultKind::Unplug, 2});
     ok(request(sim::kBeginWrite));
     ok(request(sim::kWriteMacros, 56, 0, pattern(56, 9)));
@@ -169,7 +169,7 @@ TEST_F(SimFaultTest, UnplugInTheMiddleOfASequence) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, UnplugAtTheNextReport) {
+TEST_F(PortmuxSimFaults, UnplugAtTheNextReport) {
     sim->injectFault({FaultKind::Unplug, 0, sim::kWriteKeys});
     ok(request(sim::kBeginWrite));
     EXPECT_EQ(writeOne(request(sim::kWriteKeys, 56, 0, pattern(56, 1))), 0);
@@ -178,7 +178,7 @@ TEST_F(SimFaultTest, UnplugAtTheNextReport) {
     EXPECT_EQ(sim->reportCount(), 1u);
 }
 
-TEST_F(SimFaultTest, UpdateTriggerMakesTheKeyboardLeaveAndComeBack) {
+TEST_F(PortmuxSimFaults, UpdateTriggerMakesTheKeyboardLeaveAndComeBack) {
     sim->setUpdateReturnDelayMs(50);
     Report trigger{};
     trigger[0] = 0x04;
@@ -196,7 +196,7 @@ TEST_F(SimFaultTest, UpdateTriggerMakesTheKeyboardLeaveAndComeBack) {
     expectNoViolations();
 }
 
-TEST_F(SimFaultTest, UpdateTriggerWithoutReturn) {
+TEST_F(PortmuxSimFaults, UpdateTriggerWithoutReturn) {
     sim->setUpdateReturnDelayMs(-1);
     Report trigger{};
     trigger[0] = 0x04;
@@ -212,7 +212,7 @@ TEST_F(SimFaultTest, UpdateTriggerWithoutReturn) {
     ok(request(sim::kReadConfig, 44));
 }
 
-TEST_F(SimFaultTest, PlugBeforeTheReturnDelayCancelsTheReturn) {
+TEST_F(PortmuxSimFaults, PlugBeforeTheReturnDelayCancelsTheReturn) {
     sim->setUpdateReturnDelayMs(100);
     Report trigger{};
     trigger[0] = 0x04;

@@ -27,7 +27,7 @@ Report sealed(uint8_t command, uint8_t length = 0, uint16_t address = 0, std::ve
     return r;
 }
 
-TEST(SimKeyboardTest, ChecksumIsTheLow16BitsOfBytes3To63) {
+TEST(PortmuxSimKeyboard, ChecksumIsTheLow16BitsOfBytes3To63) {
     Report r{};
     r[3] = 0x34;
     r[4] = 0x12;
@@ -51,7 +51,7 @@ TEST(SimKeyboardTest, ChecksumIsTheLow16BitsOfBytes3To63) {
     EXPECT_EQ(reportChecksum(big), static_cast<uint16_t>(61 * 0xFF));
 }
 
-TEST(SimKeyboardTest, FactoryFlashHasTheAgreedContents) {
+TEST(PortmuxSimKeyboard, FactoryFlashHasTheAgreedContents) {
     const Flash f = factoryFlash();
     EXPECT_EQ(f.config[10], 0);
     EXPECT_EQ(f.config[11], kFactoryMacroUnits);
@@ -68,7 +68,7 @@ TEST(SimKeyboardTest, FactoryFlashHasTheAgreedContents) {
     EXPECT_EQ(f.colours[0], 0xFF);
 }
 
-TEST(SimKeyboardTest, StateFileRoundTrip) {
+TEST(PortmuxSimKeyboard, StateFileRoundTrip) {
     Flash f = factoryFlash();
     f.keys[500] = 0x42;
     f.macros[8191] = 0x99;
@@ -79,7 +79,7 @@ TEST(SimKeyboardTest, StateFileRoundTrip) {
     EXPECT_EQ(back, f);
 }
 
-TEST(SimKeyboardTest, DamagedStateFilesAreRefused) {
+TEST(PortmuxSimKeyboard, DamagedStateFilesAreRefused) {
     const Flash f = factoryFlash();
     const auto good = serializeFlash(f);
     Flash out;
@@ -122,7 +122,7 @@ TEST(SimKeyboardTest, DamagedStateFilesAreRefused) {
     }
 }
 
-TEST(SimKeyboardTest, StateFilesOnDisk) {
+TEST(PortmuxSimKeyboard, StateFilesOnDisk) {
     const auto dir = std::filesystem::path(PORTMUX_TEST_WORK_DIR) / "sim-unit";
     std::filesystem::remove_all(dir);
     const std::string path = (dir / "a" / "b" / "state.bin").string();
@@ -160,7 +160,7 @@ std::vector<uint8_t> readSourceFile(const std::string& relative) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(SimKeyboardTest, TheFuzzSeedStateFileIsValid) {
+TEST(PortmuxSimKeyboard, TheFuzzSeedStateFileIsValid) {
     // The seed starts the fuzzer past every check of the state file parser.
     const auto bytes = readSourceFile("fuzz/portmux/corpus/portmux_sim_fuzz/state-file");
     ASSERT_FALSE(bytes.empty());
@@ -170,7 +170,7 @@ TEST(SimKeyboardTest, TheFuzzSeedStateFileIsValid) {
     EXPECT_EQ(f.macros[0], 0xAA);
 }
 
-TEST(SimKeyboardTest, UdevRuleOpensOnlyTheKeyboardsHidrawNodes) {
+TEST(PortmuxPackaging, UdevRuleOpensOnlyTheKeyboardsHidrawNodes) {
     const auto bytes = readSourceFile("packaging/70-tarvik.rules");
     std::string text(bytes.begin(), bytes.end());
     std::istringstream lines(text);
@@ -190,7 +190,7 @@ TEST(SimKeyboardTest, UdevRuleOpensOnlyTheKeyboardsHidrawNodes) {
     EXPECT_EQ(rules, 1);
 }
 
-TEST(SimKeyboardTest, InputOfAnyLength) {
+TEST(PortmuxSimKeyboard, InputOfAnyLength) {
     SimKeyboard kb;
     EXPECT_EQ(kb.handle({}).violation->reason, Violation::BadLength);
     EXPECT_FALSE(kb.handle({}).reply);
@@ -207,7 +207,7 @@ TEST(SimKeyboardTest, InputOfAnyLength) {
     EXPECT_EQ(kb.handle(one).violation->reason, Violation::UnknownCommand);
 }
 
-TEST(SimKeyboardTest, CommitOnlyWhenSomethingChanged) {
+TEST(PortmuxSimKeyboard, CommitOnlyWhenSomethingChanged) {
     SimKeyboard kb;
     EXPECT_FALSE(kb.handle(sealed(kBeginWrite)).committed);
     EXPECT_FALSE(kb.handle(sealed(kEndWrite)).committed) << "an empty frame changes nothing";
@@ -220,7 +220,7 @@ TEST(SimKeyboardTest, CommitOnlyWhenSomethingChanged) {
     EXPECT_EQ(kb.flash().settings[0], 0x02);
 }
 
-TEST(SimKeyboardTest, WriteConfigInsideAFrameIsStaged) {
+TEST(PortmuxSimKeyboard, WriteConfigInsideAFrameIsStaged) {
     SimKeyboard kb;
     auto config = kb.area(Area::Config);
     config[10] = 1;
@@ -233,7 +233,7 @@ TEST(SimKeyboardTest, WriteConfigInsideAFrameIsStaged) {
     EXPECT_EQ(kb.flash().config[10], 1);
 }
 
-TEST(SimKeyboardTest, UpdateTriggerNeedsNoChecksum) {
+TEST(PortmuxSimKeyboard, UpdateTriggerNeedsNoChecksum) {
     SimKeyboard kb;
     kb.handle(sealed(kBeginWrite));
     Report trigger{};
@@ -247,7 +247,7 @@ TEST(SimKeyboardTest, UpdateTriggerNeedsNoChecksum) {
     EXPECT_FALSE(kb.frameOpen()) << "leaving drops the open frame";
 }
 
-TEST(SimKeyboardTest, SetAreaKeepsTheMacroAreaInStepWithTheCapacity) {
+TEST(PortmuxSimKeyboard, SetAreaKeepsTheMacroAreaInStepWithTheCapacity) {
     SimKeyboard kb;
     EXPECT_TRUE(kb.setArea(Area::Macros, 8190, std::vector<uint8_t>{1, 2}));
     EXPECT_FALSE(kb.setArea(Area::Macros, 8191, std::vector<uint8_t>{1, 2}));
