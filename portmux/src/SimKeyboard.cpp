@@ -45,13 +45,27 @@ namespace {
 constexpr std::array<uint8_t, 8> kMagic = {'P', 'M', 'U', 'X', 'S', 'I', 'M', '1'};
 constexpr uint32_t kFormatVersion = 1;
 
+const std::array<uint32_t, 256>& crcTable() {
+    static const std::array<uint32_t, 256> table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) {
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+            }
+            t[i] = c;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// CRC-32 (the polynomial of zip and PNG).
 uint32_t crc32(std::span<const uint8_t> bytes) {
+    const auto& table = crcTable();
     uint32_t crc = 0xFFFFFFFFu;
     for (uint8_t b : bytes) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
+        crc = table[(crc ^ b) & 0xFFu] ^ (crc >> 8);
     }
     return ~crc;
 }
