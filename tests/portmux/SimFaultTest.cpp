@@ -85,7 +85,7 @@ TEST_F(PortmuxSimFaults, DroppedReplyIsExecuted) {
 }
 
 TEST_F(PortmuxSimFaults, LateReplyArrivesAfterTheDelay) {
-    sim->injectFault({FaultKind::LateReply, 1, 0, 0, 300});
+    sim->injectFault({FaultKind::LateReply, 1, 0, 0, 800});
     ASSERT_GT(writeOne(request(sim::kReadConfig, 44)), 0);
     ASSERT_TRUE(sim->waitIdle(2000));
     EXPECT_EQ(replies(), 0u) << "not due yet";
@@ -99,7 +99,7 @@ TEST_F(PortmuxSimFaults, LateReplyArrivesAfterTheDelay) {
 }
 
 TEST_F(PortmuxSimFaults, LatencyDelaysEveryReply) {
-    sim->setLatencyMs(200);
+    sim->setLatencyMs(800);
     ASSERT_GT(writeOne(request(sim::kReadConfig, 44)), 0);
     ASSERT_TRUE(sim->waitIdle(2000));
     EXPECT_EQ(replies(), 0u) << "not due yet";
