@@ -27,8 +27,10 @@ struct LinkTiming {
 
     // The longest one transact can take once it holds the exchange.
     ms longestExchange() const { return takeOver + kAttempts * (replyWait + retryPause); }
-    // How long a transact waits for another thread's exchange to finish before it gives up.
-    ms exchangeQueueLimit() const { return 2 * longestExchange(); }
+    // How long a transact waits for other threads' exchanges to finish before it gives up with 0;
+    // zero means twice the longest exchange.
+    ms queueLimit{0};
+    ms exchangeQueueLimit() const { return queueLimit.count() > 0 ? queueLimit : 2 * longestExchange(); }
 
     // All values divided by factor (at least 1 ms each), for tests.
     LinkTiming scaledDown(int factor) const {
@@ -41,6 +43,7 @@ struct LinkTiming {
         t.readyPoll = s(readyPoll);
         t.readyLimit = s(readyLimit);
         t.iconPause = s(iconPause);
+        t.queueLimit = queueLimit.count() > 0 ? s(queueLimit) : ms{0};
         return t;
     }
 };
