@@ -1,7 +1,7 @@
 // tarvikctl assign --profile P KEY TARGET: reads the keyboard, gives one key of one on-board profile
 // another function, and downloads all three profiles.
 #include "cli/CliCommand.h"
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 
 #include "keyboard/KeyAssignment.h"
 #include "keyboard/Layout.h"

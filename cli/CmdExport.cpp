@@ -1,6 +1,6 @@
 // tarvikctl export FILE: what the keyboard holds (three key blocks, the macros) as a profile file.
 #include "cli/CliCommand.h"
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 
 #include "profiles/KeyboardTransfer.h"
 

@@ -1,7 +1,7 @@
 // tarvikctl import FILE: check a profile file, load it, save the keyboard cache file and download all
 // three on-board profiles and the macros.
 #include "cli/CliCommand.h"
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 
 #include "profiles/AssignmentStore.h"
 #include "profiles/KeyboardTransfer.h"

@@ -1,5 +1,6 @@
 // tarvikctl keys: every named key of the key table, the vocabulary the other commands accept.
 #include "cli/CliCommand.h"
+#include "cli/CliSupport.h"
 
 #include "keyboard/KeyTable.h"
 #include "platform/Utf.h"
@@ -11,23 +12,6 @@
 namespace tarvik::cli {
 
 namespace {
-
-std::string jsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c); // UTF-8 passes through
-        }
-    }
-    return out + "\"";
-}
 
 std::string hex(unsigned value, int digits) {
     char buf[16];

@@ -1,7 +1,7 @@
 // tarvikctl lighting ...: the lighting of the keyboard's current on-board profile, through the same
 // lighting state the program's panel uses.
 #include "cli/CliCommand.h"
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 #include "cli/DeviceSession.h"
 #include "device/OnBoardProfile.h"
 #include "lighting/KeyButtons.h"

@@ -1,6 +1,6 @@
 // tarvikctl macros: the macros the keyboard holds, with their actions.
 #include "cli/CliCommand.h"
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 
 #include "keyboard/KeyTable.h"
 #include "platform/Utf.h"

@@ -1,7 +1,7 @@
 // tarvikctl validate FILE: every check an import makes of a profile file (the header check and the
 // loader's), without touching the keyboard.
 #include "cli/CliCommand.h"
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 
 #include "profiles/ProfileFiles.h"
 

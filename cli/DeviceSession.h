@@ -5,8 +5,6 @@
 //
 // Unlike the program, a library that cannot be bound is an error here, not a silent exit 0: a tool that
 // reported success after doing nothing would mislead its scripts.
-//
-// Header only: tarvikctl's build takes its sources from the Cmd*.cpp files.
 #pragma once
 
 #include "cli/CliCommand.h"

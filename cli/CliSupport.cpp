@@ -1,4 +1,4 @@
-#include "cli/CmdProfileCommon.h"
+#include "cli/CliSupport.h"
 
 #include "cli/DeviceSession.h"
 #include "platform/Utf.h"

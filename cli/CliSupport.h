@@ -1,5 +1,5 @@
-// What the profile commands of tarvikctl share: messages of the core printed on standard error with the
-// texts of the UI text table, JSON strings, and the keyboard opened the way the program opens it.
+// What the commands of tarvikctl share: messages of the core printed on standard error with the texts of
+// the UI text table, JSON strings, and the keyboard opened the way the program opens it.
 #pragma once
 
 #include "cli/CliCommand.h"
