@@ -50,6 +50,7 @@ void Dispatcher::post(Event event, Clock::duration delay, uint64_t group) {
         }
         const auto due = Clock::now() + delay;
         queue_.emplace(std::make_pair(due, seq_++), Item{group, std::move(event)});
+        posted_.fetch_add(1, std::memory_order_release);
     }
     wake_.notify_one();
 }
@@ -86,11 +87,24 @@ bool Dispatcher::onDispatchThread() const {
 }
 
 void Dispatcher::run() {
+    // After an event the thread looks for the next one for a short while before it sleeps: a request and
+    // its reply usually follow each other within microseconds, and waking a sleeping thread costs more
+    // than that on a virtual machine whose processors go idle.
+    constexpr auto kSpin = std::chrono::microseconds(200);
     std::unique_lock lock(m_);
     while (!stopping_) {
         if (queue_.empty()) {
             idle_.notify_all();
-            wake_.wait(lock);
+            const uint64_t seen = posted_.load(std::memory_order_acquire);
+            lock.unlock();
+            const auto until = Clock::now() + kSpin;
+            while (posted_.load(std::memory_order_acquire) == seen && Clock::now() < until) {
+                std::this_thread::yield();
+            }
+            lock.lock();
+            if (queue_.empty() && !stopping_) {
+                wake_.wait(lock);
+            }
             continue;
         }
         const auto due = queue_.begin()->first.first;

@@ -2,6 +2,7 @@
 // one at a time on the library's own thread, never on a caller's thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -58,6 +59,7 @@ private:
     std::condition_variable idle_;
     std::map<std::pair<Clock::time_point, uint64_t>, Item> queue_;
     uint64_t seq_ = 0;
+    std::atomic<uint64_t> posted_{0}; // events posted so far, read without the lock while spinning
     bool running_ = false;
     bool stopping_ = false;
     bool delivering_ = false;
