@@ -48,7 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
         for (size_t i = 0; i < set.size(); ++i) {
-            if (again[i].actions() != set[i].actions() || again[i].cycles() != set[i].cycles()) {
+            // A key can come back as another key of the same device code (keyboard-page usage 0xD4
+            // decodes to a consumer key whose usage is 0), so the rebuilt image is compared with each
+            // action after one pass through the action codec, and that pass must be stable.
+            std::vector<MacroAction> expected = set[i].actions();
+            for (MacroAction& a : expected) {
+                a = decodeMacroAction(encodeMacroAction(a));
+                if (decodeMacroAction(encodeMacroAction(a)) != a) {
+                    std::abort();
+                }
+            }
+            if (again[i].actions() != expected || again[i].cycles() != set[i].cycles()) {
                 std::abort();
             }
             // A name survives when the image carries names and it is not empty (an empty one is
