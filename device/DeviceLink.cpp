@@ -40,7 +40,7 @@ DeviceLink::~DeviceLink() {
             g_active = nullptr;
         }
     }
-    std::lock_guard lock(registrationMutex_);
+    std::scoped_lock lock(consSlotMutex_, ctrlSlotMutex_, ledSlotMutex_);
     service_.DeleteRequestFromUnitId(state_.handles.cons);
     service_.DeleteRequestFromUnitId(state_.handles.ctrl);
     service_.DeleteRequestFromUnitId(state_.handles.led);
@@ -109,7 +109,7 @@ int DeviceLink::startChannel(LinkEvents& events) {
     }
     state_.linkStatusMode.store(kInitialLinkStatusMode);
     {
-        std::lock_guard lock(registrationMutex_);
+        std::lock_guard lock(ledSlotMutex_);
         state_.handles.led = 0;
     }
     registerCons();
@@ -255,7 +255,7 @@ int DeviceLink::sendRaw(std::span<const uint8_t> request) {
 }
 
 void DeviceLink::sendStatus() {
-    std::lock_guard lock(registrationMutex_);
+    std::lock_guard lock(ledSlotMutex_);
     const uint8_t status[PORTMUX_STATUS_SIZE] = {kLinkStatusId, state_.linkStatusMode.load()};
     service_.DeleteRequestFromUnitId(state_.handles.led);
     PortmuxCallback cb = callbackPointer();
@@ -270,7 +270,7 @@ void DeviceLink::switchLayer() {
 }
 
 void DeviceLink::registerCons() {
-    std::lock_guard lock(registrationMutex_);
+    std::lock_guard lock(consSlotMutex_);
     service_.DeleteRequestFromUnitId(state_.handles.cons);
     PortmuxCallback cb = callbackPointer();
     uint32_t check = portmuxCheckCall(&portmux::kConsumerUnit, cb, PORTMUX_TAG_CONS, nullptr, 0);
@@ -278,7 +278,7 @@ void DeviceLink::registerCons() {
 }
 
 void DeviceLink::registerCtrl() {
-    std::lock_guard lock(registrationMutex_);
+    std::lock_guard lock(ctrlSlotMutex_);
     service_.DeleteRequestFromUnitId(state_.handles.ctrl);
     PortmuxCallback cb = callbackPointer();
     uint32_t check = portmuxCheckCall(&portmux::kConfigUnit, cb, PORTMUX_TAG_CTRL, nullptr, 0);

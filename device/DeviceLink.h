@@ -85,7 +85,11 @@ private:
     AppLinkState& state_;
     LinkTiming timing_;
 
-    std::mutex registrationMutex_; // the handle slots
+    // One lock per handle slot: cancelling a registration waits for its running callback, and the CONS
+    // callback's layer switch takes the LED slot, so one lock for all slots could deadlock.
+    std::mutex consSlotMutex_;
+    std::mutex ctrlSlotMutex_;
+    std::mutex ledSlotMutex_;
 
     // One exchange at a time: a gate rather than a timed mutex, so the wait for it stays bounded and
     // visible to the thread sanitizer.

@@ -168,6 +168,35 @@ TEST_F(LinkSim, RegisteringConsumerCodesTwiceDeliversEachCodeOnce) {
     EXPECT_EQ(sim->lastLinkStatus(), (portmux::sim::LinkStatusBytes{0x05, 0x03}));
 }
 
+TEST_F(LinkSim, RegisteringAgainWhileALayerSwitchIsHandledDoesNotDeadlock) {
+    // Cancelling the CONS registration waits for its running callback, whose layer switch writes the
+    // status report and so touches the LED registration: the two must not share one lock.
+    const uint32_t before = sim->linkStatusCount();
+    auto done = std::async(std::launch::async, [this] {
+        for (int i = 0; i < 400; ++i) {
+            sim->sendConsumer(0x02FF);
+            // Cancel at varying moments, some of them while the callback is running.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(i % 40);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            link().registerCons();
+        }
+        return sim->waitIdle(5000);
+    });
+    if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "registerCons and the layer switch deadlocked";
+        std::_Exit(1); // the stuck threads cannot be joined
+    }
+    EXPECT_TRUE(done.get());
+    // Codes sent while no CONS registration stood may be lost; each one delivered switched the layer
+    // once, and the keyboard was told each time.
+    const uint32_t switches = sim->linkStatusCount() - before;
+    EXPECT_GT(switches, 0u);
+    const uint8_t expected = switches % 2 == 0 ? kInitialLinkStatusMode : kInitialLinkStatusMode ^ 1;
+    EXPECT_EQ(state.linkStatusMode.load(), expected);
+    EXPECT_EQ(sim->lastLinkStatus(), (portmux::sim::LinkStatusBytes{0x05, expected}));
+}
+
 TEST_F(LinkSim, AnApplySequenceLandsInTheKeyboardsAreas) {
     std::vector<uint8_t> image(300);
     std::iota(image.begin(), image.end(), uint8_t{3});
