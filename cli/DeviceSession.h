@@ -10,8 +10,8 @@
 #include "cli/CliCommand.h"
 #include "device/AppLinkState.h"
 #include "device/Commands.h"
+#include "device/HeadlessWindowPort.h"
 #include "device/LinkSession.h"
-#include "device/MainWindowPort.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/Utf.h"
@@ -76,15 +76,9 @@ public:
 private:
     // tarvikctl has no window: it is always ready, the presence worker's messages are handled at once and
     // its message boxes become lines on standard error.
-    class Window final : public device::MainWindowPort {
+    class Window final : public device::HeadlessWindowPort {
     public:
         Window(DeviceSession& session, Prompter* prompter) : session_(session), prompter_(prompter) {}
-        intptr_t sendMessage(uint32_t, uint32_t) override { return 0; }
-        void postMessage(uint32_t, uint32_t) override {}
-        void hide() override {}
-        bool isReady() const override { return true; }
-        void setIcon(int) override {}
-        void startTimer(int, int) override {}
         void showMessage(std::string_view languageKey) override {
             if (prompter_ != nullptr) {
                 prompter_->show(languageKey);

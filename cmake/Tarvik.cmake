@@ -24,6 +24,8 @@ function(tarvik_add_test name)
   add_executable(${name} ${T_SOURCES})
   tarvik_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  # The program folder for a test run directly, without the launcher's TARVIK_BIN_DIR.
+  target_compile_definitions(${name} PRIVATE TARVIK_TEST_BIN_DIR="${TARVIK_BIN_DIR}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
   set(env HOME=${home} XDG_CONFIG_HOME=${home}/.config XDG_STATE_HOME=${home}/.local/state
@@ -64,7 +66,7 @@ function(tarvik_add_fuzzer name)
     set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
   endif()
   if(TARVIK_FUZZ)
-    # A short bounded run on a copy of the seed corpus; the long runs are fuzz/run.sh.
+    # A short bounded run from the seed corpus; fuzz/run.sh makes the long runs.
     # New inputs go to a work folder in the build tree, never into the seed corpus of the source tree.
     set(work ${CMAKE_BINARY_DIR}/fuzz/work-${name})
     file(MAKE_DIRECTORY ${work})

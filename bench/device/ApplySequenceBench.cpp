@@ -2,52 +2,36 @@
 // keyboard answering each report after 1 ms, with the link's real timing. Prints the elapsed time
 // against what the reports alone take: reports x 1 ms + the 10 ms pause before endWrite.
 // Goal: a ratio of at most 1.05.
+#include "device/HeadlessWindowPort.h"
 #include "device/LinkSession.h"
 #include "portmux/include/portmux_sim.h"
+#include "tests/support/SimLibrary.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <numeric>
 #include <thread>
 #include <vector>
 
-namespace {
-
 using namespace tarvik::device;
-
-class NoWindow final : public MainWindowPort {
-public:
-    intptr_t sendMessage(uint32_t, uint32_t) override { return 0; }
-    void postMessage(uint32_t, uint32_t) override {}
-    void hide() override {}
-    bool isReady() const override { return true; }
-    void setIcon(int) override {}
-    void startTimer(int, int) override {}
-    void showMessage(std::string_view) override {}
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    ::setenv("PORTMUX_BACKEND", "sim", 1);
-    ::setenv("PORTMUX_SIM_STATE", "", 1);
+    tarvik::testsupport::useVirtualKeyboard();
 
     AppLinkState state;
-    NoWindow window;
+    HeadlessWindowPort window;
     LinkSession session(state, window);
     std::string detail;
-    if (BindResult r = session.open(BENCH_BIN_DIR, OnBindFailure::Report, &detail); r != BindResult::Ok) {
+    if (BindResult r = session.open(tarvik::testsupport::programFolder(), OnBindFailure::Report, &detail);
+        r != BindResult::Ok) {
         std::fprintf(stderr, "apply_sequence_bench: %s\n", describeBindFailure(r, detail).c_str());
         return 1;
     }
     session.events().waitPresenceIdle(std::chrono::seconds(30));
-    auto get =
-        reinterpret_cast<PortmuxSimControlGetFn>(::dlsym(session.service().module, "PortmuxSimControlGet"));
-    PortmuxSimControl* sim = get != nullptr ? get() : nullptr;
+    PortmuxSimControl* sim = tarvik::testsupport::simControlOf(session.service().module);
     if (sim == nullptr) {
         std::fprintf(stderr, "apply_sequence_bench: the library has no virtual keyboard\n");
         return 1;

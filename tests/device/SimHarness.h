@@ -6,26 +6,17 @@
 #include "portmux/include/portmux_sim.h"
 #include "tests/device/RecordingWindow.h"
 #include "tests/device/TestTiming.h"
+#include "tests/support/SimLibrary.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <dlfcn.h>
 #include <memory>
 #include <string>
 
 namespace tarvik::device::test {
 
-inline std::string programFolder() {
-    const char* dir = std::getenv("TARVIK_BIN_DIR");
-    return dir != nullptr && dir[0] != '\0' ? dir : DEVICE_TEST_BIN_DIR;
-}
-
-// Whatever the environment says, these tests use the virtual keyboard and never persist its flash.
-inline void useVirtualKeyboard() {
-    ::setenv("PORTMUX_BACKEND", "sim", 1);
-    ::setenv("PORTMUX_SIM_STATE", "", 1);
-}
+using testsupport::programFolder;
+using testsupport::useVirtualKeyboard;
 
 // The virtual keyboard's control interface; loads and initialises the library on first use.
 inline PortmuxSimControl* simControl() {
@@ -37,8 +28,7 @@ inline PortmuxSimControl* simControl() {
             ADD_FAILURE() << describeBindFailure(BindResult::NoLibrary, detail) << " " << detail;
             return static_cast<PortmuxSimControl*>(nullptr);
         }
-        auto get = reinterpret_cast<PortmuxSimControlGetFn>(::dlsym(table.module, "PortmuxSimControlGet"));
-        return get != nullptr ? get() : nullptr;
+        return testsupport::simControlOf(table.module);
     }();
     return control;
 }

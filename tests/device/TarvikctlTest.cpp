@@ -1,35 +1,25 @@
 // tarvikctl's keyboard commands, run as a program against the virtual keyboard (its flash kept in a
 // state file between runs) and against the recording library for the cases without a keyboard.
 #include "portmux/include/portmux_sim.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/SimLibrary.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
+#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tarvik::testsupport::readText;
+using tarvik::testsupport::runProgram;
+using tarvik::testsupport::RunResult;
 
 fs::path scratch() {
     fs::path dir = fs::path(TEST_SCRATCH_DIR) / testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -38,42 +28,29 @@ fs::path scratch() {
     return dir;
 }
 
-// Runs program with the words given and the environment additions in front (NAME=value ...).
-RunResult run(const fs::path& program, const std::string& words, const std::string& env,
-              const fs::path& dir) {
-    const fs::path out = dir / "stdout";
-    const fs::path err = dir / "stderr";
-    std::string command = "env " + env + " '" + program.string() + "' " + words + " >'" + out.string() +
-                          "' 2>'" + err.string() + "'";
-    int status = std::system(command.c_str());
-    RunResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
 class Tarvikctl : public testing::Test {
 protected:
     void SetUp() override {
         dir = scratch();
         env = "PORTMUX_BACKEND=sim PORTMUX_SIM_STATE='" + (dir / "flash.bin").string() + "'";
     }
-    RunResult ctl(const std::string& words) { return run(TARVIKCTL, words, env, dir); }
+    RunResult ctl(const std::string& words) { return runProgram(TARVIKCTL, words, env, dir); }
 
     // The virtual keyboard's flash as the runs left it.
     std::vector<uint8_t> area(portmux::sim::Area which) {
         static PortmuxSimControl* sim = [] {
-            ::setenv("PORTMUX_BACKEND", "sim", 1);
-            ::setenv("PORTMUX_SIM_STATE", "", 1);
-            std::string lib = fs::path(TARVIKCTL).parent_path() / "libportmux.so";
+            tarvik::testsupport::useVirtualKeyboard();
+            std::string lib = fs::path(tarvik::testsupport::programFolder()) / "libportmux.so";
             void* module = ::dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
             EXPECT_NE(module, nullptr);
             auto init = reinterpret_cast<int (*)(int)>(::dlsym(module, "Init"));
             EXPECT_GT(init(0), 0);
-            auto get = reinterpret_cast<PortmuxSimControlGetFn>(::dlsym(module, "PortmuxSimControlGet"));
-            return get();
+            return tarvik::testsupport::simControlOf(module);
         }();
+        if (sim == nullptr) {
+            ADD_FAILURE() << "the program folder's libportmux.so has no virtual keyboard";
+            return {};
+        }
         EXPECT_TRUE(sim->setStatePath((dir / "flash.bin").string()));
         return sim->area(which);
     }
@@ -151,13 +128,13 @@ protected:
 
 TEST_F(TarvikctlRecording, WithoutKeyboardStatusSaysSoAndSucceeds) {
     withLibrary();
-    RunResult r = run(program, "status --json", "RECORDING_PORTMUX_COUNT=0", dir);
+    RunResult r = runProgram(program, "status --json", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"attached\": false, \"keyboards\": 0, \"profile\": null, \"macroCapacity\": null, "
                      "\"modes\": null}\n");
-    r = run(program, "status", "RECORDING_PORTMUX_COUNT=0", dir);
+    r = runProgram(program, "status", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.out, "keyboard: not attached\n");
-    r = run(program, "profile 1", "RECORDING_PORTMUX_COUNT=0", dir);
+    r = runProgram(program, "profile 1", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "tarvikctl: profile: no keyboard attached\n");
 }
@@ -165,10 +142,10 @@ TEST_F(TarvikctlRecording, WithoutKeyboardStatusSaysSoAndSucceeds) {
 TEST_F(TarvikctlRecording, BindsAndStartsTheChannelLikeTheProgram) {
     withLibrary();
     const fs::path log = dir / "calls";
-    RunResult r =
-        run(program, "status", "RECORDING_PORTMUX_COUNT=0 RECORDING_PORTMUX_LOG='" + log.string() + "'", dir);
+    RunResult r = runProgram(program, "status",
+                             "RECORDING_PORTMUX_COUNT=0 RECORDING_PORTMUX_LOG='" + log.string() + "'", dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::istringstream calls(slurp(log));
+    std::istringstream calls(readText(log));
     std::vector<std::string> lines;
     for (std::string line; std::getline(calls, line);) {
         lines.push_back(line);
@@ -187,7 +164,7 @@ TEST_F(TarvikctlRecording, BindsAndStartsTheChannelLikeTheProgram) {
 
 TEST_F(TarvikctlRecording, AMissingLibraryIsAnError) {
     // Unlike the program, which ends silently with 0, the tool must not report success.
-    RunResult r = run(program, "status --json", "", dir);
+    RunResult r = runProgram(program, "status --json", "", dir);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "tarvikctl: cannot load libportmux.so\n");

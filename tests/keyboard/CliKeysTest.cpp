@@ -1,6 +1,7 @@
 // tarvikctl keys --json, run as the user runs it from the program folder.
 #include "keyboard/KeyTable.h"
 #include "platform/Utf.h"
+#include "tests/support/SimLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,10 @@
 namespace tarvik::keyboard {
 namespace {
 
-// The program folder: from the test environment, else the one this test was built for.
-std::string binDir() {
-    const char* bin = std::getenv("TARVIK_BIN_DIR");
-    return bin != nullptr && *bin != '\0' ? bin : TARVIK_TEST_BIN_DIR;
-}
+using tarvik::testsupport::programFolder;
 
 std::string runTarvikctl(const std::string& args) {
-    const std::string command = "'" + binDir() + "/tarvikctl' " + args;
+    const std::string command = "'" + programFolder() + "/tarvikctl' " + args;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         ADD_FAILURE() << "cannot run " << command;
@@ -93,7 +90,7 @@ TEST(CliKeys, JsonListsEveryNamedRowInTableOrder) {
 }
 
 TEST(CliKeys, RejectsArguments) {
-    const std::string command = "'" + binDir() + "/tarvikctl' keys extra 2>/dev/null";
+    const std::string command = "'" + programFolder() + "/tarvikctl' keys extra 2>/dev/null";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);

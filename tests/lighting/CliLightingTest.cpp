@@ -1,31 +1,18 @@
 // tarvikctl lighting as a program against the virtual keyboard, its flash kept in a state file between
 // runs and the data folder in a scratch HOME.
+#include "tests/support/RunProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tarvik::testsupport::readText;
+using tarvik::testsupport::RunResult;
 
 class TarvikctlLighting : public testing::Test {
 protected:
@@ -35,19 +22,11 @@ protected:
         fs::create_directories(dir / "home");
     }
     RunResult ctl(const std::string& words) {
-        const fs::path out = dir / "stdout";
-        const fs::path err = dir / "stderr";
         const std::string home = (dir / "home").string();
-        std::string command = "env PORTMUX_BACKEND=sim PORTMUX_SIM_STATE='" + (dir / "flash.bin").string() +
-                              "' HOME='" + home + "' XDG_CONFIG_HOME='" + home +
-                              "/.config' XDG_STATE_HOME='" + home + "/.state' '" + std::string(TARVIKCTL) +
-                              "' " + words + " >'" + out.string() + "' 2>'" + err.string() + "'";
-        int status = std::system(command.c_str());
-        RunResult r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
-        return r;
+        const std::string env = "PORTMUX_BACKEND=sim PORTMUX_SIM_STATE='" + (dir / "flash.bin").string() +
+                                "' HOME='" + home + "' XDG_CONFIG_HOME='" + home +
+                                "/.config' XDG_STATE_HOME='" + home + "/.state'";
+        return tarvik::testsupport::runProgram(TARVIKCTL, words, env, dir);
     }
     fs::path dataFolder() const { return dir / "home" / "Documents" / "Velmora"; }
 
@@ -141,10 +120,10 @@ TEST_F(TarvikctlLighting, PaintWritesTheUserFileAndUploadTakesASlotOfAnyFile) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"profile\": 0, \"slot\": 0, \"position\": 64, \"colour\": [0, 0, 255]}\n");
     // The first use installed the template, then the key went into slot 0 of profile 0's file.
-    std::string file = slurp(dataFolder() / "UserDengColor_0.userd");
+    std::string file = readText(dataFolder() / "UserDengColor_0.userd");
     EXPECT_NE(file.find("64=0,0,255,0"), std::string::npos);
     EXPECT_NE(file.find("[MODENAME]"), std::string::npos);
-    EXPECT_NE(slurp(dataFolder() / "vlkb.ini").find("usermodeCheck=1"), std::string::npos);
+    EXPECT_NE(readText(dataFolder() / "vlkb.ini").find("usermodeCheck=1"), std::string::npos);
 
     std::ofstream(dir / "other.userd") << "[PRESENTMODE]\nmode=4\n[Mode4]\n64=1,2,3,0\n";
     r = ctl("lighting upload-colours '" + (dir / "other.userd").string() + "'");

@@ -7,11 +7,9 @@
 #include "lighting/UserFiles.h"
 #include "portmux/include/portmux_sim.h"
 #include "tests/lighting/TestFolder.h"
+#include "tests/support/SimLibrary.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <dlfcn.h>
 
 namespace tarvik::lighting {
 namespace {
@@ -45,19 +43,14 @@ struct Keyboard {
 
     Keyboard() {
         // Never a real keyboard, never a state file, whatever the caller's environment says.
-        ::setenv("PORTMUX_BACKEND", "sim", 1);
-        ::setenv("PORTMUX_SIM_STATE", "", 1);
-        const char* bin = std::getenv("TARVIK_BIN_DIR");
-        if (bin == nullptr || bin[0] == '\0') {
-            bin = LIGHTING_TEST_BIN_DIR;
-        }
+        testsupport::useVirtualKeyboard();
         std::string detail;
-        if (auto rc = device::bindService(service, bin, &detail); rc != device::BindResult::Ok) {
+        if (auto rc = device::bindService(service, testsupport::programFolder(), &detail);
+            rc != device::BindResult::Ok) {
             failure = device::describeBindFailure(rc, detail);
             return;
         }
-        auto get = reinterpret_cast<PortmuxSimControlGetFn>(::dlsym(service.module, "PortmuxSimControlGet"));
-        sim = get != nullptr ? get() : nullptr;
+        sim = testsupport::simControlOf(service.module);
         if (sim == nullptr) {
             failure = "the service library does not run the virtual keyboard";
             return;

@@ -1,4 +1,5 @@
 #include "platform/Paths.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -10,33 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets the environment for one test and puts it back afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using tarvik::testsupport::ScopedEnv;
 
 TEST(PathsTest, XdgFoldersFollowTheEnvironmentAndFallBackToHome) {
     ScopedEnv home("HOME", "/home/tester");

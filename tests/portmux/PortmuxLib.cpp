@@ -1,4 +1,5 @@
 #include "tests/portmux/PortmuxLib.h"
+#include "tests/support/SimLibrary.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,8 +29,7 @@ Lib& Lib::get() {
         // program on the virtual keyboard and away from any state file.
         ::setenv("PORTMUX_BACKEND", "sim", 0);
         ::setenv("PORTMUX_SIM_STATE", "", 0);
-        const char* dir = std::getenv("TARVIK_BIN_DIR");
-        const std::string path = std::string(dir && *dir ? dir : PORTMUX_TEST_BIN_DIR) + "/libportmux.so";
+        const std::string path = tarvik::testsupport::programFolder() + "/libportmux.so";
         l->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!l->handle) {
             std::fprintf(stderr, "cannot load %s: %s\n", path.c_str(), dlerror());

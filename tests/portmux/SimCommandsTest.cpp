@@ -1,6 +1,7 @@
 // The virtual keyboard through the library: every command with its areas and chunk addresses, staging
 // and commit, the state file, protocol violations, plugging and consumer codes.
 #include "tests/portmux/SimFixture.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -418,28 +419,7 @@ TEST_F(PortmuxSimCommands, ResetClearsEverything) {
     ok(request(sim::kReadConfig, 44)); // answered at once: latency back to 0, no busy fault
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using tarvik::testsupport::ScopedEnv;
 
 // A folder of the build tree (never the real home folder).
 std::filesystem::path freshFolder(const char* name) {

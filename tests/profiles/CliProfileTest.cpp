@@ -6,32 +6,24 @@
 #include "profiles/ProfileFiles.h"
 #include "tests/profiles/StoreSamples.h"
 #include "tests/profiles/TestHome.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/SimLibrary.h"
 #include "ui/TextTable.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 namespace tarvik::profiles {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string binDir() {
-    const char* bin = std::getenv("TARVIK_BIN_DIR");
-    return bin != nullptr && *bin != '\0' ? bin : PROFILES_TEST_BIN_DIR;
-}
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tarvik::testsupport::programFolder;
+using tarvik::testsupport::RunResult;
 
 // A text as one line: line breaks and runs of blanks become one blank, none at either end.
 std::string oneLine(const std::string& text) {
@@ -56,27 +48,9 @@ protected:
         ::setenv("PORTMUX_BACKEND", "sim", 1);
         ::setenv("PORTMUX_SIM_STATE", (home / "sim-flash.bin").c_str(), 1);
     }
-    CliRun tarvikctl(const std::string& args) {
-        fs::path errFile = home / "stderr.txt";
-        std::string command = "'" + binDir() + "/tarvikctl' " + args + " 2>'" + errFile.string() + "'";
-        CliRun r;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            ADD_FAILURE() << "cannot run " << command;
-            return r;
-        }
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
-            r.out.append(buf, n);
-        }
-        int st = ::pclose(pipe);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        auto err = readWholeFile(errFile);
-        if (err) {
-            r.err.assign(err->begin(), err->end());
-        }
-        return r;
+    // Standard output and error go to files in the test's home; the environment is the test's own.
+    RunResult tarvikctl(const std::string& args) {
+        return tarvik::testsupport::runProgram(fs::path(programFolder()) / "tarvikctl", args, "", home);
     }
     fs::path home;
 };
@@ -100,12 +74,12 @@ TEST_F(CliProfile, ImportThenExportGivesBackTheRecordsAndMacros) {
     fs::path in = home / "in.tvk";
     ASSERT_TRUE(saveProfileFile(source, in));
 
-    CliRun imp = tarvikctl("import '" + in.string() + "'");
-    ASSERT_EQ(imp.status, 0) << imp.err;
+    RunResult imp = tarvikctl("import '" + in.string() + "'");
+    ASSERT_EQ(imp.exitCode, 0) << imp.err;
     fs::path out = home / "out.tvk";
-    CliRun exp = tarvikctl("export '" + out.string() + "'");
-    ASSERT_EQ(exp.status, 0) << exp.err;
-    EXPECT_EQ(tarvikctl("validate '" + out.string() + "'").status, 0);
+    RunResult exp = tarvikctl("export '" + out.string() + "'");
+    ASSERT_EQ(exp.exitCode, 0) << exp.err;
+    EXPECT_EQ(tarvikctl("validate '" + out.string() + "'").exitCode, 0);
 
     AssignmentStore back;
     ASSERT_EQ(loadProfileFile(back, out), 1);
@@ -132,10 +106,10 @@ TEST_F(CliProfile, MacrosJsonListsIdsNamesCyclesAndActions) {
     testing::fillSampleStore(source);
     fs::path in = home / "in.tvk";
     ASSERT_TRUE(saveProfileFile(source, in));
-    ASSERT_EQ(tarvikctl("import '" + in.string() + "'").status, 0);
+    ASSERT_EQ(tarvikctl("import '" + in.string() + "'").exitCode, 0);
 
-    CliRun r = tarvikctl("macros --json");
-    ASSERT_EQ(r.status, 0) << r.err;
+    RunResult r = tarvikctl("macros --json");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
     // The second sample macro: a name that needs escaping, two of its seven actions shown.
     EXPECT_NE(
         r.out.find(
@@ -156,7 +130,7 @@ TEST_F(CliProfile, AssignChangesOneRecordAndKeepsTheRest) {
     testing::fillSampleStore(source);
     fs::path in = home / "in.tvk";
     ASSERT_TRUE(saveProfileFile(source, in));
-    ASSERT_EQ(tarvikctl("import '" + in.string() + "'").status, 0);
+    ASSERT_EQ(tarvikctl("import '" + in.string() + "'").exitCode, 0);
 
     struct Case {
         std::string args;
@@ -173,11 +147,11 @@ TEST_F(CliProfile, AssignChangesOneRecordAndKeepsTheRest) {
         {"--profile 1 V V", 0x2F, keyboard::ASSIGN_DEFAULT, 0},
     };
     for (const auto& c : cases) {
-        CliRun r = tarvikctl("assign " + c.args);
-        ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
+        RunResult r = tarvikctl("assign " + c.args);
+        ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
     }
     fs::path out = home / "out.tvk";
-    ASSERT_EQ(tarvikctl("export '" + out.string() + "'").status, 0);
+    ASSERT_EQ(tarvikctl("export '" + out.string() + "'").exitCode, 0);
     AssignmentStore back;
     ASSERT_EQ(loadProfileFile(back, out), 1);
     auto lock = back.lockKeyData();
@@ -202,36 +176,36 @@ TEST_F(CliProfile, RefusalsAreOneLineAndExitNonZero) {
     fs::path bad = home / "bad.tvk";
     ASSERT_TRUE(writeFileAtomically(bad, bytes));
 
-    CliRun v = tarvikctl("validate '" + bad.string() + "'");
-    EXPECT_EQ(v.status, 1);
+    RunResult v = tarvikctl("validate '" + bad.string() + "'");
+    EXPECT_EQ(v.exitCode, 1);
     EXPECT_NE(v.out.find("header words"), std::string::npos) << v.out;
     EXPECT_NE(v.out.find("checksum"), std::string::npos) << v.out;
 
-    CliRun i = tarvikctl("import '" + bad.string() + "'");
-    EXPECT_EQ(i.status, 1);
+    RunResult i = tarvikctl("import '" + bad.string() + "'");
+    EXPECT_EQ(i.exitCode, 1);
     // Both texts of the language file in use, each on one line, the first with the file's path.
     ui::TextTable texts;
-    texts.load(fs::path(binDir()) / "Skins" / "language.ini");
+    texts.load(fs::path(programFolder()) / "Skins" / "language.ini");
     std::string format = oneLine(toUtf8(texts.text("PROFILE_FORMAT_ERROR")));
     format.replace(format.find("%s"), 2, bad.string());
     EXPECT_EQ(i.err, "tarvikctl: import: " + format +
                          "\ntarvikctl: import: " + oneLine(toUtf8(texts.text("MAIN_PROMPT_INPORT"))) + "\n");
     EXPECT_FALSE(fs::exists(home / "sim-flash.bin")) << "the keyboard was not even opened";
 
-    CliRun a = tarvikctl("assign --profile 0 A nothing:1");
-    EXPECT_EQ(a.status, 2);
+    RunResult a = tarvikctl("assign --profile 0 A nothing:1");
+    EXPECT_EQ(a.exitCode, 2);
     EXPECT_EQ(std::count(a.err.begin(), a.err.end(), '\n'), 1) << a.err;
-    EXPECT_EQ(tarvikctl("assign --profile 0 G1 none").status, 2);
-    EXPECT_EQ(tarvikctl("assign --profile 3 A none").status, 2);
-    EXPECT_EQ(tarvikctl("assign --profile 0 A macro:1").status, 1) << "the keyboard has no macros";
-    EXPECT_EQ(tarvikctl("validate '" + (home / "missing.tvk").string() + "'").status, 1);
-    EXPECT_EQ(tarvikctl("export").status, 2);
+    EXPECT_EQ(tarvikctl("assign --profile 0 G1 none").exitCode, 2);
+    EXPECT_EQ(tarvikctl("assign --profile 3 A none").exitCode, 2);
+    EXPECT_EQ(tarvikctl("assign --profile 0 A macro:1").exitCode, 1) << "the keyboard has no macros";
+    EXPECT_EQ(tarvikctl("validate '" + (home / "missing.tvk").string() + "'").exitCode, 1);
+    EXPECT_EQ(tarvikctl("export").exitCode, 2);
 }
 
 TEST_F(CliProfile, ExportWithoutAKeyboardFails) {
     ::setenv("PORTMUX_BACKEND", "none-such", 1);
-    CliRun r = tarvikctl("export '" + (home / "x.tvk").string() + "'");
-    EXPECT_NE(r.status, 0);
+    RunResult r = tarvikctl("export '" + (home / "x.tvk").string() + "'");
+    EXPECT_NE(r.exitCode, 0);
     EXPECT_FALSE(fs::exists(home / "x.tvk"));
 }
 

@@ -3,31 +3,20 @@
 // fresh, attached keyboard whose flash is not persisted.
 #pragma once
 
+#include "device/HeadlessWindowPort.h"
 #include "device/LinkSession.h"
 #include "portmux/include/portmux_sim.h"
+#include "tests/support/SimLibrary.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <dlfcn.h>
 #include <memory>
 #include <string>
 
 namespace tarvik::testing {
 
-inline std::string programFolder() {
-    const char* dir = std::getenv("TARVIK_BIN_DIR");
-    return dir != nullptr && dir[0] != '\0' ? dir : PROFILES_TEST_BIN_DIR;
-}
-
-class QuietWindow final : public device::MainWindowPort {
+class QuietWindow final : public device::HeadlessWindowPort {
 public:
-    intptr_t sendMessage(uint32_t, uint32_t) override { return 0; }
-    void postMessage(uint32_t, uint32_t) override {}
-    void hide() override {}
-    bool isReady() const override { return true; }
-    void setIcon(int) override {}
-    void startTimer(int, int) override {}
     void showMessage(std::string_view key) override { ADD_FAILURE() << "unexpected message " << key; }
 };
 
@@ -41,17 +30,13 @@ inline device::LinkTiming simTiming() {
 class SimKeyboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("PORTMUX_BACKEND", "sim", 1);
-        ::setenv("PORTMUX_SIM_STATE", "", 1);
+        testsupport::useVirtualKeyboard();
         session = std::make_unique<device::LinkSession>(state, window, simTiming());
         std::string detail;
-        ASSERT_EQ(session->open(programFolder(), device::OnBindFailure::Report, &detail),
+        ASSERT_EQ(session->open(testsupport::programFolder(), device::OnBindFailure::Report, &detail),
                   device::BindResult::Ok)
             << detail;
-        auto get = reinterpret_cast<PortmuxSimControlGetFn>(
-            ::dlsym(session->service().module, "PortmuxSimControlGet"));
-        ASSERT_NE(get, nullptr);
-        sim = get();
+        sim = testsupport::simControlOf(session->service().module);
         ASSERT_NE(sim, nullptr) << "the program folder's libportmux.so must run the sim back end";
         ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
         sim->reset();
