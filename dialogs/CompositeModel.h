@@ -36,8 +36,8 @@ struct OpenRequest {
 
 // Texts of the UI text table that decide something: read by the window at each opening.
 struct CompositeTexts {
+    // The name of the record-delays setting: the text of MACRO_ACTION_RECORD_DELAY.
     std::u16string recordDelayName = std::u16string(profiles::kRecordDelayDefaultName);
-    std::u16string newMacroPrefix = u"Macro";
 };
 
 class CompositeModel {
