@@ -192,10 +192,7 @@ void Tarvik_DlgComposite::build() {
                                                       {tabMedia_, Panel::Media},
                                                       {tabFunction_, Panel::Function}};
     for (const auto& [button, panel] : tabs) {
-        connect(button, &QAbstractButton::clicked, this, [this, panel] {
-            model_.selectTab(panel);
-            sync();
-        });
+        connect(button, &QAbstractButton::clicked, this, [this, panel] { selectTab(panel); });
     }
     connect(clear_, &QAbstractButton::clicked, this, [this] {
         model_.clear();
@@ -259,6 +256,11 @@ void Tarvik_DlgComposite::openPending() {
     }
     clear_->setEnabled(model_.clearEnabled());
     placeBesideButton();
+    sync();
+}
+
+void Tarvik_DlgComposite::selectTab(Panel tab) {
+    model_.selectTab(tab);
     sync();
 }
 

@@ -74,6 +74,8 @@ public:
     bool isOpen() const override;
 
     CompositeModel& model() { return model_; }
+    // As a click on the panel's tab (the skin gallery shows each panel so).
+    void selectTab(Panel tab);
     // Whether the application-wide key filter runs (single-key panel shown, or recording).
     bool keyFilterInstalled() const { return filter_.installed(); }
 

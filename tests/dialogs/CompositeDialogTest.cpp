@@ -314,6 +314,47 @@ TEST_F(CompositeDialog, InPlaceDelayEditAboveTheMaximum) {
     EXPECT_EQ(rows().index(0, 2).data().toString(), QStringLiteral("40000"));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0], QStringLiteral("Maximum delay time is: 40000(ms)"));
+
+    // Starting a delay edit stops recording.
+    click("FUNC_MACRO_RECORD");
+    ASSERT_TRUE(dialog.keyFilterInstalled());
+    list.edit(rows().index(1, 2));
+    EXPECT_FALSE(dialog.model().panel().recording());
+    EXPECT_FALSE(dialog.keyFilterInstalled());
+    EXPECT_FALSE(button("FUNC_MACRO_RECORD").isSelected());
+}
+
+TEST_F(CompositeDialog, EnterAndEscapeStayAndF1OpensHelpUnlessRecording) {
+    open(kSlotA, recordOf(4, 1));
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        QTest::keyClick(&dialog, key);
+        EXPECT_TRUE(dialog.isVisible()) << key;
+    }
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    EXPECT_EQ(helpOpened, 1);
+    click("FUNC_MACRO_RECORD");
+    sendKey(dialog, QEvent::KeyPress, Qt::Key_F1, 59 + 8);
+    EXPECT_EQ(helpOpened, 1) << "F1 is recorded instead";
+    EXPECT_EQ(rows().index(rows().rowCount() - 1, 0).data().toString(), QStringLiteral("F1"));
+}
+
+TEST_F(CompositeDialog, AMissingPictureEndsTheFirstOpening) {
+    const fs::path copy = fs::path(std::getenv("HOME")) / "dialogs" / "skins-without-one-picture";
+    fs::remove_all(copy);
+    fs::create_directories(copy);
+    for (const auto& entry : fs::directory_iterator(skins())) {
+        if (entry.path().filename() != "macro2_over.jpg") {
+            fs::copy_file(entry.path(), copy / entry.path().filename());
+        }
+    }
+    std::vector<fs::path> reported;
+    Tarvik_DlgComposite::Hooks h;
+    h.missingPicture = [&](const fs::path& p) { reported.push_back(p); };
+    Tarvik_DlgComposite other(nullptr, store, prompter, settings, h, copy, copy / "language.ini");
+    other.openForSlot(kSlotA, 1058, false, QRect(40, 40, 40, 40));
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].filename(), "macro2_over.jpg");
+    other.reject();
 }
 
 TEST_F(CompositeDialog, MemoryMeterTurnsRedBeforeApply) {
