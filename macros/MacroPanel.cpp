@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QRegularExpressionValidator>
 #include <QTableView>
 
@@ -45,6 +46,9 @@ MacroPanel::MacroPanel(QWidget& dialog, MacroPanelModel& model, Hooks hooks)
     combo_->setEditable(true);
     // Typing renames the macro shown; Enter must not add an item of its own.
     combo_->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is the name; a completion from another item's name would only be in the way.
+    combo_->setCompleter(nullptr);
+    combo_->setView(new QListView(combo_));
     combo_->setFont(skinFont("Verdana", 12));
     combo_->setMaxVisibleItems(12);
 
