@@ -333,14 +333,6 @@ TEST_F(Composite, ApplyHandsTheEditedMacrosBack) {
     EXPECT_EQ(model.panel().macro(1).isNew(), 0) << "after Apply the copies are no longer new";
 }
 
-TEST_F(Composite, TheMacroPanelAsksBeforeDeletingAMacroKeysPlay) {
-    store.list = {macroWithId(1), macroWithId(2)};
-    store.played = {2};
-    open(kSlotA, recordOf(4, 2));
-    EXPECT_FALSE(model.panel().deleteMacro());
-    EXPECT_EQ(prompter.asked, std::vector<std::string>{"MACRO_DELETE_CONFIRM_OF_KEYS"});
-}
-
 TEST_F(Composite, RecordDelaysSetting) {
     struct Case {
         std::optional<std::u16string> stored;

@@ -397,12 +397,5 @@ TEST_F(MacroPanel, ImageSizesCountRowsNotStoredYet) {
     EXPECT_EQ(panel.imageSizes(), (MacroImageSizes{16, 16}));
 }
 
-TEST_F(MacroPanel, RecordDelaysAreNormalised) {
-    for (const auto& [given, kept] : {std::pair{0, 0}, {1, 1}, {7, 0}, {-1, 0}}) {
-        panel.setRecordDelays(given);
-        EXPECT_EQ(panel.recordDelays(), kept) << given;
-    }
-}
-
 } // namespace
 } // namespace tarvik::macros
