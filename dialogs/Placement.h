@@ -1,0 +1,25 @@
+// Where the key assignment dialog opens: beside the button that was clicked, on whichever side the
+// screen has room for it.
+#pragma once
+
+namespace tarvik::dialogs {
+
+// Screen pixels; right and bottom lie just outside the rectangle.
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
+};
+
+// The dialog's top-left corner for a dialog of width x height next to button on screen: below right of
+// the button, else above right, else below left, else above left, else below right anyway.
+ScreenPoint placeNextToButton(const ScreenRect& button, int width, int height, const ScreenRect& screen);
+
+} // namespace tarvik::dialogs

@@ -1,0 +1,65 @@
+#include "dialogs/ProfileStoreAccess.h"
+
+#include "platform/Prompter.h"
+#include "profiles/StoreMacros.h"
+
+namespace tarvik::dialogs {
+
+namespace {
+
+// The store's in-use check asks its question itself, under the key-data lock. Here it only finds out
+// whether there is a question; the dialog asks it once the lock is released.
+class QuestionCatcher final : public Prompter {
+public:
+    void show(std::string_view) override {}
+    bool askYesNo(std::string_view, bool) override {
+        asked = true;
+        return false;
+    }
+    bool asked = false;
+};
+
+} // namespace
+
+ProfileStoreAccess::ProfileStoreAccess(profiles::AssignmentStore& store,
+                                       std::function<unsigned()> currentProfile)
+    : store_(store), currentProfile_(std::move(currentProfile)) {}
+
+keyboard::KeyAssignment ProfileStoreAccess::record(keyboard::KeySlot slot) {
+    const unsigned profile = currentProfile_();
+    if (profile >= keyboard::kProfileCount || slot >= keyboard::kSlotsPerProfile) {
+        return {};
+    }
+    auto lock = store_.lockKeyData();
+    return store_.working().records()[profile * keyboard::kSlotsPerProfile + slot];
+}
+
+macros::MacroSet ProfileStoreAccess::macros() {
+    auto lock = store_.lockKeyData();
+    return store_.working().macros();
+}
+
+bool ProfileStoreAccess::macroPlayedByKeys(const macros::MacroRecord& macro) {
+    QuestionCatcher catcher;
+    (void)profiles::isMacroInUse(store_, macro, catcher);
+    return catcher.asked;
+}
+
+AssignOutcome ProfileStoreAccess::assign(macros::MacroSet list, keyboard::KeySlot slot,
+                                         const std::optional<keyboard::KeyAssignment>& record) {
+    AssignOutcome out;
+    const unsigned profile = currentProfile_();
+    auto lock = store_.lockKeyData();
+    out.reconcile = profiles::reconcileMacroReferences(store_, std::move(list));
+    if (profile >= keyboard::kProfileCount || slot >= keyboard::kSlotsPerProfile) {
+        return out;
+    }
+    out.recordIndex = static_cast<long>(profile * keyboard::kSlotsPerProfile + slot);
+    if (record) {
+        out.written = keyboard::AssignToSlot(store_.working(), profile, slot, *record) >= 0;
+    }
+    out.record = store_.working().records()[static_cast<size_t>(out.recordIndex)];
+    return out;
+}
+
+} // namespace tarvik::dialogs
