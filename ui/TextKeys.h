@@ -136,6 +136,8 @@ inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEA
                                                           "KEY_SETTING_TISHI",
                                                           "MACRO_EDIT_TISHI",
                                                           "MEDIA_EDIT_TISHI",
-                                                          "FUNCTION_TISHI"};
+                                                          "FUNCTION_TISHI",
+                                                          "MACRO_MEMORY_USED",
+                                                          "MACRO_MEMORY_UNKNOWN"};
 
 } // namespace tarvik::ui
