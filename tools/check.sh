@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test run: format check, the CI build with every test, the sanitizer build with the fuzz
-# targets, and the ThreadSanitizer build with the threaded device tests.
+# The whole test run: format check, the CI build with every test (the whole-program tests under Xvfb
+# included), the Debian package built from it and checked, the sanitizer build with the fuzz targets,
+# and the ThreadSanitizer build with the threaded device tests.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 start=$(date +%s)
@@ -14,6 +15,9 @@ fi
 
 stage "build and test (warnings are errors)"
 cmake --workflow --preset ci
+
+stage "Debian package"
+bash packaging/check-package.sh build
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets"
 cmake --workflow --preset asan

@@ -140,4 +140,13 @@ inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEA
                                                           "MACRO_MEMORY_USED",
                                                           "MACRO_MEMORY_UNKNOWN"};
 
+// The words the skin pictures do not carry: the skinned dialogs draw them from the "CAPTIONS" sections
+// of the layout files. (The profile manager's OK, Cancel and Apply use PROFILE_OK, PROFILE_CANCLE and
+// PROFILE_APPLY of the main window's list.)
+inline constexpr std::string_view kSkinCaptionTextKeys[] = {
+    "COMPOSITE_TITLE",    "PROFILE_TITLE", "PROFILE_ADD",     "PROFILE_LOAD",  "PROFILE_DELETE",
+    "UPDATE_TITLE",       "UPDATE_START",  "UPDATE_CANCEL",   "UPDATE_BACKUP", "LIGHT_CAPTION",
+    "LIGHT_BRIGHTNESS",   "LIGHT_SPEED",   "LIGHT_DIRECTION", "LIGHT_COLORS",  "LIGHT_COLOR",
+    "LIGHT_STATIC_COLOR", "LIGHT_RANDOM"};
+
 } // namespace tarvik::ui

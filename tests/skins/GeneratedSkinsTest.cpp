@@ -1,11 +1,20 @@
 // Checks on the skins the build generated into the program folder: every layout key and picture the
-// program asks for is there, and the key buttons sit on key caps inside the window without overlapping.
+// program asks for is there, and the key buttons sit on key caps inside the window without overlapping;
+// every picture has a sharp 2x twin; the words of the skin are captions that fit in both languages
+// instead of text baked into pictures; the icons read at tray sizes.
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
 #include "ui/SkinRect.h"
+#include "ui/TextKeys.h"
 
+#include <QDirIterator>
+#include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 #include <QString>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +33,11 @@ namespace {
 std::filesystem::path skinFolder() {
     const char* bin = std::getenv("TARVIK_BIN_DIR");
     return std::filesystem::path(bin != nullptr ? bin : "bin") / "Skins";
+}
+
+// The desktop icons are generated beside the program folder, not into it.
+std::filesystem::path iconFolder() {
+    return skinFolder().parent_path().parent_path() / "icons";
 }
 
 IniFile layoutFile(const char* name) {
@@ -250,8 +265,314 @@ TEST(GeneratedSkins, IconsExist) {
         EXPECT_EQ(icon.width(), icon.height()) << name;
         EXPECT_TRUE(icon.hasAlphaChannel()) << name;
     }
-    EXPECT_NE(picture("tray_128.png"), picture("tray_141.png"));
-    EXPECT_NE(picture("tray_141.png"), picture("tray_142.png"));
+}
+
+// The icon drawn over a panel of the given colour and shrunk to size pixels, as a tray host shows it.
+QImage onPanel(const QImage& icon, QColor panel, int size) {
+    QImage out(size, size, QImage::Format_RGB32);
+    out.fill(panel);
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRect(0, 0, size, size), icon);
+    return out;
+}
+
+int distance(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+}
+
+TEST(GeneratedSkins, TrayIconsStandOutOnLightAndDarkPanelsAndDifferAtSixteenPixels) {
+    const char* names[] = {"tray_128.png", "tray_141.png", "tray_142.png"};
+    for (const QColor panel : {QColor(0xf2, 0xf2, 0xf2), QColor(0x20, 0x21, 0x24)}) {
+        std::vector<QImage> small;
+        for (const char* name : names) {
+            const QImage icon = picture(name);
+            ASSERT_FALSE(icon.isNull()) << name;
+            for (int size : {16, 24}) {
+                const QImage shown = onPanel(icon, panel, size);
+                int contrasting = 0;
+                for (int y = 0; y < size; ++y) {
+                    for (int x = 0; x < size; ++x) {
+                        contrasting += distance(shown.pixel(x, y), panel.rgb()) > 150 ? 1 : 0;
+                    }
+                }
+                // A quarter of the icon in strong contrast: a shape, not a smudge.
+                EXPECT_GT(contrasting, size * size / 4)
+                    << name << " at " << size << " px on " << panel.name().toStdString();
+            }
+            small.push_back(onPanel(icon, panel, 16));
+        }
+        for (size_t i = 0; i < small.size(); ++i) {
+            for (size_t j = i + 1; j < small.size(); ++j) {
+                long long sum = 0;
+                for (int y = 0; y < 16; ++y) {
+                    for (int x = 0; x < 16; ++x) {
+                        sum += distance(small[i].pixel(x, y), small[j].pixel(x, y));
+                    }
+                }
+                EXPECT_GT(sum / (16.0 * 16.0), 30.0)
+                    << names[i] << " and " << names[j] << " look alike at 16 px on "
+                    << panel.name().toStdString();
+            }
+        }
+    }
+}
+
+TEST(GeneratedSkins, ThemeIconsInEverySizeAndAsScalableSvg) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+        const std::string dim = std::to_string(size) + "x" + std::to_string(size);
+        const QImage icon(
+            QString::fromStdString((iconFolder() / "hicolor" / dim / "apps" / "tarvik.png").string()));
+        ASSERT_FALSE(icon.isNull()) << dim;
+        EXPECT_EQ(icon.size(), QSize(size, size));
+        EXPECT_TRUE(icon.hasAlphaChannel()) << dim;
+        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << dim << ": corners are transparent";
+        EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << dim;
+    }
+    QFile svg(QString::fromStdString((iconFolder() / "hicolor/scalable/apps/tarvik.svg").string()));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    int shapes = 0;
+    bool root = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) {
+            root = root || (xml.name() == QLatin1String("svg") && xml.attributes().hasAttribute("viewBox"));
+            shapes += xml.name() == QLatin1String("rect") ? 1 : 0;
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_TRUE(root);
+    EXPECT_GT(shapes, 10);
+}
+
+// Mean difference per channel between the w x h areas of two pictures.
+double meanDifference(const QImage& a, QPoint at, const QImage& b, QPoint bt, QSize size) {
+    long long sum = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            sum += distance(a.pixel(at.x() + x, at.y() + y), b.pixel(bt.x() + x, bt.y() + y));
+        }
+    }
+    return static_cast<double>(sum) / (3.0 * size.width() * size.height());
+}
+
+// Every picture of the skin folder that is not itself a twin.
+std::vector<std::filesystem::path> skinPictures() {
+    std::vector<std::filesystem::path> out;
+    for (const auto& entry : std::filesystem::directory_iterator(skinFolder())) {
+        const std::string name = entry.path().filename().string();
+        const std::string ext = entry.path().extension().string();
+        if ((ext == ".jpg" || ext == ".bmp" || ext == ".png") && name.find("@2x") == std::string::npos) {
+            out.push_back(entry.path());
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(GeneratedSkins, EveryPictureHasASharpTwiceSizedTwinShowingTheSame) {
+    const auto pictures = skinPictures();
+    ASSERT_GT(pictures.size(), 90u);
+    for (const auto& path : pictures) {
+        const std::string twinName = path.stem().string() + "@2x" + path.extension().string();
+        const QImage one(QString::fromStdString(path.string()));
+        const QImage two(QString::fromStdString((path.parent_path() / twinName).string()));
+        ASSERT_FALSE(one.isNull()) << path;
+        ASSERT_FALSE(two.isNull()) << twinName;
+        ASSERT_EQ(two.size(), one.size() * 2) << twinName;
+        // Shrunk back, the twin shows what the picture shows, at the same place.
+        const QImage back = two.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                .scaled(one.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage ref = one.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const double aligned = meanDifference(back, {0, 0}, ref, {0, 0}, one.size());
+        // Icons are sharp shapes on transparency, where every edge pixel differs a little more.
+        EXPECT_LT(aligned, one.hasAlphaChannel() ? 12.0 : 6.0) << twinName;
+        if (one.width() >= 64 && one.height() >= 64) {
+            // A twin drawn with the wrong offset would agree as well shifted by a pixel.
+            const QSize inner = one.size() - QSize(2, 2);
+            const double shifted = meanDifference(back, {1, 1}, ref, {0, 0}, inner);
+            EXPECT_LT(aligned * 1.5, shifted) << twinName;
+        }
+        // Drawn at twice the resolution, not enlarged: lossless twins have edges inside pixel pairs.
+        if (path.extension() != ".jpg" && path.stem().string().find("mask") == std::string::npos) {
+            int split = 0;
+            for (int y = 0; y + 1 < two.height(); y += 2) {
+                for (int x = 0; x + 1 < two.width(); x += 2) {
+                    const QRgb c = two.pixel(x, y);
+                    split +=
+                        (two.pixel(x + 1, y) != c || two.pixel(x, y + 1) != c || two.pixel(x + 1, y + 1) != c)
+                            ? 1
+                            : 0;
+                }
+            }
+            EXPECT_GT(split, 0) << twinName << " is an enlarged copy";
+        }
+    }
+}
+
+// ---- Captions: the words of the skin, drawn by the windows ----
+
+struct CaptionEntry {
+    std::string key;
+    QRect rect;
+    int pixelSize = 0;
+    std::string align;
+    std::string style;
+};
+
+std::vector<CaptionEntry> captionsOf(const IniFile& ini) {
+    std::vector<CaptionEntry> out;
+    for (const std::u16string& key : ini.keys(u"CAPTIONS")) {
+        const QStringList f = QString::fromStdU16String(ini.get(u"CAPTIONS", key)).split(QLatin1Char(','));
+        CaptionEntry c;
+        c.key = toUtf8(key);
+        if (f.size() == 7) {
+            c.rect = QRect(f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt());
+            c.pixelSize = f[4].toInt();
+            c.align = f[5].toStdString();
+            c.style = f[6].toStdString();
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+QFont captionFont(const CaptionEntry& c) {
+    QFont f;
+    f.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")});
+    f.setPixelSize(c.pixelSize);
+    f.setBold(c.style != "label");
+    return f;
+}
+
+TEST(GeneratedSkins, CaptionsAreWellFormedInsideTheWindowAndNameTheirControls) {
+    int total = 0;
+    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini"}) {
+        const IniFile ini = layoutFile(file);
+        const QImage bg = picture(toUtf8(ini.get(u"SCREEN", u"Main")));
+        ASSERT_FALSE(bg.isNull()) << file;
+        const auto captions = captionsOf(ini);
+        total += static_cast<int>(captions.size());
+        for (const CaptionEntry& c : captions) {
+            SCOPED_TRACE(std::string(file) + ": " + c.key);
+            EXPECT_TRUE(QRect(QPoint(0, 0), bg.size()).contains(c.rect));
+            EXPECT_FALSE(c.rect.isEmpty());
+            EXPECT_GE(c.pixelSize, 10);
+            EXPECT_TRUE(c.align == "left" || c.align == "center" || c.align == "right");
+            EXPECT_TRUE(c.style == "title" || c.style == "caption" || c.style == "label");
+        }
+        for (const std::u16string& key : ini.keys(u"CAPTION_OWNERS")) {
+            EXPECT_TRUE(ini.contains(u"CAPTIONS", key)) << file << ": owner given for no caption";
+            const std::u16string owner = ini.get(u"CAPTION_OWNERS", key);
+            EXPECT_TRUE(ini.contains(u"BUTTONINFO", owner)) << file << ": " << toUtf8(owner);
+        }
+        // Captions that share a place must each belong to a control, so they are never shown together.
+        for (size_t i = 0; i < captions.size(); ++i) {
+            for (size_t j = i + 1; j < captions.size(); ++j) {
+                if (captions[i].rect.intersects(captions[j].rect)) {
+                    EXPECT_TRUE(ini.contains(u"CAPTION_OWNERS", u16(captions[i].key)) &&
+                                ini.contains(u"CAPTION_OWNERS", u16(captions[j].key)))
+                        << file << ": " << captions[i].key << " overlaps " << captions[j].key;
+                }
+            }
+        }
+    }
+    EXPECT_GE(total, 20);
+}
+
+TEST(GeneratedSkins, EveryCaptionHasItsTextInBothLanguagesAndFits) {
+    const IniFile language = IniFile::load(skinFolder() / "language.ini");
+    auto isAscii = [](const std::u16string& s) {
+        return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
+    };
+    auto listed = [](std::string_view key) {
+        for (std::span<const std::string_view> list :
+             {std::span<const std::string_view>(kSkinCaptionTextKeys),
+              std::span<const std::string_view>(kMainWindowTextKeys)}) {
+            if (std::find(list.begin(), list.end(), key) != list.end()) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini"}) {
+        for (const CaptionEntry& c : captionsOf(layoutFile(file))) {
+            EXPECT_TRUE(listed(c.key)) << c.key << " is missing from the program's lists of texts";
+            for (const char16_t* section : {u"ENGINSH", u"CHINESE"}) {
+                SCOPED_TRACE(std::string(file) + ": " + c.key + " in " + toUtf8(section));
+                const std::u16string text = language.get(section, u16(c.key));
+                ASSERT_FALSE(text.empty());
+                EXPECT_EQ(isAscii(text), std::u16string_view(section) == u"ENGINSH");
+                const QFontMetricsF fm(captionFont(c));
+                const QString shown = QString::fromStdU16String(text);
+                // Captions may be drawn in capitals; measure the wider form.
+                const double width =
+                    std::max(fm.horizontalAdvance(shown), fm.horizontalAdvance(shown.toUpper()));
+                EXPECT_LE(width, c.rect.width());
+                EXPECT_LE(fm.height(), c.rect.height() + 2);
+            }
+        }
+    }
+}
+
+// Pixels in the area whose colour is far from the area's mean: a word leaves many.
+int inkPixels(const QImage& image, QRect area) {
+    long long r = 0, g = 0, b = 0;
+    const int n = area.width() * area.height();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            r += qRed(c);
+            g += qGreen(c);
+            b += qBlue(c);
+        }
+    }
+    const QRgb mean = qRgb(int(r / n), int(g / n), int(b / n));
+    int ink = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            ink += distance(image.pixel(x, y), mean) > 60 ? 1 : 0;
+        }
+    }
+    return ink;
+}
+
+TEST(GeneratedSkins, NoWordIsBakedUnderACaption) {
+    // Under each caption the pictures show only the surface the word is drawn on.
+    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini"}) {
+        const IniFile ini = layoutFile(file);
+        const QImage bg = picture(toUtf8(ini.get(u"SCREEN", u"Main")));
+        ASSERT_FALSE(bg.isNull());
+        for (const CaptionEntry& c : captionsOf(ini)) {
+            // Inside the button frames and highlights.
+            const QRect inner = c.rect.adjusted(0, 5, 0, -5);
+            EXPECT_LT(inkPixels(bg, inner), inner.width() * inner.height() / 100) << file << ": " << c.key;
+        }
+    }
+    // The caption pictures of the lighting panel: only their icon, at the left.
+    const IniFile main = layoutFile("Main.ini");
+    const std::pair<const char*, const char*> pictures[] = {
+        {"led.bmp", "CONTROL_DengStatic"},          {"brightness.bmp", "CONTROL_LightStatic"},
+        {"speed.bmp", "CONTROL_SpeedStatic"},       {"direction.bmp", "CONTROL_BLFXStatic"},
+        {"colorful.bmp", "CONTROL_COLORFULStatic"}, {"color.bmp", "CONTROL_HXysStatic"},
+    };
+    for (const auto& [name, control] : pictures) {
+        const QImage img = picture(name);
+        ASSERT_FALSE(img.isNull()) << name;
+        const SkinRect r = readSkinRect(main, u16(control));
+        const QRect textPart(26, 0, img.width() - 26, img.height());
+        EXPECT_EQ(inkPixels(img, textPart), 0) << name;
+        EXPECT_GT(inkPixels(img, QRect(0, 0, 24, img.height())), 10) << name << ": its icon";
+        // The caption of that control starts right of the icon, inside the control.
+        bool found = false;
+        for (const CaptionEntry& c : captionsOf(main)) {
+            if (main.get(u"CAPTION_OWNERS", u16(c.key)) == u16(control)) {
+                found = true;
+                EXPECT_TRUE(QRect(r.x + 24, r.y, r.w - 24, r.h).contains(c.rect)) << c.key;
+            }
+        }
+        EXPECT_TRUE(found) << control << " has no caption";
+    }
 }
 
 TEST(GeneratedSkins, MainWindowTextsLinksAndModeNames) {
@@ -291,6 +612,11 @@ TEST(GeneratedSkins, MainWindowTextsLinksAndModeNames) {
     for (const char16_t* key : {u"Usb", u"Color", u"JColor", u"Tool"}) {
         EXPECT_FALSE(ini.get(u"Control_Name1", key).empty());
     }
+    // "ETool" is read from the Chinese section in both languages: it must say it in both.
+    const std::u16string etool = ini.get(u"Control_Name", u"ETool");
+    EXPECT_TRUE(
+        std::any_of(etool.begin(), etool.end(), [](char16_t c) { return c >= 0x4E00 && c <= 0x9FFF; }));
+    EXPECT_TRUE(std::any_of(etool.begin(), etool.end(), [](char16_t c) { return c >= u'A' && c <= u'z'; }));
 }
 
 QRect rectOf(const IniFile& ini, const std::string& key) {
@@ -326,10 +652,6 @@ TEST(GeneratedSkins, KeyButtonsLieInsideTheWindowWithoutOverlapping) {
     }
 }
 
-int distance(QRgb a, QRgb b) {
-    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
-}
-
 TEST(GeneratedSkins, EveryKeyButtonCentreShowsAKeyCap) {
     const IniFile ini = layoutFile("Main.ini");
     const QImage normal = picture("main_normal.jpg");
@@ -350,17 +672,6 @@ TEST(GeneratedSkins, EveryKeyButtonCentreShowsAKeyCap) {
         const QRect r = rectOf(ini, b);
         EXPECT_GT(distance(at(r.center().x(), r.center().y()), board), 40) << b << " centre shows the board";
     }
-}
-
-// Mean difference per channel between the w x h areas of two pictures.
-double meanDifference(const QImage& a, QPoint at, const QImage& b, QPoint bt, QSize size) {
-    long long sum = 0;
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            sum += distance(a.pixel(at.x() + x, at.y() + y), b.pixel(bt.x() + x, bt.y() + y));
-        }
-    }
-    return static_cast<double>(sum) / (3.0 * size.width() * size.height());
 }
 
 TEST(GeneratedSkins, ButtonsShowWhatTheBackgroundShowsUnderThem) {

@@ -13,16 +13,50 @@ DrawFn button(ButtonKind kind, Glyph g = {}, QString label = {}) {
                QPainter& p, const QRectF& r, const Look& look) { drawButton(p, r, look, kind, g, label); };
 }
 
-// A dialog title: accent icon and a word, baked because these titles have no text of their own.
-DrawFn title(Glyph g, QString text) {
-    return [g = std::move(g), text = std::move(text)](QPainter& p, const QRectF& r, const Look&) {
+// A dialog title's accent icon; the title's word is a caption right of it (titleTextRect).
+DrawFn title(Glyph g) {
+    return [g = std::move(g)](QPainter& p, const QRectF& r, const Look&) {
         g(p, QRectF(r.left(), r.center().y() - 10, 20, 20), colour::accent);
-        QFont f = uiFont(13, true);
-        f.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
-        p.setFont(f);
-        p.setPen(colour::text);
-        p.drawText(r.adjusted(30, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text.toUpper());
     };
+}
+
+QRect titleTextRect(const QRect& r) {
+    return r.adjusted(30, 0, 0, 0);
+}
+
+// A button with an icon at its left and room for its label right of it: the label is a caption of
+// the layout file, so its length is not known here and the icon cannot be centred with it.
+constexpr int kIconInset = 14;
+constexpr int kIconSize = 18;
+
+DrawFn iconButton(ButtonKind kind, Glyph g) {
+    return [kind, g = std::move(g)](QPainter& p, const QRectF& r, const Look& look) {
+        drawButton(p, r, look, kind);
+        const QPointF push = look.state == State::Down ? QPointF(0, 1) : QPointF(0, 0);
+        g(p,
+          QRectF(r.left() + kIconInset, r.center().y() - kIconSize / 2.0, kIconSize, kIconSize)
+              .translated(push),
+          contentColour(look.state, kind));
+    };
+}
+
+QRect iconButtonLabelRect(const QRect& r) {
+    return r.adjusted(kIconInset + kIconSize + 8, 0, -8, 0);
+}
+
+// Adds an image button whose label is a caption.
+void labelledButton(Scene& s, const char* key, QRect rect, ButtonKind kind, const char* textKey,
+                    Glyph g = {}) {
+    const QString k = QString::fromLatin1(key);
+    if (g) {
+        s.add(k, rect, iconButton(kind, std::move(g)), true);
+        s.caption(QString::fromLatin1(textKey), iconButtonLabelRect(rect), CaptionStyle::Label, Align::Left,
+                  k);
+    } else {
+        s.add(k, rect, button(kind), true);
+        s.caption(QString::fromLatin1(textKey), rect.adjusted(6, 0, -6, 0), CaptionStyle::Label,
+                  Align::Center, k);
+    }
 }
 
 void drawDialogBase(QPainter& p, const QRectF& r) {
@@ -32,14 +66,19 @@ void drawDialogBase(QPainter& p, const QRectF& r) {
 }
 
 void writeDialog(Output& out, const Scene& s, const QString& stem, const QString& iniName) {
-    out.picture(stem + QStringLiteral("_bg.jpg"), s.background());
-    out.picture(stem + QStringLiteral("_mask.bmp"), s.mask());
+    out.picture(stem + QStringLiteral("_bg.jpg"), [&s](int scale) { return s.background(0, scale); });
+    out.picture(stem + QStringLiteral("_mask.bmp"), [&s](int scale) { return s.mask(scale); });
     IniText ini;
     ini.section(QStringLiteral("SCREEN"));
     ini.set(QStringLiteral("Main"), stem + QStringLiteral("_bg.jpg"));
     ini.set(QStringLiteral("Mask"), stem + QStringLiteral("_mask.bmp"));
     writeButtonInfo(s, ini);
+    writeCaptions(s, ini);
     out.ini(iniName, ini);
+}
+
+void statePicture(Output& out, const Scene& s, const QString& name, State state, int panel = 0) {
+    out.picture(name, [&s, state, panel](int scale) { return s.statePicture(Look{state, panel}, scale); });
 }
 
 // ---- Composite key dialog ----
@@ -85,8 +124,7 @@ DrawFn panelPicture() {
 
 DrawFn compositeTitle() {
     return [](QPainter& p, const QRectF& r, const Look& look) {
-        title(look.panel == Macro2Panel ? glyph::macro() : glyph::keyboard(),
-              QStringLiteral("Key assignment"))(p, r, look);
+        title(look.panel == Macro2Panel ? glyph::macro() : glyph::keyboard())(p, r, look);
     };
 }
 
@@ -116,6 +154,7 @@ Scene compositeScene() {
     s.setBase([](QPainter& p, const QRectF& r, const Look&) { drawDialogBase(p, r); });
     s.add("CONTROL_MASK", QRect(20, 96, 580, 300), panelPicture(), true);
     s.add("CONTROL_TITLE", QRect(20, 8, 300, 30), compositeTitle(), true);
+    s.caption(QStringLiteral("COMPOSITE_TITLE"), titleTextRect(QRect(20, 8, 300, 30)), CaptionStyle::Title);
     s.add("CONTROL_OSK", QRect(70, 410, 44, 36), button(ButtonKind::Plain, glyph::keyboard()), true);
     s.add("CONTROL_CLEAR", QRect(20, 410, 44, 36), button(ButtonKind::Plain, glyph::restore()), true);
     s.add("CONTROL_MEDIA", QRect(312, 56, 142, 40), tab(), true);
@@ -167,11 +206,11 @@ void writeCompositeSkin(Output& out) {
                         {"function", FunctionPanel, false}};
     for (const Set& set : sets) {
         const QString stem = QString::fromLatin1(set.stem);
-        out.picture(stem + "_normal.jpg", s.statePicture(Look{State::Normal, set.panel}));
-        out.picture(stem + "_over.jpg", s.statePicture(Look{State::Over, set.panel}));
-        out.picture(stem + "_down.jpg", s.statePicture(Look{State::Down, set.panel}));
+        statePicture(out, s, stem + "_normal.jpg", State::Normal, set.panel);
+        statePicture(out, s, stem + "_over.jpg", State::Over, set.panel);
+        statePicture(out, s, stem + "_down.jpg", State::Down, set.panel);
         if (set.hasDisabled) {
-            out.picture(stem + "_disable.jpg", s.statePicture(Look{State::Disabled, set.panel}));
+            statePicture(out, s, stem + "_disable.jpg", State::Disabled, set.panel);
         }
     }
 }
@@ -184,24 +223,21 @@ void writeProfileSkin(Output& out) {
         p.setPen(QPen(QColor(255, 255, 255, 12), 1));
         p.drawLine(QPointF(16, 330.5), QPointF(r.width() - 16, 330.5));
     });
-    s.decorate(QRect(20, 8, 300, 30), title(glyph::layers(), QStringLiteral("Profiles")));
-    s.add("CONTROL_OK", QRect(252, 338, 100, 32), button(ButtonKind::Primary, {}, QStringLiteral("OK")),
-          true);
-    s.add("CONTROL_CANCEL", QRect(360, 338, 100, 32), button(ButtonKind::Plain, {}, QStringLiteral("Cancel")),
-          true);
-    s.add("FUNC_ADD", QRect(20, 286, 108, 34),
-          button(ButtonKind::Plain, glyph::plus(), QStringLiteral("Add")), true);
-    s.add("FUNC_LOAD", QRect(136, 286, 108, 34),
-          button(ButtonKind::Plain, glyph::folder(), QStringLiteral("Load")), true);
-    s.add("FUNC_DELETE", QRect(252, 286, 108, 34),
-          button(ButtonKind::Plain, glyph::trash(), QStringLiteral("Delete")), true);
-    s.add("CONTROL2_APPLY", QRect(144, 338, 100, 32), button(ButtonKind::Plain, {}, QStringLiteral("Apply")),
-          true);
+    s.decorate(QRect(20, 8, 300, 30), title(glyph::layers()));
+    s.caption(QStringLiteral("PROFILE_TITLE"), titleTextRect(QRect(20, 8, 300, 30)), CaptionStyle::Title);
+    labelledButton(s, "CONTROL_OK", QRect(252, 338, 100, 32), ButtonKind::Primary, "PROFILE_OK");
+    labelledButton(s, "CONTROL_CANCEL", QRect(360, 338, 100, 32), ButtonKind::Plain, "PROFILE_CANCLE");
+    labelledButton(s, "FUNC_ADD", QRect(20, 286, 108, 34), ButtonKind::Plain, "PROFILE_ADD", glyph::plus());
+    labelledButton(s, "FUNC_LOAD", QRect(136, 286, 108, 34), ButtonKind::Plain, "PROFILE_LOAD",
+                   glyph::folder());
+    labelledButton(s, "FUNC_DELETE", QRect(252, 286, 108, 34), ButtonKind::Plain, "PROFILE_DELETE",
+                   glyph::trash());
+    labelledButton(s, "CONTROL2_APPLY", QRect(144, 338, 100, 32), ButtonKind::Plain, "PROFILE_APPLY");
     s.control("PROGRAM_LIST", QRect(22, 54, 436, 220));
     writeDialog(out, s, QStringLiteral("profile"), QStringLiteral("Profile.ini"));
-    out.picture("Profile_normal.jpg", s.statePicture(Look{State::Normal, 0}));
-    out.picture("Profile_over.jpg", s.statePicture(Look{State::Over, 0}));
-    out.picture("Profile_down.jpg", s.statePicture(Look{State::Down, 0}));
+    statePicture(out, s, "Profile_normal.jpg", State::Normal);
+    statePicture(out, s, "Profile_over.jpg", State::Over);
+    statePicture(out, s, "Profile_down.jpg", State::Down);
 }
 
 void writeUpdateSkin(Output& out) {
@@ -212,20 +248,21 @@ void writeUpdateSkin(Output& out) {
         p.setPen(QPen(QColor(255, 255, 255, 12), 1));
         p.drawLine(QPointF(16, 110.5), QPointF(r.width() - 16, 110.5));
     });
-    s.decorate(QRect(20, 8, 300, 30), title(glyph::download(), QStringLiteral("Firmware update")));
+    s.decorate(QRect(20, 8, 300, 30), title(glyph::download()));
+    s.caption(QStringLiteral("UPDATE_TITLE"), titleTextRect(QRect(20, 8, 300, 30)), CaptionStyle::Title);
     s.control("CONTROL_UPStatic", QRect(30, 66, 344, 24));
     // The combo box is never shown; it keeps the place of the path.
     s.control("CONTROL_UPCombox", QRect(20, 62, 360, 32));
-    s.add("CONTROL_CUPButton", QRect(348, 124, 112, 36),
-          button(ButtonKind::Plain, glyph::cross(), QStringLiteral("Cancel")), true);
-    s.add("CONTROL_UPButton", QRect(228, 124, 112, 36),
-          button(ButtonKind::Primary, glyph::download(), QStringLiteral("Update")), true);
+    labelledButton(s, "CONTROL_CUPButton", QRect(348, 124, 112, 36), ButtonKind::Plain, "UPDATE_CANCEL",
+                   glyph::cross());
+    labelledButton(s, "CONTROL_UPButton", QRect(228, 124, 112, 36), ButtonKind::Primary, "UPDATE_START",
+                   glyph::download());
     s.add("CONTROL_OPENButton", QRect(388, 62, 72, 32), button(ButtonKind::Plain, glyph::folder()), true);
-    s.add("CONTROL_BACKUPButton", QRect(20, 124, 128, 36),
-          button(ButtonKind::Plain, glyph::shield(), QStringLiteral("Back up")), true);
+    labelledButton(s, "CONTROL_BACKUPButton", QRect(20, 124, 128, 36), ButtonKind::Plain, "UPDATE_BACKUP",
+                   glyph::shield());
     writeDialog(out, s, QStringLiteral("update"), QStringLiteral("UpdateDlg.ini"));
-    out.picture("update_normal.jpg", s.statePicture(Look{State::Normal, 0}));
-    out.picture("update_over.jpg", s.statePicture(Look{State::Over, 0}));
+    statePicture(out, s, "update_normal.jpg", State::Normal);
+    statePicture(out, s, "update_over.jpg", State::Over);
 }
 
 } // namespace tarvik::skingen

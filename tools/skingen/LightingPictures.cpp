@@ -1,6 +1,7 @@
-// The pictures of the lighting panel: captions, slider positions, direction pairs, presets, brushes,
+// The pictures of the lighting panel: caption icons, slider positions, direction pairs, presets, brushes,
 // the panel switch, the random-colour toggle and the busy indicator. Each is drawn at the size of the
-// control that shows it, on the flat panel colour, so it sits seamlessly on the main window.
+// control that shows it, on the flat panel colour, so it sits seamlessly on the main window. None carries
+// a word: the words of the captions are the main window's "CAPTIONS" (MainSkin.cpp).
 #include "tools/skingen/Look.h"
 #include "tools/skingen/Skins.h"
 
@@ -12,37 +13,40 @@ namespace tarvik::skingen {
 
 namespace {
 
-QImage canvas(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour::panel);
-    return image;
+using PaintFn = std::function<void(QPainter&, const QRectF&)>;
+
+// A picture of the given size in layout pixels on the panel colour; fn draws in layout pixels.
+Render paint(QSize size, PaintFn fn) {
+    return [size, fn = std::move(fn)](int scale) {
+        QImage image(size * scale, QImage::Format_RGB32);
+        image.fill(colour::panel);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.scale(scale, scale);
+        fn(p, QRectF(0, 0, size.width(), size.height()));
+        return image;
+    };
 }
 
-template <typename Fn> QImage paint(QSize size, Fn fn) {
-    QImage image = canvas(size);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    fn(p, QRectF(0, 0, size.width(), size.height()));
-    return image;
+} // namespace
+
+QRectF captionIconBox(const QRectF& r) {
+    const double gs = std::min(18.0, r.height() - 4);
+    return QRectF(r.left() + 1, r.top() + (r.height() - gs) / 2, gs, gs);
 }
 
-// A caption: accent icon and a quiet upper-case word.
-QImage caption(QSize size, const Glyph& g, const QString& text, bool strong = false) {
-    return paint(size, [&](QPainter& p, const QRectF& r) {
-        const double gs = std::min(18.0, r.height() - 4);
-        g(p, QRectF(1, (r.height() - gs) / 2, gs, gs), colour::accent);
-        QFont f = uiFont(strong ? 13 : 12, true);
-        f.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
-        p.setFont(f);
-        p.setPen(strong ? colour::text : colour::textDim);
-        p.drawText(r.adjusted(gs + 9, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text.toUpper());
-    });
+namespace {
+
+// A caption picture: its accent icon; the word beside it is a caption of the layout file.
+Render caption(QSize size, Glyph g) {
+    return paint(
+        size, [g = std::move(g)](QPainter& p, const QRectF& r) { g(p, captionIconBox(r), colour::accent); });
 }
 
 // A slider picture with the thumb at position pos of 0..5.
-QImage slider(QSize size, int pos) {
-    return paint(size, [&](QPainter& p, const QRectF& r) {
+Render slider(QSize size, int pos) {
+    return paint(size, [pos](QPainter& p, const QRectF& r) {
         const double left = 10, right = r.width() - 10, y = r.height() / 2;
         const double x = left + (right - left) * pos / 5.0;
         p.setPen(Qt::NoPen);
@@ -68,14 +72,51 @@ QImage slider(QSize size, int pos) {
 }
 
 // A two-state picture button: selected (lit) or not.
-QImage toggle(QSize size, bool selected, const Glyph& g, const QString& label = {}) {
-    return paint(size, [&](QPainter& p, const QRectF& r) {
-        drawButton(p, r, Look{selected ? State::Selected : State::Normal, 0}, ButtonKind::Plain, g, label);
+Render toggle(QSize size, bool selected, Glyph g) {
+    return paint(size, [selected, g = std::move(g)](QPainter& p, const QRectF& r) {
+        drawButton(p, r, Look{selected ? State::Selected : State::Normal, 0}, ButtonKind::Plain, g);
     });
 }
 
-QImage swatch(QSize size, const QColor& c, bool selected) {
-    return paint(size, [&](QPainter& p, const QRectF& r) {
+// The random-colour toggle: a die and a switch whose knob and track show the state without a word.
+Render randomSwitch(QSize size, bool on) {
+    return paint(size, [on](QPainter& p, const QRectF& r) {
+        drawButton(p, r, Look{on ? State::Selected : State::Normal, 0}, ButtonKind::Plain);
+        const QColor ink = on ? colour::accent : colour::textDim;
+        glyph::dice()(p, QRectF(r.left() + 12, r.center().y() - 9, 18, 18), ink);
+        const QRectF track(r.right() - 12 - 36, r.center().y() - 8, 36, 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(on ? colour::accentDeep : colour::well);
+        p.drawRoundedRect(track, 8, 8);
+        p.setBrush(on ? QColor(0xf2, 0xf4, 0xf7) : colour::textDim);
+        p.drawEllipse(QPointF(on ? track.right() - 8 : track.left() + 8, track.center().y()), 6, 6);
+    });
+}
+
+// The panel's on and off buttons: a lit lamp and a lamp struck through.
+Render lampButton(QSize size, bool selected, bool lit) {
+    return paint(size, [selected, lit](QPainter& p, const QRectF& r) {
+        drawButton(p, r, Look{selected ? State::Selected : State::Normal, 0}, ButtonKind::Plain);
+        const QColor ink = selected ? colour::accent : colour::textDim;
+        const QRectF box(r.center().x() - 10, r.center().y() - 10, 20, 20);
+        glyph::bulb()(p, box, ink);
+        if (lit) {
+            // Rays around the globe of the bulb.
+            p.setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap));
+            const QPointF globe(box.center().x(), box.top() + box.height() * 0.36);
+            for (const auto& [dx, dy] : {std::pair{-1.0, 0.0}, {1.0, 0.0}, {-0.7, -0.7}, {0.7, -0.7}}) {
+                p.drawLine(globe + QPointF(dx * 9.5, dy * 9.5), globe + QPointF(dx * 12.5, dy * 12.5));
+            }
+        } else {
+            QPen slash(ink, 1.8, Qt::SolidLine, Qt::RoundCap);
+            p.setPen(slash);
+            p.drawLine(box.topLeft() + QPointF(2, 2), box.bottomRight() - QPointF(2, 2));
+        }
+    });
+}
+
+Render swatch(QSize size, QColor c, bool selected) {
+    return paint(size, [c, selected](QPainter& p, const QRectF& r) {
         const QPointF centre = r.center();
         const double radius = r.width() / 2 - 5;
         if (selected) {
@@ -93,8 +134,8 @@ QImage swatch(QSize size, const QColor& c, bool selected) {
 }
 
 // Busy indicator frame k of 10: a lit segment running along a track.
-QImage busy(QSize size, int k) {
-    return paint(size, [&](QPainter& p, const QRectF& r) {
+Render busy(QSize size, int k) {
+    return paint(size, [k](QPainter& p, const QRectF& r) {
         p.setPen(Qt::NoPen);
         p.setBrush(colour::well);
         p.drawRoundedRect(r.adjusted(0, 2, 0, -2), 3, 3);
@@ -106,7 +147,7 @@ QImage busy(QSize size, int k) {
         g.setColorAt(1, mix(colour::accent, QColor(255, 255, 255), 0.4));
         p.setBrush(g);
         p.setClipRect(r.adjusted(0, 2, 0, -2));
-        p.drawRoundedRect(QRectF(x, 2, seg, r.height() - 4), 3, 3);
+        p.drawRoundedRect(QRectF(x, r.top() + 2, seg, r.height() - 4), 3, 3);
     });
 }
 
@@ -117,12 +158,12 @@ void writeLightingPictures(Output& out, const Scene& main) {
         const Element* e = main.find(QString::fromLatin1(key));
         return e ? e->rect.size() : QSize(1, 1);
     };
-    out.picture("led.bmp", caption(sizeOf("CONTROL_DengStatic"), glyph::bulb(), "Lighting", true));
-    out.picture("brightness.bmp", caption(sizeOf("CONTROL_LightStatic"), glyph::sun(), "Brightness"));
-    out.picture("speed.bmp", caption(sizeOf("CONTROL_SpeedStatic"), glyph::gauge(), "Speed"));
-    out.picture("direction.bmp", caption(sizeOf("CONTROL_BLFXStatic"), glyph::compass(), "Direction"));
-    out.picture("colorful.bmp", caption(sizeOf("CONTROL_COLORFULStatic"), glyph::palette(), "Colors"));
-    out.picture("color.bmp", caption(sizeOf("CONTROL_HXysStatic"), glyph::palette(), "Color"));
+    out.picture("led.bmp", caption(sizeOf("CONTROL_DengStatic"), glyph::bulb()));
+    out.picture("brightness.bmp", caption(sizeOf("CONTROL_LightStatic"), glyph::sun()));
+    out.picture("speed.bmp", caption(sizeOf("CONTROL_SpeedStatic"), glyph::gauge()));
+    out.picture("direction.bmp", caption(sizeOf("CONTROL_BLFXStatic"), glyph::compass()));
+    out.picture("colorful.bmp", caption(sizeOf("CONTROL_COLORFULStatic"), glyph::palette()));
+    out.picture("color.bmp", caption(sizeOf("CONTROL_HXysStatic"), glyph::palette()));
 
     for (int pos = 0; pos <= 5; ++pos) {
         out.picture(QStringLiteral("%1.bmp").arg(pos), slider(sizeOf("CONTROL_LightSlider"), pos));
@@ -154,8 +195,8 @@ void writeLightingPictures(Output& out, const Scene& main) {
     }
 
     const QSize random = sizeOf("CONTROL_HXsjsStaPic");
-    out.picture("sjsup.bmp", toggle(random, false, glyph::dice(), "Random"));
-    out.picture("sjsdown.bmp", toggle(random, true, glyph::dice(), "Random"));
+    out.picture("sjsup.bmp", randomSwitch(random, false));
+    out.picture("sjsdown.bmp", randomSwitch(random, true));
 
     const QSize brush = sizeOf("CONTROL_USERgjStaPic1");
     out.picture("user1down.bmp", toggle(brush, true, glyph::brush()));
@@ -164,11 +205,11 @@ void writeLightingPictures(Output& out, const Scene& main) {
     out.picture("user2up.bmp", toggle(brush, false, glyph::bucket()));
 
     const QSize on = sizeOf("CONTROL_DengStaPic");
-    out.picture("LED_enabled_on.bmp", toggle(on, true, {}, "ON"));
-    out.picture("LED_enabled_off.bmp", toggle(on, false, {}, "ON"));
+    out.picture("LED_enabled_on.bmp", lampButton(on, true, true));
+    out.picture("LED_enabled_off.bmp", lampButton(on, false, true));
     const QSize off = sizeOf("CONTROL_DengDisable");
-    out.picture("LED_disabled_on.bmp", toggle(off, true, {}, "OFF"));
-    out.picture("LED_disabled_off.bmp", toggle(off, false, {}, "OFF"));
+    out.picture("LED_disabled_on.bmp", lampButton(off, true, false));
+    out.picture("LED_disabled_off.bmp", lampButton(off, false, false));
 
     for (int k = 0; k < 10; ++k) {
         out.picture(QStringLiteral("jdt%1.bmp").arg(k + 1), busy(sizeOf("CONTROL_JDTStatic"), k));

@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace tarvik::skingen {
 
 namespace {
@@ -32,16 +34,50 @@ DrawFn button(ButtonKind kind, Glyph g = {}, QString label = {}) {
                QPainter& p, const QRectF& r, const Look& look) { drawButton(p, r, look, kind, g, label); };
 }
 
-// A lock indicator: unlit lamp and its name. The main window shows it in its normal picture only.
-DrawFn lockLamp(QString name) {
-    return [name = std::move(name)](QPainter& p, const QRectF& r, const Look&) {
+enum class LockKind { Num, Caps, Scroll };
+
+// A lock indicator: unlit lamp above the symbol keyboards print beside it (a padlock holding "1", "A"
+// or a down arrow), so it needs no word in any language. Shown in the normal picture only.
+DrawFn lockLamp(LockKind kind) {
+    return [kind](QPainter& p, const QRectF& r, const Look&) {
         const QPointF lamp(r.center().x(), r.top() + 11);
         p.setPen(QPen(QColor(0x0a, 0x0b, 0x0d), 1));
         p.setBrush(QColor(0x2a, 0x2e, 0x35));
         p.drawEllipse(lamp, 4, 4);
         p.setPen(QPen(QColor(255, 255, 255, 30), 1));
         p.drawArc(QRectF(lamp.x() - 3, lamp.y() - 3, 6, 6), 45 * 16, 90 * 16);
-        drawText(p, QRectF(r.left(), r.top() + 18, r.width(), r.height() - 18), name, colour::textDim, 10.5);
+
+        const QColor ink = colour::textDim;
+        const QRectF body(r.center().x() - 7, r.top() + 26, 14, 11);
+        QPen pen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        // Shackle, then the body with its symbol cut out in the panel colour.
+        p.drawArc(QRectF(body.left() + 3, body.top() - 6, 8, 10), 0, 180 * 16);
+        p.drawLine(QPointF(body.left() + 3, body.top() - 1), QPointF(body.left() + 3, body.top()));
+        p.drawLine(QPointF(body.right() - 3, body.top() - 1), QPointF(body.right() - 3, body.top()));
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawRoundedRect(body, 2, 2);
+        QPen cut(QColor(0x1b, 0x1e, 0x23), 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(cut);
+        const double cx = body.center().x(), top = body.top() + 2.5, bottom = body.bottom() - 2.5;
+        switch (kind) {
+        case LockKind::Num:
+            p.drawLine(QPointF(cx + 0.5, top), QPointF(cx + 0.5, bottom));
+            p.drawLine(QPointF(cx + 0.5, top), QPointF(cx - 1.8, top + 2));
+            break;
+        case LockKind::Caps:
+            p.drawLine(QPointF(cx - 3, bottom), QPointF(cx, top));
+            p.drawLine(QPointF(cx, top), QPointF(cx + 3, bottom));
+            p.drawLine(QPointF(cx - 1.6, bottom - 2.2), QPointF(cx + 1.6, bottom - 2.2));
+            break;
+        case LockKind::Scroll:
+            p.drawLine(QPointF(cx, top), QPointF(cx, bottom));
+            p.drawLine(QPointF(cx - 2.6, bottom - 2.6), QPointF(cx, bottom));
+            p.drawLine(QPointF(cx + 2.6, bottom - 2.6), QPointF(cx, bottom));
+            break;
+        }
     };
 }
 
@@ -175,9 +211,9 @@ Scene mainScene() {
     s.add("FLIP_0", QRect(592, 118, 56, 24), pageDots(), true);
     s.add("FLIP_2", QRect(652, 117, 28, 26), button(ButtonKind::Flat, glyph::arrowRight()), true);
     s.add("FUNC_SWITCH", QRect(800, 116, 230, 28), button(ButtonKind::Plain)); // hidden in the program
-    s.add("LOCK_NUM", QRect(1042, 153, 60, 40), lockLamp("NUM"), true);
-    s.add("LOCK_CAPS", QRect(1106, 153, 60, 40), lockLamp("CAPS"), true);
-    s.add("LOCK_SCROLL", QRect(1170, 153, 60, 40), lockLamp("SCROLL"), true);
+    s.add("LOCK_NUM", QRect(1042, 153, 60, 40), lockLamp(LockKind::Num), true);
+    s.add("LOCK_CAPS", QRect(1106, 153, 60, 40), lockLamp(LockKind::Caps), true);
+    s.add("LOCK_SCROLL", QRect(1170, 153, 60, 40), lockLamp(LockKind::Scroll), true);
 
     auto place = [&](const KeyGeometry& key, bool macro) {
         const PixelRect r = toPixels(key, kKeysX, kKeysY, kUnit, kGap);
@@ -193,34 +229,36 @@ Scene mainScene() {
 
     // Lighting panel: picture controls get their own pictures (the lighting pictures); here they only
     // get their rectangles.
-    s.control("CONTROL_DengStatic", QRect(44, 513, 150, 24));
+    // Caption pictures hold only their icon; the word beside it is a caption drawn by the program in the
+    // active language, so the controls leave room for the longer of the two languages.
+    s.control("CONTROL_DengStatic", QRect(44, 513, 244, 24));
     s.control("CONTROL_DengStaPic", QRect(44, 547, 80, 30));
     s.control("CONTROL_DengDisable", QRect(128, 547, 80, 30));
     s.control("CONTROL_XGcombox", QRect(44, 595, 244, 32));
-    s.control("CONTROL_LightStatic", QRect(328, 513, 140, 24));
+    s.control("CONTROL_LightStatic", QRect(328, 513, 200, 24));
     s.control("CONTROL_LightSlider", QRect(328, 541, 264, 30));
-    s.control("CONTROL_SpeedStatic", QRect(328, 587, 140, 24));
+    s.control("CONTROL_SpeedStatic", QRect(328, 587, 200, 24));
     s.control("CONTROL_SpeedSlider", QRect(328, 615, 264, 30));
     // Direction: mode 18 has no speed and takes the speed row; modes 1-3 (left/right) and 12 (up/down,
     // one above the other) use the third column.
-    s.control("CONTROL_BLFXStatic", QRect(328, 587, 140, 24));
+    s.control("CONTROL_BLFXStatic", QRect(328, 587, 200, 24));
     s.control("CONTROL_BLFXLStaPic", QRect(328, 615, 60, 32));
     s.control("CONTROL_BLFXRStaPic", QRect(394, 615, 60, 32));
-    s.control("CONTROL_BLFXStatic2", QRect(628, 513, 140, 24));
+    s.control("CONTROL_BLFXStatic2", QRect(628, 513, 200, 24));
     s.control("CONTROL_BLFXLStaPic2", QRect(628, 541, 60, 32));
     s.control("CONTROL_BLFXRStaPic2", QRect(694, 541, 60, 32));
-    s.control("CONTROL_BLFXStatic3", QRect(628, 513, 140, 24));
+    s.control("CONTROL_BLFXStatic3", QRect(628, 513, 200, 24));
     s.control("CONTROL_BLFXLStaPic3", QRect(628, 541, 60, 32));
     s.control("CONTROL_BLFXRStaPic3", QRect(628, 579, 60, 32));
     // Colours.
-    s.control("CONTROL_COLORFULStatic", QRect(912, 513, 150, 24));
-    s.control("CONTROL_HXysStatic", QRect(912, 550, 80, 24));
-    s.control("CONTROL_HXysButton", QRect(996, 547, 76, 30));
-    s.control("CONTROL_HXsjsStaPic", QRect(1084, 547, 120, 30));
-    s.control("CONTROL_HXsjsStatic", QRect(1084, 583, 120, 20));
-    s.control("CONTROL_FYYSStatic", QRect(912, 550, 80, 24));
-    s.control("CONTROL_FYYSButton", QRect(996, 547, 76, 30));
-    s.control("CONTROL_FYSJSStaPic", QRect(1084, 547, 120, 30));
+    s.control("CONTROL_COLORFULStatic", QRect(912, 513, 240, 24));
+    s.control("CONTROL_HXysStatic", QRect(912, 550, 100, 24));
+    s.control("CONTROL_HXysButton", QRect(1016, 547, 76, 30));
+    s.control("CONTROL_HXsjsStaPic", QRect(1104, 547, 120, 30));
+    s.control("CONTROL_HXsjsStatic", QRect(1094, 583, 140, 20));
+    s.control("CONTROL_FYYSStatic", QRect(912, 550, 100, 24));
+    s.control("CONTROL_FYYSButton", QRect(1016, 547, 76, 30));
+    s.control("CONTROL_FYSJSStaPic", QRect(1104, 547, 120, 30));
     s.control("CONTROL_HONGPIC", QRect(912, 545, 36, 36));
     s.control("CONTROL_HUANGPIC", QRect(956, 545, 36, 36));
     s.control("CONTROL_LVPIC", QRect(1000, 545, 36, 36));
@@ -249,8 +287,25 @@ Scene mainScene() {
     s.control("CONTROL_USERgjStatic", QRect(628, 587, 110, 24));
     s.control("CONTROL_USERgjStaPic1", QRect(628, 615, 52, 32));
     s.control("CONTROL_USERgjStaPic2", QRect(686, 615, 52, 32));
-    s.control("CONTROL_USERgjtStatic", QRect(752, 619, 130, 24));
+    // Its text is read from the Chinese section in either language, so it carries both (see ETool).
+    s.control("CONTROL_USERgjtStatic", QRect(746, 619, 142, 24));
     s.control("CONTROL_umCombo", QRect(912, 547, 220, 30));
+
+    // The words of the caption pictures, each following its picture control.
+    const std::pair<const char*, const char*> captions[] = {
+        {"LIGHT_CAPTION", "CONTROL_DengStatic"},      {"LIGHT_BRIGHTNESS", "CONTROL_LightStatic"},
+        {"LIGHT_SPEED", "CONTROL_SpeedStatic"},       {"LIGHT_DIRECTION", "CONTROL_BLFXStatic"},
+        {"LIGHT_COLORS", "CONTROL_COLORFULStatic"},   {"LIGHT_COLOR", "CONTROL_HXysStatic"},
+        {"LIGHT_STATIC_COLOR", "CONTROL_FYYSStatic"},
+    };
+    for (const auto& [text, control] : captions) {
+        const QString owner = QString::fromLatin1(control);
+        s.caption(QString::fromLatin1(text), captionTextRect(s.find(owner)->rect), CaptionStyle::Caption,
+                  Align::Left, owner);
+    }
+    // The random-colour switch has no word of its own; its name sits under it.
+    s.caption(QStringLiteral("LIGHT_RANDOM"), s.find(QStringLiteral("CONTROL_HXsjsStatic"))->rect,
+              CaptionStyle::Caption, Align::Center, QStringLiteral("CONTROL_HXsjsStaPic"));
 
     // Status line.
     s.add("TEMBRA_VER", QRect(24, 690, 260, 20), plainLabel(), true);
@@ -267,18 +322,51 @@ void writeButtonInfo(const Scene& scene, IniText& ini) {
     }
 }
 
+void writeCaptions(const Scene& scene, IniText& ini) {
+    if (scene.captions().empty()) {
+        return;
+    }
+    ini.section(QStringLiteral("CAPTIONS"));
+    for (const Caption& c : scene.captions()) {
+        ini.set(c.textKey, QStringLiteral("%1,%2,%3,%4")
+                               .arg(rectValue(c.rect))
+                               .arg(c.pixelSize)
+                               .arg(alignName(c.align), styleName(c.style)));
+    }
+    bool owned = false;
+    for (const Caption& c : scene.captions()) {
+        if (c.owner.isEmpty()) {
+            continue;
+        }
+        if (!owned) {
+            ini.section(QStringLiteral("CAPTION_OWNERS"));
+            owned = true;
+        }
+        ini.set(c.textKey, c.owner);
+    }
+}
+
+QRect captionTextRect(const QRect& controlRect) {
+    const QRectF icon = captionIconBox(QRectF(controlRect));
+    const int left = static_cast<int>(std::ceil(icon.right())) + 9;
+    return QRect(left, controlRect.top(), controlRect.right() + 1 - left, controlRect.height());
+}
+
 void writeMainSkin(Output& out) {
     const Scene s = mainScene();
-    out.picture(QStringLiteral("main_bg.jpg"), s.background());
-    out.picture(QStringLiteral("main_mask.bmp"), s.mask());
+    out.picture(QStringLiteral("main_bg.jpg"), [&](int scale) { return s.background(0, scale); });
+    out.picture(QStringLiteral("main_mask.bmp"), [&](int scale) { return s.mask(scale); });
     const std::pair<const char*, State> pictures[] = {
         {"main_normal.jpg", State::Normal},  {"main_over.jpg", State::Over},
         {"main_down.jpg", State::Down},      {"main_disable.jpg", State::Disabled},
         {"Arrow.jpg", State::Selected},      {"main_color0.jpg", State::ColorOff},
         {"main_color1.jpg", State::ColorOn},
     };
-    for (const auto& [name, state] : pictures) {
-        out.picture(QString::fromLatin1(name), s.statePicture(Look{state, 0}));
+    for (const auto& picture : pictures) {
+        const State state = picture.second;
+        out.picture(QString::fromLatin1(picture.first), [&s, state](int scale) {
+            return s.statePicture(Look{state, 0}, scale);
+        });
     }
     writeLightingPictures(out, s);
 
@@ -290,6 +378,7 @@ void writeMainSkin(Output& out) {
     ini.set(QStringLiteral("Link1"), QStringLiteral("https://example.org/tarvik/community"));
     ini.set(QStringLiteral("Link2"), QStringLiteral("https://example.org/tarvik/gallery"));
     writeButtonInfo(s, ini);
+    writeCaptions(s, ini);
 
     struct ModeName {
         int code;
@@ -331,13 +420,14 @@ void writeMainSkin(Output& out) {
     ini.set(QStringLiteral("Color"), QString::fromUtf8("颜色"));
     ini.set(QStringLiteral("JColor"), QString::fromUtf8("底色"));
     ini.set(QStringLiteral("Tool"), QString::fromUtf8("画笔"));
-    ini.set(QStringLiteral("ETool"), QString::fromUtf8("画笔 / 底色"));
+    // The program reads "ETool" from this section whatever the language, so it says it in both.
+    ini.set(QStringLiteral("ETool"), QString::fromUtf8("画笔/底色 Paint/Base"));
     ini.section(QStringLiteral("Control_Name1"));
     ini.set(QStringLiteral("Usb"), QStringLiteral("Report rate"));
     ini.set(QStringLiteral("Color"), QStringLiteral("Color"));
     ini.set(QStringLiteral("JColor"), QStringLiteral("Base color"));
     ini.set(QStringLiteral("Tool"), QStringLiteral("Brush"));
-    ini.set(QStringLiteral("ETool"), QStringLiteral("Paint / Base"));
+    ini.set(QStringLiteral("ETool"), QString::fromUtf8("画笔/底色 Paint/Base"));
     out.ini(QStringLiteral("Main.ini"), ini);
 }
 

@@ -1,5 +1,6 @@
-// skingen OUTPUT_FOLDER: renders every skin picture and layout file of the program into the folder.
-// Runs at build time without a display.
+// skingen SKIN_FOLDER [ICON_FOLDER]: renders every skin picture and layout file of the program into
+// SKIN_FOLDER and, when given, the program's desktop icons into ICON_FOLDER. Runs at build time without
+// a display.
 #include "tools/skingen/Skins.h"
 
 #include <QDir>
@@ -9,8 +10,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: skingen OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: skingen SKIN_FOLDER [ICON_FOLDER]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -31,13 +32,20 @@ int main(int argc, char** argv) {
     tarvik::skingen::writeProfileSkin(out);
     tarvik::skingen::writeUpdateSkin(out);
     tarvik::skingen::writeIcons(out);
-    for (const QString& e : out.errors()) {
+    QStringList errors = out.errors();
+    int files = out.fileCount();
+    if (argc == 3) {
+        tarvik::skingen::Output icons{QDir(QString::fromLocal8Bit(argv[2]))};
+        tarvik::skingen::writeThemeIcons(icons);
+        errors += icons.errors();
+        files += icons.fileCount();
+    }
+    for (const QString& e : errors) {
         std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(e));
     }
-    if (!out.errors().isEmpty()) {
+    if (!errors.isEmpty()) {
         return 1;
     }
-    std::printf("skingen: %d files in %s (%lld ms)\n", out.fileCount(), qPrintable(dir.path()),
-                static_cast<long long>(clock.elapsed()));
+    std::printf("skingen: %d files (%lld ms)\n", files, static_cast<long long>(clock.elapsed()));
     return 0;
 }
