@@ -34,7 +34,8 @@ int runConvert(CliContext& ctx, std::span<const std::string_view> args) {
         ctx.err << "tarvikctl: convert: " << reason << '\n';
         return 1;
     }
-    ctx.out << "converted " << in << " (" << formatName(from) << ") to " << out << " (" << formatName(to) << ")\n";
+    ctx.out << "converted " << in << " (" << formatName(from) << ") to " << out << " (" << formatName(to)
+            << ")\n";
     return 0;
 }
 

@@ -67,7 +67,8 @@ extern const CliCommand kDiffCommand{
     "  profile 1, key Caps Lock: none \u2192 key Ctrl\n"
     "  macro 'Build' (id 2): 12 actions \u2192 14 actions, cycles 1 \u2192 3\n"
     "Keys, G keys, colour keys and lighting are compared per profile; macros by id. With --json one\n"
-    "object {\"equal\", \"differences\": [{\"where\", \"path\", \"changes\": [{\"field\", \"from\", \"to\"}],\n"
+    "object {\"equal\", \"differences\": [{\"where\", \"path\", \"changes\": [{\"field\", \"from\", "
+    "\"to\"}],\n"
     "\"text\"}]}; path is where the difference sits in the JSON form.\n"
     "Exit status 0 when the files are equal, 1 when they differ, 2 when one cannot be read.",
     runDiff};

@@ -42,7 +42,8 @@ int runValidate(CliContext& ctx, std::span<const std::string_view> args) {
 } // namespace
 
 extern const CliCommand kValidateCommand{
-    "validate", "validate [--format tvk|json] FILE", "Check a profile file as import would, without the keyboard",
+    "validate", "validate [--format tvk|json] FILE",
+    "Check a profile file as import would, without the keyboard",
     "Runs every check an import makes of FILE: the header (mark, sizes, macro count, flag, checksum) and "
     "the\n"
     "loader's checks (the file holds what its header promises, every text lies inside the string pool).\n"

@@ -55,8 +55,8 @@ int exportJson(CliContext& ctx, const std::string& path, bool withLighting) {
         ctx.err << "tarvikctl: export: " << reason << '\n';
         return 1;
     }
-    ctx.out << "exported the keyboard's three profiles and macros" << (withLighting ? " with their lighting" : "")
-            << " to " << path << '\n';
+    ctx.out << "exported the keyboard's three profiles and macros"
+            << (withLighting ? " with their lighting" : "") << " to " << path << '\n';
     return 0;
 }
 
@@ -102,7 +102,8 @@ int importJson(CliContext& ctx, const std::string& path) {
         for (size_t p = 0; p < doc.lighting->profiles.size(); ++p) {
             const uint8_t mode = doc.lighting->profiles[p].mode;
             if (!modes.supports(mode)) {
-                ctx.err << "tarvikctl: import: " << path << ": $.lighting.profiles[" << p << "].mode: the keyboard "
+                ctx.err << "tarvikctl: import: " << path << ": $.lighting.profiles[" << p
+                        << "].mode: the keyboard "
                         << "does not offer lighting mode " << int{mode} << "; nothing was written\n";
                 return 1;
             }
@@ -114,7 +115,8 @@ int importJson(CliContext& ctx, const std::string& path) {
     ScopedTempFolder temp(paths::runtimeFolder());
     const std::filesystem::path tvk = temp.path() / "import.tvk";
     if (temp.path().empty() || !writeFileAtomically(tvk, bytes)) {
-        ctx.err << "tarvikctl: import: cannot write a temporary file in " << paths::runtimeFolder().string() << '\n';
+        ctx.err << "tarvikctl: import: cannot write a temporary file in " << paths::runtimeFolder().string()
+                << '\n';
         return 1;
     }
     profiles::AssignmentStore store;
@@ -136,18 +138,20 @@ int importJson(CliContext& ctx, const std::string& path) {
         (void)lighting::installUserFiles(data, skins);
         auto outcome = profiles::lightingio::writeLighting(kb->commands(), data, *doc.lighting, userMode);
         if (outcome.params != device::kOk) {
-            ctx.err << "tarvikctl: import: the profiles were written, but the keyboard did not take the lighting "
-                    << "settings (result " << outcome.params << ")\n";
+            ctx.err
+                << "tarvikctl: import: the profiles were written, but the keyboard did not take the lighting "
+                << "settings (result " << outcome.params << ")\n";
             return 1;
         }
         if (!outcome.filesSaved) {
-            ctx.err << "tarvikctl: import: the profiles and lighting settings were written, but a user lighting "
-                    << "file in " << data.string() << " could not be\n";
+            ctx.err
+                << "tarvikctl: import: the profiles and lighting settings were written, but a user lighting "
+                << "file in " << data.string() << " could not be\n";
             return 1;
         }
         if (outcome.colours != device::kOk) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the key colours (result " << outcome.colours
-                    << ")\n";
+            ctx.err << "tarvikctl: import: the keyboard did not take the key colours (result "
+                    << outcome.colours << ")\n";
             return 1;
         }
     }

@@ -87,7 +87,8 @@ std::string describeRefusal(const profiles::ProfileFileCheck& c) {
     std::string out;
     for (profiles::ProfileProblem p : c.check.problems) {
         out += (out.empty() ? "" : "; ") + std::string(profiles::describe(p));
-        if (p == profiles::ProfileProblem::TextOutsidePool || p == profiles::ProfileProblem::TextNotTerminated) {
+        if (p == profiles::ProfileProblem::TextOutsidePool ||
+            p == profiles::ProfileProblem::TextNotTerminated) {
             out += " (record " + std::to_string(c.check.firstBadRecord) + ")";
         }
     }
@@ -105,7 +106,8 @@ bool readProfileDocument(const std::filesystem::path& path, FileFormat format, m
         }
         if (!bytes) {
             std::error_code ec;
-            reason = std::filesystem::exists(path, ec) ? "it cannot be read (or is larger than 64 MiB)" : "no such file";
+            reason = std::filesystem::exists(path, ec) ? "it cannot be read (or is larger than 64 MiB)"
+                                                       : "no such file";
             return false;
         }
         model::Problem problem;

@@ -68,14 +68,15 @@ std::string profileWhere(unsigned p) {
 
 std::string slotWhere(unsigned p, keyboard::KeySlot slot) {
     if (model::isGSlot(slot)) {
-        return profileWhere(p) + ", " + fileGKeyName(slot) + " (layer " + (model::isLayer1(slot) ? "1" : "0") + ")";
+        return profileWhere(p) + ", " + fileGKeyName(slot) + " (layer " +
+               (model::isLayer1(slot) ? "1" : "0") + ")";
     }
     return profileWhere(p) + ", key " + fileKeyName(keyboard::KeyCodeFromIndex(static_cast<uint8_t>(slot)));
 }
 
 void compareSlots(unsigned p, const std::map<keyboard::KeySlot, model::Assignment>& a,
-                  const std::map<keyboard::KeySlot, model::Assignment>& b, const Document& da, const Document& db,
-                  std::vector<Difference>& out) {
+                  const std::map<keyboard::KeySlot, model::Assignment>& b, const Document& da,
+                  const Document& db, std::vector<Difference>& out) {
     static const model::Assignment kDefault{};
     std::set<keyboard::KeySlot> slots;
     for (const auto& [s, _] : a) {
@@ -136,7 +137,8 @@ void compareMacros(const Document& a, const Document& b, std::vector<Difference>
                      model::indexPath("$.macros", y != nullptr ? py : px),
                      {}};
         if (x == nullptr || y == nullptr) {
-            d.changes.push_back({"", x != nullptr ? macroSummary(*x) : "absent", y != nullptr ? macroSummary(*y) : "absent"});
+            d.changes.push_back(
+                {"", x != nullptr ? macroSummary(*x) : "absent", y != nullptr ? macroSummary(*y) : "absent"});
             out.push_back(std::move(d));
             continue;
         }
@@ -210,7 +212,8 @@ void compareLighting(const model::Lighting& a, const model::Lighting& b, std::ve
             const model::LightSlot& sx = x.slots[s];
             const model::LightSlot& sy = y.slots[s];
             const std::string sp = model::indexPath(model::memberPath(path, "userLighting") + ".slots", s);
-            const std::string where = profileWhere(static_cast<unsigned>(p)) + " user slot " + std::to_string(s);
+            const std::string where =
+                profileWhere(static_cast<unsigned>(p)) + " user slot " + std::to_string(s);
             Difference h{where, sp, {}};
             if (sx.name != sy.name) {
                 h.changes.push_back({"name", nameText(sx.name), nameText(sy.name)});
@@ -307,7 +310,8 @@ std::vector<Difference> compare(const Document& a, const Document& b) {
         compareSlots(p, x.keys, y.keys, a, b, out);
         compareSlots(p, x.gKeys, y.gKeys, a, b, out);
         if (x.gKeyTags != y.gKeyTags) {
-            out.push_back({profileWhere(p) + ", G-key tags", model::memberPath(model::indexPath("$.profiles", p), "gKeyTags"),
+            out.push_back({profileWhere(p) + ", G-key tags",
+                           model::memberPath(model::indexPath("$.profiles", p), "gKeyTags"),
                            {{"", onOff(x.gKeyTags), onOff(y.gKeyTags)}}});
         }
         for (int position = 0; position < static_cast<int>(keyboard::kKeyButtonCount); ++position) {
@@ -324,7 +328,8 @@ std::vector<Difference> compare(const Document& a, const Document& b) {
     if (a.lighting && b.lighting) {
         compareLighting(*a.lighting, *b.lighting, out);
     } else if (a.lighting.has_value() != b.lighting.has_value()) {
-        out.push_back({"lighting", "$.lighting",
+        out.push_back({"lighting",
+                       "$.lighting",
                        {{"", a.lighting ? "present" : "absent", b.lighting ? "present" : "absent"}}});
     }
     return out;

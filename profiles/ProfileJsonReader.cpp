@@ -13,8 +13,8 @@
 #include <charconv>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,74 +24,104 @@ namespace tarvik::profiles::json {
 namespace {
 
 using Json = nlohmann::ordered_json;
-using model::memberPath;
 using model::indexPath;
+using model::memberPath;
 using model::Problem;
 
-// Thrown by the parse callback, caught in readDocument.
-struct Refused {
-    Problem problem;
-};
-
-// Tracks where the parser is, to name a member that appears twice and to stop at a depth the format never
-// reaches (before the library has built anything deep).
-class ParseGuard {
+// A first pass over the text that builds nothing: it finds syntax errors, a member named twice (the library
+// would silently keep the last one) and nesting deeper than the format ever goes. Paths are put together
+// only for a refusal.
+class GuardPass {
 public:
-    bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
-        using E = Json::parse_event_t;
-        if (depth > kMaxDepth) {
-            throw Refused{{currentPath(), "the document nests deeper than " + std::to_string(kMaxDepth) + " levels"}};
+    using Number = Json::number_integer_t;
+    using Unsigned = Json::number_unsigned_t;
+    using Float = Json::number_float_t;
+    using String = Json::string_t;
+    using Binary = Json::binary_t;
+
+    bool null() { return value(); }
+    bool boolean(bool) { return value(); }
+    bool number_integer(Number) { return value(); }
+    bool number_unsigned(Unsigned) { return value(); }
+    bool number_float(Float, const String&) { return value(); }
+    bool string(String&) { return value(); }
+    bool binary(Binary&) { return value(); }
+    bool start_object(std::size_t) { return open(true); }
+    bool start_array(std::size_t) { return open(false); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+    bool key(String& name) {
+        Frame& f = frames_.back();
+        if (std::find(f.names.begin(), f.names.end(), name) != f.names.end()) {
+            return refuse(memberPath(path(), name), "this member is named twice");
         }
-        switch (event) {
-        case E::object_start:
-        case E::array_start:
-            frames_.push_back(Frame{event == E::object_start, childPath(), {}, {}, 0});
-            break;
-        case E::object_end:
-        case E::array_end:
-            if (!frames_.empty()) {
-                frames_.pop_back();
-            }
-            advance();
-            break;
-        case E::key: {
-            Frame& f = frames_.back();
-            std::string name = parsed.get<std::string>();
-            if (!f.names.insert(name).second) {
-                throw Refused{{memberPath(f.path, name), "this member is named twice"}};
-            }
-            f.key = std::move(name);
-            break;
-        }
-        case E::value:
-            advance();
-            break;
-        }
+        f.names.push_back(name);
         return true;
     }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
+        errorAt_ = position;
+        error_ = e.what();
+        return false;
+    }
+
+    const Problem& problem() const { return problem_; }
+    bool refused() const { return !problem_.message.empty(); }
+    // The library's message and the byte where it stopped, when the text is no JSON at all.
+    const std::string& error() const { return error_; }
+    size_t errorAt() const { return errorAt_; }
 
 private:
     struct Frame {
         bool object;
-        std::string path;
-        std::set<std::string> names;
-        std::string key;
-        size_t index;
+        std::vector<std::string> names; // in order; the last one is the member being read
+        size_t index = 0;               // arrays: the element being read
     };
+    bool open(bool object) {
+        if (frames_.size() >= static_cast<size_t>(kMaxDepth)) {
+            return refuse(childPath(),
+                          "the document nests deeper than " + std::to_string(kMaxDepth) + " levels");
+        }
+        frames_.push_back(Frame{object, {}, 0});
+        return true;
+    }
+    bool close() {
+        frames_.pop_back();
+        return value();
+    }
+    bool value() {
+        if (!frames_.empty() && !frames_.back().object) {
+            ++frames_.back().index;
+        }
+        return true;
+    }
+    bool refuse(std::string where, std::string what) {
+        problem_ = {std::move(where), std::move(what)};
+        return false;
+    }
+    // The path of the value being read in the innermost open container.
     std::string childPath() const {
         if (frames_.empty()) {
             return "$";
         }
         const Frame& f = frames_.back();
-        return f.object ? memberPath(f.path, f.key) : indexPath(f.path, f.index);
+        return f.object ? memberPath(path(), f.names.empty() ? std::string() : f.names.back())
+                        : indexPath(path(), f.index);
     }
-    std::string currentPath() const { return frames_.empty() ? "$" : frames_.back().path; }
-    void advance() {
-        if (!frames_.empty() && !frames_.back().object) {
-            ++frames_.back().index;
+    // The path of the innermost open container.
+    std::string path() const {
+        std::string out = "$";
+        for (size_t i = 0; i + 1 < frames_.size(); ++i) {
+            const Frame& f = frames_[i];
+            out = f.object ? memberPath(out, f.names.empty() ? std::string() : f.names.back())
+                           : indexPath(out, f.index);
         }
+        return out;
     }
+
     std::vector<Frame> frames_;
+    Problem problem_;
+    std::string error_;
+    size_t errorAt_ = 0;
 };
 
 std::string lineAndColumn(std::string_view text, size_t byte) {
@@ -185,7 +215,8 @@ public:
         }
         return true;
     }
-    template <typename T> bool integerAs(const Json& v, const std::string& path, int64_t lo, int64_t hi, T& out) {
+    template <typename T>
+    bool integerAs(const Json& v, const std::string& path, int64_t lo, int64_t hi, T& out) {
         int64_t n = 0;
         if (!integer(v, path, lo, hi, n)) {
             return false;
@@ -337,12 +368,14 @@ bool Reader::macroList(const Json& v, model::Document& doc) {
             return false;
         }
         if (!ids.insert(macro.id).second) {
-            return fail(memberPath(path, "id"), "the macro id " + std::to_string(macro.id) + " is taken twice");
+            return fail(memberPath(path, "id"),
+                        "the macro id " + std::to_string(macro.id) + " is taken twice");
         }
         if (macro.name.size() > macros::kMaxNameUnits) {
             return fail(memberPath(path, "name"), "a macro name has at most 249 UTF-16 units");
         }
-        if (const Json* c = find(m, "cycles"); c != nullptr && !integerAs(*c, memberPath(path, "cycles"), 1, 255, macro.cycles)) {
+        if (const Json* c = find(m, "cycles");
+            c != nullptr && !integerAs(*c, memberPath(path, "cycles"), 1, 255, macro.cycles)) {
             return false;
         }
         if (const Json* actions = find(m, "actions"); actions != nullptr) {
@@ -370,7 +403,8 @@ bool Reader::macroList(const Json& v, model::Document& doc) {
                 }
                 action.key = *code;
                 if (const Json* d = find(a, "delayMs");
-                    d != nullptr && !integerAs(*d, memberPath(p, "delayMs"), 0, model::kMaxStoredDelayMs, action.delayMs)) {
+                    d != nullptr &&
+                    !integerAs(*d, memberPath(p, "delayMs"), 0, model::kMaxStoredDelayMs, action.delayMs)) {
                     return false;
                 }
                 macro.actions.push_back(action);
@@ -386,7 +420,8 @@ bool Reader::profile(const Json& v, const std::string& path, model::Profile& out
     if (!object(v, path, {"keys", "gKeys", "gKeyTags", "colourKeys"})) {
         return false;
     }
-    if (const Json* tags = find(v, "gKeyTags"); tags != nullptr && !boolean(*tags, memberPath(path, "gKeyTags"), out.gKeyTags)) {
+    if (const Json* tags = find(v, "gKeyTags");
+        tags != nullptr && !boolean(*tags, memberPath(path, "gKeyTags"), out.gKeyTags)) {
         return false;
     }
     if (const Json* keys = find(v, "keys"); keys != nullptr) {
@@ -484,11 +519,14 @@ bool Reader::assignment(const Json& v, const std::string& path, keyboard::KeySlo
         } else if (s == "stopMacro") {
             out.type = keyboard::ASSIGN_STOP_MACRO;
         } else {
-            return fail(path, "unknown assignment \"" + s + "\" (a string is \"none\", \"default\" or \"stopMacro\")");
+            return fail(path, "unknown assignment \"" + s +
+                                  "\" (a string is \"none\", \"default\" or \"stopMacro\")");
         }
         return true;
     }
-    if (!object(v, path, {"default", "none", "stopMacro", "key", "launch", "text", "macro", "media", "function", "stored"})) {
+    if (!object(v, path,
+                {"default", "none", "stopMacro", "key", "launch", "text", "macro", "media", "function",
+                 "stored"})) {
         if (v.is_object()) {
             return false;
         }
@@ -584,7 +622,8 @@ bool Reader::macroReference(const Json& v, const std::string& path, const std::v
     }
     out.type = keyboard::ASSIGN_MACRO;
     out.cycles = 1;
-    if (const Json* c = find(v, "cycles"); c != nullptr && !integerAs(*c, memberPath(path, "cycles"), 0, 255, out.cycles)) {
+    if (const Json* c = find(v, "cycles");
+        c != nullptr && !integerAs(*c, memberPath(path, "cycles"), 0, 255, out.cycles)) {
         return false;
     }
     const Json* id = find(v, "id");
@@ -614,16 +653,17 @@ bool Reader::macroReference(const Json& v, const std::string& path, const std::v
         }
     }
     if (id != nullptr) {
-        return fail(memberPath(path, "name"), count == 0 ? "no macro is named \"" + toUtf8(wanted) + "\""
-                                                         : "the macro with id " + std::to_string(out.macroId) +
-                                                               " is not named \"" + toUtf8(wanted) + "\"");
+        return fail(memberPath(path, "name"), count == 0
+                                                  ? "no macro is named \"" + toUtf8(wanted) + "\""
+                                                  : "the macro with id " + std::to_string(out.macroId) +
+                                                        " is not named \"" + toUtf8(wanted) + "\"");
     }
     if (count == 0) {
         return fail(memberPath(path, "name"), "no macro is named \"" + toUtf8(wanted) + "\"");
     }
     if (count > 1) {
-        return fail(memberPath(path, "name"), std::to_string(count) + " macros are named \"" + toUtf8(wanted) +
-                                                  "\"; give the id too");
+        return fail(memberPath(path, "name"),
+                    std::to_string(count) + " macros are named \"" + toUtf8(wanted) + "\"; give the id too");
     }
     out.macroId = found->id;
     return true;
@@ -672,23 +712,23 @@ bool Reader::lightingPart(const Json& v, model::Lighting& out) {
 }
 
 bool Reader::lightingProfile(const Json& v, const std::string& path, model::LightingProfile& out) {
-    if (!object(v, path, {"mode", "brightness", "speed", "direction", "random", "effectColour", "preset",
-                          "baseColour", "paintColour", "reportRate", "userLighting"})) {
+    if (!object(v, path,
+                {"mode", "brightness", "speed", "direction", "random", "effectColour", "preset", "baseColour",
+                 "paintColour", "reportRate", "userLighting"})) {
         return false;
     }
     const Json* m = nullptr;
-    auto member = [&](std::string_view name) {
-        return required(v, path, name, m);
-    };
+    auto member = [&](std::string_view name) { return required(v, path, name, m); };
     const std::string p = path;
     if (!member("mode") || !integerAs(*m, memberPath(p, "mode"), 0, 255, out.mode)) {
         return false;
     }
     if (!lighting::isKnownMode(out.mode)) {
-        return fail(memberPath(p, "mode"), "the lighting mode " + std::to_string(out.mode) +
-                                               " is not one of 1-18 and 20");
+        return fail(memberPath(p, "mode"),
+                    "the lighting mode " + std::to_string(out.mode) + " is not one of 1-18 and 20");
     }
-    if (!member("brightness") || !integerAs(*m, memberPath(p, "brightness"), 0, lighting::kLevelMax, out.brightness) ||
+    if (!member("brightness") ||
+        !integerAs(*m, memberPath(p, "brightness"), 0, lighting::kLevelMax, out.brightness) ||
         !member("speed") || !integerAs(*m, memberPath(p, "speed"), 0, lighting::kLevelMax, out.speed) ||
         !member("direction") || !integerAs(*m, memberPath(p, "direction"), 0, 255, out.direction) ||
         !member("random") || !boolean(*m, memberPath(p, "random"), out.random) || !member("effectColour") ||
@@ -720,10 +760,11 @@ bool Reader::lightingProfile(const Json& v, const std::string& path, model::Ligh
 
 bool Reader::lightSlot(const Json& v, const std::string& path, model::LightSlot& out) {
     const Json* m = nullptr;
-    if (!object(v, path, {"name", "brush", "baseColour", "paintColour", "keys"}) || !required(v, path, "name", m) ||
-        !text(*m, memberPath(path, "name"), out.name) || !required(v, path, "brush", m) ||
-        !integerAs(*m, memberPath(path, "brush"), 0, 1, out.brush) || !required(v, path, "baseColour", m) ||
-        !colour(*m, memberPath(path, "baseColour"), out.baseColour) || !required(v, path, "paintColour", m) ||
+    if (!object(v, path, {"name", "brush", "baseColour", "paintColour", "keys"}) ||
+        !required(v, path, "name", m) || !text(*m, memberPath(path, "name"), out.name) ||
+        !required(v, path, "brush", m) || !integerAs(*m, memberPath(path, "brush"), 0, 1, out.brush) ||
+        !required(v, path, "baseColour", m) || !colour(*m, memberPath(path, "baseColour"), out.baseColour) ||
+        !required(v, path, "paintColour", m) ||
         !colour(*m, memberPath(path, "paintColour"), out.paintColour)) {
         return false;
     }
@@ -762,24 +803,34 @@ bool Reader::lightSlot(const Json& v, const std::string& path, model::LightSlot&
 
 bool readDocument(std::string_view text, model::Document& out, model::Problem& problem) {
     if (text.size() > kMaxDocumentBytes) {
-        problem = {"$", "the document is larger than " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) + " MiB"};
+        problem = {"$", "the document is larger than " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
+                            " MiB"};
+        return false;
+    }
+    GuardPass guard;
+    bool parsed = false;
+    try {
+        parsed = Json::sax_parse(text.begin(), text.end(), &guard);
+    } catch (const std::exception& e) {
+        problem = {"$", std::string("cannot read the document: ") + e.what()};
+        return false;
+    }
+    if (!parsed) {
+        if (guard.refused()) {
+            problem = guard.problem();
+            return false;
+        }
+        std::string what = guard.error();
+        // The library's message starts with its own tag and the place; keep what follows.
+        if (auto colon = what.find(": "); colon != std::string::npos) {
+            what = what.substr(colon + 2);
+        }
+        problem = {"$", "not a JSON document (" + lineAndColumn(text, guard.errorAt()) + "): " + what};
         return false;
     }
     Json root;
     try {
-        ParseGuard guard;
-        root = Json::parse(text.begin(), text.end(), std::ref(guard));
-    } catch (const Refused& r) {
-        problem = r.problem;
-        return false;
-    } catch (const Json::parse_error& e) {
-        std::string what = e.what();
-        // The library's message starts with its own tag; keep what follows the last ": ".
-        if (auto colon = what.rfind(": "); colon != std::string::npos) {
-            what = what.substr(colon + 2);
-        }
-        problem = {"$", "not a JSON document (" + lineAndColumn(text, e.byte) + "): " + what};
-        return false;
+        root = Json::parse(text.begin(), text.end());
     } catch (const std::exception& e) {
         problem = {"$", std::string("cannot read the document: ") + e.what()};
         return false;

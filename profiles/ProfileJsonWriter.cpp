@@ -56,7 +56,9 @@ public:
         out_ += text;
         first_ = false;
     }
-    void member(std::string_view name, std::string_view value) { item(jsonText(name) + ": " + std::string(value)); }
+    void member(std::string_view name, std::string_view value) {
+        item(jsonText(name) + ": " + std::string(value));
+    }
     // Starts a nested block as the value of a member (or as an element when name is empty).
     Block nested(std::string_view name, char open, char close) {
         item(name.empty() ? std::string() : jsonText(name) + ": ");
@@ -158,7 +160,8 @@ void writeProfile(Block& profiles, const model::Profile& p, const Document& doc)
     {
         Block keys = obj.nested("keys", '{', '}');
         for (const auto& [slot, a] : p.keys) {
-            keys.member(fileKeyName(keyboard::KeyCodeFromIndex(static_cast<uint8_t>(slot))), assignmentText(a, doc));
+            keys.member(fileKeyName(keyboard::KeyCodeFromIndex(static_cast<uint8_t>(slot))),
+                        assignmentText(a, doc));
         }
     }
     {

@@ -4,8 +4,10 @@
 #include "platform/Utf.h"
 #include "ui/TextTable.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
+#include <unordered_map>
 
 namespace tarvik::profiles {
 
@@ -58,11 +60,42 @@ std::optional<keyboard::KeyCode> parseHexCode(std::string_view s) {
     return static_cast<keyboard::KeyCode>(v);
 }
 
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return out;
+}
+
+// Every row's English name and, for each name in ASCII lower case, the lowest row that has it. Built once:
+// a readable file names up to 200,000 macro actions.
+struct NameTables {
+    std::array<std::string, keyboard::kKeyTableSize> rowNames;
+    std::unordered_map<std::string, keyboard::KeyIndex> byName;
+
+    NameTables() {
+        const auto table = keyboard::KeyTable();
+        for (size_t i = 1; i < table.size(); ++i) {
+            if (table[i].named()) {
+                rowNames[i] = englishName(table[i]);
+                byName.emplace(lowerAscii(rowNames[i]), static_cast<keyboard::KeyIndex>(i));
+            }
+        }
+    }
+};
+
+const NameTables& nameTables() {
+    static const NameTables tables;
+    return tables;
+}
+
 } // namespace
 
 std::string fileKeyName(keyboard::KeyCode code) {
     if (isValidKeyCode(code)) {
-        std::string name = englishName(keyboard::KeyRowOf(code));
+        const keyboard::KeyIndex index = keyboard::KeyIndexFromCode(code);
+        const std::string& name = nameTables().rowNames[index];
         if (!name.empty() && keyCodeFromFileName(name) == code) {
             return name;
         }
@@ -77,14 +110,12 @@ std::optional<keyboard::KeyCode> keyCodeFromFileName(std::string_view name, bool
         }
         return std::nullopt;
     }
-    // The lowest row with the name wins, as every lookup of the key table does.
-    const auto table = keyboard::KeyTable();
-    for (size_t i = 1; i < table.size(); ++i) {
-        if (table[i].named() && sameAsciiName(englishName(table[i]), name)) {
-            return keyboard::KeyCodeFromIndex(static_cast<keyboard::KeyIndex>(i));
-        }
+    const auto& byName = nameTables().byName;
+    auto it = byName.find(lowerAscii(name));
+    if (it == byName.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return keyboard::KeyCodeFromIndex(it->second);
 }
 
 std::string fileMediaName(uint32_t index) {

@@ -80,7 +80,8 @@ int readLighting(device::Commands& commands, const std::filesystem::path& dataFo
     }
     std::array<lighting::UserLightingFile, 3> files;
     for (int p = 0; p < 3; ++p) {
-        files[static_cast<size_t>(p)] = lighting::UserLightingFile::load(lighting::userLightingFilePath(dataFolder, p));
+        files[static_cast<size_t>(p)] =
+            lighting::UserLightingFile::load(lighting::userLightingFilePath(dataFolder, p));
     }
     out = lightingFromSources(params, files);
     return device::kOk;

@@ -36,7 +36,7 @@ int readLighting(device::Commands& commands, const std::filesystem::path& dataFo
 // What writing the lighting did: the settings records (one frame per profile), the user lighting files,
 // and the current slot's colours of each profile sent to the keyboard (only when it has the user mode).
 struct WriteOutcome {
-    int params = 1;  // 1 or the first failing result
+    int params = 1; // 1 or the first failing result
     bool filesSaved = true;
     int colours = 1; // 1 or the first failing result
     bool ok() const { return params == 1 && filesSaved && colours == 1; }

@@ -154,8 +154,9 @@ bool profileFromStore(const WorkingCopy& working, unsigned p, Profile& out, Chec
         }
         if (r.flag != 0) {
             if (s >= keyboard::kKeyButtonCount || r.flag != 1) {
-                return check.fail(profilePath(p), "record " + std::to_string(s) + " has the colour-keys flag " +
-                                                      hex(r.flag) + ", which the program never writes");
+                return check.fail(profilePath(p), "record " + std::to_string(s) +
+                                                      " has the colour-keys flag " + hex(r.flag) +
+                                                      ", which the program never writes");
             }
             out.colourKeys.insert(static_cast<int>(s));
         }
@@ -303,8 +304,8 @@ bool checkLighting(const Lighting& l, Checker& check) {
             if (slot.brush != 0 && slot.brush != 1) {
                 return check.fail(memberPath(sp, "brush"), "the brush must be 0 (paint) or 1 (base colour)");
             }
-            if (slot.name.size() > kMaxSlotNameUnits || hasUnit(slot.name, u'\0') || hasUnit(slot.name, u'\r') ||
-                hasUnit(slot.name, u'\n')) {
+            if (slot.name.size() > kMaxSlotNameUnits || hasUnit(slot.name, u'\0') ||
+                hasUnit(slot.name, u'\r') || hasUnit(slot.name, u'\n')) {
                 return check.fail(memberPath(sp, "name"),
                                   "a slot name is one line of at most 259 characters without NUL");
             }
@@ -343,7 +344,8 @@ std::string slotPath(unsigned profile, keyboard::KeySlot slot) {
         return memberPath(memberPath(memberPath(p, "gKeys"), isLayer1(slot) ? "layer1" : "layer0"),
                           fileGKeyName(slot));
     }
-    return memberPath(memberPath(p, "keys"), fileKeyName(keyboard::KeyCodeFromIndex(static_cast<uint8_t>(slot))));
+    return memberPath(memberPath(p, "keys"),
+                      fileKeyName(keyboard::KeyCodeFromIndex(static_cast<uint8_t>(slot))));
 }
 
 bool isGSlot(keyboard::KeySlot slot) {
@@ -417,10 +419,12 @@ bool checkDocument(const Document& doc, Problem& problem) {
             return check.fail(memberPath(path, "id"), "a macro id is 1-100");
         }
         if (!ids.insert(m.id).second) {
-            return check.fail(memberPath(path, "id"), "the macro id " + std::to_string(m.id) + " is taken twice");
+            return check.fail(memberPath(path, "id"),
+                              "the macro id " + std::to_string(m.id) + " is taken twice");
         }
         if (m.name.size() > macros::kMaxNameUnits || hasUnit(m.name, u'\0')) {
-            return check.fail(memberPath(path, "name"), "a macro name has at most 249 UTF-16 units and no NUL");
+            return check.fail(memberPath(path, "name"),
+                              "a macro name has at most 249 UTF-16 units and no NUL");
         }
         if (m.cycles < 1) {
             return check.fail(memberPath(path, "cycles"), "a macro plays 1-255 times");
