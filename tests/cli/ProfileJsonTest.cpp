@@ -4,9 +4,13 @@
 #include "profiles/ProfileJson.h"
 #include "profiles/ProfileKeyNames.h"
 #include "tests/cli/JsonSamples.h"
+#include "tests/cli/SchemaCheck.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace tarvik::profiles {
@@ -270,6 +274,51 @@ TEST(ProfileJson, ContentsNoWriterLeavesAreRefusedWithTheirPlace) {
     model::Problem problem;
     EXPECT_FALSE(model::documentFromStore(w, doc, problem));
     EXPECT_EQ(problem.path, "$.macros[0]");
+}
+
+TEST(ProfileJson, WrittenDocumentsMatchTheSchemaAndRefusedOnesDoNot) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(std::getenv("HOME")) / "schema-samples";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+        return dir / name;
+    };
+    std::vector<fs::path> valid;
+    int n = 0;
+    for (const auto& file : programShapedFiles()) {
+        if (file.name == "full macro area") {
+            continue; // 200,000 actions take the schema validator minutes and show nothing new
+        }
+        model::Document doc = documentOf(file.bytes);
+        valid.push_back(write("sample" + std::to_string(n++) + ".json", json::writeDocument(doc)));
+        if (n == 3) {
+            doc.lighting = testing::sampleLighting();
+            valid.push_back(write("with-lighting.json", json::writeDocument(doc)));
+        }
+    }
+    // The reader refuses each of these; so must the schema.
+    const std::string refused[] = {
+        documentWith("", "[]", R"(, "colour": 1)"),
+        documentWith(R"("keys": {"Caps": "none"})"),
+        documentWith(R"("keys": {"A": {"key": "B", "media": "Mute"}})"),
+        documentWith(R"("keys": {"A": {"macro": {"id": 1, "cycles": 3}, "stored": {"aux": 1}}})"),
+        documentWith(R"("keys": {"A": {"key": "B", "stored": {"value": 1}}})"),
+        documentWith(R"("colourKeys": ["Fn"])"),
+        documentWith("", R"([{"id": 101, "name": "x"}])"),
+        documentWith(
+            "", R"([{"id": 1, "name": "x", "actions": [{"key": "A", "down": true, "delayMs": 40951}]}])"),
+        R"({"format": "tarvik-profile", "version": 1, "profiles": [{}, {}, {}]})",
+    };
+    std::vector<fs::path> invalid;
+    for (const auto& text : refused) {
+        model::Document doc;
+        model::Problem problem;
+        ASSERT_FALSE(json::readDocument(text, doc, problem)) << text;
+        invalid.push_back(write("refused" + std::to_string(invalid.size()) + ".json", text));
+    }
+    testing::expectSchemaVerdicts(valid, invalid, dir);
 }
 
 TEST(ProfileKeyNames, EveryKeyCodeHasOneNameThatLeadsBack) {
