@@ -12,6 +12,7 @@ extern const CliCommand kImportCommand;
 extern const CliCommand kValidateCommand;
 extern const CliCommand kConvertCommand;
 extern const CliCommand kDiffCommand;
+extern const CliCommand kWatchCommand;
 extern const CliCommand kMacrosCommand;
 extern const CliCommand kAssignCommand;
 extern const CliCommand kLightingCommand;
@@ -29,6 +30,7 @@ std::span<const CliCommand* const> commandTable() {
         &kValidateCommand,
         &kConvertCommand,
         &kDiffCommand,
+        &kWatchCommand,
         &kMacrosCommand,
         &kAssignCommand,
         &kLightingCommand,

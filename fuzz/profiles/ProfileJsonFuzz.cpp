@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     model::Document fromBytes;
-    if (!model::documentFromStore(working, fromBytes, problem) || model::profileBytesFromDocument(fromBytes) != bytes) {
+    if (!model::documentFromStore(working, fromBytes, problem) ||
+        model::profileBytesFromDocument(fromBytes) != bytes) {
         std::abort();
     }
     return 0;

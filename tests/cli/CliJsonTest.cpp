@@ -81,8 +81,8 @@ TEST_F(CliJson, TvkToJsonToTvkIsByteExact) {
         const fs::path tvk = write("in.tvk", file.bytes);
         RunResult to = tarvikctl("convert '" + tvk.string() + "' '" + (home / "mid.json").string() + "'");
         ASSERT_EQ(to.exitCode, 0) << to.err;
-        RunResult back =
-            tarvikctl("convert --format tvk '" + (home / "mid.json").string() + "' '" + (home / "out").string() + "'");
+        RunResult back = tarvikctl("convert --format tvk '" + (home / "mid.json").string() + "' '" +
+                                   (home / "out").string() + "'");
         ASSERT_EQ(back.exitCode, 0) << back.err;
         EXPECT_TRUE(readText(home / "out") == readText(tvk));
         // The two forms of one file have no differences.
@@ -149,10 +149,12 @@ TEST_F(CliJson, LightingGoesOutAndComesBack) {
     EXPECT_EQ(nlohmann::ordered_json::parse(readText(home / "c.json")), doc);
     RunResult d = tarvikctl("diff '" + (home / "a.json").string() + "' '" + (home / "c.json").string() + "'");
     EXPECT_EQ(d.exitCode, 1);
-    EXPECT_EQ(d.out, "profile 0, key Caps Lock: default → key Ctrl\n"
-                     "profile 1 lighting: brightness 5 → 2, effect colour #ff0000 → #102030, current user slot 0 → 4\n"
-                     "profile 1 user slot 4: name '0' → 'Game 游戏'\n"
-                     "profile 1 user slot 4, key Esc: #ff0000 (follows the base colour) → #00ff00\n")
+    EXPECT_EQ(
+        d.out,
+        "profile 0, key Caps Lock: default → key Ctrl\n"
+        "profile 1 lighting: brightness 5 → 2, effect colour #ff0000 → #102030, current user slot 0 → 4\n"
+        "profile 1 user slot 4: name '0' → 'Game 游戏'\n"
+        "profile 1 user slot 4, key Esc: #ff0000 (follows the base colour) → #00ff00\n")
         << d.out;
     testing::expectSchemaVerdicts({home / "a.json", home / "c.json"}, {}, home);
 }
