@@ -13,6 +13,7 @@ extern const CliCommand kValidateCommand;
 extern const CliCommand kConvertCommand;
 extern const CliCommand kDiffCommand;
 extern const CliCommand kWatchCommand;
+extern const CliCommand kDoctorCommand;
 extern const CliCommand kMacrosCommand;
 extern const CliCommand kAssignCommand;
 extern const CliCommand kLightingCommand;
@@ -31,6 +32,7 @@ std::span<const CliCommand* const> commandTable() {
         &kConvertCommand,
         &kDiffCommand,
         &kWatchCommand,
+        &kDoctorCommand,
         &kMacrosCommand,
         &kAssignCommand,
         &kLightingCommand,
