@@ -30,7 +30,6 @@ std::vector<std::string> lines(const model::Document& a, const model::Document& 
 }
 
 TEST(ProfileDiff, EachChangeReadsAsOneLine) {
-    using keyboard::ASSIGN_NO_FUNCTION;
     using keyboard::ASSIGN_SINGLE_KEY;
     struct Row {
         const char* what;
@@ -40,7 +39,8 @@ TEST(ProfileDiff, EachChangeReadsAsOneLine) {
     } rows[] = {
         {"a key assigned",
          [](model::Document& d) {
-             d.profiles[1].keys[0x3A] = {ASSIGN_SINGLE_KEY, 0x01D};
+             d.profiles[1].keys[0x3A].type = ASSIGN_SINGLE_KEY;
+             d.profiles[1].keys[0x3A].key = 0x01D;
          },
          "profile 1, key Caps Lock: default → key Ctrl", R"($.profiles[1].keys["Caps Lock"])"},
         {"a key changed",
