@@ -31,7 +31,11 @@ int exportJson(CliContext& ctx, const std::string& path, bool withLighting) {
     profiles::WorkingCopy working;
     model::Document doc;
     model::Problem problem;
-    if (!profiles::parseProfile(*bytes, working) || !model::documentFromStore(working, doc, problem)) {
+    if (!profiles::parseProfile(*bytes, working)) {
+        ctx.err << "tarvikctl: export: what the keyboard holds does not make a profile file\n";
+        return 1;
+    }
+    if (!model::documentFromStore(working, doc, problem)) {
         ctx.err << "tarvikctl: export: the keyboard holds what a readable profile cannot say: "
                 << describeProblem(problem) << '\n';
         return 1;
