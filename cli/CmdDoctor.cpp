@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 namespace tarvik::cli {
@@ -29,6 +30,14 @@ void gatherLibrary(doctor::Facts& f) {
     }
     (void)session.events().waitPresenceIdle(9 * timing.longestExchange());
     f.keyboards = session.link().devicePresent();
+    if (f.backend == "sim") {
+        const char* socket = std::getenv("PORTMUX_SIM_SOCKET");
+        f.simSocket = socket != nullptr && socket[0] != '\0'
+                          ? std::string(socket)
+                          : (paths::runtimeFolder() / "portmux/sim.sock").string();
+        std::error_code ec;
+        f.simServer = std::filesystem::is_socket(f.simSocket, ec);
+    }
 }
 
 int runDoctor(CliContext& ctx, std::span<const std::string_view> args) {

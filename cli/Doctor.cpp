@@ -314,11 +314,17 @@ std::vector<Finding> diagnose(const Facts& f) {
         out.push_back({"library", Status::Problem, "libportmux.so cannot be loaded: " + f.libraryDetail,
                        "reinstall Tarvik: libportmux.so belongs beside tarvikctl in " + f.programFolder});
     } else if (f.keyboards > 0) {
-        out.push_back({"library", Status::Ok,
-                       "libportmux.so loaded (back end " + f.backend + "); it has " +
+        std::string text = "libportmux.so loaded (back end " + f.backend + "); it has " +
                            std::to_string(f.keyboards) + (f.keyboards == 1 ? " keyboard" : " keyboards") +
-                           " open",
-                       ""});
+                           " open";
+        if (sim) {
+            text += f.simServer ? ", the one of the virtual keyboard server at " + f.simSocket
+                                : ", a virtual keyboard of its own (no server at " + f.simSocket + ")";
+        }
+        out.push_back({"library", Status::Ok, text,
+                       sim && !f.simServer
+                           ? "to share one virtual keyboard with the program, start portmux-sim serve"
+                           : ""});
     } else {
         out.push_back(
             {"library", Status::Problem,

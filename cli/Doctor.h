@@ -49,7 +49,9 @@ struct Facts {
     bool libraryLoaded = false;
     std::string libraryDetail; // why it did not load
     std::string programFolder;
-    int keyboards = 0; // what the library sees
+    int keyboards = 0;      // what the library sees
+    std::string simSocket;  // the virtual keyboard's server socket (back end sim)
+    bool simServer = false; // it is there: every process shares the one virtual keyboard
     // The system.
     std::vector<UsbDevice> usb;    // devices with the keyboard's vendor and product id
     std::vector<HidrawNode> nodes; // hidraw nodes of those devices

@@ -249,6 +249,20 @@ TEST(DoctorVerdicts, EachObstacleIsNamedWithItsFix) {
              f.rules.clear();
          },
          true, "usb", Status::Info, "no keyboard with the USB id", ""},
+        {"virtual keyboard server",
+         [](Facts& f) {
+             f.backend = "sim";
+             f.simSocket = "/run/user/1000/portmux/sim.sock";
+             f.simServer = true;
+         },
+         true, "library", Status::Ok,
+         "the one of the virtual keyboard server at /run/user/1000/portmux/sim.sock", ""},
+        {"virtual keyboard without server",
+         [](Facts& f) {
+             f.backend = "sim";
+             f.simSocket = "/run/user/1000/portmux/sim.sock";
+         },
+         true, "library", Status::Ok, "a virtual keyboard of its own", "portmux-sim serve"},
         {"virtual keyboard unplugged",
          [](Facts& f) {
              f.backend = "sim";
