@@ -97,14 +97,14 @@ inline std::vector<NamedBytes> programShapedFiles() {
         files.push_back({"odd store", profiles::serializeProfile(w)});
     }
     {
-        profiles::AssignmentStore s; // the most a file holds: 100 macros of 2000 actions
+        profiles::AssignmentStore s; // the limits of a file: 100 macros, 2000 actions in one of them
         auto lock = s.lockKeyData();
         auto& list = s.working().macros();
         for (int i = 0; i < 100; ++i) {
-            list.push_back(
-                sampleMacro(list, u"m" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)), 1, 2000));
+            const std::u16string name = u"m" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26));
+            list.push_back(sampleMacro(list, name, 1, i == 50 ? 2000 : 2));
         }
-        files.push_back({"full macro area", profiles::serializeProfile(s.working())});
+        files.push_back({"macro limits", profiles::serializeProfile(s.working())});
     }
     return files;
 }
