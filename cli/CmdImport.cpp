@@ -2,6 +2,8 @@
 // three on-board profiles and the macros.
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
+#include "cli/JsonTransfer.h"
+#include "cli/ProfileFormats.h"
 
 #include "profiles/AssignmentStore.h"
 #include "profiles/KeyboardTransfer.h"
@@ -14,11 +16,18 @@ namespace tarvik::cli {
 namespace {
 
 int runImport(CliContext& ctx, std::span<const std::string_view> args) {
-    if (args.size() != 1) {
+    FileArgs fa;
+    if (!parseFileArgs(ctx, "import", args, false, fa)) {
+        return 2;
+    }
+    if (fa.files.size() != 1) {
         ctx.err << "tarvikctl: import: expected one FILE (see tarvikctl import --help)\n";
         return 2;
     }
-    std::string path(args[0]);
+    std::string path(fa.files[0]);
+    if (fa.format.value_or(formatOfPath(path)) == FileFormat::Json) {
+        return importJson(ctx, path);
+    }
     CliPrompter prompter(ctx, "import", path);
     // Refuse a bad file before the keyboard is even looked for.
     profiles::ProfileFileCheck check = profiles::checkProfileFile(path);
@@ -48,10 +57,13 @@ int runImport(CliContext& ctx, std::span<const std::string_view> args) {
 } // namespace
 
 extern const CliCommand kImportCommand{
-    "import", "import FILE", "Write a profile file to the keyboard",
+    "import", "import [--format tvk|json] FILE", "Write a profile file to the keyboard",
     "Checks FILE as validate does, loads it, saves it as the keyboard cache file when that exists, and\n"
     "downloads all three on-board profiles and the macros. A refused file prints the format error texts\n"
-    "and leaves the keyboard untouched.",
+    "and leaves the keyboard untouched.\n"
+    "The format is --format, else FILE's extension (.json: the readable JSON profile). A JSON file is\n"
+    "refused with the JSON path of its first problem; its lighting, when it has one, is written after the\n"
+    "profiles (settings of the three profiles, user lighting files, the current slots' key colours).",
     runImport};
 
 } // namespace tarvik::cli

@@ -10,6 +10,10 @@ extern const CliCommand kKeysCommand;
 extern const CliCommand kExportCommand;
 extern const CliCommand kImportCommand;
 extern const CliCommand kValidateCommand;
+extern const CliCommand kConvertCommand;
+extern const CliCommand kDiffCommand;
+extern const CliCommand kWatchCommand;
+extern const CliCommand kDoctorCommand;
 extern const CliCommand kMacrosCommand;
 extern const CliCommand kAssignCommand;
 extern const CliCommand kLightingCommand;
@@ -25,6 +29,10 @@ std::span<const CliCommand* const> commandTable() {
         &kExportCommand,
         &kImportCommand,
         &kValidateCommand,
+        &kConvertCommand,
+        &kDiffCommand,
+        &kWatchCommand,
+        &kDoctorCommand,
         &kMacrosCommand,
         &kAssignCommand,
         &kLightingCommand,

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,10 +15,13 @@ void printUsage(std::ostream& out) {
            "Commands:\n";
     for (const auto* c : tarvik::cli::commandTable()) {
         out << "  " << c->usage;
-        for (size_t pad = c->usage.size(); pad < 34; ++pad) {
-            out << ' ';
+        // A usage too long for the column gets its summary on the next line.
+        size_t used = c->usage.size();
+        if (used >= 34) {
+            out << "\n  ";
+            used = 0;
         }
-        out << ' ' << c->summary << '\n';
+        out << std::string(34 - used, ' ') << ' ' << c->summary << '\n';
     }
     out << "\nEnvironment: PORTMUX_BACKEND=sim uses the virtual keyboard instead of a real one.\n";
 }
