@@ -137,5 +137,7 @@ inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEA
                                                           "MACRO_EDIT_TISHI",
                                                           "MEDIA_EDIT_TISHI",
                                                           "FUNCTION_TISHI"};
+// The lighting panel's words while it is off.
+inline constexpr std::string_view kLightingTextKeys[] = {"LIGHTING_OFF_EFFECT", "LIGHTING_OFF_HINT"};
 
 } // namespace tarvik::ui
