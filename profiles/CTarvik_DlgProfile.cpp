@@ -296,6 +296,15 @@ void CTarvik_DlgProfile::finishApply(const ManagerApplyResult& result, bool clos
     }
 }
 
+void CTarvik_DlgProfile::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_F1 || event->key() == Qt::Key_Help) && services_.openHelp) {
+        services_.openHelp();
+        event->accept();
+        return;
+    }
+    CBaseDialog::keyPressEvent(event);
+}
+
 bool CTarvik_DlgProfile::requestClose() {
     if (isVisible()) {
         reject();

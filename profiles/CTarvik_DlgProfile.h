@@ -41,7 +41,8 @@ struct ProfileManagerServices {
     device::Commands& commands;
     device::AppLinkState& link;
     std::function<void(std::function<void()>)> postToWorker;
-    FirstRunHook firstRun = {}; // given to the data folder routine when a reload creates the folder
+    FirstRunHook firstRun = {};          // given to the data folder routine when a reload creates the folder
+    std::function<void()> openHelp = {}; // the help key: the program's help page
 };
 
 class CTarvik_DlgProfile : public ui::CBaseDialog, public ui::Editor {
@@ -76,6 +77,7 @@ signals:
 protected:
     void onInitDialog() override;
     void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void build();

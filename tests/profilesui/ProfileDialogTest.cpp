@@ -40,8 +40,15 @@ protected:
     std::unique_ptr<CTarvik_DlgProfile> open() {
         auto d = std::make_unique<CTarvik_DlgProfile>(
             nullptr, skins / "Profile.ini", skins,
-            ProfileManagerServices{files, prompter, settings, store, commands, link,
-                                   [this](std::function<void()> task) { worker.post(std::move(task)); }},
+            ProfileManagerServices{files,
+                                   prompter,
+                                   settings,
+                                   store,
+                                   commands,
+                                   link,
+                                   [this](std::function<void()> task) { worker.post(std::move(task)); },
+                                   {},
+                                   [this] { ++helpOpened; }},
             [this](const fs::path& missing) { missingPicture = missing; });
         d->show();
         return d;
@@ -80,6 +87,7 @@ protected:
     fs::path data;
     fs::path skins;
     fs::path missingPicture;
+    int helpOpened = 0;
     testing::FakeKeyboard kb;
     device::LinkTiming timing = [] {
         device::LinkTiming t;
@@ -185,6 +193,13 @@ TEST_F(ProfileDialogTest, CancelAndACloseRequestSendNothing) {
     EXPECT_TRUE(d->requestClose());
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(configWrites(), 0u);
+}
+
+TEST_F(ProfileDialogTest, TheHelpKeyOpensTheHelp) {
+    auto d = open();
+    QTest::keyClick(d.get(), Qt::Key_F1);
+    EXPECT_EQ(helpOpened, 1);
+    EXPECT_TRUE(d->isVisible());
 }
 
 TEST_F(ProfileDialogTest, ASwitchWhileOpenTicksItsRowAndDisablesApply) {
