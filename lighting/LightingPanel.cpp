@@ -82,7 +82,7 @@ struct LightingPanel::Shared {
 LightingPanel::LightingPanel(QWidget& host, std::filesystem::path mainLayoutFile,
                              std::filesystem::path pictureFolder, LightingState& state,
                              PostToWorker postToWorker, QObject* parent)
-    : QObject(parent), host_(host), layoutFile_(std::move(mainLayoutFile)),
+    : QObject(parent != nullptr ? parent : &host), host_(host), layoutFile_(std::move(mainLayoutFile)),
       pictureFolder_(std::move(pictureFolder)), layout_(IniFile::load(layoutFile_)), state_(state),
       post_(std::move(postToWorker)), shared_(std::make_shared<Shared>()) {
     previewTimer_.setInterval(kPreviewIntervalMs);
@@ -204,6 +204,7 @@ void LightingPanel::buildControls() {
     slotList_->setStyleSheet(QString::fromLatin1(kComboStyle));
     slotList_->setEditable(true);
     slotList_->setInsertPolicy(QComboBox::NoInsert);
+    slotList_->setCompleter(nullptr); // a name typed is a name, not a search among the others
     slotList_->setMaxVisibleItems(kSlotCount);
 
     // With the panel off, its area says which effect the keyboard runs and how to change it. It covers the
@@ -285,22 +286,39 @@ void LightingPanel::connectControls() {
             [this] { post([](LightingState& s) { s.user().setBrush(kPaintBrush); }); });
     connect(brush1_, &QAbstractButton::clicked, this,
             [this] { post([](LightingState& s) { s.user().setBrush(kBaseBrush); }); });
-    connect(slotList_, &QComboBox::activated, this, [this](int index) {
-        if (!drawing_) {
-            post([index](LightingState& s) { s.user().selectSlot(index); }, true);
+    // A rename is written once the edit is finished, not at every keystroke; a name typed and then left
+    // for another slot is written before the other slot is selected.
+    connect(slotList_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (!drawing_ && slotList_->currentIndex() >= 0) {
+            editedName_ = text;
         }
     });
-    // A rename is written once the edit is finished, not at every keystroke.
-    connect(slotList_->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        const int index = slotList_->currentIndex();
-        const QString text = slotList_->lineEdit()->text();
-        if (drawing_ || index < 0 || text == slotList_->itemText(index)) {
+    connect(slotList_->lineEdit(), &QLineEdit::editingFinished, this, [this] { commitSlotName(); });
+    connect(slotList_, &QComboBox::activated, this, [this](int index) {
+        if (drawing_) {
             return;
         }
-        slotList_->setItemText(index, text);
-        const std::u16string name = text.toStdU16String();
-        post([name](LightingState& s) { s.user().renameSlot(name); });
+        commitSlotName();
+        post([index](LightingState& s) { s.user().selectSlot(index); }, true);
     });
+}
+
+void LightingPanel::commitSlotName() {
+    if (!editedName_) {
+        return;
+    }
+    const QString text = *editedName_;
+    editedName_.reset();
+    // The slot being renamed is the one the worker has as current: the list's selection until a new
+    // selection is sent after this.
+    const int index = view_.user.slot;
+    if (index < 0 || index >= slotList_->count() ||
+        text == qs(view_.user.slotNames[static_cast<size_t>(index)])) {
+        return;
+    }
+    slotList_->setItemText(index, text);
+    const std::u16string name = text.toStdU16String();
+    post([name](LightingState& s) { s.user().renameSlot(name); });
 }
 
 void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
@@ -487,7 +505,7 @@ void LightingPanel::drawModeList() {
 }
 
 void LightingPanel::drawSlotList() {
-    if (slotList_->lineEdit()->hasFocus() && slotList_->lineEdit()->isModified()) {
+    if (editedName_) {
         return; // the user is typing a name; it is written when the edit is finished
     }
     const auto& names = view_.user.slotNames;

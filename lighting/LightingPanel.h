@@ -21,6 +21,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 
 #include <array>
@@ -63,8 +64,9 @@ public:
     // The generated slider pictures draw the ends of their track this far in from each side.
     static constexpr int kSliderTrackInset = 10;
 
-    // host: the main window, parent of every control. state must outlive the panel and every task posted
-    // for it (the main window stops its worker before the state goes). The controls are created and placed
+    // host: the main window, parent of every control (and of the panel when no parent is given). state must
+    // outlive the panel and every task posted for it (the main window stops its worker before the state
+    // goes). The controls are created and placed
     // here; nothing is read from the keyboard until reload().
     LightingPanel(QWidget& host, std::filesystem::path mainLayoutFile, std::filesystem::path pictureFolder,
                   LightingState& state, PostToWorker postToWorker, QObject* parent = nullptr);
@@ -134,6 +136,7 @@ private:
     void draw();
     void drawModeList();
     void drawSlotList();
+    void commitSlotName();
     void drawPanelOffText();
     void placeDirectionControls();
 
@@ -178,6 +181,7 @@ private:
     ui::CSkinColorBtn* paintColour_ = nullptr;
     ui::CSkinColorBtn* baseColour_ = nullptr;
     std::array<QLabel*, 4> userCaptions_{}; // 1159, 1161, 1163, 1213
+    std::optional<QString> editedName_;     // typed into the slot list and not yet written
     QLabel* offText_ = nullptr;
 
     LightingView view_;

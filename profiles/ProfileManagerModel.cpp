@@ -36,7 +36,7 @@ std::u16string withoutLeadingSeparators(std::u16string_view name) {
 
 std::u16string ManagerRow::folder() const {
     std::u16string f = file.parent_path().u16string();
-    if (f.empty() || f.back() != u'/') {
+    if (!f.empty() && f.back() != u'/') {
         f += u'/';
     }
     return f;

@@ -339,6 +339,22 @@ TEST_F(LightingPanelTest, ADragAcrossKeysPaintsThemWithOneUploadAndOpensNothing)
     EXPECT_EQ(clicked.count(), 1);
 }
 
+TEST_F(LightingPanelTest, KeysPaintedWithTheBaseBrushFollowTheBaseColour) {
+    turnOn();
+    selectMode(kUserMode);
+    click(control::kBrush1);
+    panel->paintKey(kW);
+    click(control::kBrush0);
+    panel->paintKey(kA);
+    settle();
+    const Rgb painted = *panel->shownColour(kA);
+    ASSERT_NE(painted, (Rgb{0, 255, 0}));
+    control<ui::CSkinColorBtn>(control::kBaseButton).pick(0x00FF00); // green
+    settle();
+    EXPECT_EQ(panel->shownColour(kW), (Rgb{0, 255, 0}));
+    EXPECT_EQ(panel->shownColour(kA), painted);
+}
+
 TEST_F(LightingPanelTest, OnlyTheButtonsWhoseLightChangedAreRepainted) {
     turnOn();
     selectMode(kUserMode);
@@ -385,6 +401,19 @@ TEST_F(LightingPanelTest, TheSlotNameIsWrittenWhenTheEditIsFinished) {
     EXPECT_EQ(IniFile::load(userLightingFilePath(folder, 0)).get(u"MODENAME", key), u"Night");
     EXPECT_EQ(panel->view().user.slotNames[static_cast<size_t>(slot)], u"Night");
     EXPECT_EQ(slotList.count(), kSlotCount) << "Return adds no entry";
+
+    // A name typed and then left for another slot is written to the slot it was typed for.
+    const int next = (slot + 1) % kSlotCount;
+    slotList.lineEdit()->selectAll();
+    QTest::keyClicks(slotList.lineEdit(), QStringLiteral("Day"));
+    slotList.setCurrentIndex(next);
+    emit slotList.activated(next);
+    settle();
+    const IniFile file = IniFile::load(userLightingFilePath(folder, 0));
+    EXPECT_EQ(file.get(u"MODENAME", key), u"Day");
+    EXPECT_EQ(file.get(u"PRESENTMODE", u"mode"), std::u16string(1, u'0' + static_cast<char16_t>(next)));
+    EXPECT_EQ(panel->view().user.slot, next);
+    EXPECT_EQ(slotList.itemText(slot), QStringLiteral("Day"));
 }
 
 TEST_F(LightingPanelTest, RequestsOfTheMainWindow) {
