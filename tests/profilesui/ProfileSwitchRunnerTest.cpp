@@ -153,14 +153,6 @@ TEST_F(ProfileSwitchRunnerTest, TheSaveQuestionHasNoPreselectedAndASecondSwitchG
     EXPECT_EQ(host.busyChanges.back(), false);
 }
 
-TEST_F(ProfileSwitchRunnerTest, MenuItem9000SelectsNothingButRefreshes) {
-    EXPECT_TRUE(runner.menuCommand(9000));
-    ASSERT_TRUE(settle());
-    EXPECT_TRUE(selectedProfiles().empty());
-    ASSERT_EQ(host.finished.size(), 1u);
-    EXPECT_EQ(host.finished[0].profile, -1);
-}
-
 TEST(ProfileMenuWidgets, TheMenuAndTheManagerButtonShowTheModel) {
     testing::useOwnHome();
     const ProfileMenu model = buildProfileMenu(0, u"<Default Profile>", u"Tip: ");
