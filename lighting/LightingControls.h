@@ -26,6 +26,8 @@ inline constexpr int kColourfulCaption = 1202;
 inline constexpr int kEffectCaption = 1154;
 inline constexpr int kEffectButton = 1155;
 inline constexpr int kRandomToggle = 1156;
+inline constexpr int kRandomCaption = 1173;     // placed by the skin, never shown
+inline constexpr int kFixedRandomToggle = 1175; // placed by the skin, never shown
 inline constexpr int kFixedCaption = 1151;
 inline constexpr int kFixedButton = 1152;
 inline constexpr int kPresetRed = 1194; // then yellow 1195, green 1196, blue 1197
@@ -41,7 +43,8 @@ inline constexpr int kSlotList = 1198;
 } // namespace control
 
 // Every control the panel shows or hides (the panel caption and the panel on/off buttons stay visible).
-inline constexpr std::array<int, 27> kLightingControls{
+// 1173 and 1175 are never in a view's visible set; they are listed so that the window hides them too.
+inline constexpr std::array<int, 29> kLightingControls{
     control::kModeList,         control::kBrightnessCaption,
     control::kBrightnessSlider, control::kSpeedCaption,
     control::kSpeedSlider,      control::kDirectionCaption,
@@ -55,7 +58,8 @@ inline constexpr std::array<int, 27> kLightingControls{
     control::kBaseCaption,      control::kBaseButton,
     control::kBrushCaption,     control::kBrushCaption2,
     control::kBrush0,           control::kBrush1,
-    control::kSlotList};
+    control::kSlotList,         control::kRandomCaption,
+    control::kFixedRandomToggle};
 
 // A set of lighting controls by control id; ids that are not lighting controls are never members.
 class ControlSet {

@@ -295,9 +295,20 @@ LightingView LightingState::resetToDefaults() {
     return endOperation();
 }
 
+bool LightingState::keyClicksPaint() const {
+    return panelOn_ && modes_.codeAt(modeIndex_) == kUserMode;
+}
+
 bool LightingState::paintKey(int button) {
     beginOperation();
-    bool painted = panelOn_ && modes_.codeAt(modeIndex_) == kUserMode && user_.paint(button);
+    bool painted = keyClicksPaint() && user_.paint(button);
+    endOperation();
+    return painted;
+}
+
+int LightingState::paintKeys(std::span<const int> buttons) {
+    beginOperation();
+    int painted = keyClicksPaint() ? user_.paintStroke(buttons) : 0;
     endOperation();
     return painted;
 }
@@ -351,6 +362,7 @@ LightingView LightingState::view() const {
     v.panelOnPicture = panelOn_ ? picture::kPanelOnActive : picture::kPanelOnIdle;
     v.panelOffPicture = panelOn_ ? picture::kPanelOffIdle : picture::kPanelOffActive;
     v.user = user_.view();
+    v.keyClicksPaint = keyClicksPaint();
 
     if (!panelOn_) {
         return v;

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 namespace tarvik::lighting {
 
@@ -63,6 +64,11 @@ public:
     // A click on a key button or Fn (button index of KeyButtons.h): paints only while the panel is on and
     // the mode list shows mode 20.
     bool paintKey(int button);
+    // A drag across key buttons: each key is painted, the file written once and the colours sent in one
+    // upload at the end (one key: that key only). Same condition as paintKey. Returns the keys painted.
+    int paintKeys(std::span<const int> buttons);
+    // The condition of both: the panel is on and the mode list shows mode 20.
+    bool keyClicksPaint() const;
 
     enum class FrameOutcome {
         Drawn,     // sink received the frame

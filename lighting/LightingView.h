@@ -43,6 +43,10 @@ struct LightingView {
 
     KeyLook keys = KeyLook::Plain;
     bool previewRunning = false; // the 50 ms preview timer runs
+    // A click on a key button or Fn paints it (the panel is on and the mode list shows the user mode);
+    // otherwise clicks go to key assignment. The main window's click rule takes this as its user
+    // lighting mode.
+    bool keyClicksPaint = false;
 
     UserModeView user; // the user-mode controls, when visible
 };

@@ -140,18 +140,50 @@ int UserLighting::paintWith(int button, Rgb colour) {
     return applyPaint(button, colour, false);
 }
 
-int UserLighting::applyPaint(int button, Rgb colour, bool followsBase) {
-    if (!(button >= 0 && button < kKeyButtonCount) && button != kFnButton) {
-        return kNotPainted;
-    }
+bool UserLighting::paintable(int button) {
+    return (button >= 0 && button < kKeyButtonCount) || button == kFnButton;
+}
+
+void UserLighting::setKey(int button, Rgb colour, bool followsBase) {
     int position = ledOfButton(button);
     follows_[static_cast<size_t>(profile_)][static_cast<size_t>(button)] = followsBase;
     table_.setEntry(profile_, position, colour);
-    int rc = uploadKeyColour(commands_, table_, profile_, position);
-    track(rc);
     writeKey(button, position);
+}
+
+int UserLighting::applyPaint(int button, Rgb colour, bool followsBase) {
+    if (!paintable(button)) {
+        return kNotPainted;
+    }
+    setKey(button, colour, followsBase);
+    int rc = uploadKeyColour(commands_, table_, profile_, ledOfButton(button));
+    track(rc);
     saveFile();
     return rc;
+}
+
+int UserLighting::paintStroke(std::span<const int> buttons) {
+    if (header_.brush != kPaintBrush && header_.brush != kBaseBrush) {
+        return 0;
+    }
+    const bool base = header_.brush == kBaseBrush;
+    const Rgb colour = base ? header_.baseColour : header_.paintColour;
+    int painted = 0;
+    int last = -1;
+    for (int b : buttons) {
+        if (paintable(b)) {
+            setKey(b, colour, base);
+            ++painted;
+            last = b;
+        }
+    }
+    if (painted == 0) {
+        return 0;
+    }
+    track(painted == 1 ? uploadKeyColour(commands_, table_, profile_, ledOfButton(last))
+                       : lighting::uploadKeyColors(commands_, table_, profile_));
+    saveFile();
+    return painted;
 }
 
 void UserLighting::setBaseColour(Rgb colour) {

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,11 @@ public:
     // A click on a key button (0..103) or on Fn (kFnButton) while painting. G buttons and other indexes,
     // and a brush other than 0 or 1, change nothing. Returns whether the key was painted.
     bool paint(int button);
+    // A stroke across several buttons with the current brush: every button is painted as paint() does,
+    // the file is written once, and the keyboard gets one upload at the end: the single key when one was
+    // painted, the whole table otherwise. Buttons that cannot be painted are skipped. Returns the number
+    // painted.
+    int paintStroke(std::span<const int> buttons);
     // The paint brush with a colour of the caller's (tarvikctl): the key takes the colour and stops
     // following the base colour. Returns kNotPainted for a G button or an index outside the buttons,
     // otherwise the upload's result.
@@ -106,6 +112,9 @@ private:
     void applySlot(bool upload);
     void takeKeys(const UserLightingFile& file, int slot);
     int applyPaint(int button, Rgb colour, bool followsBase);
+    static bool paintable(int button);
+    // Table entry, flag and file key of one button; nothing is sent or saved.
+    void setKey(int button, Rgb colour, bool followsBase);
     void writeKey(int button, int position);
 
     device::Commands& commands_;

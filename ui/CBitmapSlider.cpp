@@ -31,6 +31,11 @@ void CBitmapSlider::setPosition(int position) {
     update();
 }
 
+void CBitmapSlider::setTrackInset(int left, int right) {
+    insetLeft_ = std::max(0, left);
+    insetRight_ = std::max(0, right);
+}
+
 void CBitmapSlider::paintEvent(QPaintEvent*) {
     if (picture_.isNull()) {
         return;
@@ -40,10 +45,12 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
 }
 
 int CBitmapSlider::positionAt(int x) const {
-    if (width() <= 1 || max_ == min_) {
+    const int span = width() - insetLeft_ - insetRight_;
+    if (span <= 0 || max_ == min_) {
         return min_;
     }
-    const double t = std::clamp(static_cast<double>(x) / (width() - 1), 0.0, 1.0);
+    // The pixel's centre, measured from the centre of the minimum's thumb.
+    const double t = std::clamp((x + 0.5 - insetLeft_) / span, 0.0, 1.0);
     return min_ + static_cast<int>(std::lround(t * (max_ - min_)));
 }
 
@@ -68,6 +75,7 @@ void CBitmapSlider::mousePressEvent(QMouseEvent* event) {
     }
     setFocus(Qt::MouseFocusReason);
     clicked_ = true;
+    wheelRest_ = 0;
     dragging_ = true;
     userMove(positionAt(static_cast<int>(event->position().x())), false);
 }
@@ -126,13 +134,24 @@ void CBitmapSlider::wheelEvent(QWheelEvent* event) {
         event->ignore();
         return;
     }
-    // Towards the user (negative delta) is +1.
-    userMove(pos_ + (dy < 0 ? 1 : -1), true);
     event->accept();
+    // A turn back the other way starts a new notch rather than first paying back the rest.
+    if ((wheelRest_ > 0 && dy < 0) || (wheelRest_ < 0 && dy > 0)) {
+        wheelRest_ = 0;
+    }
+    wheelRest_ += dy;
+    const int notches = wheelRest_ / kWheelNotch;
+    if (notches == 0) {
+        return;
+    }
+    wheelRest_ -= notches * kWheelNotch;
+    // Towards the user (negative delta) is +1.
+    userMove(pos_ - notches, true);
 }
 
 void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
     clicked_ = false;
+    wheelRest_ = 0;
     tabHeld_ = false;
     QWidget::focusOutEvent(event);
 }

@@ -29,6 +29,14 @@ public:
     // Clamped to the range; repaints. Programmatic changes do not notify.
     void setPosition(int position);
     int position() const { return pos_; }
+    // Where the picture draws the ends of its track: the thumb of the minimum is centred `left` pixels
+    // from the left edge, the maximum's `right` pixels from the right edge. The pointer is mapped onto
+    // that span, so the thumb lands under it. Default 0, 0: the whole width.
+    void setTrackInset(int left, int right);
+
+    // Wheel deltas are counted in 120ths of a notch; a step is taken for each whole notch, so a touchpad's
+    // many small deltas move the slider as far as a wheel turned as far.
+    static constexpr int kWheelNotch = 120;
 
 signals:
     // Delivered through the event queue, like a posted message: once per user action.
@@ -56,6 +64,9 @@ private:
     int max_ = 100;
     int pos_ = 0;
     int pageStep_ = 1;
+    int insetLeft_ = 0;
+    int insetRight_ = 0;
+    int wheelRest_ = 0; // the part of a notch not yet turned into a step
     bool dragging_ = false;
     bool clicked_ = false; // the wheel moves the slider only after it has been clicked
     bool tabHeld_ = false;

@@ -151,7 +151,7 @@ void CSkinColorBtn::pick(int colorRef) {
         popup_->hide();
     }
     setColor(colorRef);
-    emit colorChosen(colour_);
+    emit colorChosen(effectiveColor());
 }
 
 void CSkinColorBtn::pickMore() {
@@ -162,7 +162,7 @@ void CSkinColorBtn::pickMore() {
     ColorChooser& chooser = chooser_ != nullptr ? *chooser_ : fallback;
     if (const std::optional<int> c = chooser.chooseColor(effectiveColor(), this)) {
         setColor(*c);
-        emit colorChosen(colour_);
+        emit colorChosen(effectiveColor());
     }
     update();
 }

@@ -1,7 +1,8 @@
 // The colour-picker button of the lighting panel. Its value is a colour in the 0x00BBGGRR form, or -1
-// for "automatic", which its users replace by the automatic colour. Clicking it opens a pop-up with the
-// automatic entry, a palette of 10 columns and "more", which asks a ColorChooser (the system colour
-// dialog in the program, a script in tests).
+// for "automatic"; what it tells its users is always a colour: the automatic colour stands in for -1, so
+// "automatic" can never reach the keyboard as white (0xFFFFFF, the low bytes of -1). Clicking it opens a
+// pop-up with the automatic entry, a palette of 10 columns and "more", which asks a ColorChooser (the
+// system colour dialog in the program, a script in tests).
 #pragma once
 
 #include <QAbstractButton>
@@ -83,7 +84,8 @@ public:
     void pickMore();
 
 signals:
-    // The user chose a colour (or -1, automatic).
+    // The user chose a colour: the chosen 0x00BBGGRR value, or the automatic colour when "automatic"
+    // was chosen (color() then says -1). Never -1.
     void colorChosen(int colorRef);
 
 protected:

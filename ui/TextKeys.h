@@ -149,4 +149,7 @@ inline constexpr std::string_view kSkinCaptionTextKeys[] = {
     "LIGHT_BRIGHTNESS",   "LIGHT_SPEED",   "LIGHT_DIRECTION", "LIGHT_COLORS",  "LIGHT_COLOR",
     "LIGHT_STATIC_COLOR", "LIGHT_RANDOM"};
 
+// The lighting panel's words while it is off.
+inline constexpr std::string_view kLightingTextKeys[] = {"LIGHTING_OFF_EFFECT", "LIGHTING_OFF_HINT"};
+
 } // namespace tarvik::ui

@@ -274,7 +274,11 @@ TEST_F(LightingStateTest, SelectingEachModeWritesAndShowsWhatItsTableRowSays) {
         EXPECT_EQ(v.visible.contains(control::kPresetRed + 3), row.presets);
         EXPECT_FALSE(v.visible.contains(control::kSlotList));
         EXPECT_FALSE(v.visible.contains(control::kBaseButton));
+        // Placed by the skin but part of no mode: only listed so that the window hides them.
+        EXPECT_FALSE(v.visible.contains(control::kRandomCaption));
+        EXPECT_FALSE(v.visible.contains(control::kFixedRandomToggle));
         EXPECT_TRUE(v.previewRunning);
+        EXPECT_FALSE(v.keyClicksPaint);
     }
 }
 
@@ -440,10 +444,18 @@ TEST_F(LightingStateTest, KeyClicksPaintOnlyWithThePanelOnInTheUserMode) {
     EXPECT_FALSE(state->paintKey(0));
     EXPECT_TRUE(kb.requests.empty());
 
-    state->enablePanel();
+    EXPECT_FALSE(state->view().keyClicksPaint) << "mode 20 with the panel off: clicks assign keys";
+    EXPECT_EQ(state->paintKeys(std::vector<int>{0, 1}), 0);
+    EXPECT_TRUE(kb.requests.empty());
+
+    EXPECT_TRUE(state->enablePanel().keyClicksPaint);
     EXPECT_TRUE(state->paintKey(0));
     EXPECT_EQ(state->user().tint(0), (Rgb{0, 0, 255}));
     EXPECT_FALSE(state->paintKey(kFirstGButton)); // G buttons never paint
+
+    state->selectModeCode(4);
+    EXPECT_FALSE(state->view().keyClicksPaint);
+    EXPECT_EQ(state->paintKeys(std::vector<int>{1}), 0);
 }
 
 TEST_F(LightingStateTest, ReadingInTheUserModeUploadsTheSlot) {

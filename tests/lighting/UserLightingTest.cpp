@@ -156,6 +156,40 @@ TEST_F(UserLightingTest, PaintingSendsTheKeyAndWritesItToTheSlot) {
     EXPECT_TRUE(user.followsBase(2, kFnButton));
 }
 
+TEST_F(UserLightingTest, AStrokeIsWrittenOnceAndUploadedOnceAtItsEnd) {
+    load(1, "[PRESENTMODE]\nmode=2\n[Mode2]\ntool=1\njcolor=9,8,7\ncolor=0,0,255\n");
+    // G buttons and indexes outside the buttons are skipped, not painted.
+    const std::vector<int> stroke = {kA, kFirstGButton, kW, kEsc, kFnButton, kLitButtonCount};
+    EXPECT_EQ(user.paintStroke(stroke), 4);
+    std::vector<uint8_t> expected = {CMD_BEGIN_WRITE};
+    expected.insert(expected.end(), 8, CMD_WRITE_COLOURS);
+    expected.push_back(CMD_END_WRITE);
+    EXPECT_EQ(kb.commands(), expected);
+    for (int b : {kA, kW, kEsc, kFnButton}) {
+        EXPECT_EQ(user.tint(b), (Rgb{9, 8, 7})) << b;
+        EXPECT_TRUE(user.followsBase(1, b)) << b;
+        const int led = ledOfButton(b);
+        EXPECT_EQ(kb.colours[512 + 3 * led], 9) << b;
+    }
+    IniFile f = fileNow(1);
+    EXPECT_EQ(f.get(u"Mode2", u"64"), u"9,8,7,1");
+    EXPECT_EQ(f.get(u"Mode2", u"110"), u"9,8,7,1");
+    EXPECT_FALSE(f.contains(u"Mode2", u"125"));
+
+    // A stroke of one key sends that key only, with the paint brush's colour.
+    kb.requests.clear();
+    user.setBrush(kPaintBrush);
+    EXPECT_EQ(user.paintStroke(std::vector<int>{kSpace}), 1);
+    EXPECT_EQ(kb.commands(), (std::vector<uint8_t>{CMD_BEGIN_WRITE, CMD_WRITE_COLOURS, CMD_END_WRITE}));
+    EXPECT_EQ(kb.of(CMD_WRITE_COLOURS).front().address, 512 + 3 * 108);
+    EXPECT_FALSE(user.followsBase(1, kSpace));
+
+    // Nothing paintable: nothing sent.
+    kb.requests.clear();
+    EXPECT_EQ(user.paintStroke(std::vector<int>{kFirstGButton, -1}), 0);
+    EXPECT_TRUE(kb.requests.empty());
+}
+
 TEST_F(UserLightingTest, BrushesOtherThanZeroAndOneAndGButtonsPaintNothing) {
     load(0, "[Mode0]\ntool=5\n");
     EXPECT_FALSE(user.paint(kA));
@@ -165,6 +199,9 @@ TEST_F(UserLightingTest, BrushesOtherThanZeroAndOneAndGButtonsPaintNothing) {
     EXPECT_FALSE(user.paint(kFirstGButton));
     EXPECT_FALSE(user.paint(-1));
     EXPECT_FALSE(user.paint(kLitButtonCount));
+    EXPECT_TRUE(kb.of(CMD_WRITE_COLOURS).empty());
+    load(0, "[Mode0]\ntool=5\n");
+    EXPECT_EQ(user.paintStroke(std::vector<int>{kA, kW}), 0);
     EXPECT_TRUE(kb.of(CMD_WRITE_COLOURS).empty());
 }
 

@@ -127,6 +127,57 @@ TEST(BitmapSlider, ClickAndDragMapTheMouseIntoTheRange) {
     EXPECT_EQ(delivered(spy), (std::vector<std::pair<int, int>>{{kId, 5}, {kId, 3}, {kId, 0}, {kId, 0}}));
 }
 
+TEST(BitmapSlider, TheThumbLandsUnderThePointerOnAnInsetTrack) {
+    // The lighting sliders: 264 pixels wide, the track's ends 10 pixels in, thumbs 48.8 pixels apart.
+    CBitmapSlider s(kId);
+    s.resize(264, 30);
+    s.setRange(0, 5);
+    s.setTrackInset(10, 10);
+    const std::pair<int, int> cases[] = {{0, 0},   {10, 0},  {33, 0},  {35, 1},  {58, 1},
+                                         {108, 2}, {157, 3}, {180, 3}, {182, 4}, {205, 4},
+                                         {230, 5}, {254, 5}, {263, 5}, {-40, 0}};
+    for (const auto& [x, expected] : cases) {
+        mouse(s, QEvent::MouseButtonPress, x, Qt::LeftButton);
+        mouse(s, QEvent::MouseButtonRelease, x, Qt::NoButton);
+        EXPECT_EQ(s.position(), expected) << "x " << x;
+    }
+    // Each thumb centre as the picture draws it (10 + 244 k / 5) maps to its own position.
+    for (int k = 0; k <= 5; ++k) {
+        const int centre = 10 + 244 * k / 5;
+        mouse(s, QEvent::MouseButtonPress, centre, Qt::LeftButton);
+        mouse(s, QEvent::MouseButtonRelease, centre, Qt::NoButton);
+        EXPECT_EQ(s.position(), k) << "thumb " << k;
+    }
+}
+
+TEST(BitmapSlider, WheelStepsOncePerWholeNotchOfSmallDeltas) {
+    CBitmapSlider s(kId);
+    s.resize(101, 10);
+    s.setRange(0, 5);
+    s.setPosition(0);
+    QSignalSpy spy(&s, &CBitmapSlider::notified);
+    mouse(s, QEvent::MouseButtonPress, 0, Qt::LeftButton);
+    mouse(s, QEvent::MouseButtonRelease, 0, Qt::NoButton);
+    delivered(spy);
+
+    // A touchpad: twelve deltas of 10 towards the user make one notch.
+    for (int i = 0; i < 11; ++i) {
+        wheel(s, -10);
+    }
+    EXPECT_EQ(s.position(), 0);
+    EXPECT_TRUE(delivered(spy).empty());
+    wheel(s, -10);
+    EXPECT_EQ(delivered(spy), (std::vector<std::pair<int, int>>{{kId, 1}}));
+    // Two notches in one event are two steps, notified once.
+    wheel(s, -240);
+    EXPECT_EQ(delivered(spy), (std::vector<std::pair<int, int>>{{kId, 3}}));
+    // A part notch one way is forgotten when the wheel turns back.
+    wheel(s, -100);
+    wheel(s, 60);
+    wheel(s, 60);
+    EXPECT_EQ(delivered(spy), (std::vector<std::pair<int, int>>{{kId, 2}}));
+}
+
 TEST(BitmapSlider, ArrowsAreLeftAloneWhileTabIsHeld) {
     CBitmapSlider s(kId);
     s.setRange(0, 5);

@@ -22,7 +22,7 @@ private:
     std::optional<int> answer_;
 };
 
-TEST(SkinColorBtn, AutomaticYieldsMinusOneAndShowsTheAutomaticColour) {
+TEST(SkinColorBtn, AutomaticYieldsMinusOneButTellsItsUsersTheAutomaticColour) {
     CSkinColorBtn b;
     b.setAutomaticColor(0x0000FF);
     b.setColor(0x00FF00);
@@ -32,9 +32,17 @@ TEST(SkinColorBtn, AutomaticYieldsMinusOneAndShowsTheAutomaticColour) {
     b.popup()->automaticEntry()->click();
     EXPECT_EQ(b.color(), -1);
     EXPECT_EQ(b.effectiveColor(), 0x0000FF);
+    // Never -1, whose low bytes would be white on the wire.
     ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), -1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 0x0000FF);
     EXPECT_FALSE(b.popup()->isVisible());
+
+    // "more" on an automatic button starts from the automatic colour.
+    ScriptedChooser chooser(std::nullopt);
+    b.setColorChooser(&chooser);
+    b.openPopup();
+    b.popup()->moreEntry()->click();
+    EXPECT_EQ(chooser.asked, (std::vector<int>{0x0000FF}));
 }
 
 TEST(SkinColorBtn, PaletteHasTenColumnsAndEachEntryPicksItsColour) {

@@ -34,7 +34,8 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kTrayMenuTextKeys),
                                                    std::span<const std::string_view>(kAboutTextKeys),
                                                    std::span<const std::string_view>(kCompositeTextKeys),
-                                                   std::span<const std::string_view>(kSkinCaptionTextKeys)}) {
+                                                   std::span<const std::string_view>(kSkinCaptionTextKeys),
+                                                   std::span<const std::string_view>(kLightingTextKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());
     }
     return keys;

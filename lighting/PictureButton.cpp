@@ -1,0 +1,33 @@
+#include "lighting/PictureButton.h"
+
+#include <QPainter>
+
+namespace tarvik::lighting {
+
+PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void PictureButton::setPicture(const QPixmap& picture) {
+    if (picture.cacheKey() == picture_.cacheKey()) {
+        return;
+    }
+    picture_ = picture;
+    update();
+}
+
+void PictureButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!picture_.isNull()) {
+        p.drawPixmap(0, 0, picture_);
+    }
+    if (hasFocus()) {
+        QPen dotted(QColor(0x38, 0xb6, 0xf0));
+        dotted.setStyle(Qt::DotLine);
+        p.setPen(dotted);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+} // namespace tarvik::lighting
