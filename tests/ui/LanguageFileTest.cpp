@@ -34,6 +34,7 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kTrayMenuTextKeys),
                                                    std::span<const std::string_view>(kAboutTextKeys),
                                                    std::span<const std::string_view>(kCompositeTextKeys),
+                                                   std::span<const std::string_view>(kUpdateTextKeys),
                                                    std::span<const std::string_view>(kSkinCaptionTextKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());
     }
