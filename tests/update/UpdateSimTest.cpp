@@ -101,18 +101,6 @@ TEST_F(UpdateSim, TheKeyboardGetsTheTriggerAfterTheBackupIsOnDisk) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
-TEST_F(UpdateSim, ARefusedTriggerKeepsTheFileAndTheKeyboard) {
-    sim->injectFault(fault(portmux::sim::FaultKind::RefuseWrite, 1, 0xEE));
-    choose();
-    EXPECT_EQ(update->startUpdate(), FirmwareUpdate::UpdateResult::TriggerRefused);
-    EXPECT_EQ(prompter.shown, std::vector<std::string>{"MAIN_BOOT_ERROR_TEXT"});
-    EXPECT_EQ(update->updateFile(), program);
-    EXPECT_TRUE(starter.calls.empty());
-    EXPECT_EQ(sim->updateTriggerCount(), 0u);
-    EXPECT_EQ(sim->keyboardCount(), 1);
-    EXPECT_FALSE(update->pendingRestore());
-}
-
 TEST_F(UpdateSim, WhenTheKeyboardReturnsWipedTheBackupBringsItsSettingsBack) {
     // What the user had: the sample profiles on the keyboard and in the program.
     tarvik::testing::fillSampleStore(store);
