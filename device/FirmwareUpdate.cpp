@@ -168,6 +168,12 @@ void FirmwareUpdate::forgetRestore() {
     }
 }
 
+FirmwareUpdate::RawSender sendRawThrough(LinkSession& session) {
+    return [&session](std::span<const uint8_t> report) {
+        return session.isOpen() ? session.link().sendRaw(report) : kNoKeyboard;
+    };
+}
+
 std::optional<fs::path> FirmwareUpdate::offerRestore() {
     if (!pendingRestore_) {
         return std::nullopt;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "device/Commands.h"
+#include "device/LinkSession.h"
 #include "device/ProgramStarter.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
@@ -129,5 +130,8 @@ private:
     std::filesystem::path lastAutomaticBackup_;
     std::optional<std::filesystem::path> pendingRestore_;
 };
+
+// The device link's sendRaw as FirmwareUpdate wants it: 0 (no keyboard) while the session is not open.
+FirmwareUpdate::RawSender sendRawThrough(LinkSession& session);
 
 } // namespace tarvik::device

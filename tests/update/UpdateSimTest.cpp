@@ -48,10 +48,11 @@ protected:
         std::ofstream(program) << "#!/bin/sh\nexit 0\n";
         fs::permissions(program, fs::perms::owner_all);
         settings = profiles::SettingsStore(home / "tarvik.ini");
-        FirmwareUpdate::Seams seams{prompter, files, chooser, starter, [this](std::span<const uint8_t> r) {
+        FirmwareUpdate::Seams seams{prompter, files, chooser, starter,
+                                    [this, raw = sendRawThrough(*session)](std::span<const uint8_t> r) {
                                         triggerSentAt = fs::file_time_type::clock::now();
                                         backupBeforeTrigger = fs::exists(update->lastAutomaticBackup());
-                                        return link().sendRaw(r);
+                                        return raw(r);
                                     }};
         update =
             std::make_unique<FirmwareUpdate>(store, settings, seams, FirmwareUpdate::Folders{package, {}});
