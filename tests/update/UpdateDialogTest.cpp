@@ -220,7 +220,7 @@ TEST_F(UpdateDialog, AMissingPictureEndsTheFirstOpening) {
     other.reject();
 }
 
-TEST_F(UpdateDialog, MessagesNameTheFileInTheActiveLanguage) {
+TEST_F(UpdateDialog, TextsFollowTheActiveLanguage) {
     // Switching the language writes the file: a copy of it.
     const fs::path language = home / "language.ini";
     fs::copy_file(skins() / "language.ini", language);
@@ -233,6 +233,9 @@ TEST_F(UpdateDialog, MessagesNameTheFileInTheActiveLanguage) {
 
     ASSERT_TRUE(ui::uiTexts().switchLanguage(language, ui::TextTable::kChinese));
     const QString chinese = boxes.text("UPDATE_AUTO_BACKUP_DONE", backup);
+    open(); // the dialog reads its texts at each opening
+    EXPECT_EQ(pathText(), QStringLiteral("尚未选择升级程序"));
+    shoot(*dialog, "empty-zh");
     ui::uiTexts().load(skins() / "language.ini");
     EXPECT_TRUE(chinese.startsWith(QStringLiteral("升级前"))) << chinese.toStdString();
     EXPECT_TRUE(chinese.contains(QString::fromStdString(backup.string())));
