@@ -140,6 +140,13 @@ inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEA
                                                           "MACRO_MEMORY_USED",
                                                           "MACRO_MEMORY_UNKNOWN"};
 
+// The firmware update dialog's own texts, read when it opens or shows a message: the open button's tip,
+// the path label while no program is chosen, and the messages about the automatic backup ("%s" is a
+// file's path).
+inline constexpr std::string_view kUpdateTextKeys[] = {"UPDATE_CHOOSE_TIP", "UPDATE_NO_FILE",
+                                                       "UPDATE_AUTO_BACKUP_DONE", "UPDATE_AUTO_BACKUP_FAILED",
+                                                       "UPDATE_RESTORE_PROMPT"};
+
 // The words the skin pictures do not carry: the skinned dialogs draw them from the "CAPTIONS" sections
 // of the layout files. (The profile manager's OK, Cancel and Apply use PROFILE_OK, PROFILE_CANCLE and
 // PROFILE_APPLY of the main window's list.)

@@ -1,0 +1,194 @@
+#include "device/FirmwareUpdate.h"
+
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Utf.h"
+#include "profiles/ProfileFiles.h"
+
+#include <ctime>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace tarvik::device {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Longest value the settings file keeps whole; a longer path is only remembered for this run.
+constexpr size_t kLongestStoredPath = IniFile::kDefaultCapacity - 1;
+// Backups started within the same second get "-2", "-3", ... ; past this many something else is wrong.
+constexpr int kMaxSameSecondBackups = 100;
+
+// A file the update can start: there, a regular file (after links), and executable by us. Checked
+// before the keyboard is told anything, since a keyboard in its boot mode with no program to flash it is
+// the one outcome worse than an error message.
+bool isStartable(const fs::path& file) {
+    std::error_code ec;
+    return !file.empty() && fs::is_regular_file(file, ec) && ::access(file.c_str(), X_OK) == 0;
+}
+
+} // namespace
+
+std::u16string fillPath(std::u16string_view format, const fs::path& file) {
+    std::u16string out(format);
+    if (const size_t at = out.find(u"%s"); at != std::u16string::npos) {
+        out.replace(at, 2, toUtf16(file.string()));
+    }
+    return out;
+}
+
+std::string backupFileName(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char buf[64];
+    const size_t n = std::strftime(buf, sizeof buf, "update-%Y%m%d-%H%M%S.tvk", &local);
+    return n > 0 ? std::string(buf, n) : std::string("update.tvk");
+}
+
+FirmwareUpdate::FirmwareUpdate(profiles::AssignmentStore& store, profiles::SettingsStore& settings,
+                               Seams seams, Folders folders)
+    : store_(store), settings_(settings), seams_(std::move(seams)), folders_(std::move(folders)) {
+    const std::u16string stored = settings_.readSetting(kPendingRestoreSetting, u"");
+    if (!stored.empty()) {
+        pendingRestore_ = fs::path(toUtf8(stored));
+    }
+}
+
+void FirmwareUpdate::chooseUpdateFile() {
+    const std::optional<fs::path> chosen =
+        seams_.chooser.choose(FileChooser::Mode::Open, std::string(kUpdateProgramFilter), folders_.package);
+    updateFile_ = chosen.value_or(fs::path{});
+}
+
+FirmwareUpdate::UpdateResult FirmwareUpdate::startUpdate() {
+    if (!isStartable(updateFile_)) {
+        seams_.prompter.show("MAIN_UPDATE_ERROR_TEXT");
+        return UpdateResult::NoFile;
+    }
+
+    fs::path attempted;
+    const fs::path backup = writeAutomaticBackup(attempted);
+    if (backup.empty()) {
+        if (!seams_.files.askYesNo("UPDATE_AUTO_BACKUP_FAILED", attempted, false)) {
+            return UpdateResult::NotBackedUp;
+        }
+    } else {
+        lastAutomaticBackup_ = backup;
+        seams_.files.show("UPDATE_AUTO_BACKUP_DONE", backup);
+    }
+
+    const int sent = seams_.sendRaw ? seams_.sendRaw(kUpdateTriggerReport) : 0;
+    if (sent != 1) {
+        seams_.prompter.show("MAIN_BOOT_ERROR_TEXT");
+        return UpdateResult::TriggerRefused;
+    }
+    // From here on the keyboard may lose what it held: offer the backup when it comes back, whether or
+    // not the program starts.
+    if (!backup.empty()) {
+        rememberRestore(backup);
+    }
+
+    const fs::path program = std::exchange(updateFile_, fs::path{});
+    const StartResult started = seams_.starter.start(program, {}, folders_.package);
+    if (!started.started) {
+        seams_.prompter.show("MAIN_SHELL_ERROR_TEXT");
+        return UpdateResult::NotStarted;
+    }
+    return UpdateResult::Started;
+}
+
+void FirmwareUpdate::cancel() {
+    updateFile_.clear();
+}
+
+FirmwareUpdate::BackupResult FirmwareUpdate::backup() {
+    std::error_code ec;
+    fs::path start = paths::dataFolder();
+    if (!fs::is_directory(start, ec)) {
+        start = paths::documentsFolder();
+    }
+    std::optional<fs::path> chosen =
+        seams_.chooser.choose(FileChooser::Mode::Save, std::string(kProfileFileFilter), start,
+                              std::string(kProfileFileDefaultName));
+    if (!chosen || chosen->empty()) {
+        return BackupResult::Cancelled;
+    }
+    fs::path target = *chosen;
+    // The save dialog's default extension: a name typed without one gets ".tvk".
+    if (!target.has_extension()) {
+        target += ".tvk";
+    }
+    // Takes the key-data lock itself; the message is shown after it is released.
+    if (!profiles::exportProfileFile(store_, target)) {
+        seams_.prompter.show("MAIN_UPDATE_BACKUP_NG");
+        return BackupResult::Failed;
+    }
+    seams_.prompter.show("MAIN_UPDATE_BACKUP_OK");
+    return BackupResult::Written;
+}
+
+fs::path FirmwareUpdate::writeAutomaticBackup(fs::path& attempted) {
+    const fs::path data = profiles::ensureDataFolder(folders_.firstRun);
+    if (data.empty()) {
+        attempted = paths::dataFolder() / kBackupFolderName;
+        return {};
+    }
+    const fs::path folder = data / kBackupFolderName;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const std::string name = backupFileName(seams_.clock());
+    const std::string stem = name.substr(0, name.size() - 4);
+    attempted = folder / name;
+    for (int n = 2; fs::exists(attempted, ec) && n <= kMaxSameSecondBackups; ++n) {
+        attempted = folder / (stem + "-" + std::to_string(n) + ".tvk");
+    }
+    if (fs::exists(attempted, ec) || !fs::is_directory(folder, ec)) {
+        return {};
+    }
+    return profiles::exportProfileFile(store_, attempted) ? attempted : fs::path{};
+}
+
+std::optional<fs::path> FirmwareUpdate::pendingRestore() const {
+    return pendingRestore_;
+}
+
+void FirmwareUpdate::rememberRestore(const fs::path& backup) {
+    pendingRestore_ = backup;
+    const std::u16string value = toUtf16(backup.string());
+    (void)settings_.writeSetting(kPendingRestoreSetting, value.size() <= kLongestStoredPath ? value : u"");
+}
+
+void FirmwareUpdate::forgetRestore() {
+    pendingRestore_.reset();
+    if (!settings_.readSetting(kPendingRestoreSetting, u"").empty()) {
+        (void)settings_.writeSetting(kPendingRestoreSetting, u"");
+    }
+}
+
+FirmwareUpdate::RawSender sendRawThrough(LinkSession& session) {
+    return [&session](std::span<const uint8_t> report) {
+        return session.isOpen() ? session.link().sendRaw(report) : kNoKeyboard;
+    };
+}
+
+std::optional<fs::path> FirmwareUpdate::offerRestore() {
+    if (!pendingRestore_) {
+        return std::nullopt;
+    }
+    const fs::path backup = *pendingRestore_;
+    forgetRestore();
+    // A backup removed or damaged since is not worth a question.
+    const profiles::ProfileFileCheck check = profiles::checkProfileFile(backup);
+    if (check.result != 1 || !check.loadable) {
+        return std::nullopt;
+    }
+    if (!seams_.files.askYesNo("UPDATE_RESTORE_PROMPT", backup, true)) {
+        return std::nullopt;
+    }
+    return backup;
+}
+
+} // namespace tarvik::device
