@@ -46,8 +46,11 @@ public:
     bool waitPresenceIdle(std::chrono::milliseconds limit);
     // Icon changes and layer-switch messages.
     bool waitIconsIdle(std::chrono::milliseconds limit);
-    // Ends both workers after their running task; later reports are dropped.
+    // Ends the workers after their running task; later reports are dropped.
     void stop();
+    // The same, waiting for each running task at most limit; false when one was still running (it is
+    // let go and finishes on its own; this object and what it uses must then outlive it).
+    bool stop(std::chrono::milliseconds limit);
 
     // The icon that stands for the keyboard's presence (128 or 141).
     int presenceIcon() const { return presenceIcon_.load(); }
