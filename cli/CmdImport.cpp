@@ -34,10 +34,12 @@ int runImport(CliContext& ctx, std::span<const std::string_view> args) {
         return 1;
     }
     profiles::AssignmentStore store;
-    int rc = profiles::importProfileFile(store, path, kb->commands(), kb->state(), prompter);
-    if (rc != 1) {
+    profiles::ImportOutcome outcome = profiles::importProfileFile(store, path, kb->commands(), kb->state());
+    profiles::showImportMessages(outcome, prompter);
+    if (!outcome.succeeded()) {
         if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << rc << ")\n";
+            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << outcome.result
+                    << " at " << profiles::describe(outcome.download.failedStep) << ")\n";
         }
         return 1;
     }
@@ -49,9 +51,10 @@ int runImport(CliContext& ctx, std::span<const std::string_view> args) {
 
 extern const CliCommand kImportCommand{
     "import", "import FILE", "Write a profile file to the keyboard",
-    "Checks FILE as validate does, loads it, saves it as the keyboard cache file when that exists, and\n"
-    "downloads all three on-board profiles and the macros. A refused file prints the format error texts\n"
-    "and leaves the keyboard untouched.",
+    "Checks FILE as validate does, loads it, downloads all three on-board profiles and the macros, and\n"
+    "once the keyboard took all of it saves FILE as the keyboard cache file when that exists. A refused\n"
+    "file (bad contents, or macros too big for the keyboard) prints the texts that say so and leaves the\n"
+    "keyboard and the cache file untouched; so does a download the keyboard did not take.",
     runImport};
 
 } // namespace tarvik::cli

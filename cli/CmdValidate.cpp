@@ -23,7 +23,7 @@ int runValidate(CliContext& ctx, std::span<const std::string_view> args) {
     ctx.out << path << ": import would refuse it: ";
     switch (c.result) {
     case profiles::kCannotOpen:
-        ctx.out << "it cannot be opened for reading\n";
+        ctx.out << (c.notRegular ? "it is not a regular file\n" : "it cannot be opened for reading\n");
         return 1;
     case profiles::kOutOfMemory:
         ctx.out << "out of memory while reading it\n";

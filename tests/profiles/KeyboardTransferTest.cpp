@@ -44,7 +44,7 @@ protected:
 TEST_F(KeyboardTransferTest, DownloadThenReadBackGivesTheSameRecordsAndMacros) {
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands, state, prompter, true), 1);
+    ASSERT_EQ(makeAppliedCopy(store, commands, state, true).result, 1);
 
     fs::path f = dir / "back.tvk";
     ASSERT_TRUE(readKeyboardToFile(f, commands, state));
@@ -92,7 +92,7 @@ TEST_F(KeyboardTransferTest, AHeaderPromisingMoreThanTheAreaIsReadOnlyUpToTheAre
 TEST_F(KeyboardTransferTest, ReloadCreatesTheCacheFileAndLoadsIt) {
     AssignmentStore source;
     testing::fillSampleStore(source);
-    ASSERT_EQ(makeAppliedCopy(source, commands, state, prompter, true), 1);
+    ASSERT_EQ(makeAppliedCopy(source, commands, state, true).result, 1);
 
     int hookRuns = 0;
     AssignmentStore store;
@@ -100,14 +100,18 @@ TEST_F(KeyboardTransferTest, ReloadCreatesTheCacheFileAndLoadsIt) {
     ASSERT_TRUE(reloadFromKeyboard(store, commands, state, [&](const fs::path&) { ++hookRuns; }));
     EXPECT_EQ(hookRuns, 1);
     EXPECT_TRUE(fs::is_regular_file(cacheFilePath(2)));
-    EXPECT_EQ(store.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY);
-    EXPECT_EQ(store.working().macros().size(), 3u);
+    {
+        auto lock = store.lockKeyData();
+        EXPECT_EQ(store.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY);
+        EXPECT_EQ(store.working().macros().size(), 3u);
+    }
     EXPECT_TRUE(saveCacheFile(store));
 
     // The keyboard cannot be read: the working copy becomes the default store.
     kb.busy[device::CMD_READ_KEYS] = 0xFF;
     EXPECT_FALSE(reloadFromKeyboard(store, commands, state, [&](const fs::path&) { ++hookRuns; }));
     EXPECT_EQ(hookRuns, 1) << "the folder existed already";
+    auto lock = store.lockKeyData();
     EXPECT_EQ(store.working().records()[0x1E].type, keyboard::ASSIGN_DEFAULT);
     EXPECT_TRUE(store.working().macros().empty());
     EXPECT_EQ(store.working().records()[256].aux, 0x0301);
@@ -137,7 +141,9 @@ TEST_F(KeyboardTransferTest, ImportDownloadsAllProfilesAndMacros) {
     ASSERT_TRUE(saveProfileFile(source, f));
 
     AssignmentStore store;
-    EXPECT_EQ(importProfileFile(store, f, commands, state, prompter), 1);
+    ImportOutcome out = importProfileFile(store, f, commands, state);
+    EXPECT_EQ(out.result, 1);
+    showImportMessages(out, prompter);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(kb.addresses(device::CMD_WRITE_KEYS).size(), 21u);
     AssignmentStore back;
@@ -172,9 +178,12 @@ TEST_F(KeyboardTransferTest, RefusedImportLeavesTheWorkingCopyAndTheKeyboard) {
         ASSERT_TRUE(writeFileAtomically(f, c.bytes));
         testing::RecordingPrompter p;
         kb.requests.clear();
-        EXPECT_EQ(importProfileFile(store, f, commands, state, p), 0) << c.name;
+        ImportOutcome out = importProfileFile(store, f, commands, state);
+        EXPECT_EQ(out.result, 0) << c.name;
+        showImportMessages(out, p);
         EXPECT_EQ(p.shown, c.messages) << c.name;
         EXPECT_TRUE(kb.requests.empty()) << c.name;
+        auto lock = store.lockKeyData();
         EXPECT_EQ(store.working().macros().size(), 3u) << c.name;
         EXPECT_EQ(store.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY) << c.name;
     }

@@ -24,6 +24,12 @@ protected:
         home = testing::useOwnHome();
         testing::SimKeyboardTest::SetUp();
     }
+    // The apply step and then its messages, as a window shows them once the store is unlocked.
+    int apply(AssignmentStore& store, bool all) {
+        DownloadOutcome out = makeAppliedCopy(store, commands(), state, all);
+        showDownloadMessages(out, prompter);
+        return out.result;
+    }
     void readBack(AssignmentStore& back) {
         fs::path f = home / "back.tvk";
         ASSERT_TRUE(readKeyboardToFile(f, commands(), state));
@@ -36,7 +42,7 @@ protected:
 TEST_F(SimRoundTrip, EveryAssignmentTypeAndTheMacrosComeBack) {
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_EQ(apply(store, true), 1);
     EXPECT_TRUE(prompter.shown.empty());
 
     AssignmentStore back;
@@ -49,7 +55,7 @@ TEST_F(SimRoundTrip, ApplyWritesOnlyTheCurrentProfilesBlock) {
     std::vector<uint8_t> before = sim->area(PortmuxSimControl::Area::KeyBlocks);
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, false), 1);
+    ASSERT_EQ(apply(store, false), 1);
     std::vector<uint8_t> after = sim->area(PortmuxSimControl::Area::KeyBlocks);
     ASSERT_EQ(after.size(), 3u * 378);
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + 756, after.begin()))
@@ -73,7 +79,7 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
         ASSERT_GT(sizes.withNames, 128u);
         ASSERT_LE(sizes.withoutNames, 128u);
     }
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_EQ(apply(store, true), 1);
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_PROFILE_SPACE_TIGHT"});
     AssignmentStore back;
     readBack(back);
@@ -89,7 +95,7 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
         auto lock = store.lockKeyData();
         store.working().macros().push_back(testing::sampleMacro(store.working().macros(), u"x", 1, 100));
     }
-    EXPECT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 0);
+    EXPECT_EQ(apply(store, true), 0);
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_MACRO_TOO_LONG"});
     EXPECT_EQ(sim->reportCount(), 0u);
 }
@@ -97,7 +103,7 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
 TEST_F(SimRoundTrip, ReloadFromTheKeyboardGoesThroughTheCacheFile) {
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_EQ(apply(store, true), 1);
     AssignmentStore fresh;
     bool ranHook = false;
     ASSERT_TRUE(reloadFromKeyboard(fresh, commands(), state, [&](const fs::path&) { ranHook = true; }));
