@@ -3,6 +3,7 @@
 #include "device/OnBoardProfile.h"
 #include "macros/MacroImage.h"
 #include "platform/Paths.h"
+#include "profiles/ApplyChanges.h"
 #include "profiles/Download.h"
 #include "profiles/KeyboardTransfer.h"
 #include "profiles/ProfileFiles.h"
@@ -12,6 +13,8 @@
 #include "tests/profiles/TestHome.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 namespace tarvik::profiles {
 namespace {
@@ -118,6 +121,133 @@ TEST_F(SimRoundTrip, ReloadFromTheKeyboardGoesThroughTheCacheFile) {
     EXPECT_EQ(fresh.working().records()[0x1E].type, keyboard::ASSIGN_DEFAULT) << "the default store";
     sim->plug();
     ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+}
+
+TEST_F(SimRoundTrip, AFailedDownloadLeavesTheOldConfigurationWholeNeverAMix) {
+    using portmux::sim::FaultKind;
+    AssignmentStore store;
+    testing::fillSampleStore(store);
+    ASSERT_EQ(apply(store, true), 1);
+    const std::vector<uint8_t> keys = sim->area(PortmuxSimControl::Area::KeyBlocks);
+    const std::vector<uint8_t> macroArea = sim->area(PortmuxSimControl::Area::Macros);
+
+    // Another configuration: other keys, other macros.
+    AssignmentStore next;
+    {
+        auto lock = next.lockKeyData();
+        auto& list = next.working().macros();
+        list.push_back(testing::sampleMacro(list, u"replacement", 9, 40));
+        for (keyboard::KeySlot slot : {0x10, 0x11, 0x12, 0x13, 0x14}) {
+            keyboard::KeyAssignment r;
+            r.type = keyboard::ASSIGN_MACRO;
+            r.value = 1;
+            r.aux = 1;
+            next.working().setRecord(slot, r);
+            next.working().setRecord(1024 + slot, r);
+        }
+    }
+    auto fault = [](FaultKind kind, uint32_t count, uint8_t command) {
+        portmux::sim::Fault f;
+        f.kind = kind;
+        f.count = count;
+        f.command = command;
+        return f;
+    };
+    struct Case {
+        const char* name;
+        std::vector<portmux::sim::Fault> faults;
+        DownloadStep step;
+    } cases[] = {
+        {"busy endWrite", {fault(FaultKind::BusyFF, 3, portmux::sim::kEndWrite)}, DownloadStep::EndWrite},
+        {"one refused key-block chunk",
+         {fault(FaultKind::Pass, 9, portmux::sim::kWriteKeys),
+          fault(FaultKind::RefuseWrite, 1, portmux::sim::kWriteKeys)},
+         DownloadStep::KeyBlock},
+        {"unplugged in the middle",
+         {fault(FaultKind::Unplug, 3, portmux::sim::kWriteKeys)},
+         DownloadStep::KeyBlock},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& f : c.faults) {
+            sim->injectFault(f);
+        }
+        DownloadOutcome out = makeAppliedCopy(next, commands(), state, true);
+        EXPECT_FALSE(out.succeeded());
+        EXPECT_EQ(out.failedStep, c.step);
+        EXPECT_EQ(sim->area(PortmuxSimControl::Area::KeyBlocks), keys);
+        EXPECT_EQ(sim->area(PortmuxSimControl::Area::Macros), macroArea);
+        EXPECT_FALSE(sim->frameOpen()) << "no frame is left open for a later write to land in";
+        sim->clearFaults();
+        if (sim->keyboardCount() == 0) {
+            ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+            ASSERT_TRUE(sim->plug());
+            ASSERT_TRUE(sim->waitIdle(5000));
+            ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+        }
+    }
+    // The keyboard takes it once nothing is in the way.
+    ASSERT_EQ(apply(next, true), 1);
+    EXPECT_NE(sim->area(PortmuxSimControl::Area::KeyBlocks), keys);
+}
+
+TEST_F(SimRoundTrip, WhatOnlyTheComputerKeepsSurvivesAReplug) {
+    using namespace keyboard;
+    AssignmentStore store;
+    ASSERT_TRUE(reloadFromKeyboard(store, commands(), state)); // the arrival at start
+    const KeySlot g3Layer1 = kFirstGSlotLayer1 + 2;
+    {
+        auto lock = store.lockKeyData();
+        KeyAssignment r;
+        r.type = ASSIGN_SINGLE_KEY;
+        r.value = 0x30;
+        r.aux = GKeyTagOfSlot(g3Layer1);
+        ASSERT_GE(AssignToSlot(store.working(), 0, g3Layer1, r), 0);
+        KeyAssignment text;
+        text.type = ASSIGN_TEXT_BLOCK;
+        ASSERT_GE(AssignToSlot(store.working(), 0, 0x25, text, u"Dear Sir"), 0); // K
+    }
+    ApplyOutcome applied = applyChanges(store, commands(), state);
+    ASSERT_TRUE(applied.succeeded());
+
+    // Meanwhile the keyboard's own block changes (another program, a factory key combination).
+    std::vector<uint8_t> block = sim->area(PortmuxSimControl::Area::KeyBlocks);
+    const std::vector<uint8_t> factory = sim->area(PortmuxSimControl::Area::DefaultKeyBlock);
+    size_t q = 0;
+    while (q < kKeyBlockSlots &&
+           KeyOfKeyEntry({factory[3 * q], factory[3 * q + 1], factory[3 * q + 2]}) != 0x10) {
+        ++q;
+    }
+    ASSERT_LT(q, kKeyBlockSlots);
+    ASSERT_TRUE(sim->setArea(PortmuxSimControl::Area::KeyBlocks, 3 * q, {0x02, 0x02, 0x05})); // Q -> B
+
+    ASSERT_TRUE(sim->unplug());
+    ASSERT_TRUE(sim->waitIdle(5000));
+    ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+    ASSERT_TRUE(sim->plug());
+    ASSERT_TRUE(sim->waitIdle(5000));
+    ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+    AssignmentStore after; // the window reloads on MSG_PROFILE_SYNC
+    ASSERT_TRUE(reloadFromKeyboard(after, commands(), state));
+
+    auto lock = after.lockKeyData();
+    const WorkingCopy& w = after.working();
+    EXPECT_EQ(w.records()[g3Layer1].type, ASSIGN_SINGLE_KEY);
+    EXPECT_EQ(w.records()[g3Layer1].value, 0x30u);
+    EXPECT_EQ(w.records()[0x25].type, ASSIGN_TEXT_BLOCK);
+    EXPECT_EQ(w.text(0x25).text, u"Dear Sir");
+    // The key blocks are the keyboard's.
+    std::array<KeyAssignment, kSlotsPerProfile> fromKeyboard{};
+    block = sim->area(PortmuxSimControl::Area::KeyBlocks);
+    ReadKeyBlock(std::span<const uint8_t, kKeyBlockSize>(block.data(), kKeyBlockSize), fromKeyboard,
+                 keyboardLayout(state));
+    EXPECT_EQ(w.records()[0x10].type, ASSIGN_SINGLE_KEY);
+    EXPECT_EQ(w.records()[0x10].value, 0x30u) << "Q as the keyboard now has it";
+    for (KeySlot slot = 0; slot < 256; ++slot) {
+        if (slot != 0x25) {
+            ASSERT_EQ(w.records()[slot], fromKeyboard[slot]) << slot;
+        }
+    }
 }
 
 } // namespace
