@@ -33,6 +33,10 @@ protected:
         showDownloadMessages(out, prompter);
         return out.result;
     }
+    static uint16_t recordType(AssignmentStore& store, size_t index) {
+        auto lock = store.lockKeyData();
+        return store.working().records()[index].type;
+    }
     void readBack(AssignmentStore& back) {
         fs::path f = home / "back.tvk";
         ASSERT_TRUE(readKeyboardToFile(f, commands(), state));
@@ -86,10 +90,14 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_PROFILE_SPACE_TIGHT"});
     AssignmentStore back;
     readBack(back);
-    ASSERT_EQ(back.working().macros().size(), 3u);
-    EXPECT_EQ(back.working().macros()[0].name(), u"Macro1");
-    EXPECT_EQ(back.working().macros()[2].name(), u"Macro3");
-    EXPECT_EQ(back.working().macros()[1].actions(), store.working().macros()[1].actions());
+    {
+        auto backLock = back.lockKeyData();
+        auto storeLock = store.lockKeyData();
+        ASSERT_EQ(back.working().macros().size(), 3u);
+        EXPECT_EQ(back.working().macros()[0].name(), u"Macro1");
+        EXPECT_EQ(back.working().macros()[2].name(), u"Macro3");
+        EXPECT_EQ(back.working().macros()[1].actions(), store.working().macros()[1].actions());
+    }
 
     // Far too many actions: refused before anything is sent.
     prompter.shown.clear();
@@ -112,13 +120,13 @@ TEST_F(SimRoundTrip, ReloadFromTheKeyboardGoesThroughTheCacheFile) {
     ASSERT_TRUE(reloadFromKeyboard(fresh, commands(), state, [&](const fs::path&) { ranHook = true; }));
     EXPECT_TRUE(ranHook);
     EXPECT_TRUE(fs::is_regular_file(cacheFilePath(0)));
-    EXPECT_EQ(fresh.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY);
+    EXPECT_EQ(recordType(fresh, 0x1E), keyboard::ASSIGN_SINGLE_KEY);
     EXPECT_TRUE(saveCacheFile(fresh)) << "Apply can save the cache once it exists";
 
     sim->unplug();
     ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
     EXPECT_FALSE(reloadFromKeyboard(fresh, commands(), state));
-    EXPECT_EQ(fresh.working().records()[0x1E].type, keyboard::ASSIGN_DEFAULT) << "the default store";
+    EXPECT_EQ(recordType(fresh, 0x1E), keyboard::ASSIGN_DEFAULT) << "the default store";
     sim->plug();
     ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
 }
