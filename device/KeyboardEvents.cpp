@@ -54,10 +54,12 @@ void KeyboardEvents::handlePresence(int count) {
     }
     if (count != 0) {
         std::array<uint8_t, kKeyBlockSize> block{};
-        int read = kNoKeyboard;
-        {
-            // Both reads as one sequence, and let go before the window is told: its handler reads the
-            // keyboard itself.
+        int read = kLinkBusy;
+        // Both reads as one sequence, let go before the window is told (its handler reads the keyboard
+        // itself). A keyboard held by another sequence for long is asked again a few times: without its
+        // macro capacity every download would be refused as too long.
+        for (int attempt = 0; attempt < kArrivalAttempts && read == kLinkBusy && !presenceWorker_.stopping();
+             ++attempt) {
             Commands::Frame held = commands_.frame();
             read = held ? commands_.readDefaultKeyBlock(block) : held.result();
             if (held) {

@@ -26,6 +26,9 @@ inline constexpr uint16_t kCodeActivityEnd = 0x1810;
 inline constexpr uint16_t kCodeActivityStart = 0x1811;
 
 inline constexpr const char* kDefaultMatrixPrompt = "MAIN_DEFAULT_MATRIX_PROMPT";
+// How many times an arrival waits (LinkTiming::sequenceWait each) for a keyboard that another sequence
+// holds before it gives up reading it.
+inline constexpr int kArrivalAttempts = 3;
 
 class KeyboardEvents final : public LinkEvents {
 public:
