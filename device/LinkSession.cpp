@@ -49,7 +49,7 @@ private:
 };
 
 LinkSession::LinkSession(AppLinkState& state, MainWindowPort& window, const LinkTiming& timing)
-    : state_(state), window_(window), timing_(timing), gate_(std::make_unique<WindowGate>(window)) {}
+    : state_(state), timing_(timing), gate_(std::make_unique<WindowGate>(window)) {}
 
 LinkSession::~LinkSession() {
     close();

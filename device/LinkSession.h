@@ -62,7 +62,6 @@ private:
     class WindowGate;
 
     AppLinkState& state_;
-    MainWindowPort& window_;
     LinkTiming timing_;
     ServiceTable service_;
     KeyboardEvents::KeyBlockSink sink_;
