@@ -95,6 +95,8 @@ TEST_F(LinkClose, AThreadWaitsForAnotherThreadsSequenceAndGivesUpWithItsOwnResul
     std::array<uint8_t, kConfigSize> config{};
     const size_t before = sim->reportCount();
     EXPECT_EQ(commands().readConfig(config), kLinkBusy);
+    EXPECT_EQ(selectOnBoardProfile(commands(), state, 1), kLinkBusy);
+    EXPECT_EQ(writeReportRate(commands(), 0, 2), kLinkBusy);
     EXPECT_EQ(sim->reportCount(), before) << "nothing is sent into another thread's sequence";
 
     // A keyboard arriving meanwhile cannot be read, but it has not failed: no matrix message.
@@ -107,6 +109,9 @@ TEST_F(LinkClose, AThreadWaitsForAnotherThreadsSequenceAndGivesUpWithItsOwnResul
     release.set_value();
     holder.join();
     EXPECT_EQ(commands().readConfig(config), kOk);
+    EXPECT_EQ(selectOnBoardProfile(commands(), state, 1), kOk);
+    EXPECT_EQ(writeReportRate(commands(), 1, 2), kOk);
+    EXPECT_EQ(sim->area(Area::Settings)[42 + 15], 2);
 }
 
 // Two threads write whole sequences at once, as Apply on the device worker and a lighting slider on
@@ -148,30 +153,6 @@ TEST_F(LinkClose, SequencesOfTwoThreadsNeverInterleave) {
     EXPECT_TRUE(std::equal(block.begin(), block.end(), keys.begin())) << "block 0 is the last one sent";
     EXPECT_TRUE(std::equal(block.begin(), block.end(), keys.begin() + 2 * kKeyBlockSize)) << "block 2 too";
     EXPECT_EQ(sim->area(Area::Settings)[1], 4 * kRounds);
-}
-
-TEST_F(LinkClose, TheProfileSwitchAndTheReportRateAreSequencesToo) {
-    LinkTiming t = testTiming();
-    t.sequenceWait = std::chrono::milliseconds(50);
-    open(t);
-    std::promise<void> holding;
-    std::promise<void> release;
-    std::thread holder([&] {
-        Commands::Frame held = commands().frame();
-        holding.set_value();
-        release.get_future().wait();
-    });
-    holding.get_future().wait();
-    const size_t before = sim->reportCount();
-    EXPECT_EQ(selectOnBoardProfile(commands(), state, 1), kLinkBusy);
-    EXPECT_EQ(writeReportRate(commands(), 0, 2), kLinkBusy);
-    EXPECT_EQ(sim->reportCount(), before);
-    release.set_value();
-    holder.join();
-    EXPECT_EQ(selectOnBoardProfile(commands(), state, 1), kOk);
-    EXPECT_EQ(writeReportRate(commands(), 1, 2), kOk);
-    EXPECT_EQ(sim->area(Area::Settings)[42 + 15], 2);
-    EXPECT_EQ(writeReportRate(commands(), 1, 4), kBadBlock);
 }
 
 } // namespace
