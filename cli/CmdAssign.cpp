@@ -16,6 +16,7 @@
 #include <charconv>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tarvik::cli {
 
@@ -235,17 +236,18 @@ int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
         ctx.err << "tarvikctl: assign: the keyboard has no place for " << words[0] << " in its key blocks\n";
         return 1;
     }
-    auto bytes = profiles::readKeyboardProfile(kb->commands(), kb->state(), macroNamePrefix());
-    if (!bytes) {
+    // What only the program keeps (G keys, launch-program and text-block records, profile 3) comes from
+    // the cache file, so that saving the cache below does not drop it.
+    auto read = profiles::readKeyboardKeepingHostRecords(kb->commands(), kb->state(), macroNamePrefix());
+    if (!read) {
         ctx.err << "tarvikctl: assign: could not read the keyboard\n";
         return 1;
     }
     profiles::AssignmentStore store;
-    if (profiles::loadProfileBytes(store, *bytes) != 1) {
-        ctx.err << "tarvikctl: assign: what the keyboard holds could not be loaded\n";
-        return 1;
-    }
+    // The keyboard first, then the store: the order every sequence keeps.
+    device::Commands::Frame held = kb->commands().frame();
     auto lock = store.lockKeyData();
+    std::swap(store.working(), *read);
     if (target->macroId != 0) {
         const auto& list = store.working().macros();
         auto it =
@@ -262,16 +264,23 @@ int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
         ctx.err << "tarvikctl: assign: no such slot\n";
         return 1;
     }
+    std::optional<PendingFile> cache = profiles::stageCacheFile(store);
+    profiles::DownloadOutcome outcome = profiles::makeAppliedCopy(store, kb->commands(), kb->state(), true);
+    // Keep the cache file (when the program made one) equal to the keyboard. One that cannot be written
+    // is the program's concern, not this command's.
+    if (outcome.succeeded() && cache) {
+        (void)cache->commit();
+    }
+    lock.unlock();
     CliPrompter prompter(ctx, "assign");
-    int rc = profiles::makeAppliedCopy(store, kb->commands(), kb->state(), prompter, true);
-    if (rc != 1) {
+    profiles::showDownloadMessages(outcome, prompter);
+    if (!outcome.succeeded()) {
         if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: assign: the keyboard did not take the profiles (result " << rc << ")\n";
+            ctx.err << "tarvikctl: assign: the keyboard did not take the profiles (result " << outcome.result
+                    << " at " << profiles::describe(outcome.failedStep) << ")\n";
         }
         return 1;
     }
-    // Keep the cache file (when the program made one) equal to the keyboard.
-    (void)profiles::saveCacheFile(store);
     ctx.out << "profile " << profile << ": " << words[0] << " -> " << words[1] << '\n';
     return 0;
 }

@@ -43,10 +43,12 @@ int runImport(CliContext& ctx, std::span<const std::string_view> args) {
         return 1;
     }
     profiles::AssignmentStore store;
-    int rc = profiles::importProfileFile(store, path, kb->commands(), kb->state(), prompter);
-    if (rc != 1) {
+    profiles::ImportOutcome outcome = profiles::importProfileFile(store, path, kb->commands(), kb->state());
+    profiles::showImportMessages(outcome, prompter);
+    if (!outcome.succeeded()) {
         if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << rc << ")\n";
+            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << outcome.result
+                    << " at " << profiles::describe(outcome.download.failedStep) << ")\n";
         }
         return 1;
     }
@@ -58,9 +60,10 @@ int runImport(CliContext& ctx, std::span<const std::string_view> args) {
 
 extern const CliCommand kImportCommand{
     "import", "import [--format tvk|json] FILE", "Write a profile file to the keyboard",
-    "Checks FILE as validate does, loads it, saves it as the keyboard cache file when that exists, and\n"
-    "downloads all three on-board profiles and the macros. A refused file prints the format error texts\n"
-    "and leaves the keyboard untouched.\n"
+    "Checks FILE as validate does, loads it, downloads all three on-board profiles and the macros, and\n"
+    "once the keyboard took all of it saves FILE as the keyboard cache file when that exists. A refused\n"
+    "file (bad contents, or macros too big for the keyboard) prints the texts that say so and leaves the\n"
+    "keyboard and the cache file untouched; so does a download the keyboard did not take.\n"
     "The format is --format, else FILE's extension (.json: the readable JSON profile). A JSON file is\n"
     "refused with the JSON path of its first problem; its lighting, when it has one, is written after the\n"
     "profiles (settings of the three profiles, user lighting files, the current slots' key colours).",

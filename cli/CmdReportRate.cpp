@@ -10,8 +10,6 @@ namespace tarvik::cli {
 
 namespace {
 
-constexpr int kRateCount = 4;
-
 int runReportRate(CliContext& ctx, std::span<const std::string_view> args) {
     int r = -1;
     if (args.size() == 1) {
@@ -21,7 +19,7 @@ int runReportRate(CliContext& ctx, std::span<const std::string_view> args) {
             r = -1;
         }
     }
-    if (r < 0 || r >= kRateCount) {
+    if (r < 0 || r >= device::kReportRateCount) {
         ctx.err << "tarvikctl: report-rate: expected one rate index 0, 1, 2 or 3 (see tarvikctl report-rate "
                    "--help)\n";
         return 2;
@@ -31,6 +29,8 @@ int runReportRate(CliContext& ctx, std::span<const std::string_view> args) {
         return 1;
     }
     device::Commands& c = session.commands();
+    // The profile read and the write as one sequence: a switch in between would get the wrong profile.
+    device::Commands::Frame held = c.frame();
     const int p = device::currentOnBoardProfile(c, session.state());
     if (p < 0) {
         session.fail("cannot read the keyboard's current profile");
@@ -38,15 +38,7 @@ int runReportRate(CliContext& ctx, std::span<const std::string_view> args) {
     }
     // The write only counts once the keyboard has taken the closing endWrite, so every step's result
     // decides the exit status here.
-    const uint8_t rate[] = {static_cast<uint8_t>(r)};
-    const auto address = static_cast<uint16_t>(p * device::kSettingsRecordSize + device::kSettingsReportRate);
-    int rc = c.beginWrite();
-    if (rc == device::kOk) {
-        rc = c.writeSettings(rate, address);
-        int end = c.endWrite();
-        rc = rc == device::kOk ? end : rc;
-    }
-    if (rc != device::kOk) {
+    if (int rc = device::writeReportRate(c, p, r); rc != device::kOk) {
         session.fail("the keyboard did not take report rate " + std::to_string(r) + " (result " +
                      std::to_string(rc) + ")");
         return 1;

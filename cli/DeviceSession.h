@@ -45,8 +45,10 @@ public:
             return false;
         }
         // The arrival makes eight exchanges (seven chunks of the default key block, the configuration
-        // block), each bounded; one more for slack.
-        if (!link_->events().waitPresenceIdle(9 * timing.longestExchange())) {
+        // block), each bounded, one more for slack; and it may first wait for a sequence of another
+        // process (the program) to end.
+        if (!link_->events().waitPresenceIdle(9 * timing.longestExchange() +
+                                              device::kArrivalAttempts * timing.sequenceWait)) {
             fail("the keyboard's arrival did not finish");
             return false;
         }

@@ -124,10 +124,12 @@ int importJson(CliContext& ctx, const std::string& path) {
         return 1;
     }
     profiles::AssignmentStore store;
-    int rc = profiles::importProfileFile(store, tvk, kb->commands(), kb->state(), prompter);
-    if (rc != 1) {
+    profiles::ImportOutcome imported = profiles::importProfileFile(store, tvk, kb->commands(), kb->state());
+    profiles::showImportMessages(imported, prompter);
+    if (!imported.succeeded()) {
         if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << rc << ")\n";
+            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << imported.result
+                    << " at " << profiles::describe(imported.download.failedStep) << ")\n";
         }
         return 1;
     }

@@ -71,7 +71,7 @@ std::string describeProblem(const model::Problem& problem) {
 std::string describeRefusal(const profiles::ProfileFileCheck& c) {
     switch (c.result) {
     case profiles::kCannotOpen:
-        return "it cannot be opened for reading";
+        return c.notRegular ? "it is not a regular file" : "it cannot be opened for reading";
     case profiles::kOutOfMemory:
         return "out of memory while reading it";
     default:

@@ -16,6 +16,28 @@ uint64_t colourAddress(unsigned key, unsigned profile) {
 }
 } // namespace
 
+Commands::Frame Commands::frame() {
+    switch (sequence_.enter(SequenceLock::Clock::now() + sequenceWait_)) {
+    case SequenceLock::Entry::Held:
+        return Frame(&sequence_, kOk);
+    case SequenceLock::Entry::TimedOut:
+        return Frame(nullptr, kLinkBusy);
+    case SequenceLock::Entry::Closed:
+        break;
+    }
+    return Frame(nullptr, kNoKeyboard);
+}
+
+void Commands::discardWrites(int failure) {
+    if (failure == kNoKeyboard || failure == kLinkBusy) {
+        return;
+    }
+    Frame held = frame();
+    if (held && beginWrite() == kOk) {
+        (void)endWrite();
+    }
+}
+
 void setChecksum(std::span<uint8_t, kReportSize> report) {
     uint32_t sum = 0;
     for (size_t i = kOffCommand; i < kReportSize; ++i) {
@@ -25,7 +47,7 @@ void setChecksum(std::span<uint8_t, kReportSize> report) {
 }
 
 int Commands::exchange(uint8_t command, uint8_t length, uint16_t address, std::span<const uint8_t> data,
-                       std::span<uint8_t, kReportSize> reply) {
+                       std::span<uint8_t, kReportSize> reply, size_t replyBytes) {
     std::array<uint8_t, kReportSize> report{};
     report[0] = kReportId;
     report[kOffCommand] = command;
@@ -40,6 +62,11 @@ int Commands::exchange(uint8_t command, uint8_t length, uint16_t address, std::s
     int rc = ex_.transact(report, reply, delivered);
     if (rc != kOk) {
         return rc;
+    }
+    // Zeros in place of what did not arrive would pass for data (a configuration block saying profile 0
+    // and no macro space).
+    if (delivered < replyBytes) {
+        return kShortReply;
     }
     switch (reply[kOffStatus]) {
     case kStatusBusyFF:
@@ -58,7 +85,8 @@ int Commands::readChunked(uint8_t command, uint32_t base, std::span<uint8_t> out
     std::array<uint8_t, kReportSize> reply{};
     for (size_t offset = 0; offset < out.size(); offset += kChunkSize) {
         size_t n = std::min(kChunkSize, out.size() - offset);
-        int rc = exchange(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + offset), {}, reply);
+        int rc = exchange(command, static_cast<uint8_t>(n), static_cast<uint16_t>(base + offset), {}, reply,
+                          kOffData + n);
         if (rc != kOk) {
             return rc;
         }
@@ -84,19 +112,31 @@ int Commands::writeChunked(uint8_t command, uint32_t base, std::span<const uint8
 }
 
 int Commands::beginWrite() {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     std::array<uint8_t, kReportSize> reply{};
     return exchange(CMD_BEGIN_WRITE, 0, 0, {}, reply);
 }
 
 int Commands::endWrite() {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     std::this_thread::sleep_for(endWritePause_);
     std::array<uint8_t, kReportSize> reply{};
     return exchange(CMD_END_WRITE, 0, 0, {}, reply);
 }
 
 int Commands::readConfig(std::span<uint8_t, kConfigSize> out) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     std::array<uint8_t, kReportSize> reply{};
-    int rc = exchange(CMD_READ_CONFIG, kConfigSize, 0, {}, reply);
+    int rc = exchange(CMD_READ_CONFIG, kConfigSize, 0, {}, reply, kOffData + kConfigSize);
     if (rc == kOk) {
         std::copy_n(reply.begin() + kOffData, kConfigSize, out.begin());
     }
@@ -104,13 +144,21 @@ int Commands::readConfig(std::span<uint8_t, kConfigSize> out) {
 }
 
 int Commands::writeConfig(std::span<const uint8_t, kConfigSize> config) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     std::array<uint8_t, kReportSize> reply{};
     return exchange(CMD_WRITE_CONFIG, kConfigSize, 0, config, reply);
 }
 
 int Commands::readSettings(std::span<uint8_t, kChunkSize> out, uint8_t length, uint16_t address) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     std::array<uint8_t, kReportSize> reply{};
-    int rc = exchange(CMD_READ_SETTINGS, length, address, {}, reply);
+    int rc = exchange(CMD_READ_SETTINGS, length, address, {}, reply, kReportSize);
     if (rc == kOk) {
         std::copy_n(reply.begin() + kOffData, kChunkSize, out.begin());
     }
@@ -118,6 +166,10 @@ int Commands::readSettings(std::span<uint8_t, kChunkSize> out, uint8_t length, u
 }
 
 int Commands::writeSettings(std::span<const uint8_t> data, uint16_t address) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     if (data.size() > kChunkSize) {
         return kBadLength;
     }
@@ -126,6 +178,10 @@ int Commands::writeSettings(std::span<const uint8_t> data, uint16_t address) {
 }
 
 int Commands::readKeyBlock(std::span<uint8_t, kKeyBlockSize> out, unsigned block) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     if (block >= kProfileCount) {
         return kBadBlock;
     }
@@ -133,6 +189,10 @@ int Commands::readKeyBlock(std::span<uint8_t, kKeyBlockSize> out, unsigned block
 }
 
 int Commands::writeKeyBlock(std::span<const uint8_t, kKeyBlockSize> data, unsigned block) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     if (block >= kProfileCount) {
         return kBadBlock;
     }
@@ -140,25 +200,41 @@ int Commands::writeKeyBlock(std::span<const uint8_t, kKeyBlockSize> data, unsign
 }
 
 int Commands::readMacroArea(std::span<uint8_t> out) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     return readChunked(CMD_READ_MACROS, 0, out);
 }
 
 int Commands::writeMacroArea(std::span<const uint8_t> data) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     return writeChunked(CMD_WRITE_MACROS, 0, data);
 }
 
 int Commands::readDefaultKeyBlock(std::span<uint8_t, kKeyBlockSize> out) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     return readChunked(CMD_READ_DEFAULT_KEYS, 0, out);
 }
 
 int Commands::readColours(std::span<uint8_t, kChunkSize> out, uint8_t length, unsigned key,
                           unsigned profile) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     uint64_t address = colourAddress(key, profile);
     if (address >= kAddressLimit) {
         return kBadLength;
     }
     std::array<uint8_t, kReportSize> reply{};
-    int rc = exchange(CMD_READ_COLOURS, length, static_cast<uint16_t>(address), {}, reply);
+    int rc = exchange(CMD_READ_COLOURS, length, static_cast<uint16_t>(address), {}, reply, kReportSize);
     if (rc == kOk) {
         std::copy_n(reply.begin() + kOffData, kChunkSize, out.begin());
     }
@@ -166,6 +242,10 @@ int Commands::readColours(std::span<uint8_t, kChunkSize> out, uint8_t length, un
 }
 
 int Commands::writeColours(std::span<const uint8_t> data, unsigned key, unsigned profile) {
+    Frame held = frame();
+    if (!held) {
+        return held.result();
+    }
     uint64_t address = colourAddress(key, profile);
     if (data.size() > kChunkSize || address >= kAddressLimit) {
         return kBadLength;

@@ -2,10 +2,12 @@
 // its checksum, and the result codes every operation returns.
 #pragma once
 
+#include "device/SequenceLock.h"
 #include "device/Timing.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 
 namespace tarvik::device {
@@ -18,6 +20,11 @@ inline constexpr int kBadBlock = -201;
 // A data length or address the report cannot carry (more than 56 bytes in one report, an area beyond
 // the 16-bit address range); nothing is sent.
 inline constexpr int kBadLength = -202;
+// Another thread or process held the keyboard for longer than the wait allows; nothing was sent. Not the
+// same as no keyboard: the keyboard is there, only busy with someone else's sequence.
+inline constexpr int kLinkBusy = -203;
+// A reply with the right command code but too short to hold what the command reads (or its status).
+inline constexpr int kShortReply = -204;
 // transact's own results, passed through unchanged.
 inline constexpr int kNoKeyboard = 0;
 inline constexpr int kWriteRefused = -1;
@@ -84,13 +91,92 @@ public:
 // Fills the checksum of a built request: the sum of bytes 3..63, low 16 bits, little-endian in bytes 1-2.
 void setChecksum(std::span<uint8_t, kReportSize> report);
 
+// Which step of a write sequence did not succeed.
+enum class SequenceStep { None, Begin, Write, End };
+
+struct SequenceResult {
+    int result = kOk; // 1, or the first failing step's result
+    SequenceStep step = SequenceStep::None;
+    bool ok() const { return result == kOk; }
+};
+
 // The command operations. Every one returns 1, -102, -103, -201 (key blocks only), -202 (a length the
-// report cannot carry) or transact's result. Chunked operations stop at the first chunk that does not
-// give 1; read buffers then hold only the chunks that arrived, so callers discard them on any other result.
+// report cannot carry), -203 (another sequence held the keyboard too long), -204 (a short reply) or
+// transact's result. Chunked operations stop at the first chunk that does not give 1; read buffers then
+// hold only the chunks that arrived, so callers discard them on any other result.
+//
+// Sequences: a begin...end sequence, and any other operation made of several reports that must not be
+// split (a profile switch's read and write, the reads on a keyboard's arrival), holds a Frame for its whole
+// span. While one thread holds it, the commands of every other thread wait (up to LinkTiming::sequenceWait)
+// and so do those of other processes that use the same lock file. Every single operation takes the frame
+// too, so it never lands inside another thread's sequence. The frame is re-entrant on its thread.
 class Commands {
 public:
-    explicit Commands(Exchanger& exchanger, const LinkTiming& timing = LinkTiming{})
-        : ex_(exchanger), endWritePause_(timing.endWritePause) {}
+    // lockFile: the per-user lock file shared with other processes (paths::deviceLockFile()); empty keeps
+    // only the threads of this process apart.
+    explicit Commands(Exchanger& exchanger, const LinkTiming& timing = LinkTiming{},
+                      const std::filesystem::path& lockFile = {})
+        : ex_(exchanger), endWritePause_(timing.endWritePause), sequenceWait_(timing.sequenceWait),
+          sequence_(lockFile) {}
+    Commands(const Commands&) = delete;
+    Commands& operator=(const Commands&) = delete;
+
+    // The keyboard held for one sequence; let go when the object goes. When it could not be taken (held
+    // elsewhere for too long, or the commands are closed) nothing may be sent: result() says why.
+    class [[nodiscard]] Frame {
+    public:
+        Frame(Frame&& other) noexcept : lock_(other.lock_), result_(other.result_) { other.lock_ = nullptr; }
+        Frame& operator=(Frame&&) = delete;
+        Frame(const Frame&) = delete;
+        ~Frame() {
+            if (lock_ != nullptr) {
+                lock_->leave();
+            }
+        }
+        explicit operator bool() const { return lock_ != nullptr; }
+        // 1 when held; kLinkBusy when the wait ran out; kNoKeyboard once the commands are closed.
+        int result() const { return result_; }
+
+    private:
+        friend class Commands;
+        Frame(SequenceLock* lock, int result) : lock_(lock), result_(result) {}
+        SequenceLock* lock_;
+        int result_;
+    };
+    Frame frame();
+
+    // beginWrite, writes() (returning 1 or the first failing result), endWrite, all under one frame.
+    // Succeeds only when all three did. A failing beginWrite sends nothing more; after a failing write or
+    // endWrite the staged writes are discarded (discardWrites), never committed.
+    template <typename Writes> SequenceResult writeSequence(Writes&& writes) {
+        Frame held = frame();
+        if (!held) {
+            return {held.result(), SequenceStep::Begin};
+        }
+        if (int rc = beginWrite(); rc != kOk) {
+            return {rc, SequenceStep::Begin};
+        }
+        if (int rc = writes(); rc != kOk) {
+            discardWrites(rc);
+            return {rc, SequenceStep::Write};
+        }
+        if (int rc = endWrite(); rc != kOk) {
+            discardWrites(rc);
+            return {rc, SequenceStep::End};
+        }
+        return {};
+    }
+    // After a write sequence failed (failure is its result): the keyboard keeps the writes staged so far
+    // until its next beginWrite restarts the frame from its flash. An endWrite now would commit them
+    // beside the old contents of what was not written. Instead the frame is restarted (beginWrite) and
+    // closed empty (endWrite): nothing of the failed sequence is committed, and no frame stays open (a
+    // profile switch's configuration write would be staged in it, and reads inside it see the staged
+    // bytes). Nothing is sent when the keyboard is gone or the keyboard could not be held.
+    void discardWrites(int failure);
+
+    // Ends every wait for the frame and refuses every later one (the operations then return 0 and send
+    // nothing). For closing the link.
+    void close() { sequence_.close(); }
 
     int beginWrite();
     int endWrite(); // pauses 10 ms first
@@ -110,14 +196,17 @@ public:
     Exchanger& exchanger() { return ex_; }
 
 private:
-    // One report: builds it, exchanges it and maps the reply's status. reply holds the reply on return.
+    // One report: builds it, exchanges it and maps the reply's status. reply holds the reply on return;
+    // a reply shorter than replyBytes (the status byte and the data the caller reads) is refused.
     int exchange(uint8_t command, uint8_t length, uint16_t address, std::span<const uint8_t> data,
-                 std::span<uint8_t, kReportSize> reply);
+                 std::span<uint8_t, kReportSize> reply, size_t replyBytes = kOffStatus + 1);
     int readChunked(uint8_t command, uint32_t base, std::span<uint8_t> out);
     int writeChunked(uint8_t command, uint32_t base, std::span<const uint8_t> data);
 
     Exchanger& ex_;
     std::chrono::milliseconds endWritePause_;
+    std::chrono::milliseconds sequenceWait_;
+    SequenceLock sequence_;
 };
 
 } // namespace tarvik::device

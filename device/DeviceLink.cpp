@@ -135,6 +135,20 @@ void DeviceLink::detachEvents() {
     events_ = nullptr;
 }
 
+void DeviceLink::close() {
+    detachEvents();
+    {
+        std::lock_guard lock(stateMutex_);
+        closed_ = true;
+    }
+    replyArrived_.notify_all();
+    {
+        std::lock_guard lock(gateMutex_);
+        gateClosed_ = true;
+    }
+    gateFree_.notify_all();
+}
+
 int DeviceLink::devicePresent() {
     uint32_t check = portmuxCheckCall(&portmux::kConfigUnit, nullptr, 0, nullptr, 0);
     int count = service_.RequestGetDeviceCount(&portmux::kConfigUnit, nullptr, 0, check, nullptr);
@@ -147,6 +161,9 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
     uint64_t departuresAtStart = 0;
     {
         std::lock_guard lock(stateMutex_);
+        if (closed_) {
+            return kNoKeyboard;
+        }
         departuresAtStart = departures_;
     }
     if (devicePresent() == 0) {
@@ -155,8 +172,8 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
     const auto report = zeroFilledReport(request);
     const uint32_t check = portmuxCheckCall(&portmux::kConfigUnit, nullptr, 0, report.data(), report.size());
 
-    if (!enterExchange()) {
-        return kNoKeyboard; // the wait for the exchange failed
+    if (int entered = enterExchange(); entered != kOk) {
+        return entered;
     }
     struct Leave {
         DeviceLink* link;
@@ -174,12 +191,15 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
     };
     for (int attempts = 0;;) {
         if (replyMayFollow_) {
-            std::this_thread::sleep_until(gaveUpAt_ + timing_.takeOver);
+            // Waited out with nothing published; a departure or closing the link cuts it short.
+            std::unique_lock lock(stateMutex_);
+            replyArrived_.wait_until(lock, gaveUpAt_ + timing_.takeOver,
+                                     [&] { return closed_ || departures_ != departuresAtStart; });
             replyMayFollow_ = false;
         }
         {
             std::lock_guard lock(stateMutex_);
-            if (departures_ != departuresAtStart) {
+            if (closed_ || departures_ != departuresAtStart) {
                 return finish(kNoKeyboard);
             }
             std::fill(reply.begin(), reply.end(), uint8_t{0});
@@ -196,11 +216,12 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
         {
             std::unique_lock lock(stateMutex_);
             if (written > 0) {
-                replyArrived_.wait_for(lock, timing_.replyWait,
-                                       [&] { return signalled_ || departures_ != departuresAtStart; });
+                replyArrived_.wait_for(lock, timing_.replyWait, [&] {
+                    return signalled_ || closed_ || departures_ != departuresAtStart;
+                });
             }
             arrived = signalled_;
-            departed = departures_ != departuresAtStart;
+            departed = closed_ || departures_ != departuresAtStart;
             delivered = arrived ? delivered_ : 0;
             published_ = false;
             replyBuffer_ = nullptr;
@@ -230,13 +251,17 @@ int DeviceLink::transact(std::span<const uint8_t> request, std::span<uint8_t, kR
     }
 }
 
-bool DeviceLink::enterExchange() {
+int DeviceLink::enterExchange() {
     std::unique_lock lock(gateMutex_);
-    if (!gateFree_.wait_for(lock, timing_.exchangeQueueLimit(), [this] { return !exchangeBusy_; })) {
-        return false;
+    if (!gateFree_.wait_for(lock, timing_.exchangeQueueLimit(),
+                            [this] { return gateClosed_ || !exchangeBusy_; })) {
+        return kLinkBusy;
+    }
+    if (gateClosed_) {
+        return kNoKeyboard;
     }
     exchangeBusy_ = true;
-    return true;
+    return kOk;
 }
 
 void DeviceLink::leaveExchange() {

@@ -10,7 +10,7 @@
 // exchange that ends with a report still unanswered (it gave up, or a resend was answered first) marks the
 // link, and the next exchange first lets the take-over time (1001 ms from that end) pass with nothing
 // published. A reply later than that is the one case left to the command-code match.
-// A keyboard that leaves ends a waiting exchange at once with 0.
+// A keyboard that leaves ends a waiting exchange at once with 0, and so does closing the link.
 #pragma once
 
 #include "device/AppLinkState.h"
@@ -52,11 +52,16 @@ public:
     int startChannel(LinkEvents& events);
     // Stops handing notifications to the events object (they are dropped from then on).
     void detachEvents();
+    // For closing: detaches the events, ends a waiting exchange (and those queued for the exchange) with
+    // 0 at once, and answers every later transact with 0 without sending anything. The registrations stay
+    // until the link is destroyed.
+    void close();
 
     // The number of attached keyboards (0 = none).
     int devicePresent();
-    // 1: a reply with the request's command code arrived (byte 7 may still say busy); 0: no keyboard or
-    // the wait failed; -1: the service refused the write; -2: no matching reply after three attempts.
+    // 1: a reply with the request's command code arrived (byte 7 may still say busy); 0: no keyboard, or
+    // the link is closed; -1: the service refused the write; -2: no matching reply after three attempts;
+    // -203 (kLinkBusy): other threads' exchanges kept this one waiting longer than the queue limit.
     int transact(std::span<const uint8_t> request, std::span<uint8_t, kReportSize> reply,
                  size_t& delivered) override;
     // Sends up to 64 bytes (zero-filled) without presence test, wait or retry; the service's result.
@@ -78,7 +83,7 @@ private:
     void dispatch(const PortmuxNotification& n);
     void deliverReply(const uint8_t* data, uint32_t count);
     void noteDeviceCount(uint32_t count);
-    bool enterExchange();
+    int enterExchange();
     void leaveExchange();
 
     const ServiceTable& service_;
@@ -106,6 +111,8 @@ private:
     bool signalled_ = false;
     // Counts the keyboard's departures, so a waiting exchange ends when the keyboard goes.
     uint64_t departures_ = 0;
+    bool closed_ = false;     // under stateMutex_ (and read under gateMutex_ through gateClosed_)
+    bool gateClosed_ = false; // under gateMutex_
     // Owned by the exchange holding the gate: the last exchange ended with a reply possibly on its way.
     bool replyMayFollow_ = false;
     std::chrono::steady_clock::time_point gaveUpAt_{};

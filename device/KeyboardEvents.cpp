@@ -54,16 +54,28 @@ void KeyboardEvents::handlePresence(int count) {
     }
     if (count != 0) {
         std::array<uint8_t, kKeyBlockSize> block{};
-        if (commands_.readDefaultKeyBlock(block) == kOk) {
+        int read = kLinkBusy;
+        // Both reads as one sequence, let go before the window is told (its handler reads the keyboard
+        // itself). A keyboard held by another sequence for long is asked again a few times: without its
+        // macro capacity every download would be refused as too long.
+        for (int attempt = 0; attempt < kArrivalAttempts && read == kLinkBusy && !presenceWorker_.stopping();
+             ++attempt) {
+            Commands::Frame held = commands_.frame();
+            read = held ? commands_.readDefaultKeyBlock(block) : held.result();
+            if (held) {
+                refreshMacroCapacity(commands_, state_);
+            }
+        }
+        if (read == kOk) {
             state_.defaultKeyBlock.set(block);
             std::lock_guard lock(sinkMutex_);
             if (sink_) {
                 sink_(block);
             }
-        } else {
+        } else if (read != kLinkBusy) {
+            // A keyboard kept busy by another sequence has not failed to deliver its matrix.
             window_.showMessage(kDefaultMatrixPrompt);
         }
-        refreshMacroCapacity(commands_, state_);
         window_.sendMessage(MSG_PROFILE_SYNC, kCodeProf);
     } else {
         state_.currentProfile.store(-1);
@@ -106,6 +118,13 @@ void KeyboardEvents::stop() {
     presenceWorker_.stop();
     iconWorker_.stop();
     layerWorker_.stop();
+}
+
+bool KeyboardEvents::stop(std::chrono::milliseconds limit) {
+    const bool presence = presenceWorker_.stop(limit);
+    const bool icons = iconWorker_.stop(limit);
+    const bool layer = layerWorker_.stop(limit);
+    return presence && icons && layer;
 }
 
 } // namespace tarvik::device

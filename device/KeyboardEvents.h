@@ -26,6 +26,9 @@ inline constexpr uint16_t kCodeActivityEnd = 0x1810;
 inline constexpr uint16_t kCodeActivityStart = 0x1811;
 
 inline constexpr const char* kDefaultMatrixPrompt = "MAIN_DEFAULT_MATRIX_PROMPT";
+// How many times an arrival waits (LinkTiming::sequenceWait each) for a keyboard that another sequence
+// holds before it gives up reading it.
+inline constexpr int kArrivalAttempts = 3;
 
 class KeyboardEvents final : public LinkEvents {
 public:
@@ -46,8 +49,11 @@ public:
     bool waitPresenceIdle(std::chrono::milliseconds limit);
     // Icon changes and layer-switch messages.
     bool waitIconsIdle(std::chrono::milliseconds limit);
-    // Ends both workers after their running task; later reports are dropped.
+    // Ends the workers after their running task; later reports are dropped.
     void stop();
+    // The same, waiting for each running task at most limit; false when one was still running (it is
+    // let go and finishes on its own; this object and what it uses must then outlive it).
+    bool stop(std::chrono::milliseconds limit);
 
     // The icon that stands for the keyboard's presence (128 or 141).
     int presenceIcon() const { return presenceIcon_.load(); }

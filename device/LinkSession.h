@@ -11,6 +11,7 @@
 #include "device/ServiceBinding.h"
 #include "device/Timing.h"
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -25,22 +26,31 @@ enum class OnBindFailure {
 class LinkSession {
 public:
     LinkSession(AppLinkState& state, MainWindowPort& window, const LinkTiming& timing = LinkTiming{});
-    // Stops the workers, then cancels the registrations. The library stays loaded: its threads may
-    // still be running.
+    // close(), then cancels the registrations. The library stays loaded: its threads may still be running.
     ~LinkSession();
     LinkSession(const LinkSession&) = delete;
     LinkSession& operator=(const LinkSession&) = delete;
 
     // Binds libportmux.so (programFolder first, then the default search path) and starts the channel;
     // the presence worker then handles the keyboard count found at start. detail names a missing entry
-    // point or the loader's reason.
+    // point or the loader's reason. A session opens once: a second open (also after close) is refused
+    // with AlreadyOpen and changes nothing.
     BindResult open(const std::filesystem::path& programFolder, OnBindFailure onFailure,
                     std::string* detail = nullptr);
-    bool isOpen() const { return link_ != nullptr; }
+    bool isOpen() const { return link_ != nullptr && !closed_.load(); }
     // Where the presence worker hands each default key block it reads; set it before open().
     void setDefaultKeyBlockSink(KeyboardEvents::KeyBlockSink sink) { sink_ = std::move(sink); }
 
-    // Valid after a successful open().
+    // The orderly end, for the window's exit (the destructor calls it too; a second call does nothing).
+    // Never waits for the user-interface thread, so it may be called on it: the window port is no longer
+    // called and is told to let go (MainWindowPort::closePort), exchanges that wait for a reply end at
+    // once, the commands refuse to start anything, and the workers are told to stop and waited for at
+    // most LinkTiming::closeLimit each. A worker that does not come back in that time is let go; what it
+    // uses (link, commands, events) is then never freed, so it cannot touch freed memory.
+    void close();
+    bool isClosed() const { return closed_.load(); }
+
+    // Valid after a successful open() (and after close(), where they send nothing).
     const ServiceTable& service() const { return service_; }
     DeviceLink& link() { return *link_; }
     Commands& commands() { return *commands_; }
@@ -48,14 +58,20 @@ public:
     AppLinkState& state() { return state_; }
 
 private:
+    // The window as the link's workers see it: every call forwarded until close(), none after.
+    class WindowGate;
+
     AppLinkState& state_;
-    MainWindowPort& window_;
     LinkTiming timing_;
     ServiceTable service_;
     KeyboardEvents::KeyBlockSink sink_;
+    std::unique_ptr<WindowGate> gate_;
     std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<Commands> commands_;
     std::unique_ptr<KeyboardEvents> events_;
+    std::atomic<bool> closed_{false};
+    bool opened_ = false;
+    bool workersStuck_ = false;
 };
 
 } // namespace tarvik::device

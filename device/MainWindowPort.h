@@ -1,5 +1,9 @@
 // What the device link needs from the main window. The window implements it; workers and the service
 // library's threads call it, so every function may be called from any thread.
+//
+// Closing: LinkSession::close() (the window calls it on its way out, on the user-interface thread) first
+// stops calling the port, then calls closePort(). A port whose sendMessage waits for the user-interface
+// thread must make that wait end there, since that thread is the one closing and will not serve it.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +53,9 @@ public:
     virtual void startTimer(int timerId, int periodMs) = 0;
     // A message box with an OK button and the text of this language key.
     virtual void showMessage(std::string_view languageKey) = 0;
+    // The link is closing: every call from now on returns at once, and a sendMessage still waiting for
+    // the user-interface thread returns too (with 0). Called once, on the thread that closes the link.
+    virtual void closePort() {}
 };
 
 } // namespace tarvik::device

@@ -25,6 +25,11 @@ int selectOnBoardProfile(Commands& commands, AppLinkState& state, int p) {
     if (p >= static_cast<int>(kProfileCount)) {
         return kBadBlock;
     }
+    Commands::Frame held = commands.frame();
+    if (!held) {
+        state.currentProfile.store(-1);
+        return held.result();
+    }
     std::array<uint8_t, kConfigSize> config{};
     int rc = commands.readConfig(config);
     if (rc == kOk) {
@@ -33,6 +38,15 @@ int selectOnBoardProfile(Commands& commands, AppLinkState& state, int p) {
     }
     state.currentProfile.store(rc == kOk ? p : -1);
     return rc;
+}
+
+int writeReportRate(Commands& commands, int p, int r) {
+    if (p < 0 || p >= static_cast<int>(kProfileCount) || r < 0 || r >= kReportRateCount) {
+        return kBadBlock;
+    }
+    const uint8_t rate[] = {static_cast<uint8_t>(r)};
+    const auto address = static_cast<uint16_t>(p * kSettingsRecordSize + kSettingsReportRate);
+    return commands.writeSequence([&] { return commands.writeSettings(rate, address); }).result;
 }
 
 int refreshMacroCapacity(Commands& commands, AppLinkState& state) {

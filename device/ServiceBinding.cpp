@@ -85,6 +85,8 @@ std::string describeBindFailure(BindResult result, const std::string& detail) {
         return std::string(kServiceLibraryName) + " has no entry point " + detail;
     case BindResult::InitFailed:
         return std::string(kServiceLibraryName) + " failed to initialise";
+    case BindResult::AlreadyOpen:
+        return "the keyboard link was opened before";
     }
     return "";
 }

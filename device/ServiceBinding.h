@@ -29,7 +29,8 @@ struct ServiceTable {
     PortmuxStatusSetFeatureFn RequestStatusSetFeature = nullptr;
 };
 
-enum class BindResult { Ok, NoLibrary, MissingEntryPoint, InitFailed };
+// AlreadyOpen: LinkSession::open() on a session that was opened before (nothing is done).
+enum class BindResult { Ok, NoLibrary, MissingEntryPoint, InitFailed, AlreadyOpen };
 
 // Loads libportmux.so from programFolder, else from the default search path; resolves the twelve names
 // in their fixed order; calls Init(0). On failure the library is unloaded again and detail names what

@@ -31,6 +31,11 @@ struct LinkTiming {
     // zero means twice the longest exchange.
     ms queueLimit{0};
     ms exchangeQueueLimit() const { return queueLimit.count() > 0 ? queueLimit : 2 * longestExchange(); }
+    // How long a sequence (or a single command) waits for the sequence of another thread or process to
+    // end before it gives up without sending anything. A whole Apply on a slow keyboard fits well inside.
+    ms sequenceWait{30000};
+    // How long closing the link waits for each worker to come back once it has been told to stop.
+    ms closeLimit{2000};
 
     // All values divided by factor (at least 1 ms each), for tests.
     LinkTiming scaledDown(int factor) const {
@@ -44,6 +49,8 @@ struct LinkTiming {
         t.readyLimit = s(readyLimit);
         t.iconPause = s(iconPause);
         t.queueLimit = queueLimit.count() > 0 ? s(queueLimit) : ms{0};
+        t.sequenceWait = s(sequenceWait);
+        t.closeLimit = s(closeLimit);
         return t;
     }
 };

@@ -1,25 +1,8 @@
 #include "dialogs/ProfileStoreAccess.h"
 
-#include "platform/Prompter.h"
 #include "profiles/StoreMacros.h"
 
 namespace tarvik::dialogs {
-
-namespace {
-
-// The store's in-use check asks its question itself, under the key-data lock. Here it only finds out
-// whether there is a question; the dialog asks it once the lock is released.
-class QuestionCatcher final : public Prompter {
-public:
-    void show(std::string_view) override {}
-    bool askYesNo(std::string_view, bool) override {
-        asked = true;
-        return false;
-    }
-    bool asked = false;
-};
-
-} // namespace
 
 ProfileStoreAccess::ProfileStoreAccess(profiles::AssignmentStore& store,
                                        std::function<unsigned()> currentProfile)
@@ -40,9 +23,7 @@ macros::MacroSet ProfileStoreAccess::macros() {
 }
 
 bool ProfileStoreAccess::macroPlayedByKeys(const macros::MacroRecord& macro) {
-    QuestionCatcher catcher;
-    (void)profiles::isMacroInUse(store_, macro, catcher);
-    return catcher.asked;
+    return profiles::isMacroInUse(store_, macro) == profiles::MacroDeleteCheck::AskFirst;
 }
 
 AssignOutcome ProfileStoreAccess::assign(macros::MacroSet list, keyboard::KeySlot slot,

@@ -21,6 +21,10 @@ int writeParams(device::Commands& commands, std::initializer_list<ParamWrite> pi
 }
 
 int readAllParams(device::Commands& commands, ParamsBlocks& blocks) {
+    device::Commands::Frame held = commands.frame();
+    if (!held) {
+        return held.result();
+    }
     int result = device::kOk;
     commands.beginWrite();
     for (int p = 0; p < kProfileCount; ++p) {

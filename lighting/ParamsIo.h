@@ -8,20 +8,17 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+#include <utility>
 
 namespace tarvik::lighting {
 
-// beginWrite, the writes, endWrite. A frame the keyboard did not open is not written into (the writes
-// would land outside any frame); writes stop at the first one not taken, and the frame is closed. The
-// keyboard keeps a frame's writes only once it has taken the endWrite, so its result counts too.
-// Returns 1 or the first result that was not 1.
+// beginWrite, the writes, endWrite, as one sequence no other thread or process can split
+// (device::Commands::writeSequence). A frame the keyboard did not open is not written into (the writes
+// would land outside any frame); writes stop at the first one not taken, and what was staged is dropped,
+// not committed. The keyboard keeps a frame's writes only once it has taken the endWrite, so its result
+// counts too. Returns 1 or the first result that was not 1.
 template <typename Writes> int writeFramed(device::Commands& commands, Writes&& writes) {
-    if (int rc = commands.beginWrite(); rc != device::kOk) {
-        return rc;
-    }
-    int rc = writes();
-    int end = commands.endWrite();
-    return rc != device::kOk ? rc : end;
+    return commands.writeSequence(std::forward<Writes>(writes)).result;
 }
 
 struct ParamWrite {

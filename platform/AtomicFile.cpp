@@ -1,15 +1,19 @@
 #include "platform/AtomicFile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace tarvik {
 
 namespace {
+
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
@@ -24,54 +28,192 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     }
     return true;
 }
-} // namespace
 
-bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    std::string tmpl = path.string() + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return false;
+// The file a path finally names: symbolic links followed (a bounded number of times, as the kernel does),
+// even when the last one points at a file that does not exist yet.
+std::filesystem::path finalTarget(std::filesystem::path path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return path;
+        }
+        std::error_code ec;
+        std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            return path;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    // Keep the permissions a plain create would have given, not mkstemp's 0600.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmpl.c_str(), path.c_str()) == 0) {
-        return true;
-    }
-    ::unlink(tmpl.c_str());
-    return false;
+    return path;
 }
 
-std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path, uintmax_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// A name beside target that nothing uses yet, created exclusively. The mode 0666 goes through the
+// process umask in the kernel, as a plain create would.
+int createTemporary(const std::filesystem::path& target, std::filesystem::path& name) {
+    static std::atomic<uint64_t> counter{0};
+    const uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const uint64_t n = (seed ^ (static_cast<uint64_t>(::getpid()) << 32)) + counter.fetch_add(1) * 7919u;
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08llx", static_cast<unsigned long long>(n & 0xFFFFFFFFu));
+        name = target;
+        name += suffix;
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    // Some file systems cannot flush a folder; the file itself is already on disk then.
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::optional<PendingFile> PendingFile::stage(const std::filesystem::path& path,
+                                              std::span<const uint8_t> bytes) {
+    std::filesystem::path target = finalTarget(path);
+    std::filesystem::path temporary;
+    int fd = createTemporary(target, temporary);
     if (fd < 0) {
         return std::nullopt;
     }
-    std::vector<uint8_t> out;
-    uint8_t buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    // A file being replaced keeps its permissions (an export the user made private stays private).
+    struct stat old {};
+    if (ok && ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return std::nullopt;
+    }
+    return PendingFile(std::move(target), std::move(temporary));
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : target_(std::move(other.target_)), temporary_(std::move(other.temporary_)) {
+    other.temporary_.clear();
+}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+    if (this != &other) {
+        discard();
+        target_ = std::move(other.target_);
+        temporary_ = std::move(other.temporary_);
+        other.temporary_.clear();
+    }
+    return *this;
+}
+
+PendingFile::~PendingFile() {
+    discard();
+}
+
+void PendingFile::discard() {
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+bool PendingFile::commit() {
+    if (temporary_.empty()) {
+        return false;
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        discard();
+        return false;
+    }
+    temporary_.clear();
+    syncFolder(target_.parent_path());
+    return true;
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::optional<PendingFile> pending = PendingFile::stage(path, bytes);
+    return pending && pending->commit();
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        notRegular_ = true;
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    size_ = static_cast<uintmax_t>(st.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool ReadOnlyFile::readAt(uintmax_t offset, uint8_t* out, size_t count) const {
+    if (fd_ < 0) {
+        return false;
+    }
+    while (count > 0) {
+        ssize_t n = ::pread(fd_, out, count, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            ::close(fd);
+            return false;
+        }
+        if (n == 0) {
+            return false; // the file ended first
+        }
+        out += n;
+        offset += static_cast<uintmax_t>(n);
+        count -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& path, uintmax_t maxBytes) {
+    ReadOnlyFile file(path);
+    if (!file.isOpen() || file.size() > maxBytes) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> out(static_cast<size_t>(file.size()));
+    if (!file.readAt(0, out.data(), out.size())) {
+        return std::nullopt; // an error, or the file shrank meanwhile
+    }
+    // A file that grew since fstat: read the rest, within the limit.
+    uint8_t buf[4096];
+    for (;;) {
+        ssize_t n = ::pread(file.fd(), buf, sizeof buf, static_cast<off_t>(out.size()));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
             return std::nullopt;
         }
         if (n == 0) {
-            break;
+            return out;
         }
         if (out.size() + static_cast<size_t>(n) > maxBytes) {
-            ::close(fd);
             return std::nullopt;
         }
         out.insert(out.end(), buf, buf + n);
     }
-    ::close(fd);
-    return out;
 }
 
 } // namespace tarvik

@@ -305,24 +305,32 @@ void IniFile::endLastLine(const std::string& eol) {
     last.eol = eol;
 }
 
-bool IniFile::set(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
-    const bool changed = change(section, key, value);
-    // A UTF-16 file without a BOM is only recognised by its first bytes, which a change may alter; a
-    // changed file gets the BOM that makes its encoding certain.
-    if (changed && encoding_ == IniEncoding::Utf16Le) {
-        bom_ = true;
-    }
-    return changed;
+bool IniFile::isStorableKey(std::u16string_view key) {
+    // Such a key would never read back: "=v" has no name, "[k=v" and ";k=v" read as other lines, and a
+    // line break would split the line.
+    const std::u16string_view name = trim(key);
+    return !name.empty() && name.front() != u'[' && name.front() != u';' &&
+           name.find_first_of(u"=\n") == std::u16string_view::npos;
 }
 
-bool IniFile::change(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
-    const std::u16string sectionName(trim(withoutLineBreaks(section, true)));
-    const std::u16string keyName(trim(withoutLineBreaks(key, true)));
-    // Such a key would never read back: "=v" has no name, "[k=v" and ";k=v" read as other lines.
-    if (keyName.empty() || keyName.front() == u'[' || keyName.front() == u';' ||
-        keyName.find(u'=') != std::u16string::npos) {
-        return false;
+IniFile::SetResult IniFile::set(std::u16string_view section, std::u16string_view key,
+                                std::u16string_view value) {
+    const SetResult result = change(section, key, value);
+    // A UTF-16 file without a BOM is only recognised by its first bytes, which a change may alter; a
+    // changed file gets the BOM that makes its encoding certain.
+    if (result == SetResult::Changed && encoding_ == IniEncoding::Utf16Le) {
+        bom_ = true;
     }
+    return result;
+}
+
+IniFile::SetResult IniFile::change(std::u16string_view section, std::u16string_view key,
+                                   std::u16string_view value) {
+    if (!isStorableKey(key)) {
+        return SetResult::Refused;
+    }
+    const std::u16string sectionName(trim(withoutLineBreaks(section, true)));
+    const std::u16string keyName(trim(key));
     const std::u16string stored = quotedIfNeeded(withoutLineBreaks(value));
 
     auto makeKeyLine = [&](const std::u16string& name) {
@@ -340,13 +348,13 @@ bool IniFile::change(std::u16string_view section, std::u16string_view key, std::
         if (k != s->second.keys.end()) {
             Line& line = lines_[k->second];
             if (line.value == stored) {
-                return false;
+                return SetResult::Unchanged;
             }
             // The key keeps its spelling from the file; only the value changes.
             Line replaced = makeKeyLine(line.name);
             replaced.eol = std::move(line.eol);
             line = std::move(replaced);
-            return true;
+            return SetResult::Changed;
         }
         // After the section's last key (or its header), so that blank lines and comments that lead into
         // the next section stay with it.
@@ -362,7 +370,7 @@ bool IniFile::change(std::u16string_view section, std::u16string_view key, std::
         line.eol = eol;
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
         rebuildIndex();
-        return true;
+        return SetResult::Changed;
     }
 
     const std::string eol = newLineEnd();
@@ -381,7 +389,7 @@ bool IniFile::change(std::u16string_view section, std::u16string_view key, std::
     idx.header = headerAt;
     idx.end = headerAt + 2;
     idx.keys.try_emplace(lower(keyName), headerAt + 1);
-    return true;
+    return SetResult::Changed;
 }
 
 std::string IniFile::serialize() const {
@@ -432,10 +440,15 @@ bool writePrivateProfileString(std::u16string_view section, std::u16string_view 
     if (!doc) {
         return false;
     }
-    if (!doc->set(section, key, value)) {
+    switch (doc->set(section, key, value)) {
+    case IniFile::SetResult::Changed:
+        return doc->save(file);
+    case IniFile::SetResult::Unchanged:
         return true; // already there: nothing to write
+    case IniFile::SetResult::Refused:
+        break;
     }
-    return doc->save(file);
+    return false;
 }
 
 int profileStringToInt(std::u16string_view text) {

@@ -49,13 +49,21 @@ public:
     // The section names in file order (each once).
     std::vector<std::u16string> sections() const;
 
+    // What set() did.
+    enum class SetResult {
+        Changed,   // the document now holds the value
+        Unchanged, // the value was there already
+        Refused,   // the key name cannot be stored so that it reads back; nothing changed
+    };
     // Sets a value: replaces the first matching key line in place, or adds the key after the last key of
     // its section, or appends the section at the end of the file. A value with surrounding blanks or
     // surrounding matching quotes is written in quotes so that it reads back as given; line breaks in
     // names and values become blanks so that a value can never add lines. A key name that could not read
-    // back (empty, starting with '[' or ';', or holding '=') is refused. Returns false when nothing
-    // changed: the value was already there, or the key was refused.
-    bool set(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+    // back (see isStorableKey) is refused.
+    SetResult set(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+    // Whether a key name reads back as itself once stored: not empty or blank, not starting with '[' or
+    // ';', no '=', no line break. Blanks around it are dropped on write and on read alike.
+    static bool isStorableKey(std::u16string_view key);
 
     // The file's bytes in its encoding; lines never touched by set come out byte for byte as read.
     std::string serialize() const;
@@ -81,7 +89,7 @@ private:
         std::unordered_map<std::u16string, size_t> keys; // lower-cased key name -> line
     };
 
-    bool change(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+    SetResult change(std::u16string_view section, std::u16string_view key, std::u16string_view value);
     void endLastLine(const std::string& eol);
     void rebuildIndex();
     const Line* findKey(std::u16string_view section, std::u16string_view key) const;
@@ -100,7 +108,8 @@ std::u16string getPrivateProfileString(std::u16string_view section, std::u16stri
                                        const std::filesystem::path& file);
 // WritePrivateProfileString over a file: read, change, write back whole (nothing is written when the
 // value is already there). A missing file is created in UTF-8. False when the file exists but could not
-// be read, or the write failed; the file is then unchanged.
+// be read, the key name cannot be stored (IniFile::isStorableKey), or the write failed; the file is then
+// unchanged.
 [[nodiscard]] bool writePrivateProfileString(std::u16string_view section, std::u16string_view key,
                                              std::u16string_view value, const std::filesystem::path& file);
 

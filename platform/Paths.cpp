@@ -107,4 +107,13 @@ std::filesystem::path dataFolder() {
     return documentsFolder() / "Velmora";
 }
 
+std::filesystem::path deviceLockFile() {
+    std::error_code ec;
+    if (auto p = envFolder("XDG_RUNTIME_DIR"); !p.empty() && std::filesystem::is_directory(p, ec)) {
+        return p / "tarvik" / "device.lock";
+    }
+    // /tmp is shared by every user: the folder carries the user id.
+    return std::filesystem::path("/tmp") / ("tarvik-" + std::to_string(::getuid())) / "device.lock";
+}
+
 } // namespace tarvik::paths

@@ -20,5 +20,8 @@ std::filesystem::path runtimeFolder();
 std::filesystem::path documentsFolder();
 // The data folder "Velmora" inside the documents folder (not created here).
 std::filesystem::path dataFolder();
+// The per-user advisory lock file that makes one keyboard write sequence at a time across processes:
+// $XDG_RUNTIME_DIR/tarvik/device.lock, or /tmp/tarvik-UID/device.lock without a runtime folder.
+std::filesystem::path deviceLockFile();
 
 } // namespace tarvik::paths

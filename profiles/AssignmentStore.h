@@ -107,6 +107,8 @@ public:
     AssignmentStore();
 
     [[nodiscard]] Lock lockKeyData() { return Lock(keyDataMutex_); }
+    // The key-data lock only when no other thread holds it (owns_lock() tells), without waiting.
+    [[nodiscard]] Lock tryLockKeyData() { return Lock(keyDataMutex_, std::try_to_lock); }
     [[nodiscard]] AppliedLock lockApplied() {
         Lock k(keyDataMutex_);
         Lock a(appliedMutex_);

@@ -6,9 +6,45 @@
 #include "profiles/ProfileFile.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace tarvik::profiles {
+
+const char* describe(DownloadStep step) {
+    switch (step) {
+    case DownloadStep::None:
+        return "none";
+    case DownloadStep::Skipped:
+        return "not started";
+    case DownloadStep::Prepare:
+        return "preparing the image";
+    case DownloadStep::Fit:
+        return "macro space";
+    case DownloadStep::Keyboard:
+        return "holding the keyboard";
+    case DownloadStep::CurrentProfile:
+        return "reading the current profile";
+    case DownloadStep::BeginWrite:
+        return "beginWrite";
+    case DownloadStep::MacroArea:
+        return "the macro area";
+    case DownloadStep::KeyBlock:
+        return "a key block";
+    case DownloadStep::EndWrite:
+        return "endWrite";
+    }
+    return "unknown";
+}
+
+MacroImageFit fitMacroImage(std::span<const macros::MacroRecord> set, size_t capacity) {
+    const macros::MacroImageSizes sizes = macros::macroImageSizes(set);
+    MacroImageFit fit;
+    fit.fits = sizes.withoutNames <= capacity;
+    fit.withNames = sizes.withNames <= capacity;
+    fit.size = fit.withNames ? sizes.withNames : sizes.withoutNames;
+    return fit;
+}
 
 keyboard::DefaultLayout keyboardLayout(const device::AppLinkState& state) {
     if (auto block = state.defaultKeyBlock.get()) {
@@ -37,28 +73,35 @@ bool prepareAppliedCopy(AssignmentStore& store) {
     return true;
 }
 
-int download(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
-             Prompter& prompter, bool allProfiles) {
+DownloadOutcome download(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
+                         bool allProfiles) {
+    DownloadOutcome out;
+    auto stop = [&out](DownloadStep step, int result) {
+        out.failedStep = step;
+        out.result = result;
+        return out;
+    };
+    device::Commands::Frame held = commands.frame();
+    if (!held) {
+        return stop(DownloadStep::Keyboard, held.result());
+    }
     AssignmentStore::AppliedLock lock = store.lockApplied();
     if (!prepareAppliedCopy(store)) {
-        return 0;
+        return stop(DownloadStep::Prepare, 0);
     }
     const AppliedCopy& applied = store.applied();
 
-    macros::MacroImageSizes sizes = macros::macroImageSizes(applied.macros);
-    size_t capacity = state.macroCapacity.load();
-    if (sizes.withoutNames > capacity) {
-        prompter.show("EXTRA_MACRO_TOO_LONG");
-        return 0;
+    const MacroImageFit fit = fitMacroImage(applied.macros, state.macroCapacity.load());
+    if (!fit.fits) {
+        out.tooLong = true;
+        return stop(DownloadStep::Fit, 0);
     }
-    bool withNames = sizes.withNames <= capacity;
     std::vector<uint8_t> image;
     std::vector<std::pair<unsigned, keyboard::KeyBlock>> blocks;
     try {
-        image = macros::buildMacroImage(applied.macros, withNames ? sizes.withNames : sizes.withoutNames,
-                                        withNames);
+        image = macros::buildMacroImage(applied.macros, fit.size, fit.withNames);
         if (image.empty()) {
-            return 0;
+            return stop(DownloadStep::Prepare, 0);
         }
         macros::MacroSetLookup lookup(applied.macros);
         keyboard::DefaultLayout layout = keyboardLayout(state);
@@ -70,45 +113,55 @@ int download(AssignmentStore& store, device::Commands& commands, device::AppLink
             blocks.emplace_back(
                 static_cast<unsigned>(p),
                 keyboard::BuildKeyBlock(applied.block->profile(static_cast<unsigned>(p)), lookup, layout));
+        } else {
+            // Without a block for it the new image would sit beside a key block whose macro entries
+            // point at the old one: send nothing.
+            return stop(DownloadStep::CurrentProfile, device::kBadBlock);
         }
     } catch (const std::bad_alloc&) {
-        return 0;
+        return stop(DownloadStep::Prepare, 0);
     }
 
-    // The framing commands' results do not decide anything, except that a keyboard that is gone ends the
-    // sequence at once.
-    if (commands.beginWrite() == device::kNoKeyboard) {
-        return device::kNoKeyboard;
+    if (int rc = commands.beginWrite(); rc != device::kOk) {
+        return stop(DownloadStep::BeginWrite, rc);
     }
-    int result = commands.writeMacroArea(image);
-    if (result == device::kNoKeyboard) {
-        return result;
-    }
-    if (blocks.empty()) {
-        // No current profile could be read: nothing to write the blocks to.
-        result = result == device::kOk ? device::kBadBlock : result;
+    out.namesDropped = !fit.withNames;
+    auto failed = [&](DownloadStep step, int rc) {
+        if (rc == device::kNoKeyboard) {
+            out.namesDropped = false; // the transfer never happened
+        }
+        commands.discardWrites(rc);
+        return stop(step, rc);
+    };
+    if (int rc = commands.writeMacroArea(image); rc != device::kOk) {
+        return failed(DownloadStep::MacroArea, rc);
     }
     for (const auto& [profile, block] : blocks) {
-        int rc = commands.writeKeyBlock(block, profile);
-        if (rc == device::kNoKeyboard) {
-            return rc;
-        }
-        if (result == device::kOk) {
-            result = rc;
+        if (int rc = commands.writeKeyBlock(block, profile); rc != device::kOk) {
+            out.failedBlock = profile;
+            return failed(DownloadStep::KeyBlock, rc);
         }
     }
-    if (commands.endWrite() == device::kNoKeyboard) {
-        return device::kNoKeyboard;
+    if (int rc = commands.endWrite(); rc != device::kOk) {
+        return failed(DownloadStep::EndWrite, rc);
     }
-    if (!withNames) {
-        prompter.show("EXTRA_PROFILE_SPACE_TIGHT");
-    }
-    return result;
+    out.failedStep = DownloadStep::None;
+    out.result = device::kOk;
+    return out;
 }
 
-int makeAppliedCopy(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
-                    Prompter& prompter, bool allProfiles) {
-    return download(store, commands, state, prompter, allProfiles);
+DownloadOutcome makeAppliedCopy(AssignmentStore& store, device::Commands& commands,
+                                device::AppLinkState& state, bool allProfiles) {
+    return download(store, commands, state, allProfiles);
+}
+
+void showDownloadMessages(const DownloadOutcome& outcome, Prompter& prompter) {
+    if (outcome.tooLong) {
+        prompter.show("EXTRA_MACRO_TOO_LONG");
+    }
+    if (outcome.namesDropped) {
+        prompter.show("EXTRA_PROFILE_SPACE_TIGHT");
+    }
 }
 
 } // namespace tarvik::profiles

@@ -2,15 +2,59 @@
 // against the keyboard's macro capacity (dropping the names when only that makes it fit) and sent with
 // the key blocks as one write sequence: beginWrite, writeMacroArea, writeKeyBlock for the current or all
 // on-board profiles, endWrite.
+//
+// Nothing here shows a message: the outcome names the messages, and the caller shows them
+// (showDownloadMessages) once it holds no lock of the store, since a message box runs a nested event
+// loop that could enter the store again.
 #pragma once
 
 #include "device/AppLinkState.h"
 #include "device/Commands.h"
 #include "keyboard/DefaultLayout.h"
+#include "macros/MacroRecord.h"
 #include "platform/Prompter.h"
 #include "profiles/AssignmentStore.h"
 
+#include <cstddef>
+#include <span>
+
 namespace tarvik::profiles {
+
+// The step at which a download stopped.
+enum class DownloadStep {
+    None,           // it did not stop: the keyboard took everything
+    Skipped,        // not attempted (Apply: the cache file could not be prepared)
+    Prepare,        // out of memory while making the applied copy or the image; nothing sent
+    Fit,            // the image does not fit the macro capacity even without names; nothing sent
+    Keyboard,       // the keyboard could not be held for the sequence (busy elsewhere, or closed)
+    CurrentProfile, // only the current profile was to be written and it could not be read; nothing sent
+    BeginWrite,
+    MacroArea,
+    KeyBlock, // failedBlock says which
+    EndWrite,
+};
+
+struct DownloadOutcome {
+    // 1 when the keyboard took everything; otherwise the first failing step's result (0 when nothing
+    // was sent).
+    int result = 0;
+    bool namesDropped = false; // EXTRA_PROFILE_SPACE_TIGHT to be shown
+    bool tooLong = false;      // EXTRA_MACRO_TOO_LONG to be shown
+    DownloadStep failedStep = DownloadStep::Skipped;
+    unsigned failedBlock = 0; // failedStep KeyBlock: the on-board profile whose block was refused
+    bool succeeded() const { return result == device::kOk; }
+};
+
+// A short name of the step, for command-line output ("endWrite", "key block 2", ...).
+const char* describe(DownloadStep step);
+
+// How a macro set goes into a macro area of capacity bytes: with names when they fit, else without.
+struct MacroImageFit {
+    bool fits = false;      // even without names it does not fit: EXTRA_MACRO_TOO_LONG
+    bool withNames = false; // false: the names are dropped (EXTRA_PROFILE_SPACE_TIGHT)
+    size_t size = 0;        // the image's size
+};
+MacroImageFit fitMacroImage(std::span<const macros::MacroRecord> set, size_t capacity);
 
 // The keyboard's own default layout when it has delivered one, else the process-wide one.
 keyboard::DefaultLayout keyboardLayout(const device::AppLinkState& state);
@@ -20,18 +64,22 @@ keyboard::DefaultLayout keyboardLayout(const device::AppLinkState& state);
 // saving does). Takes both locks. False when memory ran out; the applied copy is then released.
 bool prepareAppliedCopy(AssignmentStore& store);
 
-// The download. Runs with the key-data lock held (it takes it, re-entrantly) and the applied-copy lock
-// from the copy to the end. Returns 1 when the keyboard took the macro area and every key block;
-// otherwise the first failing command's result, or 0 when nothing was sent (the image does not fit even
-// without names: EXTRA_MACRO_TOO_LONG; out of memory: no message). The sequence runs to its endWrite
-// after a failing write, and stops at once when the keyboard is gone. When the names had to be dropped,
-// EXTRA_PROFILE_SPACE_TIGHT follows the transfer. With allProfiles false and no readable current
-// profile, the macro area is written but no key block: the result is -201.
-int download(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
-             Prompter& prompter, bool allProfiles);
+// The download. Holds the keyboard (device::Commands::Frame) for the whole of it, then both store locks
+// (re-entrantly: its caller may hold the key-data lock, and then takes the frame before that lock, the
+// order every path keeps). Everything that can refuse the download does so before anything is sent: the
+// fit of the image, memory, and the current on-board profile when only that one is written. Then
+// beginWrite, every data write and endWrite must succeed; after a failing write or endWrite the staged
+// writes are discarded (device::Commands::discardWrites), so the keyboard keeps its old configuration
+// whole. The sequence stops at once when the keyboard is gone.
+DownloadOutcome download(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
+                         bool allProfiles);
 
-// The apply step of Apply and import: the applied copy, then the download; its result.
-int makeAppliedCopy(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
-                    Prompter& prompter, bool allProfiles);
+// The apply step of Apply and import: the applied copy, then the download; its outcome.
+DownloadOutcome makeAppliedCopy(AssignmentStore& store, device::Commands& commands,
+                                device::AppLinkState& state, bool allProfiles);
+
+// The messages an outcome names, as the user has always seen them: EXTRA_MACRO_TOO_LONG (nothing was
+// sent) or EXTRA_PROFILE_SPACE_TIGHT (after the transfer). Call it with no lock of the store held.
+void showDownloadMessages(const DownloadOutcome& outcome, Prompter& prompter);
 
 } // namespace tarvik::profiles

@@ -165,7 +165,9 @@ ManagerApplyResult runManagerApply(const ManagerApply& plan, AssignmentStore& st
     ManagerApplyResult result;
     if (plan.import) {
         CollectingPrompter prompter(result.messages);
-        result.importResult = importProfileFile(store, *plan.import, commands, state, prompter);
+        ImportOutcome outcome = importProfileFile(store, *plan.import, commands, state);
+        showImportMessages(outcome, prompter);
+        result.importResult = outcome.result;
         return result;
     }
     result.selectResult = device::selectOnBoardProfile(commands, state, plan.selectProfile);

@@ -34,12 +34,26 @@ std::filesystem::path settingsFilePath(std::string_view programName) {
     return paths::configHome() / "Tarvik_Lumira" / (std::string(programName) + ".ini");
 }
 
+std::u16string settingKey(std::u16string_view name) {
+    const size_t first = name.find_first_not_of(u" \t\r\v\f");
+    if (IniFile::isStorableKey(name) && name[first] != u'~') {
+        return std::u16string(name);
+    }
+    std::u16string key = u"~";
+    for (char16_t unit : name) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(unit));
+        key.append(hex, hex + 4);
+    }
+    return key;
+}
+
 std::u16string SettingsStore::readSetting(std::u16string_view name, std::u16string_view def) const {
-    return getPrivateProfileString(kSettingsSection, name, def, IniFile::kDefaultCapacity, file_);
+    return getPrivateProfileString(kSettingsSection, settingKey(name), def, IniFile::kDefaultCapacity, file_);
 }
 
 bool SettingsStore::writeSetting(std::u16string_view name, std::u16string_view value) {
-    return ensureFolder(file_) && writePrivateProfileString(kSettingsSection, name, value, file_);
+    return ensureFolder(file_) && writePrivateProfileString(kSettingsSection, settingKey(name), value, file_);
 }
 
 int SettingsStore::readNumber(std::u16string_view name) const {

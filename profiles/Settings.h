@@ -1,7 +1,7 @@
 // The persisted user settings of section PROFILES: the macro recorder's record-delays flag, the key
 // picture's Flip flag and the profile manager's list of profile files. They live in
-// $XDG_CONFIG_HOME/Tarvik_Lumira/<program name>.ini; every value is a string holding a decimal number
-// or a path, written the moment it changes.
+// $XDG_CONFIG_HOME/Tarvik_Lumira/tarvik.ini (the program's file name; tarvikctl uses the same file);
+// every value is a string holding a decimal number or a path, written the moment it changes.
 #pragma once
 
 #include <filesystem>
@@ -12,7 +12,7 @@
 namespace tarvik::profiles {
 
 inline constexpr std::u16string_view kSettingsSection = u"PROFILES";
-inline constexpr std::string_view kProgramName = "Tarvik";
+inline constexpr std::string_view kProgramName = "tarvik";
 // The value name of the record-delays setting is the UI text MACRO_ACTION_RECORD_DELAY; this is its
 // initial text.
 inline constexpr std::u16string_view kRecordDelayDefaultName = u"RecordDelay";
@@ -20,6 +20,12 @@ inline constexpr std::u16string_view kFlipName = u"Flip";
 
 // $XDG_CONFIG_HOME/Tarvik_Lumira/<programName>.ini
 std::filesystem::path settingsFilePath(std::string_view programName = kProgramName);
+
+// The key a value name is stored under. A value name comes from the language file (the record-delays
+// name is a UI text) and may be one no INI key can hold: blank when the text is missing, or with '=' or
+// a line break in it. Such a name, and any name starting with '~', is stored as '~' followed by its
+// UTF-16 units in hexadecimal, so every name reads back and no two names share a key.
+std::u16string settingKey(std::u16string_view name);
 
 class SettingsStore {
 public:

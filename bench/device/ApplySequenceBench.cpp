@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) {
         sim->clearReports();
         auto start = std::chrono::steady_clock::now();
+        Commands::Frame held = c.frame(); // one sequence, as Apply holds it
         c.beginWrite();
         int rc = c.writeMacroArea(image);
         if (rc == kOk) {

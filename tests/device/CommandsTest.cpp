@@ -6,10 +6,14 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <numeric>
 #include <optional>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace tarvik::device {
@@ -23,7 +27,8 @@ public:
     struct Answer {
         int result = kOk;
         uint8_t status = 0;
-        std::vector<uint8_t> data; // reply bytes from 8 on
+        std::vector<uint8_t> data;      // reply bytes from 8 on
+        size_t delivered = kReportSize; // how many reply bytes arrived
     };
 
     int transact(std::span<const uint8_t> request, std::span<uint8_t, kReportSize> reply,
@@ -42,7 +47,7 @@ public:
         reply[kOffCommand] = r[kOffCommand];
         reply[kOffStatus] = a.status;
         std::copy_n(a.data.begin(), std::min<size_t>(a.data.size(), kChunkSize), reply.begin() + kOffData);
-        delivered = kReportSize;
+        delivered = a.delivered;
         return a.result;
     }
 
@@ -265,6 +270,127 @@ TEST(Commands, AFailingChunkEndsTheOperation) {
     std::vector<uint8_t> image(200, 7);
     EXPECT_EQ(c.writeMacroArea(image), kNoReply);
     EXPECT_EQ(ex.sent.size(), 1u);
+}
+
+TEST(Commands, AReplyTooShortForWhatTheCommandReadsIsRefused) {
+    struct Row {
+        const char* name;
+        size_t delivered;
+        int expected;
+    } rows[] = {
+        {"whole", 64, kOk},
+        {"the configuration block exactly", 8 + 44, kOk},
+        {"one byte short of it", 8 + 43, kShortReply},
+        {"only the header", 8, kShortReply},
+        {"not even the status", 7, kShortReply},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedExchanger ex;
+        Commands c(ex);
+        AppLinkState state;
+        std::vector<uint8_t> config(44);
+        config[10] = 2;
+        config[11] = 64;
+        ex.script.push_back({kOk, 0, config, row.delivered});
+        EXPECT_EQ(refreshMacroCapacity(c, state), row.expected);
+        // A short configuration block is no macro capacity of 0 (which would refuse every download).
+        EXPECT_EQ(state.macroCapacity.load(), row.expected == kOk ? 8192u : 0u);
+    }
+
+    // Every read wants its data; every other command at least the status byte.
+    ScriptedExchanger ex;
+    Commands c(ex);
+    std::array<uint8_t, kKeyBlockSize> block{};
+    ex.script = {{kOk, 0, {1}, 64}, {kOk, 0, {2}, 8 + 55}};
+    EXPECT_EQ(c.readKeyBlock(block, 0), kShortReply);
+    std::array<uint8_t, kChunkSize> window{};
+    ex.script = {{kOk, 0, {}, 63}};
+    EXPECT_EQ(c.readSettings(window, 1, 0), kShortReply) << "settings always deliver 56 bytes";
+    ex.script = {{kOk, 0, {}, 8}};
+    EXPECT_EQ(c.beginWrite(), kOk);
+    ex.script = {{kOk, 0xFF, {}, 7}};
+    EXPECT_EQ(c.beginWrite(), kShortReply) << "a busy byte that never arrived is not success either";
+}
+
+TEST(Commands, AWriteSequenceSucceedsOnlyWholeAndAFailedOneIsDiscarded) {
+    struct Row {
+        const char* name;
+        std::vector<ScriptedExchanger::Answer> script; // begin, write, end, ...
+        int result;
+        SequenceStep step;
+        std::vector<uint8_t> sent;
+    } rows[] = {
+        {"all taken", {}, kOk, SequenceStep::None, {CMD_BEGIN_WRITE, CMD_WRITE_SETTINGS, CMD_END_WRITE}},
+        {"begin busy", {{kOk, 0xFF, {}}}, kBusyFF, SequenceStep::Begin, {CMD_BEGIN_WRITE}},
+        {"write busy",
+         {{kOk, 0, {}}, {kOk, 0xFE, {}}},
+         kBusyFE,
+         SequenceStep::Write,
+         {CMD_BEGIN_WRITE, CMD_WRITE_SETTINGS, CMD_BEGIN_WRITE, CMD_END_WRITE}},
+        {"end busy",
+         {{kOk, 0, {}}, {kOk, 0, {}}, {kOk, 0xFF, {}}},
+         kBusyFF,
+         SequenceStep::End,
+         {CMD_BEGIN_WRITE, CMD_WRITE_SETTINGS, CMD_END_WRITE, CMD_BEGIN_WRITE, CMD_END_WRITE}},
+        {"keyboard gone",
+         {{kOk, 0, {}}, {kNoKeyboard, 0, {}}},
+         kNoKeyboard,
+         SequenceStep::Write,
+         {CMD_BEGIN_WRITE, CMD_WRITE_SETTINGS}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedExchanger ex;
+        Commands c(ex, LinkTiming{}.scaledDown(1000));
+        ex.script.assign(row.script.begin(), row.script.end());
+        const uint8_t rate[] = {1};
+        SequenceResult r = c.writeSequence([&] { return c.writeSettings(rate, 15); });
+        EXPECT_EQ(r.result, row.result);
+        EXPECT_EQ(r.step, row.step);
+        std::vector<uint8_t> sent;
+        for (const auto& report : ex.sent) {
+            sent.push_back(report[kOffCommand]);
+        }
+        EXPECT_EQ(sent, row.sent);
+    }
+}
+
+TEST(Commands, TheFrameKeepsOtherThreadsAndProcessesOutAndIsReentrant) {
+    const auto lockFile = std::filesystem::temp_directory_path() /
+                          ("tarvik-frame-" + std::to_string(::getpid())) / "device.lock";
+    LinkTiming t = LinkTiming{}.scaledDown(1000);
+    t.sequenceWait = std::chrono::milliseconds(30);
+    ScriptedExchanger ex;
+    Commands mine(ex, t, lockFile);
+    {
+        // Another process: another open of the same lock file.
+        ScriptedExchanger theirsEx;
+        Commands theirs(theirsEx, t, lockFile);
+        Commands::Frame held = theirs.frame();
+        ASSERT_TRUE(held);
+        EXPECT_EQ(mine.beginWrite(), kLinkBusy);
+        EXPECT_TRUE(ex.sent.empty());
+        // The holder's own commands nest inside its frame.
+        EXPECT_EQ(theirs.beginWrite(), kOk);
+        EXPECT_EQ(theirs.endWrite(), kOk);
+    }
+    EXPECT_EQ(mine.beginWrite(), kOk);
+
+    // Another thread of this process.
+    Commands::Frame held = mine.frame();
+    ASSERT_TRUE(held);
+    int other = kOk;
+    std::thread([&] { other = mine.endWrite(); }).join();
+    EXPECT_EQ(other, kLinkBusy);
+    EXPECT_EQ(ex.sent.size(), 1u);
+
+    // Closed: nothing waits and nothing is sent.
+    mine.close();
+    std::thread([&] { other = mine.endWrite(); }).join();
+    EXPECT_EQ(other, kNoKeyboard);
+    EXPECT_EQ(ex.sent.size(), 1u);
+    std::filesystem::remove_all(lockFile.parent_path());
 }
 
 TEST(OnBoardProfile, CurrentProfileIsReadOnceAndCached) {

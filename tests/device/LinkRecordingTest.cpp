@@ -1,13 +1,17 @@
 // The request channel against a recording service library: the calls, their order and arguments, and
 // the cases the virtual keyboard cannot produce (replies of odd lengths, reports nobody asked for).
 #include "device/LinkSession.h"
+#include "device/OnBoardProfile.h"
 #include "tests/device/RecordingWindow.h"
 #include "tests/device/TestTiming.h"
 #include "tests/device/fake/RecordingPortmux.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <dlfcn.h>
+#include <future>
 #include <numeric>
 
 namespace tarvik::device {
@@ -159,6 +163,53 @@ TEST_F(RecordingLink, ReplyLengthsAreLimitedToTheBuffer) {
         EXPECT_TRUE(std::all_of(reply.begin() + static_cast<std::ptrdiff_t>(row.expected), reply.end(),
                                 [](uint8_t b) { return b == 0; }));
     }
+}
+
+TEST_F(RecordingLink, AShortConfigurationReplyIsAFailedReadNotProfileZeroAndNoMacroSpace) {
+    // The keyboard as it was: profile 2, 8192 bytes of macro area.
+    state.currentProfile = -1;
+    state.macroCapacity = 8192;
+    std::vector<uint8_t> shortReply(20, 0);
+    shortReply[3] = CMD_READ_CONFIG;
+    recorder().scriptReplies({shortReply, shortReply});
+    EXPECT_EQ(refreshMacroCapacity(session.commands(), state), kShortReply);
+    EXPECT_EQ(state.macroCapacity.load(), 8192u);
+    EXPECT_EQ(currentOnBoardProfile(session.commands(), state), -1);
+    EXPECT_EQ(state.currentProfile.load(), -1) << "nothing cached";
+}
+
+TEST(RecordingLinkQueue, WaitingTooLongForAnotherExchangeIsItsOwnResultNotNoKeyboard) {
+    recorder().reset();
+    AppLinkState state;
+    RecordingWindow window;
+    LinkTiming t = test::testTiming();
+    t.queueLimit = std::chrono::milliseconds(20);
+    LinkSession session{state, window, t};
+    ASSERT_EQ(session.open(RECORDING_LIBRARY_DIR, OnBindFailure::Report), BindResult::Ok);
+    ASSERT_TRUE(session.events().waitPresenceIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(recorder().waitIdle(2000));
+    // The first exchange gets no answers: it holds the exchange for its three attempts.
+    recorder().scriptReplies({{}, {}, {}});
+    const size_t before = recorder().calls().size();
+    auto first = std::async(std::launch::async, [&] {
+        std::array<uint8_t, kReportSize> reply{};
+        size_t delivered = 0;
+        uint8_t request[] = {0x04, 0x2F, 0x00, CMD_READ_CONFIG, 44};
+        return session.link().transact(request, reply, delivered);
+    });
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] {
+            auto calls = recorder().calls();
+            return std::any_of(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end(),
+                               [](const RecordedCall& c) { return c.name == "RequestWriteOne"; });
+        },
+        std::chrono::seconds(10)));
+    std::array<uint8_t, kReportSize> reply{};
+    size_t delivered = 0;
+    uint8_t request[] = {0x04, 0x2F, 0x00, CMD_READ_CONFIG, 44};
+    EXPECT_EQ(session.link().transact(request, reply, delivered), kLinkBusy);
+    EXPECT_EQ(first.get(), kNoReply);
+    EXPECT_EQ(window.count(test::WindowEvent::Message, 0), 0u);
 }
 
 TEST_F(RecordingLink, AReportNobodyAskedForIsDropped) {

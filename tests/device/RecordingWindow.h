@@ -4,6 +4,8 @@
 #include "device/MainWindowPort.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -31,7 +33,40 @@ public:
         if (hook) {
             hook(message);
         }
+        // As a window whose user-interface thread is busy: the call waits until the port is closed.
+        std::unique_lock lock(mutex_);
+        if (blockSends_) {
+            ++blocked_;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return closed_; });
+            --blocked_;
+            changed_.notify_all();
+        }
         return 0;
+    }
+    void closePort() override {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+    // From now on sendMessage waits until closePort().
+    void blockSends() {
+        std::lock_guard lock(mutex_);
+        blockSends_ = true;
+    }
+    // Waits (at most limit) until a sendMessage is waiting.
+    bool waitForBlockedSend(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [this] { return blocked_ > 0; });
+    }
+    // Waits (at most limit) until no sendMessage is waiting any more.
+    bool waitNoBlockedSend(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [this] { return blocked_ == 0; });
+    }
+    bool portClosed() const {
+        std::lock_guard lock(mutex_);
+        return closed_;
     }
     void postMessage(uint32_t message, uint32_t wParam) override {
         add({WindowEvent::Post, message, wParam, {}});
@@ -86,8 +121,12 @@ private:
     }
 
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<WindowEvent> events_;
     std::function<void(uint32_t)> onSend;
+    bool blockSends_ = false;
+    bool closed_ = false;
+    int blocked_ = 0;
 };
 
 } // namespace tarvik::device::test

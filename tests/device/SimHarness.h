@@ -6,10 +6,13 @@
 #include "portmux/include/portmux_sim.h"
 #include "tests/device/RecordingWindow.h"
 #include "tests/device/TestTiming.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/SimLibrary.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -36,6 +39,15 @@ inline PortmuxSimControl* simControl() {
 class SimTest : public testing::Test {
 protected:
     void SetUp() override {
+        // A runtime folder of its own, so the keyboard lock file of tests that run side by side (each on
+        // its own virtual keyboard) does not make them wait for each other.
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const char* base = std::getenv("XDG_RUNTIME_DIR");
+        runtime = std::filesystem::path(base != nullptr ? base : "/tmp") /
+                  (std::string(info->test_suite_name()) + "." + info->name());
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        runtimeEnv = std::make_unique<testsupport::ScopedEnv>("XDG_RUNTIME_DIR", runtime.string());
         sim = simControl();
         ASSERT_NE(sim, nullptr) << "PORTMUX_BACKEND=sim and the program folder's libportmux.so are needed";
         sim->reset();
@@ -48,6 +60,7 @@ protected:
             sim->clearFaults();
             sim->setLatencyMs(0);
         }
+        runtimeEnv.reset();
     }
     // Starts the link as the program does; waits until the arrival at start has been handled.
     void open(const LinkTiming& timing = testTiming()) {
@@ -85,6 +98,8 @@ protected:
     }
 
     PortmuxSimControl* sim = nullptr;
+    std::filesystem::path runtime;
+    std::unique_ptr<testsupport::ScopedEnv> runtimeEnv;
     AppLinkState state;
     RecordingWindow window;
     std::unique_ptr<LinkSession> session;

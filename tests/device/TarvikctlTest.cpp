@@ -1,6 +1,8 @@
 // tarvikctl's keyboard commands, run as a program against the virtual keyboard (its flash kept in a
 // state file between runs) and against the recording library for the cases without a keyboard.
+#include "platform/LockFile.h"
 #include "portmux/include/portmux_sim.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/SimLibrary.h"
 
@@ -32,7 +34,10 @@ class Tarvikctl : public testing::Test {
 protected:
     void SetUp() override {
         dir = scratch();
-        env = "PORTMUX_BACKEND=sim PORTMUX_SIM_STATE='" + (dir / "flash.bin").string() + "'";
+        fs::create_directories(dir / "run");
+        fs::permissions(dir / "run", fs::perms::owner_all);
+        env = "PORTMUX_BACKEND=sim PORTMUX_SIM_STATE='" + (dir / "flash.bin").string() +
+              "' XDG_RUNTIME_DIR='" + (dir / "run").string() + "'";
     }
     RunResult ctl(const std::string& words) { return runProgram(TARVIKCTL, words, env, dir); }
 
@@ -109,6 +114,43 @@ TEST_F(Tarvikctl, EveryKeyboardCommandHasHelp) {
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.rfind("Usage: tarvikctl " + name, 0), 0u) << r.out;
     }
+}
+
+// Whether the process has path open (one of its descriptors leads to it).
+bool hasOpen(pid_t pid, const fs::path& path) {
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        if (fs::read_symlink(fd.path(), ec) == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The program and tarvikctl share the keyboard: while one process holds it for a sequence, another one's
+// commands wait for the per-user lock file and go on once it is free.
+TEST_F(Tarvikctl, ASecondProcessWaitsForTheKeyboardAndGoesOnWhenItIsFree) {
+    const fs::path lockPath = dir / "run" / "tarvik" / "device.lock";
+    tarvik::LockFile held(lockPath);
+    ASSERT_TRUE(held.tryLock());
+
+    tarvik::testsupport::ChildProcess child(TARVIKCTL, {"profile", "2"},
+                                            {"PORTMUX_BACKEND=sim",
+                                             "PORTMUX_SIM_STATE=" + (dir / "flash.bin").string(),
+                                             "XDG_RUNTIME_DIR=" + (dir / "run").string()},
+                                            dir / "child-out", dir / "child-err");
+    ASSERT_TRUE(child.started());
+    // It reaches for the lock file...
+    ASSERT_TRUE(tarvik::testsupport::waitFor([&] { return hasOpen(child.pid(), lockPath); },
+                                             std::chrono::seconds(20)));
+    // ...and has not switched the keyboard while the lock is held.
+    EXPECT_TRUE(child.running());
+    EXPECT_TRUE(!fs::exists(dir / "flash.bin") || area(portmux::sim::Area::Config)[10] != 2);
+
+    held.unlock();
+    EXPECT_EQ(child.waitExit(std::chrono::seconds(60)), 0) << readText(dir / "child-err");
+    EXPECT_EQ(readText(dir / "child-out"), "profile: 2\n");
+    EXPECT_EQ(area(portmux::sim::Area::Config)[10], 2);
 }
 
 // tarvikctl copied into a folder with the recording library as its libportmux.so.

@@ -134,7 +134,9 @@ TEST_F(UserLightingTest, UploadStopsAtTheFirstRefusedChunkButClosesTheFrame) {
     load(0, "");
     kb.failures[CMD_WRITE_COLOURS] = device::kBusyFE;
     EXPECT_EQ(user.uploadKeyColors(), device::kBusyFE);
-    EXPECT_EQ(kb.commands(), (std::vector<uint8_t>{CMD_BEGIN_WRITE, CMD_WRITE_COLOURS, CMD_END_WRITE}));
+    // The frame is closed empty: a fresh beginWrite drops what was staged, so nothing half-done is kept.
+    EXPECT_EQ(kb.commands(),
+              (std::vector<uint8_t>{CMD_BEGIN_WRITE, CMD_WRITE_COLOURS, CMD_BEGIN_WRITE, CMD_END_WRITE}));
 }
 
 TEST_F(UserLightingTest, PaintingSendsTheKeyAndWritesItToTheSlot) {

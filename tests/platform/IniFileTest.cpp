@@ -133,14 +133,14 @@ TEST(IniFile, SetKeepsEveryOtherLineByteForByte) {
     IniFile ini = IniFile::parse(before);
     EXPECT_EQ(ini.serialize(), before);
 
-    EXPECT_TRUE(ini.set(u"a", u"K1", u"new"));
-    EXPECT_TRUE(ini.set(u"A", u"k2", u"two"));
-    EXPECT_TRUE(ini.set(u"B", u"y", u"2"));
-    EXPECT_TRUE(ini.set(u"C", u"x", u"3"));
+    EXPECT_EQ(ini.set(u"a", u"K1", u"new"), IniFile::SetResult::Changed);
+    EXPECT_EQ(ini.set(u"A", u"k2", u"two"), IniFile::SetResult::Changed);
+    EXPECT_EQ(ini.set(u"B", u"y", u"2"), IniFile::SetResult::Changed);
+    EXPECT_EQ(ini.set(u"C", u"x", u"3"), IniFile::SetResult::Changed);
     EXPECT_EQ(ini.serialize(),
               "; top\r\n[A]\r\nk1=new\r\nk2=two\r\n\r\n; about B\r\n[B]\r\nlegacy=\xB0\r\nz=1\r\n"
               "y=2\r\n[C]\r\nx=3\r\n");
-    EXPECT_FALSE(ini.set(u"A", u"k1", u"new")); // unchanged
+    EXPECT_EQ(ini.set(u"A", u"k1", u"new"), IniFile::SetResult::Unchanged);
 }
 
 TEST(IniFile, SetQuotesWhatWouldNotReadBackAndRefusesLineBreaks) {
@@ -179,10 +179,23 @@ TEST(IniFile, SetOnUtf16WithoutBomOrWithAnOddLastByte) {
 
 TEST(IniFile, RefusesKeysThatCouldNotReadBack) {
     IniFile ini = IniFile::parse("[S]\nk=1\n");
-    for (std::u16string_view key : {u"", u"  ", u"[a", u";a", u"a=b"}) {
-        EXPECT_FALSE(ini.set(u"S", key, u"b]")) << toUtf8(key);
+    for (std::u16string_view key : {u"", u"  ", u"[a", u";a", u"a=b", u"a\nb"}) {
+        EXPECT_FALSE(IniFile::isStorableKey(key)) << toUtf8(key);
+        EXPECT_EQ(ini.set(u"S", key, u"b]"), IniFile::SetResult::Refused) << toUtf8(key);
     }
     EXPECT_EQ(ini.serialize(), "[S]\nk=1\n");
+}
+
+TEST(IniFile, WritePrivateProfileStringTellsARefusedKeyFromAnUnchangedValue) {
+    const fs::path file = fs::temp_directory_path() / ("tarvik-ini-" + std::to_string(::getpid()) + ".ini");
+    fs::remove(file);
+    ASSERT_TRUE(writePrivateProfileString(u"S", u"k", u"1", file));
+    EXPECT_TRUE(writePrivateProfileString(u"S", u"K", u"1", file)) << "already there is a success";
+    // A blank name (a missing language text) stores nothing and must not say it did.
+    EXPECT_FALSE(writePrivateProfileString(u"S", u" ", u"1", file));
+    EXPECT_FALSE(writePrivateProfileString(u"S", u"a=b", u"1", file));
+    EXPECT_EQ(IniFile::load(file).keys(u"S"), std::vector<std::u16string>{u"k"});
+    fs::remove(file);
 }
 
 TEST(IniFile, ParsesMalformedInputWithoutLoss) {

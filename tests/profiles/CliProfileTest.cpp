@@ -1,11 +1,15 @@
 // tarvikctl export, import, validate, macros and assign, run as a user runs them from the program folder,
 // against the virtual keyboard whose flash persists in a state file between the runs.
+#include "keyboard/KeyAssignment.h"
+#include "keyboard/Layout.h"
 #include "platform/AtomicFile.h"
 #include "platform/Bytes.h"
 #include "platform/Utf.h"
+#include "profiles/DataFolder.h"
 #include "profiles/ProfileFiles.h"
 #include "tests/profiles/StoreSamples.h"
 #include "tests/profiles/TestHome.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/SimLibrary.h"
 #include "ui/TextTable.h"
@@ -16,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 namespace tarvik::profiles {
 namespace {
@@ -84,6 +89,7 @@ TEST_F(CliProfile, ImportThenExportGivesBackTheRecordsAndMacros) {
     AssignmentStore back;
     ASSERT_EQ(loadProfileFile(back, out), 1);
     auto lock = back.lockKeyData();
+    auto sourceLock = source.lockKeyData();
     const auto& records = back.working().records();
     for (const auto& s : testing::sampleAssignments()) {
         const auto& r = records[s.profile * 512 + s.slot];
@@ -200,6 +206,74 @@ TEST_F(CliProfile, RefusalsAreOneLineAndExitNonZero) {
     EXPECT_EQ(tarvikctl("assign --profile 0 A macro:1").exitCode, 1) << "the keyboard has no macros";
     EXPECT_EQ(tarvikctl("validate '" + (home / "missing.tvk").string() + "'").exitCode, 1);
     EXPECT_EQ(tarvikctl("export").exitCode, 2);
+}
+
+TEST_F(CliProfile, AnImportTooBigForTheKeyboardChangesNothing) {
+    // The program has read the keyboard before: its cache file exists.
+    ASSERT_FALSE(ensureDataFolder().empty());
+    ASSERT_TRUE(newDefaultStoreFile(cacheFilePath(0)));
+    const std::vector<uint8_t> cache = *readWholeFile(cacheFilePath(0));
+    // A valid file of 100 macros of 2000 actions: far beyond the keyboard's 8192 bytes.
+    AssignmentStore huge;
+    {
+        auto lock = huge.lockKeyData();
+        auto& list = huge.working().macros();
+        for (int i = 0; i < 100; ++i) {
+            list.push_back(testing::sampleMacro(list, u"m", 1, 2000));
+        }
+    }
+    fs::path in = home / "huge.tvk";
+    ASSERT_TRUE(saveProfileFile(huge, in));
+    ASSERT_EQ(tarvikctl("validate '" + in.string() + "'").exitCode, 0) << "the file itself is fine";
+
+    RunResult r = tarvikctl("import '" + in.string() + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    ui::TextTable texts;
+    texts.load(fs::path(programFolder()) / "Skins" / "language.ini");
+    EXPECT_EQ(r.err, "tarvikctl: import: " + oneLine(toUtf8(texts.text("EXTRA_MACRO_TOO_LONG"))) + "\n");
+    EXPECT_EQ(*readWholeFile(cacheFilePath(0)), cache) << "the cache file is not overwritten";
+}
+
+TEST_F(CliProfile, AssignKeepsWhatOnlyTheProgramHoldsInTheCacheFile) {
+    ASSERT_FALSE(ensureDataFolder().empty());
+    ASSERT_TRUE(newDefaultStoreFile(cacheFilePath(0))); // the program has read the keyboard before
+    AssignmentStore source;
+    testing::fillSampleStore(source); // a launch program and a text block in profile 2
+    {
+        auto lock = source.lockKeyData();
+        keyboard::KeyAssignment g;
+        g.type = keyboard::ASSIGN_SINGLE_KEY;
+        g.value = 0x30;
+        g.aux = keyboard::GKeyTagOfSlot(keyboard::kFirstGSlotLayer1);
+        ASSERT_GE(keyboard::AssignToSlot(source.working(), 1, keyboard::kFirstGSlotLayer1, g), 0);
+    }
+    fs::path in = home / "in.tvk";
+    ASSERT_TRUE(saveProfileFile(source, in));
+    ASSERT_EQ(tarvikctl("import '" + in.string() + "'").exitCode, 0);
+    RunResult r = tarvikctl("assign --profile 1 W E");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    AssignmentStore cache;
+    ASSERT_EQ(loadProfileFile(cache, cacheFilePath(0)), 1);
+    auto lock = cache.lockKeyData();
+    const WorkingCopy& w = cache.working();
+    EXPECT_EQ(w.records()[512 + 0x11].type, keyboard::ASSIGN_SINGLE_KEY) << "the assignment itself";
+    EXPECT_EQ(w.records()[512 + keyboard::kFirstGSlotLayer1].value, 0x30u) << "the G key";
+    EXPECT_EQ(w.records()[1024 + 0x25].type, keyboard::ASSIGN_TEXT_BLOCK);
+    EXPECT_EQ(w.text(1024 + 0x25).text, u"/usr/bin/true");
+    EXPECT_EQ(w.records()[1024 + 0x23].type, keyboard::ASSIGN_LAUNCH);
+    EXPECT_EQ(w.records()[1536 + 0x1E].type, keyboard::ASSIGN_SINGLE_KEY) << "profile 3";
+}
+
+TEST_F(CliProfile, ValidatingAFifoAnswersAtOnce) {
+    const fs::path fifo = home / "fifo.tvk";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    tarvik::testsupport::ChildProcess child(fs::path(programFolder()) / "tarvikctl",
+                                            {"validate", fifo.string()}, {}, home / "out", home / "err");
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(child.waitExit(std::chrono::seconds(20)), 1) << "validate waited on the FIFO";
+    EXPECT_EQ(tarvik::testsupport::readText(home / "out"),
+              fifo.string() + ": import would refuse it: it is not a regular file\n");
 }
 
 TEST_F(CliProfile, ExportWithoutAKeyboardFails) {

@@ -44,7 +44,17 @@ class DownloadTest : public ::testing::Test {
 protected:
     DownloadTest() : commands(kb, fastTiming()) { state.macroCapacity = 8192; }
 
-    int run(bool all) { return makeAppliedCopy(store, commands, state, prompter, all); }
+    // The apply step, then its messages as a window shows them, after the store's locks are released.
+    DownloadOutcome apply(bool all) {
+        DownloadOutcome out = makeAppliedCopy(store, commands, state, all);
+        showDownloadMessages(out, prompter);
+        return out;
+    }
+    int run(bool all) { return apply(all).result; }
+    std::u16string firstMacroName() {
+        auto lock = store.lockKeyData();
+        return store.working().macros().at(0).name();
+    }
     std::vector<uint8_t> sentImage() const {
         std::vector<uint8_t> img;
         for (const auto& q : kb.requests) {
@@ -86,18 +96,22 @@ TEST_F(DownloadTest, AllProfilesWritesThreeBlocksInOrder) {
 
 TEST_F(DownloadTest, CapacityZeroRefusesEveryDownloadAndSendsNothing) {
     state.macroCapacity = 0;
-    EXPECT_EQ(run(true), 0);
+    DownloadOutcome out = apply(true);
+    EXPECT_EQ(out.result, 0);
+    EXPECT_TRUE(out.tooLong);
+    EXPECT_EQ(out.failedStep, DownloadStep::Fit);
     EXPECT_TRUE(kb.requests.empty());
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_MACRO_TOO_LONG"});
 }
 
 TEST_F(DownloadTest, NamesAreDroppedWhenTheyAreOneByteTooMany) {
+    macros::MacroImageSizes sizes;
     {
         auto lock = store.lockKeyData();
         auto& list = store.working().macros();
         list.push_back(namedMacro(list, u"Ab", 2));
+        sizes = macros::macroImageSizes(list);
     }
-    macros::MacroImageSizes sizes = macros::macroImageSizes(store.working().macros());
     ASSERT_EQ(sizes.withNames, 34u);
     state.macroCapacity = static_cast<uint32_t>(sizes.withNames - 1);
     EXPECT_EQ(run(true), 1);
@@ -109,7 +123,7 @@ TEST_F(DownloadTest, NamesAreDroppedWhenTheyAreOneByteTooMany) {
     // The message follows the transfer.
     EXPECT_EQ(kb.requests.back().command, CMD_END_WRITE);
     // The working copy keeps its names.
-    EXPECT_EQ(store.working().macros()[0].name(), u"Ab");
+    EXPECT_EQ(firstMacroName(), u"Ab");
 
     prompter.shown.clear();
     kb.requests.clear();
@@ -152,37 +166,95 @@ TEST_F(DownloadTest, PlayMacroEntriesCarryListPositions) {
               (std::vector<uint8_t>{0x05, 0x01, 0x00}));
 }
 
-TEST_F(DownloadTest, AnyFailingWriteFailsTheDownloadButTheFrameIsClosed) {
-    kb.busy[CMD_WRITE_MACROS] = 0xFF;
-    EXPECT_EQ(run(true), device::kBusyFF);
-    EXPECT_EQ(kb.requests.back().command, CMD_END_WRITE);
-    EXPECT_EQ(kb.addresses(CMD_WRITE_KEYS).size(), 21u) << "the key blocks still went";
-
-    kb.busy.clear();
-    kb.requests.clear();
-    kb.busy[CMD_WRITE_KEYS] = 0xFE;
-    EXPECT_EQ(run(true), device::kBusyFE);
-    EXPECT_EQ(kb.requests.back().command, CMD_END_WRITE);
+TEST_F(DownloadTest, EveryStepMustSucceedAndAFailedSequenceIsDiscardedNotCommitted) {
+    using device::kBusyFE;
+    using device::kBusyFF;
+    // After the failing step the keyboard is told nothing more, or gets a fresh beginWrite that drops
+    // what it staged and an empty endWrite: nothing of the sequence is committed, no frame stays open.
+    struct Case {
+        const char* name;
+        uint8_t command;
+        int failure; // busy status (0xFF/0xFE) through the reply, else transact's own result
+        bool busy;
+        int result;
+        DownloadStep step;
+        std::vector<uint8_t> runs; // the commands sent, runs folded
+    } cases[] = {
+        {"busy beginWrite",
+         CMD_BEGIN_WRITE,
+         0xFF,
+         true,
+         kBusyFF,
+         DownloadStep::BeginWrite,
+         {CMD_BEGIN_WRITE}},
+        {"busy macro area",
+         CMD_WRITE_MACROS,
+         0xFF,
+         true,
+         kBusyFF,
+         DownloadStep::MacroArea,
+         {CMD_BEGIN_WRITE, CMD_WRITE_MACROS, CMD_BEGIN_WRITE, CMD_END_WRITE}},
+        {"busy key block",
+         CMD_WRITE_KEYS,
+         0xFE,
+         true,
+         kBusyFE,
+         DownloadStep::KeyBlock,
+         {CMD_BEGIN_WRITE, CMD_WRITE_MACROS, CMD_WRITE_KEYS, CMD_BEGIN_WRITE, CMD_END_WRITE}},
+        {"refused key block",
+         CMD_WRITE_KEYS,
+         device::kWriteRefused,
+         false,
+         device::kWriteRefused,
+         DownloadStep::KeyBlock,
+         {CMD_BEGIN_WRITE, CMD_WRITE_MACROS, CMD_WRITE_KEYS, CMD_BEGIN_WRITE, CMD_END_WRITE}},
+        {"busy endWrite",
+         CMD_END_WRITE,
+         0xFE,
+         true,
+         kBusyFE,
+         DownloadStep::EndWrite,
+         {CMD_BEGIN_WRITE, CMD_WRITE_MACROS, CMD_WRITE_KEYS, CMD_END_WRITE, CMD_BEGIN_WRITE, CMD_END_WRITE}},
+        {"keyboard gone",
+         CMD_WRITE_MACROS,
+         device::kNoKeyboard,
+         false,
+         device::kNoKeyboard,
+         DownloadStep::MacroArea,
+         {CMD_BEGIN_WRITE, CMD_WRITE_MACROS}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        kb.requests.clear();
+        kb.busy.clear();
+        kb.transactFailures.clear();
+        if (c.busy) {
+            kb.busy[c.command] = static_cast<uint8_t>(c.failure);
+        } else {
+            kb.transactFailures[c.command] = c.failure;
+        }
+        DownloadOutcome out = apply(true);
+        EXPECT_EQ(out.result, c.result);
+        EXPECT_EQ(out.failedStep, c.step);
+        EXPECT_FALSE(out.succeeded());
+        EXPECT_EQ(kb.commandRuns(), c.runs);
+        // The first key block's first chunk is the one refused.
+        EXPECT_LE(kb.addresses(CMD_WRITE_KEYS).size(), 21u);
+        if (c.step == DownloadStep::KeyBlock) {
+            EXPECT_EQ(kb.addresses(CMD_WRITE_KEYS), std::vector<uint16_t>{0});
+            EXPECT_EQ(out.failedBlock, 0u);
+        }
+    }
+    EXPECT_TRUE(prompter.shown.empty());
 }
 
-TEST_F(DownloadTest, FailingFramingCommandsDoNotDecide) {
-    kb.busy[CMD_BEGIN_WRITE] = 0xFF;
-    kb.busy[CMD_END_WRITE] = 0xFE;
-    EXPECT_EQ(run(true), 1);
-}
-
-TEST_F(DownloadTest, AKeyboardThatIsGoneEndsTheSequenceAtOnce) {
-    kb.transactFailures[CMD_WRITE_MACROS] = device::kNoKeyboard;
-    EXPECT_EQ(run(true), device::kNoKeyboard);
-    EXPECT_EQ(kb.requests.back().command, CMD_WRITE_MACROS);
-    EXPECT_EQ(kb.requests.size(), 2u);
-}
-
-TEST_F(DownloadTest, NoReadableCurrentProfileWritesTheMacrosButNoKeyBlock) {
+TEST_F(DownloadTest, NoReadableCurrentProfileSendsNothing) {
     kb.busy[CMD_READ_CONFIG] = 0xFF;
-    EXPECT_EQ(run(false), device::kBadBlock);
-    EXPECT_TRUE(kb.addresses(CMD_WRITE_KEYS).empty());
-    EXPECT_FALSE(kb.addresses(CMD_WRITE_MACROS).empty());
+    DownloadOutcome out = apply(false);
+    EXPECT_EQ(out.result, device::kBadBlock);
+    EXPECT_EQ(out.failedStep, DownloadStep::CurrentProfile);
+    EXPECT_EQ(kb.commandRuns(), std::vector<uint8_t>{CMD_READ_CONFIG})
+        << "a new macro image beside the old key block would point its keys at the wrong macros";
 }
 
 TEST_F(DownloadTest, AppliedCopyIsTheWorkingCopyWithPackedTexts) {

@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvik::profiles {
 namespace {
@@ -251,6 +256,50 @@ TEST_F(ProfileFileTest, LoaderRefusesWhatTheHeaderCheckCannotSee) {
         EXPECT_TRUE(target.working().macros().empty()) << c.name;
         EXPECT_EQ(target.working().records()[256].aux, 0x0301) << c.name;
     }
+}
+
+TEST_F(ProfileFileTest, SpecialFilesAreRefusedAtOnceAndOnlyWhatTheHeaderPromisesIsRead) {
+    const fs::path fifo = dir / "fifo.tvk";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Checked on a thread: when it blocks in open, the writing end is opened after the bound so that the
+    // thread comes back and the test fails instead of hanging.
+    auto checked = std::async(std::launch::async, [&] { return checkProfileFile(fifo); });
+    if (checked.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "checking a FIFO blocked";
+        int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    ProfileFileCheck c = checked.get();
+    EXPECT_EQ(c.result, kCannotOpen);
+    EXPECT_TRUE(c.notRegular);
+    AssignmentStore store;
+    EXPECT_EQ(loadProfileFile(store, fifo), 0);
+
+    // Bytes after what the header promises are never read; a file shorter than its promise is refused
+    // after its header alone.
+    fs::path good = dir / "good.tvk";
+    ASSERT_TRUE(newDefaultStoreFile(good));
+    std::vector<uint8_t> bytes = bytesOf(good);
+    std::vector<uint8_t> longer = bytes;
+    longer.resize(bytes.size() + 100000, 0xEE);
+    writeBytes(dir / "longer.tvk", longer);
+    c = checkProfileFile(dir / "longer.tvk");
+    EXPECT_EQ(c.result, 1);
+    EXPECT_TRUE(c.loadable);
+    EXPECT_EQ(c.bytes, bytes);
+
+    std::vector<uint8_t> promising = bytes;
+    writeLe16(&promising[14], 100); // 100 macros the file does not hold
+    writeLe32(&promising[8], static_cast<uint32_t>(32832 + 100 * 16512));
+    promising[31] = profileHeaderChecksum(std::span<const uint8_t, 32>(promising.data(), 32));
+    writeBytes(dir / "promising.tvk", promising);
+    c = checkProfileFile(dir / "promising.tvk");
+    EXPECT_EQ(c.result, 1) << "the header itself is fine";
+    EXPECT_FALSE(c.loadable);
+    EXPECT_EQ(c.check.problems, std::vector<ProfileProblem>{ProfileProblem::FileTooShort});
+    EXPECT_TRUE(c.bytes.empty());
 }
 
 TEST_F(ProfileFileTest, FailedSaveLeavesThePreviousFile) {

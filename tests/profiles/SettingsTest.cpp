@@ -22,7 +22,8 @@ protected:
 };
 
 TEST_F(SettingsTest, LivesInTheProgramsIniFile) {
-    EXPECT_EQ(settingsFilePath(), paths::configHome() / "Tarvik_Lumira" / "Tarvik.ini");
+    // The program's file name, which tarvikctl shares.
+    EXPECT_EQ(settingsFilePath(), paths::configHome() / "Tarvik_Lumira" / "tarvik.ini");
     SettingsStore s;
     ASSERT_TRUE(s.writeSetting(u"Flip", u"1"));
     EXPECT_TRUE(fs::is_regular_file(settingsFilePath()));
@@ -53,6 +54,25 @@ TEST_F(SettingsTest, RecordDelayReadsAnythingButOneAsZeroAndIsWrittenBackNormali
     // The value name follows the language text.
     EXPECT_EQ(s.writeRecordDelay(1, u"录制延时"), 1);
     EXPECT_EQ(s.readRecordDelay(u"录制延时"), 1);
+}
+
+TEST_F(SettingsTest, ANameNoIniKeyCanHoldIsStoredUnderAKeyThatReadsBack) {
+    SettingsStore s;
+    // A language file without MACRO_ACTION_RECORD_DELAY gives a blank name; others are just as awkward.
+    const std::u16string_view names[] = {u"", u"  ", u"a=b", u"[x", u";x", u"two\nlines", u"~7E"};
+    for (std::u16string_view name : names) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        EXPECT_EQ(s.writeRecordDelay(1, name), 1);
+        EXPECT_EQ(s.readRecordDelay(name), 1) << "written, and read back";
+        ASSERT_TRUE(s.writeSetting(name, u"0"));
+        EXPECT_EQ(s.readRecordDelay(name), 0);
+    }
+    // Every name got its own key; the ordinary ones stay as they are.
+    const IniFile file = IniFile::load(settingsFilePath());
+    EXPECT_EQ(file.keys(u"PROFILES").size(), std::size(names));
+    EXPECT_EQ(settingKey(u"RecordDelay"), u"RecordDelay");
+    EXPECT_NE(settingKey(u"~7E"), u"~7E") << "a name that looks mapped is mapped itself";
+    EXPECT_NE(settingKey(u"~7E"), settingKey(u"~"));
 }
 
 TEST_F(SettingsTest, FlipKeepsTheNumberOnReadAndNormalisesOnWrite) {

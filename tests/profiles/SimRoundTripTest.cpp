@@ -3,6 +3,7 @@
 #include "device/OnBoardProfile.h"
 #include "macros/MacroImage.h"
 #include "platform/Paths.h"
+#include "profiles/ApplyChanges.h"
 #include "profiles/Download.h"
 #include "profiles/KeyboardTransfer.h"
 #include "profiles/ProfileFiles.h"
@@ -12,6 +13,8 @@
 #include "tests/profiles/TestHome.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 namespace tarvik::profiles {
 namespace {
@@ -23,6 +26,16 @@ protected:
     void SetUp() override {
         home = testing::useOwnHome();
         testing::SimKeyboardTest::SetUp();
+    }
+    // The apply step and then its messages, as a window shows them once the store is unlocked.
+    int apply(AssignmentStore& store, bool all) {
+        DownloadOutcome out = makeAppliedCopy(store, commands(), state, all);
+        showDownloadMessages(out, prompter);
+        return out.result;
+    }
+    static uint16_t recordType(AssignmentStore& store, size_t index) {
+        auto lock = store.lockKeyData();
+        return store.working().records()[index].type;
     }
     void readBack(AssignmentStore& back) {
         fs::path f = home / "back.tvk";
@@ -36,7 +49,7 @@ protected:
 TEST_F(SimRoundTrip, EveryAssignmentTypeAndTheMacrosComeBack) {
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_EQ(apply(store, true), 1);
     EXPECT_TRUE(prompter.shown.empty());
 
     AssignmentStore back;
@@ -49,7 +62,7 @@ TEST_F(SimRoundTrip, ApplyWritesOnlyTheCurrentProfilesBlock) {
     std::vector<uint8_t> before = sim->area(PortmuxSimControl::Area::KeyBlocks);
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, false), 1);
+    ASSERT_EQ(apply(store, false), 1);
     std::vector<uint8_t> after = sim->area(PortmuxSimControl::Area::KeyBlocks);
     ASSERT_EQ(after.size(), 3u * 378);
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + 756, after.begin()))
@@ -73,14 +86,18 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
         ASSERT_GT(sizes.withNames, 128u);
         ASSERT_LE(sizes.withoutNames, 128u);
     }
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_EQ(apply(store, true), 1);
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_PROFILE_SPACE_TIGHT"});
     AssignmentStore back;
     readBack(back);
-    ASSERT_EQ(back.working().macros().size(), 3u);
-    EXPECT_EQ(back.working().macros()[0].name(), u"Macro1");
-    EXPECT_EQ(back.working().macros()[2].name(), u"Macro3");
-    EXPECT_EQ(back.working().macros()[1].actions(), store.working().macros()[1].actions());
+    {
+        auto backLock = back.lockKeyData();
+        auto storeLock = store.lockKeyData();
+        ASSERT_EQ(back.working().macros().size(), 3u);
+        EXPECT_EQ(back.working().macros()[0].name(), u"Macro1");
+        EXPECT_EQ(back.working().macros()[2].name(), u"Macro3");
+        EXPECT_EQ(back.working().macros()[1].actions(), store.working().macros()[1].actions());
+    }
 
     // Far too many actions: refused before anything is sent.
     prompter.shown.clear();
@@ -89,7 +106,7 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
         auto lock = store.lockKeyData();
         store.working().macros().push_back(testing::sampleMacro(store.working().macros(), u"x", 1, 100));
     }
-    EXPECT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 0);
+    EXPECT_EQ(apply(store, true), 0);
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_MACRO_TOO_LONG"});
     EXPECT_EQ(sim->reportCount(), 0u);
 }
@@ -97,21 +114,148 @@ TEST_F(SimRoundTrip, ASmallMacroAreaDropsTheNamesAndReadsBackDefaultNames) {
 TEST_F(SimRoundTrip, ReloadFromTheKeyboardGoesThroughTheCacheFile) {
     AssignmentStore store;
     testing::fillSampleStore(store);
-    ASSERT_EQ(makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_EQ(apply(store, true), 1);
     AssignmentStore fresh;
     bool ranHook = false;
     ASSERT_TRUE(reloadFromKeyboard(fresh, commands(), state, [&](const fs::path&) { ranHook = true; }));
     EXPECT_TRUE(ranHook);
     EXPECT_TRUE(fs::is_regular_file(cacheFilePath(0)));
-    EXPECT_EQ(fresh.working().records()[0x1E].type, keyboard::ASSIGN_SINGLE_KEY);
+    EXPECT_EQ(recordType(fresh, 0x1E), keyboard::ASSIGN_SINGLE_KEY);
     EXPECT_TRUE(saveCacheFile(fresh)) << "Apply can save the cache once it exists";
 
     sim->unplug();
     ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
     EXPECT_FALSE(reloadFromKeyboard(fresh, commands(), state));
-    EXPECT_EQ(fresh.working().records()[0x1E].type, keyboard::ASSIGN_DEFAULT) << "the default store";
+    EXPECT_EQ(recordType(fresh, 0x1E), keyboard::ASSIGN_DEFAULT) << "the default store";
     sim->plug();
     ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+}
+
+TEST_F(SimRoundTrip, AFailedDownloadLeavesTheOldConfigurationWholeNeverAMix) {
+    using portmux::sim::FaultKind;
+    AssignmentStore store;
+    testing::fillSampleStore(store);
+    ASSERT_EQ(apply(store, true), 1);
+    const std::vector<uint8_t> keys = sim->area(PortmuxSimControl::Area::KeyBlocks);
+    const std::vector<uint8_t> macroArea = sim->area(PortmuxSimControl::Area::Macros);
+
+    // Another configuration: other keys, other macros.
+    AssignmentStore next;
+    {
+        auto lock = next.lockKeyData();
+        auto& list = next.working().macros();
+        list.push_back(testing::sampleMacro(list, u"replacement", 9, 40));
+        for (keyboard::KeySlot slot : {0x10, 0x11, 0x12, 0x13, 0x14}) {
+            keyboard::KeyAssignment r;
+            r.type = keyboard::ASSIGN_MACRO;
+            r.value = 1;
+            r.aux = 1;
+            next.working().setRecord(slot, r);
+            next.working().setRecord(1024 + slot, r);
+        }
+    }
+    auto fault = [](FaultKind kind, uint32_t count, uint8_t command) {
+        portmux::sim::Fault f;
+        f.kind = kind;
+        f.count = count;
+        f.command = command;
+        return f;
+    };
+    struct Case {
+        const char* name;
+        std::vector<portmux::sim::Fault> faults;
+        DownloadStep step;
+    } cases[] = {
+        {"busy endWrite", {fault(FaultKind::BusyFF, 3, portmux::sim::kEndWrite)}, DownloadStep::EndWrite},
+        {"one refused key-block chunk",
+         {fault(FaultKind::Pass, 9, portmux::sim::kWriteKeys),
+          fault(FaultKind::RefuseWrite, 1, portmux::sim::kWriteKeys)},
+         DownloadStep::KeyBlock},
+        {"unplugged in the middle",
+         {fault(FaultKind::Unplug, 3, portmux::sim::kWriteKeys)},
+         DownloadStep::KeyBlock},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& f : c.faults) {
+            sim->injectFault(f);
+        }
+        DownloadOutcome out = makeAppliedCopy(next, commands(), state, true);
+        EXPECT_FALSE(out.succeeded());
+        EXPECT_EQ(out.failedStep, c.step);
+        EXPECT_EQ(sim->area(PortmuxSimControl::Area::KeyBlocks), keys);
+        EXPECT_EQ(sim->area(PortmuxSimControl::Area::Macros), macroArea);
+        EXPECT_FALSE(sim->frameOpen()) << "no frame is left open for a later write to land in";
+        sim->clearFaults();
+        if (sim->keyboardCount() == 0) {
+            ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+            ASSERT_TRUE(sim->plug());
+            ASSERT_TRUE(sim->waitIdle(5000));
+            ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+        }
+    }
+    // The keyboard takes it once nothing is in the way.
+    ASSERT_EQ(apply(next, true), 1);
+    EXPECT_NE(sim->area(PortmuxSimControl::Area::KeyBlocks), keys);
+}
+
+TEST_F(SimRoundTrip, WhatOnlyTheComputerKeepsSurvivesAReplug) {
+    using namespace keyboard;
+    AssignmentStore store;
+    ASSERT_TRUE(reloadFromKeyboard(store, commands(), state)); // the arrival at start
+    const KeySlot g3Layer1 = kFirstGSlotLayer1 + 2;
+    {
+        auto lock = store.lockKeyData();
+        KeyAssignment r;
+        r.type = ASSIGN_SINGLE_KEY;
+        r.value = 0x30;
+        r.aux = GKeyTagOfSlot(g3Layer1);
+        ASSERT_GE(AssignToSlot(store.working(), 0, g3Layer1, r), 0);
+        KeyAssignment text;
+        text.type = ASSIGN_TEXT_BLOCK;
+        ASSERT_GE(AssignToSlot(store.working(), 0, 0x25, text, u"Dear Sir"), 0); // K
+    }
+    ApplyOutcome applied = applyChanges(store, commands(), state);
+    ASSERT_TRUE(applied.succeeded());
+
+    // Meanwhile the keyboard's own block changes (another program, a factory key combination).
+    std::vector<uint8_t> block = sim->area(PortmuxSimControl::Area::KeyBlocks);
+    const std::vector<uint8_t> factory = sim->area(PortmuxSimControl::Area::DefaultKeyBlock);
+    size_t q = 0;
+    while (q < kKeyBlockSlots &&
+           KeyOfKeyEntry({factory[3 * q], factory[3 * q + 1], factory[3 * q + 2]}) != 0x10) {
+        ++q;
+    }
+    ASSERT_LT(q, kKeyBlockSlots);
+    ASSERT_TRUE(sim->setArea(PortmuxSimControl::Area::KeyBlocks, 3 * q, {0x02, 0x02, 0x05})); // Q -> B
+
+    ASSERT_TRUE(sim->unplug());
+    ASSERT_TRUE(sim->waitIdle(5000));
+    ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+    ASSERT_TRUE(sim->plug());
+    ASSERT_TRUE(sim->waitIdle(5000));
+    ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
+    AssignmentStore after; // the window reloads on MSG_PROFILE_SYNC
+    ASSERT_TRUE(reloadFromKeyboard(after, commands(), state));
+
+    auto lock = after.lockKeyData();
+    const WorkingCopy& w = after.working();
+    EXPECT_EQ(w.records()[g3Layer1].type, ASSIGN_SINGLE_KEY);
+    EXPECT_EQ(w.records()[g3Layer1].value, 0x30u);
+    EXPECT_EQ(w.records()[0x25].type, ASSIGN_TEXT_BLOCK);
+    EXPECT_EQ(w.text(0x25).text, u"Dear Sir");
+    // The key blocks are the keyboard's.
+    std::array<KeyAssignment, kSlotsPerProfile> fromKeyboard{};
+    block = sim->area(PortmuxSimControl::Area::KeyBlocks);
+    ReadKeyBlock(std::span<const uint8_t, kKeyBlockSize>(block.data(), kKeyBlockSize), fromKeyboard,
+                 keyboardLayout(state));
+    EXPECT_EQ(w.records()[0x10].type, ASSIGN_SINGLE_KEY);
+    EXPECT_EQ(w.records()[0x10].value, 0x30u) << "Q as the keyboard now has it";
+    for (KeySlot slot = 0; slot < 256; ++slot) {
+        if (slot != 0x25) {
+            ASSERT_EQ(w.records()[slot], fromKeyboard[slot]) << slot;
+        }
+    }
 }
 
 } // namespace

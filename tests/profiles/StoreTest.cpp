@@ -2,11 +2,13 @@
 #include "profiles/StoreMacros.h"
 
 #include "tests/macros/RecordingPrompter.h"
+#include "tests/profiles/LockCheckingPrompter.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace tarvik::profiles {
@@ -89,18 +91,45 @@ TEST(StoreMacros, ReconcileReplacesTheMacroSetAndResetsStaleKeys) {
     macros::ReconcileResult r = reconcileMacroReferences(store, list);
     EXPECT_TRUE(r.modified);
     EXPECT_EQ(r.resetRecords, std::vector<size_t>{1536 + 0x1E}) << "macro 2 is new: its id was taken again";
-    auto lock = store.lockKeyData();
-    ASSERT_EQ(store.working().macros().size(), 2u);
-    EXPECT_EQ(store.working().macros()[1].isNew(), 0);
+    macros::MacroSet now;
+    {
+        auto lock = store.lockKeyData();
+        now = store.working().macros();
+    }
+    ASSERT_EQ(now.size(), 2u);
+    EXPECT_EQ(now[1].isNew(), 0);
     EXPECT_EQ(macroPosition(store, 2), 1u);
     EXPECT_EQ(macroPosition(store, 5), 0u);
 
-    testing::RecordingPrompter p;
-    EXPECT_FALSE(isMacroInUse(store, store.working().macros()[0], p))
-        << "key S plays macro 1; the answer is No";
-    EXPECT_EQ(p.asked.size(), 1u);
-    EXPECT_TRUE(isMacroInUse(store, store.working().macros()[1], p));
-    EXPECT_EQ(p.asked.size(), 1u);
+    // The check asks nothing under the lock; the question comes after, from the caller.
+    testing::LockCheckingPrompter p(store);
+    const MacroDeleteCheck first = isMacroInUse(store, now[0]);
+    EXPECT_EQ(first, MacroDeleteCheck::AskFirst) << "key S plays macro 1";
+    EXPECT_TRUE(p.recorder.asked.empty());
+    EXPECT_FALSE(confirmMacroDelete(first, p)) << "the answer is No";
+    p.recorder.answers.push_back(true);
+    EXPECT_TRUE(confirmMacroDelete(first, p));
+    EXPECT_EQ(p.recorder.asked,
+              (std::vector<std::string>{"MACRO_DELETE_CONFIRM_OF_KEYS", "MACRO_DELETE_CONFIRM_OF_KEYS"}));
+    EXPECT_EQ(p.recorder.defaults, (std::vector<bool>{false, false})) << "No preselected";
+    EXPECT_EQ(isMacroInUse(store, now[1]), MacroDeleteCheck::MayDelete);
+    EXPECT_TRUE(confirmMacroDelete(MacroDeleteCheck::MayDelete, p));
+    EXPECT_EQ(p.recorder.asked.size(), 2u);
+    EXPECT_TRUE(p.underLock.empty());
+
+    // Held by another thread (a window handler), the lock is seen: the checking prompter itself works.
+    std::promise<void> locked;
+    std::promise<void> release;
+    std::thread holder([&] {
+        auto lock = store.lockKeyData();
+        locked.set_value();
+        release.get_future().wait();
+    });
+    locked.get_future().wait();
+    p.show("X");
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(p.underLock, std::vector<std::string>{"X"});
 }
 
 TEST(StoreLocks, TheAppliedCopyLockIsTakenOnlyAfterTheKeyDataLock) {

@@ -1,5 +1,5 @@
-// Gives each test its own home, documents and configuration folders inside the build tree's test home,
-// so tests that create or remove the data folder or the settings file can run side by side.
+// Gives each test its own home, documents, configuration and runtime folders inside the build tree's test
+// home, so tests that create or remove the data folder or the settings file can run side by side.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,6 +19,11 @@ inline std::filesystem::path useOwnHome() {
     std::filesystem::create_directories(home);
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    // Its own runtime folder too, so that the keyboard lock file of tests running side by side (each on
+    // its own virtual keyboard) does not make them wait for each other.
+    std::filesystem::create_directories(home / "run");
+    std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
     return home;
 }
 

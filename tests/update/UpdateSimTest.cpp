@@ -105,7 +105,7 @@ TEST_F(UpdateSim, TheKeyboardGetsTheTriggerAfterTheBackupIsOnDisk) {
 TEST_F(UpdateSim, WhenTheKeyboardReturnsWipedTheBackupBringsItsSettingsBack) {
     // What the user had: the sample profiles on the keyboard and in the program.
     tarvik::testing::fillSampleStore(store);
-    ASSERT_EQ(profiles::makeAppliedCopy(store, commands(), state, prompter, true), 1);
+    ASSERT_TRUE(profiles::makeAppliedCopy(store, commands(), state, true).succeeded());
     const std::vector<uint8_t> before = sim->area(Area::KeyBlocks);
     const std::vector<uint8_t> factory = sim->area(Area::DefaultKeyBlock);
     ASSERT_NE(before, std::vector<uint8_t>(factory.begin(), factory.end()));
@@ -132,7 +132,7 @@ TEST_F(UpdateSim, WhenTheKeyboardReturnsWipedTheBackupBringsItsSettingsBack) {
     ASSERT_TRUE(restore);
     EXPECT_EQ(*restore, update->lastAutomaticBackup());
     profiles::AssignmentStore restored;
-    EXPECT_EQ(profiles::importProfileFile(restored, *restore, commands(), state, prompter), 1);
+    EXPECT_TRUE(profiles::importProfileFile(restored, *restore, commands(), state).succeeded());
     EXPECT_EQ(sim->area(Area::KeyBlocks), before);
     EXPECT_TRUE(prompter.shown.empty());
 }
