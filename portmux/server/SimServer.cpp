@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -50,7 +51,12 @@ std::string errnoText(const char* what) {
 } // namespace
 
 SimServer::SimServer(ServerOptions options)
-    : options_(std::move(options)), dispatcher_([this](Event& e) { deliver(e); }) {}
+    : options_(std::move(options)), dispatcher_([this](Event& e) { deliver(e); }, [this] {
+          // Events posted by the loop itself are delivered when it comes round; others must wake it.
+          if (std::this_thread::get_id() != pollThread_.load()) {
+              wake();
+          }
+      }) {}
 
 SimServer::~SimServer() {
     close();
@@ -142,9 +148,18 @@ void SimServer::wake() {
 }
 
 bool SimServer::run() {
+    pollThread_.store(std::this_thread::get_id());
     std::vector<pollfd> fds;
     std::vector<ClientPtr> order;
     while (!stopRequested_.load() && listenFd_ >= 0) {
+        // The keyboard's events that are due (a reply at latency 0 goes out right after the request that
+        // caused it and its WriteResult), then a wait until the next one falls due or a socket stirs.
+        const auto nextDue = dispatcher_.deliverDue();
+        dropBroken();
+        // What this round queued goes out now, a request's result and the reply it caused in one send.
+        for (const auto& [id, c] : clients_) {
+            flush(c);
+        }
         fds.clear();
         order.clear();
         fds.push_back({listenFd_, POLLIN, 0});
@@ -160,7 +175,14 @@ bool SimServer::run() {
             fds.push_back({c->fd, events, 0});
             order.push_back(c);
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
+        timespec wait{};
+        if (nextDue) {
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*nextDue - Dispatcher::Clock::now());
+            const long long left = std::max<long long>(ns.count(), 0);
+            wait.tv_sec = static_cast<time_t>(left / 1000000000);
+            wait.tv_nsec = static_cast<long>(left % 1000000000);
+        }
+        if (::ppoll(fds.data(), fds.size(), nextDue ? &wait : nullptr, nullptr) < 0 && errno != EINTR) {
             log(errnoText("poll"));
             break;
         }
@@ -184,17 +206,7 @@ bool SimServer::run() {
                 readFrom(c);
             }
         }
-        // Clients whose sends failed or overflowed, found by the notification thread or by a flush.
-        std::vector<std::pair<ClientPtr, std::string>> broken;
-        for (const auto& [id, c] : clients_) {
-            std::lock_guard lock(c->out);
-            if (!c->broken.empty()) {
-                broken.emplace_back(c, c->broken);
-            }
-        }
-        for (const auto& [c, why] : broken) {
-            drop(c, why);
-        }
+        dropBroken();
     }
     while (!clients_.empty()) {
         drop(clients_.begin()->second, "the server stops");
@@ -299,6 +311,7 @@ void SimServer::handle(const ClientPtr& c, std::span<const uint8_t> body) {
         if (hello->version != wire::kVersion) {
             queue(c, wire::encode(wire::Refused{"this server speaks version " + std::to_string(wire::kVersion) +
                                                 ", not " + std::to_string(hello->version)}));
+            flush(c);
             drop(c, "it speaks version " + std::to_string(hello->version));
             return;
         }
@@ -422,48 +435,34 @@ wire::ControlResult SimServer::control(const wire::Control& request) {
 }
 
 void SimServer::queue(const ClientPtr& c, const std::vector<uint8_t>& frame) {
-    bool mustWake = false;
-    {
+    std::lock_guard lock(c->out);
+    if (c->dead || !c->broken.empty()) {
+        return;
+    }
+    c->pending.insert(c->pending.end(), frame.begin(), frame.end());
+    if (c->pending.size() - c->sentUpTo > options_.maxQueuedBytes) {
+        c->broken = "it does not take what the keyboard sends";
+    }
+}
+
+void SimServer::dropBroken() {
+    std::vector<std::pair<ClientPtr, std::string>> broken;
+    for (const auto& [id, c] : clients_) {
         std::lock_guard lock(c->out);
-        if (c->dead || !c->broken.empty()) {
-            return;
-        }
-        size_t at = 0;
-        if (c->sentUpTo == c->pending.size()) {
-            c->pending.clear();
-            c->sentUpTo = 0;
-            while (at < frame.size()) {
-                const ssize_t n = ::send(c->fd, frame.data() + at, frame.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (n < 0 && errno != EAGAIN) {
-                    c->broken = errnoText("send");
-                    mustWake = true;
-                    break;
-                }
-                if (n < 0) {
-                    break;
-                }
-                at += static_cast<size_t>(n);
-            }
-            mustWake = mustWake || at < frame.size();
-        }
-        if (c->broken.empty() && at < frame.size()) {
-            c->pending.insert(c->pending.end(), frame.begin() + static_cast<std::ptrdiff_t>(at), frame.end());
-            if (c->pending.size() - c->sentUpTo > options_.maxQueuedBytes) {
-                c->broken = "it does not take what the keyboard sends";
-                mustWake = true;
-            }
+        if (!c->broken.empty()) {
+            broken.emplace_back(c, c->broken);
         }
     }
-    if (mustWake) {
-        wake();
+    for (const auto& [c, why] : broken) {
+        drop(c, why);
     }
 }
 
 void SimServer::flush(const ClientPtr& c) {
     std::lock_guard lock(c->out);
+    if (c->dead || !c->broken.empty()) {
+        return;
+    }
     while (c->sentUpTo < c->pending.size()) {
         const ssize_t n = ::send(c->fd, c->pending.data() + c->sentUpTo, c->pending.size() - c->sentUpTo,
                                  MSG_NOSIGNAL | MSG_DONTWAIT);

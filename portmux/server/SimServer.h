@@ -2,9 +2,10 @@
 // every process of the user over a Unix socket, as a real keyboard is one device that every process sees
 // through hidraw.
 //
-// One thread polls the listening socket and the clients and carries out their requests in arrival order;
-// the keyboard's events (replies, consumer-control codes, count changes, each after its latency) are sent
-// to every keyboard client from the keyboard's notification thread. Sends never block: what a client
+// One thread polls the listening socket and the clients, carries out their requests in arrival order and
+// sends the keyboard's events (replies, consumer-control codes, count changes, each when its latency has
+// passed) to every keyboard client. What a round of the loop queues for a client goes out in one send at
+// the end of the round. Sends never block: what a client
 // does not take at once waits in its own bounded queue, and a client that lets it overflow is dropped, so
 // a stopped process cannot stall the others. A malformed message drops its sender only. A client that
 // leaves while the keyboard stages its frame (begin without end) takes that frame with it.
@@ -20,7 +21,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/types.h>
@@ -78,6 +81,8 @@ private:
     wire::ControlResult control(const wire::Control& request);
     void queue(const ClientPtr& client, const std::vector<uint8_t>& frame);
     void flush(const ClientPtr& client);
+    // Drops the clients whose sends failed or whose queue overflowed.
+    void dropBroken();
     void drop(const ClientPtr& client, const std::string& why);
     void deliver(Event& event);
     void wake();
@@ -89,6 +94,7 @@ private:
     int wakeFd_ = -1;
     ino_t socketInode_ = 0;
     std::atomic<bool> stopRequested_{false};
+    std::atomic<std::thread::id> pollThread_{};
     std::map<uint32_t, ClientPtr> clients_; // the poll thread's own
     uint32_t nextId_ = 1;
     uint32_t frameOwner_ = 0; // client whose begin opened the keyboard's frame

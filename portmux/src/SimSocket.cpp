@@ -168,8 +168,9 @@ std::optional<wire::ServerMessage> WireSocket::receive(std::chrono::milliseconds
         if (reader_.failed()) {
             return std::nullopt;
         }
+        // Without a time limit recv() itself waits (shutdown() ends it): one system call per read.
         pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, forever ? -1 : remainingMs(until));
+        const int ready = forever ? 1 : ::poll(&p, 1, remainingMs(until));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
