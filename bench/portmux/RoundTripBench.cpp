@@ -178,9 +178,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s: %s\n", path.c_str(), dlerror());
         return 2;
     }
-    const Lib lib{resolve<PortmuxInitFn>(module, "Init"), resolve<PortmuxAsyncReadFn>(module, "RequestAsyncRead"),
-                  resolve<PortmuxWriteOneFn>(module, "RequestWriteOne"),
-                  resolve<PortmuxDeleteFn>(module, "DeleteRequestFromUnitId"), resolve<PortmuxEndFn>(module, "End")};
+    const Lib lib{
+        resolve<PortmuxInitFn>(module, "Init"), resolve<PortmuxAsyncReadFn>(module, "RequestAsyncRead"),
+        resolve<PortmuxWriteOneFn>(module, "RequestWriteOne"),
+        resolve<PortmuxDeleteFn>(module, "DeleteRequestFromUnitId"), resolve<PortmuxEndFn>(module, "End")};
     auto simGet = resolve<PortmuxSimControlGetFn>(module, "PortmuxSimControlGet");
 
     if (lib.init(0) <= 0 || !simGet()) {

@@ -83,7 +83,8 @@ std::optional<std::vector<uint8_t>> ControlClient::flash(Area area) {
 }
 
 std::optional<std::vector<Report>> ControlClient::reports(uint64_t from, uint64_t* first) {
-    return allPages<wire::ReportsPage, Report>(*this, wire::Op::Reports, from, first, &wire::ReportsPage::reports);
+    return allPages<wire::ReportsPage, Report>(*this, wire::Op::Reports, from, first,
+                                               &wire::ReportsPage::reports);
 }
 
 std::optional<std::vector<ViolationRecord>> ControlClient::violations(uint64_t from, uint64_t* first) {

@@ -16,8 +16,9 @@ namespace portmux::sim {
 class ControlClient {
 public:
     // nullptr, with the reason in *why, when no server answers at path.
-    static std::unique_ptr<ControlClient> connect(const std::string& path, std::string* why,
-                                                  std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    static std::unique_ptr<ControlClient>
+    connect(const std::string& path, std::string* why,
+            std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
     // One request and its result; nullopt when the connection fails or the answer is not this request's.
     std::optional<wire::ControlResult> call(wire::Control request);

@@ -51,12 +51,14 @@ std::string errnoText(const char* what) {
 } // namespace
 
 SimServer::SimServer(ServerOptions options)
-    : options_(std::move(options)), dispatcher_([this](Event& e) { deliver(e); }, [this] {
-          // Events posted by the loop itself are delivered when it comes round; others must wake it.
-          if (std::this_thread::get_id() != pollThread_.load()) {
-              wake();
-          }
-      }) {}
+    : options_(std::move(options)), dispatcher_([this](Event& e) { deliver(e); },
+                                                [this] {
+                                                    // Events posted by the loop itself are delivered when it
+                                                    // comes round; others must wake it.
+                                                    if (std::this_thread::get_id() != pollThread_.load()) {
+                                                        wake();
+                                                    }
+                                                }) {}
 
 SimServer::~SimServer() {
     close();
@@ -95,7 +97,7 @@ bool SimServer::open(std::string* why) {
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
         return fail("another portmux-sim serve runs at " + path);
     }
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode)) {
             return fail(path + " exists and is not a socket");
@@ -177,7 +179,8 @@ bool SimServer::run() {
         }
         timespec wait{};
         if (nextDue) {
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*nextDue - Dispatcher::Clock::now());
+            const auto ns =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(*nextDue - Dispatcher::Clock::now());
             const long long left = std::max<long long>(ns.count(), 0);
             wait.tv_sec = static_cast<time_t>(left / 1000000000);
             wait.tv_nsec = static_cast<long>(left % 1000000000);
@@ -228,7 +231,7 @@ void SimServer::close() {
         ::close(listenFd_);
         listenFd_ = -1;
         // Only our own socket: a server started after a stale-socket removal may have put its own there.
-        struct stat st{};
+        struct stat st {};
         if (::lstat(options_.socketPath.c_str(), &st) == 0 && st.st_ino == socketInode_) {
             ::unlink(options_.socketPath.c_str());
         }
@@ -309,8 +312,9 @@ void SimServer::handle(const ClientPtr& c, std::span<const uint8_t> body) {
             return;
         }
         if (hello->version != wire::kVersion) {
-            queue(c, wire::encode(wire::Refused{"this server speaks version " + std::to_string(wire::kVersion) +
-                                                ", not " + std::to_string(hello->version)}));
+            queue(c,
+                  wire::encode(wire::Refused{"this server speaks version " + std::to_string(wire::kVersion) +
+                                             ", not " + std::to_string(hello->version)}));
             flush(c);
             drop(c, "it speaks version " + std::to_string(hello->version));
             return;

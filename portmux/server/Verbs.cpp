@@ -21,7 +21,8 @@ const char* const kUsage =
     "Programs use it when they load libportmux.so with PORTMUX_BACKEND=sim while it runs.\n"
     "\n"
     "  serve [--state FILE] [--socket PATH]  run the keyboard in the foreground (Ctrl+C ends it);\n"
-    "                                 FILE keeps its flash (default $XDG_STATE_HOME/portmux/sim-keyboard.bin,\n"
+    "                                 FILE keeps its flash (default "
+    "$XDG_STATE_HOME/portmux/sim-keyboard.bin,\n"
     "                                 or PORTMUX_SIM_STATE; --state '' keeps nothing)\n"
     "  plug                           attach the keyboard\n"
     "  unplug                         detach the keyboard (an open write frame is lost)\n"
@@ -32,7 +33,8 @@ const char* const kUsage =
     "  fault KIND [COUNT] [--command CODE] [--delay MS] [--reply-command CODE]\n"
     "                                 the next COUNT reports (default 1; only those with command CODE):\n"
     "                                 busy-ff, busy-fe, other-command, no-reply, drop-reply, late-reply\n"
-    "                                 (--delay), refuse-write, unplug-after (answer COUNT, then leave), pass\n"
+    "                                 (--delay), refuse-write, unplug-after (answer COUNT, then leave), "
+    "pass\n"
     "  update-return MS               the update trigger brings the keyboard back after MS (<0: never)\n"
     "  reports [--since N] [--json]   the reports the keyboard received, newest last\n"
     "  violations [--since N] [--json]  the reports that broke the protocol\n"
@@ -53,7 +55,8 @@ struct Args {
     bool json = false;
 };
 
-const std::set<std::string> kValueOptions = {"--socket", "--command", "--delay", "--reply-command", "--since"};
+const std::set<std::string> kValueOptions = {"--socket", "--command", "--delay", "--reply-command",
+                                             "--since"};
 
 struct Failure {
     std::string text;
@@ -106,8 +109,8 @@ void allow(const Args& a, size_t minWords, size_t maxWords, std::set<std::string
 long long number(const std::string& what, const std::string& text, long long min, long long max) {
     long long v = 0;
     if (!parseNumber(text, min, max, v)) {
-        failWith(what + " must be a number from " + std::to_string(min) + " to " + std::to_string(max) + ", not '" +
-                 text + "'");
+        failWith(what + " must be a number from " + std::to_string(min) + " to " + std::to_string(max) +
+                 ", not '" + text + "'");
     }
     return v;
 }
@@ -315,12 +318,13 @@ private:
             const unsigned address = r[5] | (r[6] << 8);
             if (a_.json) {
                 out_ << (i ? ",\n " : "") << "{\"n\": " << first + i << ", \"command\": " << unsigned{r[3]}
-                     << ", \"length\": " << unsigned{r[4]} << ", \"address\": " << address << ", \"bytes\": \""
-                     << hex(r, "") << "\"}";
+                     << ", \"length\": " << unsigned{r[4]} << ", \"address\": " << address
+                     << ", \"bytes\": \"" << hex(r, "") << "\"}";
             } else {
                 char head[64];
-                std::snprintf(head, sizeof head, "%llu: cmd 0x%02X len %u addr %u:",
-                              static_cast<unsigned long long>(first + i), r[3], unsigned{r[4]}, address);
+                std::snprintf(head, sizeof head,
+                              "%llu: cmd 0x%02X len %u addr %u:", static_cast<unsigned long long>(first + i),
+                              r[3], unsigned{r[4]}, address);
                 out_ << head << ' ' << hex(r, " ") << '\n';
             }
         }
@@ -371,7 +375,8 @@ private:
             failWith("the server did not answer");
         }
         if (a_.json) {
-            out_ << "{\"area\": " << jsonString(a_.words[0]) << ", \"size\": " << bytes->size() << ", \"bytes\": [";
+            out_ << "{\"area\": " << jsonString(a_.words[0]) << ", \"size\": " << bytes->size()
+                 << ", \"bytes\": [";
             for (size_t i = 0; i < bytes->size(); ++i) {
                 out_ << (i ? ", " : "") << unsigned{(*bytes)[i]};
             }
@@ -400,16 +405,18 @@ private:
         if (a_.json) {
             out_ << "{\"plugged\": " << (s->plugged ? "true" : "false") << ", \"clients\": " << s->clients
                  << ", \"latencyMs\": " << s->latencyMs << ", \"faultsPending\": " << s->faultsPending
-                 << ", \"frameOpen\": " << (s->frameOpen ? "true" : "false") << ", \"commits\": " << s->commits
-                 << ", \"reports\": " << s->reportTotal << ", \"violations\": " << s->violations
-                 << ", \"recordLimit\": " << s->recordLimit << ", \"updateReturnMs\": " << s->updateReturnMs
+                 << ", \"frameOpen\": " << (s->frameOpen ? "true" : "false")
+                 << ", \"commits\": " << s->commits << ", \"reports\": " << s->reportTotal
+                 << ", \"violations\": " << s->violations << ", \"recordLimit\": " << s->recordLimit
+                 << ", \"updateReturnMs\": " << s->updateReturnMs
                  << ", \"updateTriggers\": " << s->updateTriggers << ", \"linkStatus\": ";
             if (s->hasLinkStatus) {
                 out_ << '[' << unsigned{s->linkStatus[0]} << ", " << unsigned{s->linkStatus[1]} << ']';
             } else {
                 out_ << "null";
             }
-            out_ << ", \"stateFile\": " << (s->statePath.empty() ? "null" : jsonString(s->statePath)) << "}\n";
+            out_ << ", \"stateFile\": " << (s->statePath.empty() ? "null" : jsonString(s->statePath))
+                 << "}\n";
             return;
         }
         out_ << "keyboard: " << (s->plugged ? "plugged in" : "unplugged") << '\n'
@@ -420,8 +427,7 @@ private:
              << "commits: " << s->commits << '\n'
              << "reports received: " << s->reportTotal << " (the newest " << s->recordLimit << " kept)\n"
              << "protocol violations: " << s->violations << '\n'
-             << "link status: "
-             << (s->hasLinkStatus ? hex(s->linkStatus, " ") : std::string("none")) << '\n'
+             << "link status: " << (s->hasLinkStatus ? hex(s->linkStatus, " ") : std::string("none")) << '\n'
              << "state file: " << (s->statePath.empty() ? std::string("not kept") : s->statePath) << '\n';
     }
 
@@ -444,7 +450,8 @@ bool parseNumber(const std::string& text, long long min, long long max, long lon
         return false;
     }
     for (char c : body) {
-        const bool ok = isHex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c));
+        const bool ok = isHex ? std::isxdigit(static_cast<unsigned char>(c))
+                              : std::isdigit(static_cast<unsigned char>(c));
         if (!ok) {
             return false;
         }

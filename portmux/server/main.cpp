@@ -44,7 +44,7 @@ int serve(const std::vector<std::string>& args) {
         return 1;
     }
     g_server.store(&server);
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
     ::sigaction(SIGINT, &sa, nullptr);

@@ -166,11 +166,11 @@ void HidBackend::scan(bool notify) {
             if (roles.consumer) {
                 consumerReports = ConsumerReports::fromDescriptor(transport_->reportDescriptor(path));
             }
-            node.reader = std::thread([this, conn = node.connection, config = roles.config,
-                                       consumer = roles.consumer, consumerReports, stop = node.stop,
-                                       failed = node.failed] {
-                readLoop(conn, config, consumer, consumerReports, stop, failed);
-            });
+            node.reader =
+                std::thread([this, conn = node.connection, config = roles.config, consumer = roles.consumer,
+                             consumerReports, stop = node.stop, failed = node.failed] {
+                    readLoop(conn, config, consumer, consumerReports, stop, failed);
+                });
         }
         opened.emplace(path, std::move(node));
     }

@@ -14,7 +14,14 @@ constexpr uint64_t kMaxReportBits = 8u * kMaxDescriptor; // far above any report
 
 enum ItemType : uint8_t { kMain = 0, kGlobal = 1, kLocal = 2 };
 enum MainTag : uint8_t { kInput = 8, kCollection = 10, kEndCollection = 12 };
-enum GlobalTag : uint8_t { kUsagePage = 0, kReportSize = 7, kReportId = 8, kReportCount = 9, kPush = 10, kPop = 11 };
+enum GlobalTag : uint8_t {
+    kUsagePage = 0,
+    kReportSize = 7,
+    kReportId = 8,
+    kReportCount = 9,
+    kPush = 10,
+    kPop = 11
+};
 enum LocalTag : uint8_t { kUsage = 0 };
 
 struct Globals {

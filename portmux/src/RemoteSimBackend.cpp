@@ -10,8 +10,8 @@ constexpr int kWaiting = -1;
 
 } // namespace
 
-std::unique_ptr<RemoteSimBackend> RemoteSimBackend::connect(const std::string& socketPath, RemoteOptions options,
-                                                            std::string* why) {
+std::unique_ptr<RemoteSimBackend> RemoteSimBackend::connect(const std::string& socketPath,
+                                                            RemoteOptions options, std::string* why) {
     wire::Welcome welcome;
     auto socket = WireSocket::connect(socketPath, wire::Role::Keyboard, options.greetTimeout, &welcome, why);
     if (!socket) {
@@ -21,8 +21,8 @@ std::unique_ptr<RemoteSimBackend> RemoteSimBackend::connect(const std::string& s
         new RemoteSimBackend(socketPath, options, std::move(socket), welcome.count));
 }
 
-RemoteSimBackend::RemoteSimBackend(std::string path, RemoteOptions options, std::shared_ptr<WireSocket> socket,
-                                   uint32_t count)
+RemoteSimBackend::RemoteSimBackend(std::string path, RemoteOptions options,
+                                   std::shared_ptr<WireSocket> socket, uint32_t count)
     : path_(std::move(path)), options_(options), socket_(std::move(socket)), count_(count) {}
 
 RemoteSimBackend::~RemoteSimBackend() {

@@ -22,7 +22,7 @@
 namespace portmux::sim {
 
 struct RemoteOptions {
-    std::chrono::milliseconds greetTimeout{1000}; // the daemon's Welcome
+    std::chrono::milliseconds greetTimeout{1000};  // the daemon's Welcome
     std::chrono::milliseconds resultTimeout{2000}; // the WriteResult of one write
     std::chrono::milliseconds reconnectPause{200};
 };

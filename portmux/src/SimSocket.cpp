@@ -56,7 +56,7 @@ bool prepareSocketFolder(const std::string& socketPath, std::string* why) {
             return false;
         }
     }
-    struct stat st{};
+    struct stat st {};
     if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         if (why) {
             *why = folder.string() + " is not a folder";
@@ -129,8 +129,8 @@ std::unique_ptr<WireSocket> WireSocket::connect(const std::string& path, wire::R
         return fail("the server at " + path + " answered out of turn");
     }
     if (w->version != wire::kVersion) {
-        return fail("refused: the server speaks version " + std::to_string(w->version) + ", this is version " +
-                    std::to_string(wire::kVersion));
+        return fail("refused: the server speaks version " + std::to_string(w->version) +
+                    ", this is version " + std::to_string(wire::kVersion));
     }
     if (welcome) {
         *welcome = *w;

@@ -275,8 +275,8 @@ bool malformed(std::string* why, const char* text) {
 } // namespace
 
 bool Control::operator==(const Control& o) const {
-    return seq == o.seq && op == o.op && value == o.value && delayMs == o.delayMs && sameFault(fault, o.fault) &&
-           from == o.from && max == o.max && area == o.area;
+    return seq == o.seq && op == o.op && value == o.value && delayMs == o.delayMs &&
+           sameFault(fault, o.fault) && from == o.from && max == o.max && area == o.area;
 }
 
 bool ViolationsPage::operator==(const ViolationsPage& o) const {
@@ -286,8 +286,8 @@ bool ViolationsPage::operator==(const ViolationsPage& o) const {
     for (size_t i = 0; i < violations.size(); ++i) {
         const auto& a = violations[i];
         const auto& b = o.violations[i];
-        if (a.reason != b.reason || a.command != b.command || a.length != b.length || a.address != b.address ||
-            a.text != b.text) {
+        if (a.reason != b.reason || a.command != b.command || a.length != b.length ||
+            a.address != b.address || a.text != b.text) {
             return false;
         }
     }
@@ -511,8 +511,9 @@ std::optional<ClientMessage> decodeClient(std::span<const uint8_t> body, std::st
         return std::nullopt;
     }
     if (!r.ok() || !r.atEnd()) {
-        malformed(why, r.ok() ? "message longer than its fields" : "message shorter than its fields or a "
-                                                                    "field out of range");
+        malformed(why, r.ok() ? "message longer than its fields"
+                              : "message shorter than its fields or a "
+                                "field out of range");
         return std::nullopt;
     }
     return out;
@@ -580,8 +581,9 @@ std::optional<ServerMessage> decodeServer(std::span<const uint8_t> body, std::st
         return std::nullopt;
     }
     if (!r.ok() || !r.atEnd()) {
-        malformed(why, r.ok() ? "message longer than its fields" : "message shorter than its fields or a "
-                                                                    "field out of range");
+        malformed(why, r.ok() ? "message longer than its fields"
+                              : "message shorter than its fields or a "
+                                "field out of range");
         return std::nullopt;
     }
     return out;
@@ -609,7 +611,8 @@ std::optional<std::vector<uint8_t>> FrameReader::next() {
     const size_t length = size_t{p[0]} | (size_t{p[1]} << 8) | (size_t{p[2]} << 16) | (size_t{p[3]} << 24);
     if (length == 0 || length > maxBody_) {
         failed_ = true;
-        why_ = length == 0 ? "empty message" : "message of " + std::to_string(length) + " bytes, above the limit";
+        why_ = length == 0 ? "empty message"
+                           : "message of " + std::to_string(length) + " bytes, above the limit";
         return std::nullopt;
     }
     if (buffered() < kLengthSize + length) {

@@ -77,11 +77,11 @@ struct StatusWrite {
 struct Control {
     uint32_t seq = 0;
     Op op = Op::Status;
-    uint32_t value = 0;  // Consumer (16 bits), Latency
-    int32_t delayMs = 0; // UpdateReturn
-    sim::Fault fault{};  // Fault
-    uint64_t from = 0;   // Reports, Violations
-    uint16_t max = 0;    // Reports, Violations: 1..kMaxPage
+    uint32_t value = 0;                 // Consumer (16 bits), Latency
+    int32_t delayMs = 0;                // UpdateReturn
+    sim::Fault fault{};                 // Fault
+    uint64_t from = 0;                  // Reports, Violations
+    uint16_t max = 0;                   // Reports, Violations: 1..kMaxPage
     sim::Area area = sim::Area::Config; // Flash
     bool operator==(const Control&) const;
 };

@@ -44,8 +44,15 @@ TEST(PortmuxWire, EveryClientMessageReadsBackAsWritten) {
     code.op = Op::Consumer;
     code.value = 0x02FF;
     const std::vector<ClientMessage> messages = {
-        Hello{kVersion, Role::Control}, Write{0xFFFFFFFF, sampleReport()}, StatusWrite{2, {0x05, 0x03}},
-        fault, page, flash, away, code, Control{9, Op::Reset},
+        Hello{kVersion, Role::Control},
+        Write{0xFFFFFFFF, sampleReport()},
+        StatusWrite{2, {0x05, 0x03}},
+        fault,
+        page,
+        flash,
+        away,
+        code,
+        Control{9, Op::Reset},
     };
     for (size_t i = 0; i < messages.size(); ++i) {
         SCOPED_TRACE(i);
@@ -182,8 +189,9 @@ TEST(PortmuxWire, FramesComeOutWholeHoweverTheStreamIsCut) {
 }
 
 TEST(PortmuxWire, ALengthOfZeroOrAboveTheLimitEndsTheStream) {
-    for (const std::vector<uint8_t>& head :
-         {std::vector<uint8_t>{0, 0, 0, 0}, std::vector<uint8_t>{0x01, 0x02, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF}}) {
+    for (const std::vector<uint8_t>& head : {std::vector<uint8_t>{0, 0, 0, 0},
+                                             std::vector<uint8_t>{0x01, 0x02, 0, 0},
+                                             {0xFF, 0xFF, 0xFF, 0xFF}}) {
         FrameReader reader(kMaxClientBody);
         const auto good = encode(Hello{});
         reader.feed(good);
