@@ -108,6 +108,13 @@ std::unique_ptr<WireSocket> WireSocket::connect(const std::string& path, wire::R
         ::close(fd);
         return fail("no server at " + path + ": " + std::strerror(e));
     }
+    // Only the user's own daemon: a socket someone else put in the way is not our keyboard.
+    ucred cred{};
+    socklen_t credLength = sizeof cred;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &credLength) != 0 || cred.uid != ::getuid()) {
+        ::close(fd);
+        return fail("refused: the server at " + path + " belongs to another user");
+    }
     // A daemon that stops reading must not hold a sender for ever.
     timeval tv{2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
