@@ -1,6 +1,7 @@
 #include "portmux/src/RemoteSimBackend.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace portmux::sim {
 
@@ -150,19 +151,32 @@ void RemoteSimBackend::readLoop() {
 }
 
 void RemoteSimBackend::serve(const std::shared_ptr<WireSocket>& socket) {
+    // Results are handed to their writers once the frames that came with them are handled: a reply that
+    // arrived together with its WriteResult is then on its way to the callback before the writer wakes.
+    std::vector<wire::WriteResult> results;
+    auto handOver = [&] {
+        if (results.empty()) {
+            return;
+        }
+        {
+            std::lock_guard lock(m_);
+            for (const auto& r : results) {
+                if (auto it = results_.find(r.seq); it != results_.end() && it->second == kWaiting) {
+                    it->second = r.accepted ? 1 : 0;
+                }
+            }
+        }
+        results.clear();
+        cv_.notify_all();
+    };
     for (;;) {
         auto message = socket->receive(std::chrono::milliseconds(-1));
         if (!message) {
+            handOver();
             return;
         }
         if (const auto* r = std::get_if<wire::WriteResult>(&*message)) {
-            {
-                std::lock_guard lock(m_);
-                if (auto it = results_.find(r->seq); it != results_.end() && it->second == kWaiting) {
-                    it->second = r->accepted ? 1 : 0;
-                }
-            }
-            cv_.notify_all();
+            results.push_back(*r);
         } else if (const auto* reply = std::get_if<wire::Reply>(&*message)) {
             Event e;
             e.type = Event::Type::ControlReport;
@@ -183,7 +197,11 @@ void RemoteSimBackend::serve(const std::shared_ptr<WireSocket>& socket) {
         } else if (const auto* n = std::get_if<wire::CountEvent>(&*message)) {
             noteCount(n->count);
         } else {
+            handOver();
             return; // a daemon that answers out of turn is not trusted further
+        }
+        if (!socket->hasFrame()) {
+            handOver();
         }
     }
 }

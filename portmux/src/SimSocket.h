@@ -46,6 +46,8 @@ public:
     // ends). nullopt on timeout (*timedOut set), end of the connection or a malformed message.
     std::optional<wire::ServerMessage> receive(std::chrono::milliseconds timeout, bool* timedOut = nullptr);
     void shutdown();
+    // Whether a whole message is already here, so that receive() answers without waiting.
+    bool hasFrame() const { return reader_.hasFrame(); }
 
 private:
     explicit WireSocket(int fd);

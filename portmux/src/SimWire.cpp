@@ -603,6 +603,15 @@ void FrameReader::feed(std::span<const uint8_t> bytes) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 }
 
+bool FrameReader::hasFrame() const {
+    if (failed_ || buffered() < kLengthSize) {
+        return false;
+    }
+    const uint8_t* p = buffer_.data() + start_;
+    const size_t length = size_t{p[0]} | (size_t{p[1]} << 8) | (size_t{p[2]} << 16) | (size_t{p[3]} << 24);
+    return length == 0 || length > maxBody_ || buffered() >= kLengthSize + length;
+}
+
 std::optional<std::vector<uint8_t>> FrameReader::next() {
     if (failed_ || buffered() < kLengthSize) {
         return std::nullopt;

@@ -188,6 +188,8 @@ public:
     // The next complete body; nullopt when none is complete yet or the stream failed.
     std::optional<std::vector<uint8_t>> next();
     bool failed() const { return failed_; }
+    // Whether next() would give a body (or fail) without more bytes.
+    bool hasFrame() const;
     const std::string& why() const { return why_; }
     size_t buffered() const { return buffer_.size() - start_; }
 

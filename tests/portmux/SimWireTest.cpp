@@ -178,9 +178,12 @@ TEST(PortmuxWire, FramesComeOutWholeHoweverTheStreamIsCut) {
         for (size_t at = 0; at < stream.size(); at += piece) {
             const size_t n = std::min(piece, stream.size() - at);
             reader.feed(std::span<const uint8_t>(stream.data() + at, n));
-            while (auto body = reader.next()) {
+            while (reader.hasFrame()) {
+                auto body = reader.next();
+                ASSERT_TRUE(body.has_value()) << "hasFrame() promised a whole body";
                 got.push_back(*body);
             }
+            EXPECT_FALSE(reader.next().has_value()) << "a whole body that hasFrame() did not see";
         }
         EXPECT_EQ(got, bodies);
         EXPECT_EQ(reader.buffered(), 0u);
