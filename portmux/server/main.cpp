@@ -26,6 +26,10 @@ int serve(const std::vector<std::string>& args) {
     options.statePath = portmux::sim::stateFileFromEnvironment();
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& w = args[i];
+        if (w == "--help") {
+            std::cout << portmux::sim::kUsage;
+            return 0;
+        }
         if ((w == "--state" || w == "--socket") && i + 1 < args.size()) {
             (w == "--state" ? options.statePath : options.socketPath) = args[++i];
         } else {
