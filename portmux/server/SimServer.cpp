@@ -485,7 +485,7 @@ void SimServer::flush(const ClientPtr& c) {
     c->sentUpTo = 0;
 }
 
-void SimServer::drop(const ClientPtr& c, const std::string& why) {
+void SimServer::drop(ClientPtr c, const std::string& why) {
     {
         std::lock_guard lock(broadcastLock_);
         std::erase(subscribers_, c);

@@ -83,7 +83,8 @@ private:
     void flush(const ClientPtr& client);
     // Drops the clients whose sends failed or whose queue overflowed.
     void dropBroken();
-    void drop(const ClientPtr& client, const std::string& why);
+    // By value: the caller's pointer may be the very entry this erases.
+    void drop(ClientPtr client, const std::string& why);
     void deliver(Event& event);
     void wake();
     void close();

@@ -130,6 +130,11 @@ protected:
         startServer();
     }
     void TearDown() override {
+        // A clean stop is part of every test: state saved, socket removed, nothing a sanitizer objects to.
+        if (server && server->running()) {
+            EXPECT_EQ(stopServer(SIGTERM), 0) << serverLog();
+            EXPECT_FALSE(fs::exists(socket));
+        }
         server.reset();
         std::error_code ec;
         fs::remove_all(dir, ec);
