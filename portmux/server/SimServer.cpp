@@ -51,14 +51,7 @@ std::string errnoText(const char* what) {
 } // namespace
 
 SimServer::SimServer(ServerOptions options)
-    : options_(std::move(options)), dispatcher_([this](Event& e) { deliver(e); },
-                                                [this] {
-                                                    // Events posted by the loop itself are delivered when it
-                                                    // comes round; others must wake it.
-                                                    if (std::this_thread::get_id() != pollThread_.load()) {
-                                                        wake();
-                                                    }
-                                                }) {}
+    : options_(std::move(options)), dispatcher_([this](Event& e) { deliver(e); }, [this] { onPosted(); }) {}
 
 SimServer::~SimServer() {
     close();
@@ -140,6 +133,13 @@ bool SimServer::open(std::string* why) {
 void SimServer::stop() {
     stopRequested_.store(true);
     wake();
+}
+
+void SimServer::onPosted() {
+    // Events posted by the loop itself are delivered when it comes round; others must wake it.
+    if (std::this_thread::get_id() != pollThread_.load()) {
+        wake();
+    }
 }
 
 void SimServer::wake() {

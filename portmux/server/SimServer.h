@@ -86,6 +86,7 @@ private:
     // By value: the caller's pointer may be the very entry this erases.
     void drop(ClientPtr client, const std::string& why);
     void deliver(Event& event);
+    void onPosted();
     void wake();
     void close();
 
