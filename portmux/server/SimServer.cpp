@@ -321,8 +321,8 @@ void SimServer::handle(const ClientPtr& c, std::span<const uint8_t> body) {
         }
         c->greeted = true;
         c->role = hello->role;
-        // Welcome and the subscription are one step for the notification thread: every event after the
-        // count in the Welcome reaches the client, none before it.
+        // Welcome and subscription in one step: every event after the count in the Welcome reaches the
+        // client, none before it.
         std::lock_guard lock(broadcastLock_);
         queue(c, wire::encode(wire::Welcome{wire::kVersion, keyboard_->deviceCount()}));
         if (c->role == wire::Role::Keyboard) {

@@ -63,11 +63,6 @@ void RemoteSimBackend::stop() {
     cv_.notify_all();
 }
 
-bool RemoteSimBackend::connected() {
-    std::lock_guard lock(m_);
-    return socket_ != nullptr;
-}
-
 uint32_t RemoteSimBackend::deviceCount() {
     std::lock_guard lock(m_);
     return socket_ && dispatcher_ ? count_ : 0;

@@ -42,7 +42,6 @@ public:
     bool writeStatus(std::span<const uint8_t> status) override;
 
     const std::string& socketPath() const { return path_; }
-    bool connected();
 
 private:
     RemoteSimBackend(std::string path, RemoteOptions options, std::shared_ptr<WireSocket> socket,
