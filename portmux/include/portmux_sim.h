@@ -8,7 +8,9 @@
 //     sim->reset();                     // factory flash, plugged in, no faults, empty records
 //
 // The object lives as long as the library stays loaded; after End() its functions do nothing and
-// answer false / 0 / empty until the next Init(0) with the sim back end. Every function is thread-safe
+// answer false / 0 / empty until the next Init(0) with the sim back end. When Init(0) found a
+// `portmux-sim serve` daemon and connected to its keyboard, there is no control object here (nullptr):
+// that keyboard is driven from outside with the `portmux-sim` verbs. Every function is thread-safe
 // and may be called from any thread, including from a notification callback (waitIdle excepted).
 //
 // The virtual keyboard in short:
@@ -138,6 +140,10 @@ struct Fault {
 using Report = std::array<uint8_t, 64>;
 using LinkStatusBytes = std::array<uint8_t, 2>;
 
+// How many reports and how many violation records the keyboard keeps by default (the newest; older ones
+// are dropped, so a program that runs for hours on the virtual keyboard does not grow with every report).
+inline constexpr size_t kDefaultRecordLimit = 4096;
+
 } // namespace portmux::sim
 
 // The control interface, returned by PortmuxSimControlGet().
@@ -191,7 +197,8 @@ public:
     virtual bool setStatePath(const std::string& path) = 0;
     virtual bool reloadState() = 0;
 
-    // Every report that reached the keyboard (RequestWriteOne answered > 0), in order, padded to 64.
+    // The reports that reached the keyboard (RequestWriteOne answered > 0), oldest first, padded to 64:
+    // the newest recordLimit() of them. reportCount() is the number kept.
     virtual std::vector<portmux::sim::Report> reports() = 0;
     virtual size_t reportCount() = 0;
     virtual void clearReports() = 0;
@@ -201,7 +208,8 @@ public:
     virtual portmux::sim::LinkStatusBytes lastLinkStatus() = 0;
     virtual uint32_t linkStatusCount() = 0;
 
-    // Protocol violations since reset() (tests assert there are none).
+    // Protocol violations since reset() (tests assert there are none). violationCount() counts every one;
+    // violations() and violationSummary() hold the newest recordLimit() of them.
     virtual uint32_t violationCount() = 0;
     virtual std::vector<portmux::sim::ViolationRecord> violations() = 0;
     virtual std::string violationSummary() = 0; // one line per violation, empty when none
@@ -209,6 +217,13 @@ public:
     // Waits until every notification due by now has been delivered (false on timeout or when called on
     // the library's notification thread).
     virtual bool waitIdle(uint32_t timeoutMs) = 0;
+
+    // The size of the report and violation records (at least 1; default kDefaultRecordLimit). A smaller
+    // limit drops the oldest entries at once. reset() keeps the limit.
+    virtual void setRecordLimit(size_t limit) = 0;
+    virtual size_t recordLimit() = 0;
+    // Reports received since reset() or clearReports(), including those the record no longer holds.
+    virtual uint64_t reportTotal() = 0;
 
 protected:
     ~PortmuxSimControl() = default;

@@ -6,6 +6,9 @@ namespace portmux {
 
 Dispatcher::Dispatcher(Deliver deliver) : deliver_(std::move(deliver)) {}
 
+Dispatcher::Dispatcher(Deliver deliver, std::function<void()> wake)
+    : deliver_(std::move(deliver)), wakeOwner_(std::move(wake)) {}
+
 Dispatcher::~Dispatcher() {
     stop();
 }
@@ -17,8 +20,10 @@ void Dispatcher::start() {
     }
     running_ = true;
     stopping_ = false;
-    thread_ = std::thread([this] { run(); });
-    threadId_ = thread_.get_id();
+    if (!wakeOwner_) {
+        thread_ = std::thread([this] { run(); });
+        threadId_ = thread_.get_id();
+    }
 }
 
 void Dispatcher::stop() {
@@ -54,7 +59,11 @@ void Dispatcher::post(Event event, Clock::duration delay, uint64_t group) {
         queue_.emplace(std::make_pair(due, seq_++), Item{group, std::move(event)});
         posted_.fetch_add(1, std::memory_order_release);
     }
-    wake_.notify_one();
+    if (wakeOwner_) {
+        wakeOwner_();
+    } else {
+        wake_.notify_one();
+    }
 }
 
 void Dispatcher::cancelGroup(uint64_t group, bool notYetDue) {
@@ -81,6 +90,29 @@ bool Dispatcher::waitIdle(std::chrono::milliseconds timeout) {
         }
         return !delivering_ && (queue_.empty() || queue_.begin()->first.first > Clock::now());
     });
+}
+
+std::optional<Dispatcher::Clock::time_point> Dispatcher::deliverDue() {
+    std::unique_lock lock(m_);
+    if (!running_ || !wakeOwner_) {
+        return std::nullopt;
+    }
+    threadId_ = std::this_thread::get_id();
+    while (!stopping_ && !queue_.empty() && queue_.begin()->first.first <= Clock::now()) {
+        Item item = std::move(queue_.begin()->second);
+        queue_.erase(queue_.begin());
+        delivering_ = true;
+        lock.unlock();
+        deliver_(item.event);
+        lock.lock();
+        delivering_ = false;
+    }
+    threadId_ = {};
+    idle_.notify_all();
+    if (queue_.empty()) {
+        return std::nullopt;
+    }
+    return queue_.begin()->first.first;
 }
 
 bool Dispatcher::onDispatchThread() const {

@@ -1,5 +1,8 @@
 // The library's notification thread: a queue of events ordered by due time (then by arrival), delivered
 // one at a time on the library's own thread, never on a caller's thread.
+//
+// Without a thread of its own (the daemon's poll loop drives it): the owner delivers what is due with
+// deliverDue() and is told of every new event through the wake function.
 #pragma once
 
 #include <atomic>
@@ -9,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -30,6 +34,8 @@ public:
     using Deliver = std::function<void(Event&)>;
 
     explicit Dispatcher(Deliver deliver);
+    // Without a thread: wake is called (outside the lock) after every post.
+    Dispatcher(Deliver deliver, std::function<void()> wake);
     ~Dispatcher();
     Dispatcher(const Dispatcher&) = delete;
     Dispatcher& operator=(const Dispatcher&) = delete;
@@ -45,6 +51,9 @@ public:
     // Waits until nothing due by now is queued or being delivered.
     bool waitIdle(std::chrono::milliseconds timeout);
     bool onDispatchThread() const;
+    // Without a thread: delivers every event due by now on the calling thread; answers when the next
+    // queued one falls due (nullopt: none queued).
+    std::optional<Clock::time_point> deliverDue();
 
 private:
     void run();
@@ -54,6 +63,7 @@ private:
         Event event;
     };
     Deliver deliver_;
+    std::function<void()> wakeOwner_; // set: no thread of its own
     mutable std::mutex m_;
     std::condition_variable wake_;
     std::condition_variable idle_;

@@ -7,7 +7,9 @@
 
 #include "portmux/src/Core.h"
 #include "portmux/src/HidBackend.h"
+#include "portmux/src/RemoteSimBackend.h"
 #include "portmux/src/SimBackend.h"
+#include "portmux/src/SimSocket.h"
 
 #include <atomic>
 #include <cstdio>
@@ -154,6 +156,19 @@ public:
         auto s = currentSim();
         return s && s->waitIdle(timeoutMs);
     }
+    void setRecordLimit(size_t limit) override {
+        if (auto s = currentSim()) {
+            s->setRecordLimit(limit);
+        }
+    }
+    size_t recordLimit() override {
+        auto s = currentSim();
+        return s ? s->recordLimit() : 0;
+    }
+    uint64_t reportTotal() override {
+        auto s = currentSim();
+        return s ? s->reportTotal() : 0;
+    }
 };
 
 SimControl& simControl() {
@@ -167,6 +182,17 @@ std::unique_ptr<portmux::Backend> backendFromEnvironment() {
         return portmux::hid::makeHidapiBackend();
     }
     if (std::strcmp(choice, "sim") == 0) {
+        // The keyboard every process shares when its daemon answers; a private one otherwise.
+        const std::string socket = portmux::sim::socketPathFromEnvironment();
+        if (!socket.empty()) {
+            std::string why;
+            if (auto remote = portmux::sim::RemoteSimBackend::connect(socket, {}, &why)) {
+                return remote;
+            }
+            if (why.rfind("no server", 0) != 0 || debugLevel.load() > 0) {
+                std::fprintf(stderr, "portmux: not using the virtual keyboard server: %s\n", why.c_str());
+            }
+        }
         return std::make_unique<SimBackend>(portmux::sim::stateFileFromEnvironment());
     }
     std::fprintf(stderr, "portmux: unknown PORTMUX_BACKEND \"%s\" (hid or sim)\n", choice);

@@ -20,24 +20,18 @@ struct Roles {
 
 } // namespace
 
-Route routeOf(bool config, bool consumer, const uint8_t* report, size_t length) {
-    if (config && !consumer) {
-        return Route::Control;
+Route routeOf(bool config, bool consumer, const ConsumerReports& consumerReports, const uint8_t* report,
+              size_t length) {
+    if (length == 0) {
+        return Route::Ignore;
     }
-    if (consumer && !config) {
+    if (consumer && consumerReports.usageOf(report, length)) {
         return Route::Consumer;
     }
-    return length > 0 && report[0] == 0x04 ? Route::Control : Route::Consumer;
-}
-
-uint16_t consumerUsage(const uint8_t* report, size_t length) {
-    if (length >= 3) {
-        return static_cast<uint16_t>(report[1] | (report[2] << 8));
+    if (config && (!consumer || report[0] == 0x04)) {
+        return Route::Control;
     }
-    if (length == 2) {
-        return static_cast<uint16_t>(report[0] | (report[1] << 8));
-    }
-    return length == 1 ? report[0] : 0;
+    return Route::Ignore;
 }
 
 HidBackend::HidBackend(std::unique_ptr<Transport> transport, HidOptions options)
@@ -168,9 +162,15 @@ void HidBackend::scan(bool notify) {
         node.stop = std::make_shared<std::atomic<bool>>(false);
         node.failed = std::make_shared<std::atomic<bool>>(false);
         if (roles.config || roles.consumer) {
-            node.reader = std::thread(
-                [this, conn = node.connection, config = roles.config, consumer = roles.consumer,
-                 stop = node.stop, failed = node.failed] { readLoop(conn, config, consumer, stop, failed); });
+            ConsumerReports consumerReports;
+            if (roles.consumer) {
+                consumerReports = ConsumerReports::fromDescriptor(transport_->reportDescriptor(path));
+            }
+            node.reader =
+                std::thread([this, conn = node.connection, config = roles.config, consumer = roles.consumer,
+                             consumerReports, stop = node.stop, failed = node.failed] {
+                    readLoop(conn, config, consumer, consumerReports, stop, failed);
+                });
         }
         opened.emplace(path, std::move(node));
     }
@@ -208,7 +208,7 @@ void HidBackend::pollLoop() {
 }
 
 void HidBackend::readLoop(std::shared_ptr<Connection> connection, bool config, bool consumer,
-                          std::shared_ptr<std::atomic<bool>> stop,
+                          ConsumerReports consumerReports, std::shared_ptr<std::atomic<bool>> stop,
                           std::shared_ptr<std::atomic<bool>> failed) {
     std::array<uint8_t, 256> buffer{};
     Dispatcher* dispatcher = nullptr;
@@ -231,13 +231,17 @@ void HidBackend::readLoop(std::shared_ptr<Connection> connection, bool config, b
             continue;
         }
         const size_t length = static_cast<size_t>(n);
+        const Route route = routeOf(config, consumer, consumerReports, buffer.data(), length);
+        if (route == Route::Ignore) {
+            continue;
+        }
         Event e;
         e.bytes.assign(buffer.begin(), buffer.begin() + n);
-        if (routeOf(config, consumer, buffer.data(), length) == Route::Control) {
+        if (route == Route::Control) {
             e.type = Event::Type::ControlReport;
         } else {
             e.type = Event::Type::Consumer;
-            e.usage = consumerUsage(buffer.data(), length);
+            e.usage = *consumerReports.usageOf(buffer.data(), length);
         }
         dispatcher->post(std::move(e));
     }

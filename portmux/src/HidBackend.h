@@ -6,11 +6,13 @@
 // (the nodes that carry the configuration collection) and reports a change of the count as a device-set
 // event; it rescans about once a second and at once when a node fails. One reader thread per node turns
 // input reports into control replies (the configuration collection's 64-byte reports, report id 0x04
-// first) and consumer-control usages ({report id, low, high}). Writes go to the first keyboard, in the
-// order of the node paths.
+// first) and consumer-control usages (only the reports the node's descriptor declares for that
+// collection, usually {report id, low, high}). Writes go to the first keyboard, in the order of the node
+// paths.
 #pragma once
 
 #include "portmux/src/Backend.h"
+#include "portmux/src/HidReportDescriptor.h"
 #include "portmux/src/HidTransport.h"
 
 #include <atomic>
@@ -29,12 +31,14 @@ struct HidOptions {
     int readTimeoutMs = 100; // how often a reader looks whether it should stop
 };
 
-// How a node's input reports are routed.
-enum class Route { Control, Consumer };
-// A node that carries both collections tells them apart by the report id (0x04: control).
-Route routeOf(bool config, bool consumer, const uint8_t* report, size_t length);
-// The usage code of a consumer-control input report.
-uint16_t consumerUsage(const uint8_t* report, size_t length);
+// Where a node's input report goes: a control reply, a consumer code, or nowhere (a report of another
+// collection of the node, such as typing on the keyboard's own interface).
+enum class Route { Control, Consumer, Ignore };
+// A consumer-control report is one the node's descriptor declares for that collection (ConsumerReports);
+// on a node that also carries the configuration collection, the rest with report id 0x04 are control
+// replies.
+Route routeOf(bool config, bool consumer, const ConsumerReports& consumerReports, const uint8_t* report,
+              size_t length);
 
 class HidBackend final : public Backend {
 public:
@@ -65,7 +69,8 @@ private:
     void scan(bool notify);
     void pollLoop();
     void readLoop(std::shared_ptr<Connection> connection, bool config, bool consumer,
-                  std::shared_ptr<std::atomic<bool>> stop, std::shared_ptr<std::atomic<bool>> failed);
+                  ConsumerReports consumerReports, std::shared_ptr<std::atomic<bool>> stop,
+                  std::shared_ptr<std::atomic<bool>> failed);
     static void retire(std::map<std::string, Node>& nodes);
     std::shared_ptr<Connection> target(bool status);
 

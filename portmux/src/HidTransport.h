@@ -38,6 +38,8 @@ public:
     virtual std::vector<DeviceInfo> enumerate(uint16_t vendor, uint16_t product) = 0;
     // nullptr when the node cannot be opened.
     virtual std::unique_ptr<Connection> open(const std::string& path) = 0;
+    // The node's HID report descriptor; empty when it cannot be read.
+    virtual std::vector<uint8_t> reportDescriptor(const std::string& path) = 0;
 };
 
 // hidapi (hidraw); nullptr when hidapi cannot start.

@@ -2,6 +2,9 @@
 
 #include <hidapi.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 
 namespace portmux::hid {
@@ -48,6 +51,18 @@ public:
             return nullptr;
         }
         return std::make_unique<HidapiConnection>(device);
+    }
+    std::vector<uint8_t> reportDescriptor(const std::string& path) override {
+        // hidraw publishes each node's descriptor in sysfs (/dev/hidrawN -> /sys/class/hidraw/hidrawN).
+        const std::string node = std::filesystem::path(path).filename().string();
+        if (node.rfind("hidraw", 0) != 0) {
+            return {};
+        }
+        std::ifstream in("/sys/class/hidraw/" + node + "/device/report_descriptor", std::ios::binary);
+        std::vector<uint8_t> out(4097);
+        in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+        out.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        return out; // more than 4096 bytes is no HID descriptor: the parser refuses it
     }
 
 private:

@@ -1,6 +1,8 @@
 #include "portmux/src/SimBackend.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -147,12 +149,30 @@ void SimBackend::leave() {
     keyboard_.dropFrame();
 }
 
-void SimBackend::persist() {
+bool SimBackend::persist() {
     if (statePath_.empty()) {
-        return;
+        return true;
     }
     if (!saveStateFile(statePath_, keyboard_.flash())) {
         std::fprintf(stderr, "portmux sim: cannot save %s\n", statePath_.c_str());
+        return false;
+    }
+    return true;
+}
+
+void SimBackend::record(const Report& report) {
+    reports_.push_back(report);
+    ++reportTotal_;
+    while (reports_.size() > recordLimit_) {
+        reports_.pop_front();
+    }
+}
+
+void SimBackend::record(ViolationRecord violation) {
+    violations_.push_back(std::move(violation));
+    ++violationTotal_;
+    while (violations_.size() > recordLimit_) {
+        violations_.pop_front();
     }
 }
 
@@ -212,7 +232,7 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
     if (kind == FaultKind::RefuseWrite) {
         return false;
     }
-    reports_.push_back(report);
+    record(report);
 
     switch (kind) {
     case FaultKind::BusyFF:
@@ -234,7 +254,10 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
 
     SimKeyboard::Outcome o = keyboard_.handle(report);
     if (o.violation) {
-        violations_.push_back(*o.violation);
+        record(std::move(*o.violation));
+    }
+    if (o.executed && report[3] == kBeginWrite) {
+        ++frameSerial_;
     }
     if (o.committed) {
         ++commits_;
@@ -292,7 +315,9 @@ void SimBackend::reset() {
     persist();
     faults_.clear();
     reports_.clear();
+    reportTotal_ = 0;
     violations_.clear();
+    violationTotal_ = 0;
     latencyMs_ = 0;
     updateReturnDelayMs_ = 1000;
     updateTriggers_ = 0;
@@ -419,7 +444,7 @@ bool SimBackend::reloadState() {
 
 std::vector<Report> SimBackend::reports() {
     std::lock_guard lock(m_);
-    return reports_;
+    return {reports_.begin(), reports_.end()};
 }
 
 size_t SimBackend::reportCount() {
@@ -430,6 +455,7 @@ size_t SimBackend::reportCount() {
 void SimBackend::clearReports() {
     std::lock_guard lock(m_);
     reports_.clear();
+    reportTotal_ = 0;
 }
 
 bool SimBackend::hasLinkStatus() {
@@ -449,12 +475,12 @@ uint32_t SimBackend::linkStatusCount() {
 
 uint32_t SimBackend::violationCount() {
     std::lock_guard lock(m_);
-    return static_cast<uint32_t>(violations_.size());
+    return static_cast<uint32_t>(std::min<uint64_t>(violationTotal_, UINT32_MAX));
 }
 
 std::vector<ViolationRecord> SimBackend::violations() {
     std::lock_guard lock(m_);
-    return violations_;
+    return {violations_.begin(), violations_.end()};
 }
 
 std::string SimBackend::violationSummary() {
@@ -465,6 +491,86 @@ std::string SimBackend::violationSummary() {
         out += '\n';
     }
     return out;
+}
+
+void SimBackend::setRecordLimit(size_t limit) {
+    std::lock_guard lock(m_);
+    recordLimit_ = std::max<size_t>(limit, 1);
+    while (reports_.size() > recordLimit_) {
+        reports_.pop_front();
+    }
+    while (violations_.size() > recordLimit_) {
+        violations_.pop_front();
+    }
+}
+
+size_t SimBackend::recordLimit() {
+    std::lock_guard lock(m_);
+    return recordLimit_;
+}
+
+uint64_t SimBackend::reportTotal() {
+    std::lock_guard lock(m_);
+    return reportTotal_;
+}
+
+namespace {
+
+template <typename T>
+RecordPage<T> pageOf(const std::deque<T>& held, uint64_t total, uint64_t from, size_t max) {
+    RecordPage<T> page;
+    const uint64_t oldest = total - held.size();
+    page.first = std::max(from, oldest);
+    page.end = total;
+    if (page.first < total) {
+        const auto begin = held.begin() + static_cast<std::ptrdiff_t>(page.first - oldest);
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(max, total - page.first));
+        page.items.assign(begin, begin + static_cast<std::ptrdiff_t>(n));
+    } else {
+        page.first = total;
+    }
+    return page;
+}
+
+} // namespace
+
+RecordPage<Report> SimBackend::reportPage(uint64_t from, size_t max) {
+    std::lock_guard lock(m_);
+    return pageOf(reports_, reportTotal_, from, max);
+}
+
+RecordPage<ViolationRecord> SimBackend::violationPage(uint64_t from, size_t max) {
+    std::lock_guard lock(m_);
+    return pageOf(violations_, violationTotal_, from, max);
+}
+
+uint64_t SimBackend::frameSerial() {
+    std::lock_guard lock(m_);
+    return frameSerial_;
+}
+
+bool SimBackend::dropFrameOf(uint64_t serial) {
+    std::lock_guard lock(m_);
+    if (!keyboard_.frameOpen() || serial != frameSerial_) {
+        return false;
+    }
+    keyboard_.dropFrame();
+    return true;
+}
+
+uint32_t SimBackend::latencyMs() {
+    std::lock_guard lock(m_);
+    return latencyMs_;
+}
+
+int32_t SimBackend::updateReturnDelayMs() {
+    std::lock_guard lock(m_);
+    return updateReturnDelayMs_;
+}
+
+bool SimBackend::save() {
+    std::lock_guard lock(m_);
+    return persist();
 }
 
 bool SimBackend::waitIdle(uint32_t timeoutMs) {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace portmux::sim {
 
@@ -19,6 +20,14 @@ std::string stateFileFromEnvironment();
 bool saveStateFile(const std::string& path, const Flash& flash);
 // Loads a state file; false (and `out` untouched) when it is missing, short or corrupt.
 bool loadStateFile(const std::string& path, Flash& out);
+
+// A stretch of a record (reports or violations) by sequence number: entry i of `items` is number
+// first + i; `end` is the number the next entry will get. Numbers start at 0 with reset() or a clear.
+template <typename T> struct RecordPage {
+    uint64_t first = 0;
+    uint64_t end = 0;
+    std::vector<T> items;
+};
 
 class SimBackend final : public Backend {
 public:
@@ -60,13 +69,31 @@ public:
     std::vector<ViolationRecord> violations();
     std::string violationSummary();
     bool waitIdle(uint32_t timeoutMs);
+    void setRecordLimit(size_t limit);
+    size_t recordLimit();
+    uint64_t reportTotal();
+
+    // For the daemon, which serves the keyboard to many clients.
+    // Up to max entries from number `from` on (from the oldest kept when `from` is older).
+    RecordPage<Report> reportPage(uint64_t from, size_t max);
+    RecordPage<ViolationRecord> violationPage(uint64_t from, size_t max);
+    // Counts the begin-write reports that opened a frame; with frameOpen() it tells whose frame is open.
+    uint64_t frameSerial();
+    // Drops the open frame if it is still the one the begin of that serial opened (its sender left).
+    bool dropFrameOf(uint64_t serial);
+    uint32_t latencyMs();
+    int32_t updateReturnDelayMs();
+    // Saves the committed flash to the state file now (true without a state file).
+    bool save();
 
 private:
     // All private helpers expect m_ to be held.
     void postCount(uint32_t count, bool lateAfterReply = false);
     void postReply(const Report& reply, uint32_t delayMs);
     void leave();
-    void persist();
+    bool persist();
+    void record(const Report& report);
+    void record(ViolationRecord violation);
     bool loadFromFile();
     size_t findFault(uint8_t command) const; // index of the first matching fault, or size()
 
@@ -81,8 +108,12 @@ private:
     uint32_t commits_ = 0;
     uint64_t group_ = 1; // dispatcher group of the events in flight; a new one on reset and unplug
     std::deque<Fault> faults_;
-    std::vector<Report> reports_;
-    std::vector<ViolationRecord> violations_;
+    size_t recordLimit_ = kDefaultRecordLimit;
+    std::deque<Report> reports_; // the newest reports, at most recordLimit_
+    uint64_t reportTotal_ = 0;   // reports since reset or clear; reports_.back() is number total - 1
+    std::deque<ViolationRecord> violations_;
+    uint64_t violationTotal_ = 0;
+    uint64_t frameSerial_ = 0;
     bool hasStatus_ = false;
     LinkStatusBytes status_{};
     uint32_t statusCount_ = 0;

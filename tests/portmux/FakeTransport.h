@@ -26,6 +26,7 @@ public:
         int openConnections = 0;
         bool failOpen = false;
         bool failWrites = false;
+        std::vector<uint8_t> descriptor; // empty: the node's descriptor cannot be read
     };
 
     void add(const hid::DeviceInfo& info) {
@@ -86,6 +87,10 @@ public:
     void setFailWrites(const std::string& path, bool fail) {
         std::lock_guard lock(m);
         nodes[path].failWrites = fail;
+    }
+    void setDescriptor(const std::string& path, std::vector<uint8_t> descriptor) {
+        std::lock_guard lock(m);
+        nodes[path].descriptor = std::move(descriptor);
     }
 
     std::mutex m;
@@ -161,6 +166,10 @@ public:
         ++node.opens;
         ++node.openConnections;
         return std::make_unique<FakeConnection>(hid_, path, node.generation);
+    }
+    std::vector<uint8_t> reportDescriptor(const std::string& path) override {
+        std::lock_guard lock(hid_->m);
+        return hid_->nodes[path].descriptor;
     }
 
 private:

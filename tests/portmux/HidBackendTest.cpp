@@ -246,8 +246,70 @@ TEST_F(PortmuxHid, EndClosesEveryNodeAndStopsReporting) {
     EXPECT_EQ(count(), 0);
 }
 
+// A keyboard interface as such keyboards have one: typing (report 1, 16 bytes), system control (report 2,
+// 1 byte) and consumer control (report 3, one 16-bit code) on one node.
+const std::vector<uint8_t> kKeyboardInterface = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25,
+    0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x19, 0x00, 0x29, 0x77, 0x95, 0x78, 0x81, 0x02, 0xC0, 0x05,
+    0x01, 0x09, 0x80, 0xA1, 0x01, 0x85, 0x02, 0x19, 0x81, 0x29, 0x83, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01,
+    0x95, 0x03, 0x81, 0x02, 0x95, 0x05, 0x81, 0x01, 0xC0, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03,
+    0x15, 0x00, 0x26, 0xFF, 0x1F, 0x19, 0x00, 0x2A, 0xFF, 0x1F, 0x75, 0x10, 0x95, 0x01, 0x81, 0x00, 0xC0,
+};
+
+// Typing with byte 1-2 = FF 02: read blindly as a consumer code, that would be the layer key 0x02FF.
+std::vector<uint8_t> typingReport() {
+    std::vector<uint8_t> r(17, 0);
+    r[0] = 0x01;
+    r[1] = 0xFF;
+    r[2] = 0x02;
+    return r;
+}
+
+TEST_F(PortmuxHid, OnlyTheConsumerCollectionsReportsAreConsumerCodes) {
+    fake->addKeyboard("/fake/k1");
+    fake->setDescriptor("/fake/k1-cons", kKeyboardInterface);
+    start();
+    fake->push("/fake/k1-cons", typingReport());
+    fake->push("/fake/k1-cons", {0x01, 0xFF, 0x02});       // report 1, but as short as a consumer report
+    fake->push("/fake/k1-cons", {0x02, 0x01});             // system control
+    fake->push("/fake/k1-cons", {0x03, 0x01, 0x04, 0x00}); // report 3, one byte too long
+    fake->push("/fake/k1-cons", {0x03, 0x01, 0x04});
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CONS, 1));
+    settle();
+    const auto notes = Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].usage, 0x0401);
+    EXPECT_TRUE(Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT).empty());
+}
+
+TEST_F(PortmuxHid, ANodeWithBothCollectionsDropsItsOtherReports) {
+    fake->add({"/fake/both", 0x0C45, 0x8508, 0xFF1C, 0x0092, 1});
+    fake->add({"/fake/both", 0x0C45, 0x8508, 0x000C, 0x0001, 1});
+    fake->setDescriptor("/fake/both", kKeyboardInterface);
+    start();
+    fake->push("/fake/both", typingReport());
+    Report reply = request(0x03, 44);
+    fake->push("/fake/both", std::vector<uint8_t>(reply.begin(), reply.end()));
+    fake->push("/fake/both", {0x03, 0xFF, 0x02});
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CTRL, 1));
+    ASSERT_TRUE(waitForReports(PORTMUX_TAG_CONS, 1));
+    settle();
+    ASSERT_EQ(Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT).size(), 1u);
+    EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CTRL, PORTMUX_KIND_REPORT)[0].bytes[3], 0x03);
+    ASSERT_EQ(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT).size(), 1u);
+    EXPECT_EQ(Recorder::get().notes(PORTMUX_TAG_CONS, PORTMUX_KIND_REPORT)[0].usage, 0x02FF);
+}
+
 TEST(PortmuxHidRouting, RouteAndUsageOfInputReports) {
+    const auto described = hid::ConsumerReports::fromDescriptor(kKeyboardInterface);
+    const hid::ConsumerReports undescribed; // no descriptor could be read: {id, low, high} only
+    // Consumer control without report ids, one 8-bit code.
+    const auto noIds = hid::ConsumerReports::fromDescriptor(
+        std::vector<uint8_t>{0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00, 0xC0});
+    ASSERT_TRUE(described.described());
+    ASSERT_TRUE(noIds.described());
     struct Case {
+        const hid::ConsumerReports* reports;
         bool config;
         bool consumer;
         std::vector<uint8_t> report;
@@ -255,19 +317,70 @@ TEST(PortmuxHidRouting, RouteAndUsageOfInputReports) {
         uint16_t usage;
     };
     const Case cases[] = {
-        {true, false, {0x05, 0x01}, hid::Route::Control, 0},
-        {false, true, {0x04, 0xFF, 0x02}, hid::Route::Consumer, 0x02FF},
-        {true, true, {0x04, 0x00}, hid::Route::Control, 0},
-        {true, true, {0x03, 0x11, 0x18}, hid::Route::Consumer, 0x1811},
-        {false, true, {0xFF, 0x02}, hid::Route::Consumer, 0x02FF},
-        {false, true, {0x7A}, hid::Route::Consumer, 0x007A},
-        {true, true, {}, hid::Route::Consumer, 0},
+        {&undescribed, true, false, {0x05, 0x01}, hid::Route::Control, 0},
+        {&undescribed, false, true, {0x04, 0xFF, 0x02}, hid::Route::Consumer, 0x02FF},
+        {&undescribed, true, true, {0x04, 0x00}, hid::Route::Control, 0},
+        {&undescribed, true, true, {0x03, 0x11, 0x18}, hid::Route::Consumer, 0x1811},
+        {&undescribed, false, true, {0xFF, 0x02}, hid::Route::Ignore, 0},
+        {&undescribed, false, true, {0x7A}, hid::Route::Ignore, 0},
+        {&undescribed, false, true, typingReport(), hid::Route::Ignore, 0},
+        {&undescribed, true, true, {}, hid::Route::Ignore, 0},
+        {&described, false, true, {0x03, 0xFF, 0x02}, hid::Route::Consumer, 0x02FF},
+        {&described, false, true, {0x01, 0xFF, 0x02}, hid::Route::Ignore, 0},
+        {&described, false, true, typingReport(), hid::Route::Ignore, 0},
+        {&described, false, true, {0x02, 0x01}, hid::Route::Ignore, 0},
+        {&described, true, true, {0x04, 0x00}, hid::Route::Control, 0},
+        {&described, true, true, typingReport(), hid::Route::Ignore, 0},
+        {&noIds, false, true, {0xE9}, hid::Route::Consumer, 0x00E9},
+        {&noIds, false, true, {0x03, 0xE9}, hid::Route::Ignore, 0},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(hid::routeOf(c.config, c.consumer, c.report.data(), c.report.size()), c.route);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(hid::routeOf(c.config, c.consumer, *c.reports, c.report.data(), c.report.size()), c.route);
         if (c.route == hid::Route::Consumer) {
-            EXPECT_EQ(hid::consumerUsage(c.report.data(), c.report.size()), c.usage);
+            EXPECT_EQ(c.reports->usageOf(c.report.data(), c.report.size()), c.usage);
         }
+    }
+}
+
+TEST(PortmuxHidDescriptor, InputReportsOfEachTopLevelCollection) {
+    const auto reports = hid::inputReportsOf(kKeyboardInterface);
+    ASSERT_TRUE(reports.has_value());
+    EXPECT_EQ(*reports, (std::vector<hid::InputReport>{
+                            {0x0001, 0x0006, 1, 128}, {0x0001, 0x0080, 2, 8}, {0x000C, 0x0001, 3, 16}}));
+    // A 4-byte usage names its own page; Push and Pop keep the globals.
+    const std::vector<uint8_t> extended = {0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01, 0x85, 0x07, 0x75, 0x08,
+                                           0x95, 0x02, 0xA4, 0x75, 0x20, 0x95, 0x01, 0xB4, 0x81, 0x00, 0xC0};
+    EXPECT_EQ(hid::inputReportsOf(extended), (std::vector<hid::InputReport>{{0x000C, 0x0001, 7, 16}}));
+}
+
+TEST(PortmuxHidDescriptor, MalformedDescriptorsAreRefused) {
+    std::vector<uint8_t> deep;
+    for (int i = 0; i < 33; ++i) {
+        deep.insert(deep.end(), {0xA1, 0x01});
+    }
+    std::vector<uint8_t> pushes;
+    for (int i = 0; i < 17; ++i) {
+        pushes.push_back(0xA4);
+    }
+    const std::vector<std::vector<uint8_t>> cases = {
+        {0x05},                   // item data past the end
+        {0x27, 0xFF, 0xFF},       // a 4-byte item with 2 bytes
+        {0xC0},                   // End Collection without a collection
+        {0xA1, 0x01},             // a collection never closed
+        {0x85, 0x00},             // report id 0
+        {0xB4},                   // Pop without Push
+        {0xFE, 0x05, 0x00, 0x01}, // long item past the end
+        {0xA1, 0x01, 0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x00, 0xC0}, // huge
+        std::vector<uint8_t>(4097, 0x00), // longer than any descriptor
+        deep,
+        pushes,
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(hid::inputReportsOf(cases[i]).has_value());
+        EXPECT_FALSE(hid::ConsumerReports::fromDescriptor(cases[i]).described());
     }
 }
 

@@ -369,6 +369,46 @@ TEST_F(PortmuxSimCommands, EveryReportReceivedIsRecorded) {
     expectNoViolations();
 }
 
+TEST_F(PortmuxSimCommands, TheRecordKeepsTheNewestAndCountsEveryViolation) {
+    struct RestoreLimit {
+        PortmuxSimControl* s;
+        ~RestoreLimit() { s->setRecordLimit(sim::kDefaultRecordLimit); }
+    } restore{sim};
+    EXPECT_EQ(sim->recordLimit(), sim::kDefaultRecordLimit);
+    sim->setRecordLimit(5);
+    std::vector<Report> sent;
+    for (uint8_t i = 0; i < 12; ++i) {
+        sent.push_back(request(sim::kReadSettings, 56, i));
+        ok(sent.back());
+    }
+    EXPECT_EQ(sim->reports(), std::vector<Report>(sent.end() - 5, sent.end()));
+    EXPECT_EQ(sim->reportCount(), 5u);
+    EXPECT_EQ(sim->reportTotal(), 12u);
+
+    for (uint8_t i = 0; i < 7; ++i) {
+        Report bad = request(sim::kReadSettings, 56, i);
+        bad[1] ^= 0x01;
+        ASSERT_TRUE(exchange(bad).has_value());
+        sent.push_back(bad);
+    }
+    EXPECT_EQ(sim->violationCount(), 7u) << "every violation counts, also those the record dropped";
+    const auto kept = sim->violations();
+    ASSERT_EQ(kept.size(), 5u);
+    EXPECT_EQ(kept.front().address, 2);
+    EXPECT_EQ(kept.back().address, 6);
+    const std::string summary = sim->violationSummary();
+    EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 5);
+
+    sim->setRecordLimit(2); // shrinking drops the oldest at once
+    EXPECT_EQ(sim->reports(), std::vector<Report>(sent.end() - 2, sent.end()));
+    EXPECT_EQ(sim->violations().size(), 2u);
+    sim->setRecordLimit(0);
+    EXPECT_EQ(sim->recordLimit(), 1u) << "the record keeps at least the last report";
+    sim->clearReports();
+    EXPECT_EQ(sim->reportTotal(), 0u);
+    EXPECT_TRUE(sim->reports().empty());
+}
+
 TEST_F(PortmuxSimCommands, PlugAndUnplugReachTheCtrlRegistrationOnly) {
     EXPECT_EQ(sim->keyboardCount(), 1);
     EXPECT_FALSE(sim->plug()) << "already attached: no change";
