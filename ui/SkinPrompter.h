@@ -1,0 +1,36 @@
+// The program's message boxes: the Prompter of the windows. A text is named by its language key and shown
+// in the current language, in the dark style of the skinned windows; a question has Yes and No with the
+// given default.
+#pragma once
+
+#include "platform/Prompter.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <map>
+#include <string>
+
+namespace tarvik::ui {
+
+class SkinPrompter : public Prompter {
+public:
+    // parent: the window the boxes are modal to (may be null).
+    explicit SkinPrompter(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void show(std::string_view languageKey) override;
+    bool askYesNo(std::string_view languageKey, bool defaultYes) override;
+    // A text that is already made (a language text with its argument filled in).
+    void showText(const QString& text, const QString& caption = {});
+
+    // The window caption of the box of a key; empty (the default) for most.
+    void setCaption(std::string key, QString caption) { captions_[std::move(key)] = std::move(caption); }
+    QString captionOf(std::string_view key) const;
+
+private:
+    QPointer<QWidget> parent_;
+    std::map<std::string, QString, std::less<>> captions_;
+};
+
+} // namespace tarvik::ui
