@@ -181,9 +181,7 @@ void CBaseDialog::setSkinScale(double scale) {
     const QSize size = skinSize();
     const QSize shown(static_cast<int>(size.width() * scale + 0.5),
                       static_cast<int>(size.height() * scale + 0.5));
-    const QPoint corner = pos();
-    setFixedSize(shown);
-    move(corner);
+    setFixedSize(shown); // the top-left corner stays where it is
     const QImage outline =
         scale == 1.0 ? mask_ : mask_.scaled(shown, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     setMask(regionFromMask(outline));
@@ -203,6 +201,11 @@ void CBaseDialog::keepOnScreen() {
         return;
     }
     const QRect area = s->availableGeometry();
+    if (!testAttribute(Qt::WA_Moved)) {
+        // Nobody placed the window: the middle of the screen, not its corner.
+        move(area.center() - QPoint(width() / 2, height() / 2));
+        return;
+    }
     const QRect frame = frameGeometry();
     QPoint p = frame.topLeft();
     p.setX(std::clamp(p.x(), area.left(), std::max(area.left(), area.right() - frame.width() + 1)));

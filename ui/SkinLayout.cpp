@@ -5,21 +5,46 @@
 #include "ui/SkinPicture.h"
 #include "ui/SkinScale.h"
 
+#include <QFont>
 #include <QRect>
 #include <QVariant>
 #include <QWidget>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace tarvik::ui {
 
+namespace {
+
+constexpr const char* kSkinFontProperty = "tarvikSkinFont";
+
+void applySkinFont(QWidget& control, double scale) {
+    const QVariant v = control.property(kSkinFontProperty);
+    if (!v.isValid()) {
+        return;
+    }
+    QFont f = v.value<QFont>();
+    f.setPixelSize(std::max(1, static_cast<int>(f.pixelSize() * scale + 0.5)));
+    control.setFont(f);
+}
+
+} // namespace
+
+void setSkinFont(QWidget& control, const QFont& font) {
+    control.setProperty(kSkinFontProperty, font);
+    applySkinFont(control, CBaseDialog::skinScaleOf(control));
+}
+
 void placeAt(QWidget& control, const SkinRect& r) {
     control.setProperty(kSkinRectProperty, QRect(r.x, r.y, r.w, r.h));
-    const SkinRect s = scaleRect(r, CBaseDialog::skinScaleOf(control));
+    const double scale = CBaseDialog::skinScaleOf(control);
+    const SkinRect s = scaleRect(r, scale);
     control.setGeometry(s.x, s.y, s.w, s.h);
     if (auto* button = qobject_cast<CPngButton*>(&control)) {
-        button->setSkinScale(CBaseDialog::skinScaleOf(control));
+        button->setSkinScale(scale);
     }
+    applySkinFont(control, scale);
 }
 
 bool placedRect(const QWidget& control, SkinRect& out) {

@@ -52,6 +52,9 @@ SkinRect moveControl(QWidget& control, const IniFile& layout, std::u16string_vie
 void placeAt(QWidget& control, const SkinRect& r);
 // The layout rectangle a control was placed at, if it was.
 bool placedRect(const QWidget& control, SkinRect& out);
+// A font sized in layout pixels (font.pixelSize()): the control keeps it and is drawn with it at its
+// dialog's factor, now and after every rescale.
+void setSkinFont(QWidget& control, const QFont& font);
 
 // What happens when a required picture is missing. The program's handler ends the process quietly
 // with exit code 0; tests install their own.
