@@ -492,7 +492,7 @@ TEST_F(HubTest, OnBoardProfilesAreCalledByTheirNumber) {
     EXPECT_EQ(hub->profileEntryName(2), u"Profile 3");
     EXPECT_EQ(hub->profileEntryName(-1), u"<Default Profile>");
     texts.loadLanguage(languageFile, ui::TextTable::kChinese);
-    EXPECT_EQ(hub->profileEntryName(1), u"\u914D\u7F6E 2"); // 配置 2
+    EXPECT_EQ(hub->profileEntryName(1), u"\u914D\u7F6E2"); // 配置2
 }
 
 TEST_F(HubTest, TheTrayMenuIsOpenAboutExitWithOpenAsDefault) {

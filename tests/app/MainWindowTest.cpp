@@ -153,7 +153,7 @@ TEST_F(WindowTest, ALanguageSwitchReTextsTheWindowTheTrayAndItsMenu) {
     EXPECT_EQ(window->button("FUNC_PROFILE1")->text(), QString::fromUtf8("配置1"));
     EXPECT_EQ(window->button("CONTROL2_APPLY")->text(), QString::fromUtf8("应用"));
     EXPECT_EQ(window->button("CONTROL_CLOSE")->tipText(), QString::fromUtf8("关闭"));
-    EXPECT_EQ(window->button("FUNC_PROFILES")->text(), QString::fromUtf8("配置 1"));
+    EXPECT_EQ(window->button("FUNC_PROFILES")->text(), QString::fromUtf8("配置1"));
     EXPECT_EQ(window->reportRateCaption()->text(), QString::fromUtf8("回报率"));
     EXPECT_NE(window->aboutBox().introText(), englishIntro);
     window->trayIcon().rebuildMenu();
