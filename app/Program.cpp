@@ -14,6 +14,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -72,7 +73,10 @@ int runProgram(int argc, char** argv) {
 
     profiles::SettingsStore settings;
     device::SerialWorker deviceWorker;
-    NamedEvents events;
+    // Programs started side by side for a test keep their events apart.
+    const char* eventPrefix = std::getenv("TARVIK_NAMED_EVENT_PREFIX");
+    NamedEvents events(eventPrefix != nullptr && eventPrefix[0] == '/' ? eventPrefix
+                                                                       : std::string(kNamedEventPrefix));
     std::unique_ptr<InstanceServer> server;
     std::unique_ptr<device::LinkSession> session;
     CTarvikDlg* window = nullptr;

@@ -36,12 +36,30 @@ void SkinPrompter::show(std::string_view languageKey) {
 }
 
 void SkinPrompter::showText(const QString& text, const QString& caption) {
+    queue_.emplace_back(text, caption);
+    if (shown_.isNull()) {
+        showNext();
+    }
+}
+
+void SkinPrompter::showNext() {
+    if (queue_.empty()) {
+        return;
+    }
+    auto [text, caption] = std::move(queue_.front());
+    queue_.pop_front();
     // A hidden parent (the resident main window) would hide the box with it.
     QWidget* owner = parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
-    std::unique_ptr<QMessageBox> box(makeBox(owner, caption, text));
+    QMessageBox* box = makeBox(owner, caption, text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Information);
     box->setStandardButtons(QMessageBox::Ok);
-    box->exec();
+    QObject::connect(box, &QDialog::finished, &alive_, [this] {
+        shown_ = nullptr;
+        showNext();
+    });
+    shown_ = box;
+    box->open();
 }
 
 bool SkinPrompter::askYesNo(std::string_view languageKey, bool defaultYes) {
