@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -25,6 +26,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+
+#include <malloc.h>
 
 namespace tarvik::app {
 
@@ -201,6 +204,10 @@ void CTarvikDlg::onInitDialog() {
     createLightingArea();
     hub_->initialise();
 
+    if (!isVisible()) {
+        releaseStatePictures(); // started hidden: nothing to draw until the window opens
+    }
+
     tag_ = MAIN_WINDOW_TAG;
     if (setup_.onTagged) {
         setup_.onTagged();
@@ -236,6 +243,7 @@ void CTarvikDlg::placeControls() {
     auto keyButton = [&](const std::string& key, int id) {
         CPngButton& b = addButton(key, id, set);
         b.setTwoStatePictures(pictures_[kColourOff], pictures_[kColourOn]);
+        pictureKind_[&b] = PictureKind::Key;
     };
     for (const keyboard::GButton& g : keyboard::GButtons()) {
         keyButton(keyboard::SkinNameOfButton(g.controlId), g.controlId);
@@ -251,7 +259,8 @@ void CTarvikDlg::placeControls() {
         const bool lamp =
             f.id == control::kLockCaps || f.id == control::kLockNum || f.id == control::kLockScroll;
         const bool shows = f.id == control::kLockLayer || f.id == control::kFlip0;
-        addButton(f.key, f.id, lamp ? still : shows ? indicator : set);
+        CPngButton& b = addButton(f.key, f.id, lamp ? still : shows ? indicator : set);
+        pictureKind_[&b] = lamp ? PictureKind::Lamp : shows ? PictureKind::Indicator : PictureKind::Button;
     }
     // The main window has no OK or Cancel on screen: Enter and Escape never close it.
     for (const char* k : {"CONTROL_OK", "CONTROL_CANCEL"}) {
@@ -347,7 +356,69 @@ void CTarvikDlg::bindTexts() {
 }
 
 void CTarvikDlg::onShowDialog() {
-    // Nothing is initialised again: the window is the same one each time it is opened.
+    // Nothing is initialised again: the window is the same one each time it is opened; only its
+    // pictures come back.
+    if (pictures_.empty() && !pictureKind_.empty()) {
+        // A picture that went missing since the start leaves its controls blank; it does not end the
+        // program a user is working with.
+        pictures_ = ui::loadPictures(pictureFolder(), kStatePictureNames);
+        applyStatePictures();
+    }
+}
+
+void CTarvikDlg::applyStatePictures() {
+    if (pictures_.size() != kStatePictureNames.size()) {
+        return;
+    }
+    const QPixmap* p = pictures_.data();
+    for (auto [b, kind] : pictureKind_) {
+        const QPoint at = b->pictureOffset();
+        switch (kind) {
+        case PictureKind::Lamp:
+            b->setPictures(at.x(), at.y(), p[kNormal], p[kNormal], p[kNormal], p[kNormal], p[kNormal]);
+            break;
+        case PictureKind::Indicator:
+            b->setPictures(at.x(), at.y(), p[kNormal], p[kNormal], p[kNormal], p[kNormal], p[kSelected]);
+            break;
+        case PictureKind::Key:
+            b->setTwoStatePictures(p[kColourOff], p[kColourOn]);
+            [[fallthrough]];
+        case PictureKind::Button:
+            b->setPictures(at.x(), at.y(), p[kNormal], p[kOver], p[kDown], p[kDisabled], p[kSelected]);
+            break;
+        }
+    }
+    std::vector<std::string> frames;
+    for (int i = 1; i <= kBusyFrames; ++i) {
+        frames.push_back("jdt" + std::to_string(i) + ".bmp");
+    }
+    busyFrames_ = ui::loadPictures(pictureFolder(), frames);
+}
+
+void CTarvikDlg::releaseStatePictures() {
+    const QPixmap none;
+    for (auto [b, kind] : pictureKind_) {
+        const QPoint at = b->pictureOffset();
+        b->setPictures(at.x(), at.y(), none, none, none, none, none);
+        if (kind == PictureKind::Key) {
+            b->setTwoStatePictures(none, none);
+        }
+    }
+    pictures_.clear();
+    busyFrames_.clear();
+    releaseBackground();
+    // The decoded pictures and what decoding them needed are freed now; give the memory back to the
+    // system instead of keeping it for a window that may stay closed for days.
+    ::malloc_trim(0);
+}
+
+void CTarvikDlg::hideEvent(QHideEvent* event) {
+    CBaseDialog::hideEvent(event);
+    // Minimizing or another desktop hides nothing for good (the window system does those); a window the
+    // program hid gives its pictures back.
+    if (!event->spontaneous() && !isMinimized() && !busy_ && !pictureKind_.empty()) {
+        releaseStatePictures();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

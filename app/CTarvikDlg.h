@@ -179,6 +179,11 @@ private:
     void bindTexts();
     void createLightingArea();
     void startTimerById(int timerId, int periodMs);
+    // While hidden the window keeps no pictures (they are most of a resident program's memory); it loads
+    // them again when it is shown.
+    void applyStatePictures();
+    void releaseStatePictures();
+    void hideEvent(QHideEvent* event) override;
     Prompter& prompter();
     bool takesInput(QObject* watched, QEvent* event) const;
 
@@ -198,6 +203,8 @@ private:
     std::vector<QPixmap> busyFrames_; // jdt1.bmp ... jdt10.bmp
     std::map<std::string, ui::CPngButton*> buttons_;
     std::map<int, ui::CPngButton*> byId_;
+    enum class PictureKind { Button, Lamp, Indicator, Key };
+    std::map<ui::CPngButton*, PictureKind> pictureKind_;
     ui::ClickablePicture* busyPicture_ = nullptr;
     QLabel* reportCaption_ = nullptr;
     QPointer<QMenu> lastMenu_;

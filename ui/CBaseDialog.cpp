@@ -124,7 +124,8 @@ void CBaseDialog::setVisible(bool visible) {
         if (kind_ == Kind::MainWindow ? !initialised_ : !fresh) {
             runInitialisation();
         }
-        if (!background_.isNull()) {
+        reloadBackground();
+        if (skinSize_.isValid()) {
             if (const double fit = fittingScale(); fit != scale_) {
                 setSkinScale(fit); // the window may be shown on another screen than last time
             }
@@ -147,24 +148,56 @@ void CBaseDialog::loadSkin() {
     reloadCaptionTexts();
     const std::filesystem::path main = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Main"));
     const std::filesystem::path mask = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Mask"));
+    backgroundFile_ = main;
     background_ = loadSkinPixmap(main);
-    mask_ = QImage(QString::fromStdString(mask.string()));
-    if (background_.isNull() || mask_.isNull()) {
+    const QImage outline(QString::fromStdString(mask.string()));
+    if (background_.isNull() || outline.isNull()) {
+        mask_ = outline;
         return;
     }
+    mask_ = outlineOf(outline);
+    const double r = background_.devicePixelRatio();
+    skinSize_ = QSize(static_cast<int>(background_.width() / r + 0.5),
+                      static_cast<int>(background_.height() / r + 0.5));
     scale_ = -1; // forces the size and region below
     setSkinScale(fittingScale());
 }
 
 QSize CBaseDialog::skinSize() const {
-    const double r = background_.devicePixelRatio();
-    return QSize(static_cast<int>(background_.width() / r + 0.5),
-                 static_cast<int>(background_.height() / r + 0.5));
+    return skinSize_;
+}
+
+QImage CBaseDialog::outlineOf(const QImage& mask) {
+    // One bit a pixel: 0 pure white (outside), 1 anything else. A mask as big as the window costs an
+    // eighth of a byte a pixel instead of four while the window lives.
+    const QImage rgb = mask.convertToFormat(QImage::Format_RGB32);
+    QImage out(rgb.size(), QImage::Format_Mono);
+    out.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    out.fill(0);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            if ((line[x] & 0xFFFFFF) != 0xFFFFFF) {
+                out.setPixel(x, y, 1);
+            }
+        }
+    }
+    return out;
+}
+
+void CBaseDialog::releaseBackground() {
+    background_ = QPixmap();
+}
+
+void CBaseDialog::reloadBackground() {
+    if (background_.isNull() && !backgroundFile_.empty()) {
+        background_ = loadSkinPixmap(backgroundFile_);
+    }
 }
 
 double CBaseDialog::fittingScale() const {
     const QScreen* s = screen();
-    if (s == nullptr || background_.isNull()) {
+    if (s == nullptr || !skinSize_.isValid()) {
         return 1.0;
     }
     const QSize area = s->availableGeometry().size();
@@ -173,7 +206,7 @@ double CBaseDialog::fittingScale() const {
 }
 
 void CBaseDialog::setSkinScale(double scale) {
-    if (scale == scale_ || background_.isNull() || mask_.isNull()) {
+    if (scale == scale_ || !skinSize_.isValid() || mask_.isNull()) {
         return;
     }
     scale_ = scale;
@@ -230,6 +263,7 @@ void CBaseDialog::retext() {
 void CBaseDialog::releasePictures() {
     background_ = QPixmap();
     mask_ = QImage();
+    backgroundFile_.clear();
 }
 
 void CBaseDialog::accept() {

@@ -47,6 +47,7 @@ public:
     // The layout file as read by the last initialisation.
     const IniFile& layout() const { return layout_; }
     const QPixmap& backgroundPicture() const { return background_; }
+    // The window's outline as read from the mask picture (1 bit a pixel: set inside the window).
     const QImage& maskPicture() const { return mask_; }
 
     // Runs the initialisation now, without showing the window (the main window is initialised while
@@ -88,6 +89,10 @@ protected:
     // size and region as they were.
     void loadSkin();
     void releasePictures();
+    // A window that stays hidden for long (the resident main window) gives its background back and loads
+    // it again when it is shown.
+    void releaseBackground();
+    void reloadBackground();
     // Draws the window at a new factor: size, region and every placed control.
     void setSkinScale(double scale);
     // The factor that fits the skin into the available area of the window's screen.
@@ -107,6 +112,7 @@ private:
     void runInitialisation();
     void reloadCaptionTexts();
     QSize skinSize() const;
+    static QImage outlineOf(const QImage& mask);
     void keepOnScreen();
 
     int templateId_;
@@ -115,7 +121,9 @@ private:
     std::filesystem::path pictureFolder_;
     IniFile layout_;
     QPixmap background_;
-    QImage mask_;
+    std::filesystem::path backgroundFile_;
+    QImage mask_;    // one bit a pixel: 1 inside the window
+    QSize skinSize_; // the background's size in layout pixels
     std::vector<SkinCaption> captions_;
     std::vector<QString> captionTexts_;
     double scale_ = 1.0;

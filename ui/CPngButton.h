@@ -41,6 +41,8 @@ public:
     void setPictures(int x, int y, const QPixmap* normal, const QPixmap* hover, const QPixmap* pressed,
                      const QPixmap* disabled, const QPixmap* selected);
     void setPictureOffset(int x, int y);
+    // Whether the button has a normal picture to show.
+    bool hasPictures() const { return !normal_.isNull(); }
     QPoint pictureOffset() const { return offset_; }
 
     // The factor the dialog is drawn at (below 1 when it was scaled down to fit the screen): the button

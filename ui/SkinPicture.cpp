@@ -34,14 +34,16 @@ QPixmap loadSkinPixmap(const std::filesystem::path& picture, double devicePixelR
     if (devicePixelRatio > 1.0) {
         const std::filesystem::path twice = doubleSizePath(picture);
         if (isFile(twice)) {
-            QPixmap p(qpath(twice));
+            QPixmap p = QPixmap::fromImage(QImage(qpath(twice)));
             if (!p.isNull()) {
                 p.setDevicePixelRatio(2.0);
                 return p;
             }
         }
     }
-    return QPixmap(qpath(picture));
+    // Not through QPixmap's own loading: it keeps every picture in the pixmap cache, and the skin's
+    // whole-window pictures would stay in memory after their window has let them go.
+    return QPixmap::fromImage(QImage(qpath(picture)));
 }
 
 QImage loadSkinImage(const std::filesystem::path& picture, double devicePixelRatio) {

@@ -69,6 +69,32 @@ TEST_F(WindowTest, StartsHiddenInTheNotificationAreaWithItsCaption) {
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(WindowTest, AHiddenWindowKeepsNoPicturesAndGetsThemBackWhenShown) {
+    start();
+    arrive();
+    auto withPictures = [&] {
+        int n = 0;
+        for (CPngButton* b : window->findChildren<CPngButton*>()) {
+            n += b->hasPictures() ? 1 : 0;
+        }
+        return n;
+    };
+    const int buttons = static_cast<int>(window->findChildren<CPngButton*>().size());
+    EXPECT_EQ(withPictures(), 0);
+    EXPECT_TRUE(window->backgroundPicture().isNull());
+    window->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(withPictures(), buttons);
+    EXPECT_FALSE(window->backgroundPicture().isNull());
+    // Drawn as before: the key's face is not the black of a button without pictures.
+    const QImage key = window->button("KEY_01E")->grab().toImage();
+    EXPECT_GT(qGray(key.pixel(key.width() / 2, key.height() / 4)), 20);
+    window->hideWindow();
+    EXPECT_EQ(withPictures(), 0);
+    window->showWindow();
+    EXPECT_EQ(withPictures(), buttons);
+}
+
 TEST_F(WindowTest, EnterAndEscapeDoNotCloseTheShownWindow) {
     start();
     arrive();
