@@ -5,6 +5,7 @@
 #include "ui/TextKeys.h"
 
 #include <QDialogButtonBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -40,6 +41,7 @@ AboutBox::AboutBox(QString link, std::function<void()> openHelp, QWidget* parent
         l->setFont(ui::skinFont(13));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    buttons->button(QDialogButtonBox::Ok)->setIcon(QIcon()); // the style's icon does not fit the dark look
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::hide);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
     layout->addWidget(title_);
