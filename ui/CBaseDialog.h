@@ -1,16 +1,24 @@
-// The base of every skinned dialog: no system frame, the background picture painted at (0, 0), the
-// window's outline taken from a mask picture, and a press anywhere on the dialog moves the window.
+// The base of every skinned window: no system frame, the background picture painted at (0, 0), the
+// window's outline taken from a mask picture, the words of section "CAPTIONS" drawn in the current
+// language, and a press anywhere on the window moves it. Enter and Escape never close a skinned window.
+//
+// A window whose skin does not fit into the available area of its screen is drawn smaller, at one
+// factor (skinScale()), with its controls, pictures, mask, captions and hit areas scaled alike.
 #pragma once
 
 #include "platform/IniFile.h"
+#include "ui/SkinCaptions.h"
+#include "ui/SkinRect.h"
 
 #include <QDialog>
 #include <QImage>
 #include <QPixmap>
 #include <QPoint>
 #include <QRegion>
+#include <QString>
 
 #include <filesystem>
+#include <vector>
 
 namespace tarvik::ui {
 
@@ -18,19 +26,45 @@ class CBaseDialog : public QDialog {
     Q_OBJECT
 
 public:
+    enum class Kind {
+        // A dialog: a window of its parent, initialised anew each time it is shown.
+        Dialog,
+        // The program's main window: a normal top-level window (taskbar entry, minimize), initialised
+        // once; later showings only run onShowDialog().
+        MainWindow,
+    };
+
     // layoutFile: the dialog's skin layout file; pictureFolder: where its pictures are (the layout
     // file's folder).
     CBaseDialog(int templateId, QWidget* parent, std::filesystem::path layoutFile,
-                std::filesystem::path pictureFolder);
+                std::filesystem::path pictureFolder, Kind kind = Kind::Dialog);
     ~CBaseDialog() override;
 
     int templateId() const { return templateId_; }
+    Kind kind() const { return kind_; }
     const std::filesystem::path& layoutFile() const { return layoutFile_; }
     const std::filesystem::path& pictureFolder() const { return pictureFolder_; }
     // The layout file as read by the last initialisation.
     const IniFile& layout() const { return layout_; }
     const QPixmap& backgroundPicture() const { return background_; }
+    // The window's outline as read from the mask picture (1 bit a pixel: set inside the window).
     const QImage& maskPicture() const { return mask_; }
+
+    // Runs the initialisation now, without showing the window (the main window is initialised while
+    // hidden). A Dialog then skips it at the next showing; a MainWindow never runs it twice.
+    void initialise();
+    bool initialised() const { return initialised_; }
+
+    // The factor the window is drawn at: 1, or below 1 when its skin did not fit the screen.
+    double skinScale() const { return scale_; }
+    // The factor of the skinned window a widget belongs to (1 for a widget outside one).
+    static double skinScaleOf(const QWidget& widget);
+    // A layout rectangle in window coordinates.
+    QRect toWindow(const SkinRect& r) const;
+
+    // The entries of section "CAPTIONS" and the texts they show now.
+    const std::vector<SkinCaption>& captions() const { return captions_; }
+    QString captionText(size_t index) const;
 
     // Every pixel of the mask that is not pure white, as one region; an all-white mask gives an empty
     // region (the dialog becomes invisible).
@@ -41,27 +75,61 @@ public:
     void setVisible(bool visible) override;
 
 protected:
-    // Runs each time the dialog is about to be shown, before it appears; derived dialogs call this
-    // first and then place their controls from layout().
+    // The initialisation (see Kind); derived windows call this first and then place their controls from
+    // layout().
     virtual void onInitDialog();
-    // Reads "SCREEN"/"Main" and "Mask", loads both pictures, sizes the window to the background and
-    // applies the mask's region. A missing picture leaves the size and region as they were.
+    // Each time the window is shown, after any initialisation.
+    virtual void onShowDialog() {}
+    // After a language switch: redraws the captions; derived windows re-text their controls and call
+    // this too.
+    virtual void retext();
+
+    // Reads "SCREEN"/"Main" and "Mask" and the captions, loads both pictures, sizes the window to the
+    // background (scaled to fit the screen) and applies the mask's region. A missing picture leaves the
+    // size and region as they were.
     void loadSkin();
     void releasePictures();
+    // A window that stays hidden for long (the resident main window) gives its background back and loads
+    // it again when it is shown.
+    void releaseBackground();
+    void reloadBackground();
+    // Draws the window at a new factor: size, region and every placed control.
+    void setSkinScale(double scale);
+    // The factor that fits the skin into the available area of the window's screen.
+    double fittingScale() const;
 
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
+    // Draws the captions (paintEvent does, after the background).
+    void paintCaptions(QPainter& painter);
+
 private:
+    void runInitialisation();
+    void reloadCaptionTexts();
+    QSize skinSize() const;
+    static QImage outlineOf(const QImage& mask);
+    void keepOnScreen();
+
     int templateId_;
+    Kind kind_;
     std::filesystem::path layoutFile_;
     std::filesystem::path pictureFolder_;
     IniFile layout_;
     QPixmap background_;
-    QImage mask_;
+    std::filesystem::path backgroundFile_;
+    QImage mask_;    // one bit a pixel: 1 inside the window
+    QSize skinSize_; // the background's size in layout pixels
+    std::vector<SkinCaption> captions_;
+    std::vector<QString> captionTexts_;
+    double scale_ = 1.0;
     bool initialising_ = false;
+    bool initialised_ = false;
+    bool initialisedForNextShow_ = false;
     // Moving by hand where the window system does not move the window itself.
     bool dragging_ = false;
     QPoint dragOffset_;

@@ -1,5 +1,8 @@
 #include "ui/CPngButton.h"
 
+#include "ui/DarkStyle.h"
+#include "ui/SkinPicture.h"
+
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -9,19 +12,31 @@
 
 namespace tarvik::ui {
 
+namespace {
+
+QPixmap copyOf(const QPixmap* p) {
+    return p != nullptr ? *p : QPixmap();
+}
+
+bool samePicture(const QPixmap& a, const QPixmap& b) {
+    return !a.isNull() && !b.isNull() && a.cacheKey() == b.cacheKey();
+}
+
+} // namespace
+
 CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
     // The picture is the button's whole face: no background is erased under it.
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
-    captionFont_ = QFont(QStringLiteral("Tahoma"));
-    captionFont_.setPointSizeF(8);
+    captionFont_ = skinPointFont(8);
+    captionFont_.setFamilies(QStringList{QStringLiteral("Tahoma")} + captionFont_.families());
     tipTimer_.setSingleShot(true);
     tipTimer_.setInterval(kTooltipDelayMs);
     connect(&tipTimer_, &QTimer::timeout, this, &CPngButton::showTip);
 }
 
-void CPngButton::setPictures(int x, int y, const QPixmap* normal, const QPixmap* hover,
-                             const QPixmap* pressed, const QPixmap* disabled, const QPixmap* selected) {
+void CPngButton::setPictures(int x, int y, const QPixmap& normal, const QPixmap& hover,
+                             const QPixmap& pressed, const QPixmap& disabled, const QPixmap& selected) {
     offset_ = QPoint(x, y);
     normal_ = normal;
     hoverPic_ = hover;
@@ -31,15 +46,29 @@ void CPngButton::setPictures(int x, int y, const QPixmap* normal, const QPixmap*
     update();
 }
 
+void CPngButton::setPictures(int x, int y, const QPixmap* normal, const QPixmap* hover,
+                             const QPixmap* pressed, const QPixmap* disabled, const QPixmap* selected) {
+    setPictures(x, y, copyOf(normal), copyOf(hover), copyOf(pressed), copyOf(disabled), copyOf(selected));
+}
+
 void CPngButton::setPictureOffset(int x, int y) {
     offset_ = QPoint(x, y);
     update();
 }
 
-void CPngButton::setTwoStatePictures(const QPixmap* off, const QPixmap* on) {
+void CPngButton::setSkinScale(double scale) {
+    scale_ = scale > 0 ? scale : 1.0;
+    update();
+}
+
+void CPngButton::setTwoStatePictures(const QPixmap& off, const QPixmap& on) {
     twoStateOff_ = off;
     twoStateOn_ = on;
     update();
+}
+
+void CPngButton::setTwoStatePictures(const QPixmap* off, const QPixmap* on) {
+    setTwoStatePictures(copyOf(off), copyOf(on));
 }
 
 void CPngButton::setTwoStateMode(bool on) {
@@ -79,9 +108,9 @@ void CPngButton::setCaptionStyle(bool on, double pointSize, const QString& face,
                                  int format) {
     captionOn_ = on;
     const bool bold = captionFont_.bold();
-    captionFont_ = QFont(face);
-    captionFont_.setPointSizeF(pointSize > 0 ? pointSize : 8);
-    captionFont_.setBold(bold);
+    // The skin names a face; the faces after it carry what it lacks (Chinese glyphs).
+    captionFont_ = skinPointFont(pointSize, bold);
+    captionFont_.setFamilies(QStringList{face} + captionFont_.families());
     captionColour_ = colour;
     captionFormat_ = format;
     update();
@@ -109,7 +138,26 @@ void CPngButton::setFrameMode(bool on, const QColor& colour) {
 }
 
 void CPngButton::setTipText(const QString& text) {
+    if (text == tip_) {
+        return;
+    }
     tip_ = text;
+    if (tip_.isEmpty()) {
+        tipTimer_.stop();
+        if (QToolTip::isVisible() && QToolTip::text() != text) {
+            QToolTip::hideText();
+        }
+        return;
+    }
+    if (QToolTip::isVisible() && hover_) {
+        showTip(); // a tip on screen follows its text at once
+    } else if (hover_ && !tipTimer_.isActive()) {
+        tipTimer_.start();
+    }
+}
+
+void CPngButton::setTipDelay(int ms) {
+    tipTimer_.setInterval(std::max(0, ms));
 }
 
 void CPngButton::setTint(const QColor& colour, int alpha) {
@@ -144,7 +192,17 @@ CPngButton::Picture CPngButton::currentPicture() const {
     return Picture::Normal;
 }
 
-const QPixmap* CPngButton::pictureFor(Picture p) const {
+bool CPngButton::dimsDisabledPicture() const {
+    // One picture for every state is a display, not a button: it looks the same when disabled.
+    if (samePicture(disabled_, normal_)) {
+        return false;
+    }
+    return samePicture(disabled_, pressed_) || samePicture(disabled_, hoverPic_) ||
+           samePicture(disabled_, selectedPic_);
+}
+
+const QPixmap& CPngButton::pictureFor(Picture p) const {
+    static const QPixmap none;
     switch (p) {
     case Picture::Normal:
         return normal_;
@@ -163,7 +221,7 @@ const QPixmap* CPngButton::pictureFor(Picture p) const {
     case Picture::None:
         break;
     }
-    return nullptr;
+    return none;
 }
 
 void CPngButton::paintEvent(QPaintEvent*) {
@@ -177,8 +235,15 @@ void CPngButton::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(r.left(), r.bottom() - 1, r.width(), 2), frameColour_);
         p.fillRect(QRect(r.left(), r.top(), 2, r.height()), frameColour_);
         p.fillRect(QRect(r.right() - 1, r.top(), 2, r.height()), frameColour_);
-    } else if (const QPixmap* pic = pictureFor(chosen); pic != nullptr && !pic->isNull()) {
-        p.drawPixmap(QPoint(0, 0), *pic, QRect(offset_.x() - 1, offset_.y() - 1, width(), height()));
+    } else if (const QPixmap& pic = pictureFor(chosen); !pic.isNull()) {
+        const QRectF source(offset_.x() - 1, offset_.y() - 1, width() / scale_, height() / scale_);
+        if (scale_ != 1.0 || pic.devicePixelRatio() != 1.0) {
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+        }
+        drawSkinPart(p, QRectF(rect()), pic, source);
+        if (chosen == Picture::Disabled && dimsDisabledPicture()) {
+            p.fillRect(rect(), QColor(16, 18, 21, 150));
+        }
     }
     if (tint_.isValid()) {
         // Rounded like the key caps it lights, so the corners of the cap's shadow stay dark.
@@ -200,8 +265,17 @@ void CPngButton::paintEvent(QPaintEvent*) {
 
 void CPngButton::drawCaption(QPainter& p) {
     p.save();
-    p.setFont(captionFont_);
-    p.setPen(captionColour_);
+    QFont font = captionFont_;
+    if (scale_ != 1.0) {
+        font.setPointSizeF(std::max(1.0, captionFont_.pointSizeF() * scale_));
+    }
+    p.setFont(font);
+    QColor colour = captionColour_;
+    if (!isEnabled()) {
+        // A disabled button's words fade with its face; white on a dimmed face reads as enabled.
+        colour.setAlphaF(colour.alphaF() * 0.38);
+    }
+    p.setPen(colour);
     const QRect box = rect().marginsRemoved(textOffsets_);
     int flags = 0;
     flags |= (captionFormat_ & kDtCenter)  ? Qt::AlignHCenter
@@ -216,10 +290,14 @@ void CPngButton::drawCaption(QPainter& p) {
         flags |= Qt::TextWordWrap;
     }
     if (rotation_ == 0) {
-        p.drawText(box, flags, text());
+        QString shown = text();
+        if (captionFormat_ & kDtSingleLine) {
+            shown = QFontMetrics(font).elidedText(shown, Qt::ElideRight, box.width());
+        }
+        p.drawText(box, flags, shown);
     } else {
         // Centre the text by its rotated extent.
-        const QFontMetricsF fm(captionFont_);
+        const QFontMetricsF fm(font);
         const QSizeF size(fm.horizontalAdvance(text()), fm.height());
         p.translate(QRectF(box).center());
         p.rotate(-rotation_ / 10.0);
@@ -247,9 +325,18 @@ void CPngButton::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool CPngButton::event(QEvent* event) {
-    // The tooltip is ours, with its own delay.
-    if (event->type() == QEvent::ToolTip) {
-        return true;
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        // The tip is shown by the button's own timer with its own delay.
+        if (!tip_.isEmpty()) {
+            return true;
+        }
+        break;
+    case QEvent::ToolTipChange:
+        setTipText(toolTip());
+        break;
+    default:
+        break;
     }
     return QAbstractButton::event(event);
 }

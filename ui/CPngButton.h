@@ -1,5 +1,7 @@
 // The image button of the skinned dialogs: it shows the part of a whole-dialog state picture that lies
-// under it, chosen by its state, with optional caption text, frame, tint and tooltip.
+// under it, chosen by its state, with optional caption text, frame, tint and tooltip. The button keeps
+// its own (shared, reference-counted) copies of the pictures, so a dialog may reload its picture sets at
+// any time.
 #pragma once
 
 #include <QAbstractButton>
@@ -31,15 +33,25 @@ public:
 
     explicit CPngButton(QWidget* parent = nullptr);
 
-    // The state pictures are whole-dialog pictures owned by the dialog; the button keeps pointers.
-    // (x, y) is the button's rectangle origin in layout coordinates, which count from 1: the button
-    // shows each picture from (x - 1, y - 1).
+    // The state pictures are whole-dialog pictures. (x, y) is the button's rectangle origin in layout
+    // coordinates, which count from 1: the button shows each picture from (x - 1, y - 1).
+    void setPictures(int x, int y, const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed,
+                     const QPixmap& disabled, const QPixmap& selected);
+    // The same from a dialog's picture set; a null pointer is no picture.
     void setPictures(int x, int y, const QPixmap* normal, const QPixmap* hover, const QPixmap* pressed,
                      const QPixmap* disabled, const QPixmap* selected);
     void setPictureOffset(int x, int y);
+    // Whether the button has a normal picture to show.
+    bool hasPictures() const { return !normal_.isNull(); }
     QPoint pictureOffset() const { return offset_; }
 
+    // The factor the dialog is drawn at (below 1 when it was scaled down to fit the screen): the button
+    // covers width() / scale layout pixels of its pictures.
+    void setSkinScale(double scale);
+    double skinScale() const { return scale_; }
+
     // Two-state use: the pair replaces every other picture except the disabled one.
+    void setTwoStatePictures(const QPixmap& off, const QPixmap& on);
     void setTwoStatePictures(const QPixmap* off, const QPixmap* on);
     void setTwoStateMode(bool on);
     void setTwoStateValue(bool value);
@@ -64,9 +76,11 @@ public:
     // A 2-pixel frame in the colour instead of the picture.
     void setFrameMode(bool on, const QColor& colour = QColor());
 
-    // Shown after the pointer has rested on the button for kTooltipDelayMs.
+    // Shown after the pointer has rested on the button for the tip delay (kTooltipDelayMs), also when
+    // the text is set while the pointer is already there. QWidget::setToolTip does the same.
     void setTipText(const QString& text);
     const QString& tipText() const { return tip_; }
+    void setTipDelay(int ms);
 
     void setAfterPaint(AfterPaint callback) { afterPaint_ = std::move(callback); }
 
@@ -77,6 +91,10 @@ public:
 
     // The picture the button shows now.
     Picture currentPicture() const;
+    // The picture a disabled button shows looks like one of its active pictures (a skin that gives the
+    // pressed picture for the disabled state): it is then drawn dimmed, so that it never looks active.
+    // A button with one picture for every state (a display) is never dimmed.
+    bool dimsDisabledPicture() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,18 +104,19 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    const QPixmap* pictureFor(Picture p) const;
+    const QPixmap& pictureFor(Picture p) const;
     void drawCaption(QPainter& p);
     void showTip();
 
-    const QPixmap* normal_ = nullptr;
-    const QPixmap* hoverPic_ = nullptr;
-    const QPixmap* pressed_ = nullptr;
-    const QPixmap* disabled_ = nullptr;
-    const QPixmap* selectedPic_ = nullptr;
-    const QPixmap* twoStateOff_ = nullptr;
-    const QPixmap* twoStateOn_ = nullptr;
+    QPixmap normal_;
+    QPixmap hoverPic_;
+    QPixmap pressed_;
+    QPixmap disabled_;
+    QPixmap selectedPic_;
+    QPixmap twoStateOff_;
+    QPixmap twoStateOn_;
     QPoint offset_{1, 1};
+    double scale_ = 1.0;
     bool hover_ = false;
     bool selected_ = false;
     bool twoStateMode_ = false;

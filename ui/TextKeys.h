@@ -111,6 +111,13 @@ inline constexpr std::string_view kMainWindowTextKeys[] = {
     "PROFILE_OK",       "PROFILE_CANCLE", "PROFILE_APPLY", "MAIN_MINIMIZE_PROMPT", "MAIN_MENU_PROMPT",
     "MAIN_CLOSE_PROMPT"};
 inline constexpr std::string_view kMainMenuTextKeys[] = {"MENU_1", "MENU_2", "MENU_3", "MENU_4"};
+// The main window's menu button beyond its four items: the language submenu (each language by its own
+// name) and the firmware update.
+inline constexpr std::string_view kMainMenuExtraKeys[] = {"MENU_LANGUAGE", "MENU_LANGUAGE_CHINESE",
+                                                          "MENU_LANGUAGE_ENGLISH", "MENU_UPDATE"};
+// What the keyboard's three on-board profiles are called wherever they are listed.
+inline constexpr std::string_view kOnBoardProfileKeys[] = {"ONBOARD_PROFILE_1", "ONBOARD_PROFILE_2",
+                                                           "ONBOARD_PROFILE_3"};
 inline constexpr std::string_view kTrayMenuTextKeys[] = {"MENU_11", "MENU_22", "MENU_33"};
 inline constexpr std::string_view kAboutTextKeys[] = {"GUANYU_JIESHAO", "GUANYU_BANQUAN"};
 inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEAR",

@@ -1,4 +1,12 @@
-# The UI text table and its language file loader: pure C++, no Qt.
-add_library(tarvik_ui STATIC ${CMAKE_CURRENT_LIST_DIR}/TextTable.cpp)
+# The UI text table and its language file loader, and the pure parts of the skin (rectangles, mask runs,
+# captions, scaling, file-dialog filters): no Qt.
+add_library(tarvik_ui STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/TextTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LanguageChoice.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SkinRect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MaskRuns.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SkinCaptions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SkinScale.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileFilter.cpp)
 tarvik_target_defaults(tarvik_ui)
 target_link_libraries(tarvik_ui PUBLIC tarvik_platform)

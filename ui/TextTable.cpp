@@ -132,6 +132,11 @@ int TextTable::load(const std::filesystem::path& languageFile) {
     return language;
 }
 
+void TextTable::loadLanguage(const std::filesystem::path& languageFile, int language) {
+    language_.store(language, std::memory_order_release);
+    fill(IniFile::load(languageFile), language);
+}
+
 bool TextTable::switchLanguage(const std::filesystem::path& languageFile, int language) {
     language_.store(language, std::memory_order_release);
     const bool written =

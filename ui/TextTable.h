@@ -48,6 +48,9 @@ public:
     // Reads the stored language value from the file and fills every slot from its section. Returns the
     // stored value (0 when missing or not a number).
     int load(const std::filesystem::path& languageFile);
+    // Fills every slot from the section of the given language, whatever the file stores (the user's own
+    // choice may be kept elsewhere, see LanguageChoice.h).
+    void loadLanguage(const std::filesystem::path& languageFile, int language);
 
     // Remembers the choice for this run, writes it as [language] language = "%d", then fills the slots
     // from the section of the choice. Returns false when the file could not be written; the texts then

@@ -189,7 +189,12 @@ std::unique_ptr<portmux::Backend> backendFromEnvironment() {
             if (auto remote = portmux::sim::RemoteSimBackend::connect(socket, {}, &why)) {
                 return remote;
             }
-            if (why.rfind("no server", 0) != 0 || debugLevel.load() > 0) {
+            // No daemon is the normal case; nor can one listen at a default path too long for a socket
+            // (a deep XDG_RUNTIME_DIR), so only a path the user chose is worth a word about that.
+            const char* chosen = std::getenv("PORTMUX_SIM_SOCKET");
+            const bool quiet = why.rfind("no server", 0) == 0 ||
+                               (why.rfind("socket path too long", 0) == 0 && !(chosen && *chosen));
+            if (!quiet || debugLevel.load() > 0) {
                 std::fprintf(stderr, "portmux: not using the virtual keyboard server: %s\n", why.c_str());
             }
         }

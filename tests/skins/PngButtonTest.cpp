@@ -8,7 +8,12 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <QTest>
+#include <QToolTip>
+
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace tarvik::ui {
 namespace {
@@ -195,6 +200,116 @@ TEST(PngButton, TintFrameAndCaptionPaintOverThePicture) {
     for (QPoint p : {QPoint(0, 0), QPoint(1, 1), QPoint(59, 29), QPoint(58, 15), QPoint(30, 28)}) {
         EXPECT_EQ(framed.pixel(p), qRgb(0, 255, 0)) << p.x() << "," << p.y();
     }
+}
+
+int brightPixelCount(QWidget& w) {
+    const QImage img = w.grab().toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            n += qGray(img.pixel(x, y)) > 160;
+        }
+    }
+    return n;
+}
+
+TEST(PngButton, KeepsItsPicturesWhenTheDialogReplacesItsSet) {
+    auto set = std::make_unique<std::vector<QPixmap>>(5, solid(QColor(10, 120, 10)));
+    CPngButton b;
+    b.resize(20, 20);
+    const StatePictures pictures{&(*set)[0], &(*set)[1], &(*set)[2], &(*set)[3], &(*set)[4]};
+    b.setPictures(1, 1, pictures.normal, pictures.hover, pictures.pressed, pictures.disabled,
+                  pictures.selected);
+    // A reload hands out a new set and frees the old one.
+    set = std::make_unique<std::vector<QPixmap>>(5, solid(QColor(200, 0, 0)));
+    EXPECT_EQ(pixelOf(b, 5, 5), qRgb(10, 120, 10));
+}
+
+TEST(PngButton, TooltipsSetEitherWayShowAfterTheDelay) {
+    Pictures pics;
+    CPngButton b;
+    b.setPictures(1, 1, &pics.normal, &pics.hover, &pics.pressed, &pics.disabled, &pics.selected);
+    b.resize(40, 20);
+    b.setTipDelay(30);
+    b.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&b));
+
+    // QWidget's own tooltip property reaches the button's tip.
+    b.setToolTip(QStringLiteral("Key(A) Set: Macro(Build)"));
+    EXPECT_EQ(b.tipText(), QStringLiteral("Key(A) Set: Macro(Build)"));
+    b.setHover(true);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Key(A) Set: Macro(Build)"));
+    b.setHover(false);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000));
+
+    // A tip set while the pointer already rests on the button still shows, and a shown tip follows a
+    // new text at once.
+    b.setToolTip(QString());
+    b.setHover(true);
+    b.setTipText(QStringLiteral("first"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
+    b.setTipText(QStringLiteral("second"));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("second"));
+    b.setHover(false);
+}
+
+TEST(PngButton, ADisabledButtonLooksDisabled) {
+    const QPixmap dark = solid(QColor(30, 30, 30));
+    const QPixmap lit = solid(QColor(40, 140, 220));
+    CPngButton b;
+    b.resize(80, 30);
+    b.setText(QStringLiteral("Apply"));
+    b.setCaptionStyle(true, 11, QStringLiteral("DejaVu Sans"), Qt::white);
+
+    // Its own disabled picture: the words fade with it.
+    b.setPictures(1, 1, &dark, &lit, &lit, &dark, &lit);
+    const int enabledWords = brightPixelCount(b);
+    ASSERT_GT(enabledWords, 10);
+    b.setEnabled(false);
+    EXPECT_EQ(brightPixelCount(b), 0);
+
+    // A skin that gives the pressed picture for the disabled state: drawn dimmed, never highlighted.
+    b.setPictures(1, 1, &dark, &lit, &lit, &lit, &lit);
+    EXPECT_TRUE(b.dimsDisabledPicture());
+    const QColor face(pixelOf(b, 2, 2));
+    EXPECT_LT(face.blue(), 140);
+    EXPECT_LT(face.value(), QColor(40, 140, 220).value() / 2 + 10);
+
+    // One picture for every state is a display: it is shown as it is.
+    b.setPictures(1, 1, &lit, &lit, &lit, &lit, &lit);
+    EXPECT_FALSE(b.dimsDisabledPicture());
+    EXPECT_EQ(pixelOf(b, 2, 2), qRgb(40, 140, 220));
+}
+
+TEST(PngButton, AScaledButtonShowsItsWholeLayoutRectangle) {
+    const QPixmap pic = coordinates();
+    CPngButton b;
+    b.setPictures(101, 51, &pic, &pic, &pic, &pic, &pic);
+    b.setSkinScale(0.5);
+    b.resize(20, 10); // 40 x 20 layout pixels at half size
+    const QImage shown = b.grab().toImage();
+    EXPECT_NEAR(qRed(shown.pixel(0, 0)), 100, 2);
+    EXPECT_NEAR(qRed(shown.pixel(19, 9)), 138, 3);
+    EXPECT_NEAR(qGreen(shown.pixel(19, 9)), 68, 3);
+}
+
+TEST(PngButton, APictureAtTwiceTheDensityDrawsTheSamePart) {
+    // The 2x picture holds at (2x, 2y) what the 1x one holds at (x, y).
+    QImage img(600, 300, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            img.setPixel(x, y, qRgb((x / 2) & 0xFF, y / 2, 77));
+        }
+    }
+    QPixmap twice = QPixmap::fromImage(img);
+    twice.setDevicePixelRatio(2.0);
+    CPngButton b;
+    b.setPictures(101, 51, &twice, &twice, &twice, &twice, &twice);
+    b.resize(40, 20);
+    const QImage shown = b.grab().toImage();
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(100, 50, 77));
+    EXPECT_EQ(shown.pixel(39, 19), qRgb(139, 69, 77));
 }
 
 } // namespace

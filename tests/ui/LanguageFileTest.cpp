@@ -31,6 +31,8 @@ std::vector<std::string_view> allKeys() {
     }
     for (std::span<const std::string_view> list : {std::span<const std::string_view>(kMainWindowTextKeys),
                                                    std::span<const std::string_view>(kMainMenuTextKeys),
+                                                   std::span<const std::string_view>(kMainMenuExtraKeys),
+                                                   std::span<const std::string_view>(kOnBoardProfileKeys),
                                                    std::span<const std::string_view>(kTrayMenuTextKeys),
                                                    std::span<const std::string_view>(kAboutTextKeys),
                                                    std::span<const std::string_view>(kCompositeTextKeys),
@@ -44,7 +46,7 @@ std::vector<std::string_view> allKeys() {
 
 // Keys whose text is the same in both languages.
 const std::set<std::string_view> kSameInBothLanguages = {"MACRO_ACTION_RECORD_DELAY", "KEYBOARD_TRAY_DESC",
-                                                         "MAIN_BUTTON_TEMBRA_VER"};
+                                                         "MAIN_BUTTON_TEMBRA_VER", "MENU_LANGUAGE_ENGLISH"};
 
 bool hasCjk(std::u16string_view s) {
     for (char16_t c : s) {

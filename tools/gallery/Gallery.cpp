@@ -1,5 +1,12 @@
 #include "tools/gallery/Gallery.h"
 
+#include "app/CTarvikDlg.h"
+#include "device/SerialWorker.h"
+#include "keyboard/KeyAssignment.h"
+#include "tools/gallery/LightingStandIn.h"
+#include "ui/DarkStyle.h"
+#include "ui/Language.h"
+
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
 #include "ui/CBaseDialog.h"
@@ -14,6 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <cmath>
@@ -27,19 +36,6 @@ using ui::StatePictures;
 
 namespace {
 
-// Standard widgets in the skin's colours, so the screenshots show them as the program would.
-const char* const kStyle = R"(
-QLabel { color: #c9cdd4; background: transparent; }
-QComboBox, QLineEdit { background: #101215; color: #e4e6ea; border: 1px solid #2c3038; border-radius: 5px;
-                       padding: 2px 8px; selection-background-color: #1b6f9e; }
-QTreeWidget { background: #101215; color: #e4e6ea; border: 1px solid #2c3038; border-radius: 5px;
-              alternate-background-color: #14171b; }
-QHeaderView::section { background: #1c1f24; color: #8f959e; border: none; border-right: 1px solid #2c3038;
-                       padding: 4px 6px; }
-QCheckBox::indicator { width: 16px; height: 16px; border: 1px solid #373c46; border-radius: 3px; background: #101215; }
-QCheckBox::indicator:checked { background: #38b6f0; border-color: #38b6f0; }
-)";
-
 QString path(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());
 }
@@ -52,7 +48,7 @@ class SkinDialog : public ui::CBaseDialog {
 public:
     SkinDialog(int templateId, const std::filesystem::path& skins, const char* layout, QStringList& problems)
         : CBaseDialog(templateId, nullptr, skins / layout, skins), problems_(problems) {
-        setStyleSheet(QString::fromLatin1(kStyle));
+        setStyleSheet(ui::darkStyleSheet());
     }
 
     CPngButton& button(const char* key) { return *buttons_.at(key); }
@@ -134,205 +130,6 @@ protected:
 
 private:
     bool built_ = false;
-};
-
-// ---- Main window ----
-
-const char* const kKeyNames[] = {
-    "KEY_01E", "KEY_030", "KEY_02E", "KEY_020", "KEY_012", "KEY_021", "KEY_022", "KEY_023", "KEY_017",
-    "KEY_024", "KEY_025", "KEY_026", "KEY_032", "KEY_031", "KEY_018", "KEY_019", "KEY_010", "KEY_013",
-    "KEY_01F", "KEY_014", "KEY_016", "KEY_02F", "KEY_011", "KEY_02D", "KEY_015", "KEY_02C", "KEY_002",
-    "KEY_003", "KEY_004", "KEY_005", "KEY_006", "KEY_007", "KEY_008", "KEY_009", "KEY_00A", "KEY_00B",
-    "KEY_01C", "KEY_001", "KEY_00E", "KEY_00F", "KEY_039", "KEY_00C", "KEY_00D", "KEY_01A", "KEY_01B",
-    "KEY_02B", "KEY_027", "KEY_028", "KEY_029", "KEY_033", "KEY_034", "KEY_035", "KEY_03B", "KEY_03C",
-    "KEY_03D", "KEY_03E", "KEY_03F", "KEY_040", "KEY_041", "KEY_042", "KEY_043", "KEY_044", "KEY_057",
-    "KEY_058", "KEY_0B7", "KEY_045", "KEY_0D2", "KEY_0D3", "KEY_0C7", "KEY_0CF", "KEY_0C9", "KEY_0D1",
-    "KEY_0C8", "KEY_0D0", "KEY_0CB", "KEY_0CD", "KEY_046", "KEY_03A", "KEY_0DD", "KEY_01D", "KEY_09D",
-    "KEY_02A", "KEY_036", "KEY_038", "KEY_0B8", "KEY_0DB", "KEY_0DC", "KEY_04F", "KEY_050", "KEY_051",
-    "KEY_04B", "KEY_04C", "KEY_04D", "KEY_047", "KEY_048", "KEY_049", "KEY_052", "KEY_0C5", "KEY_09C",
-    "KEY_053", "KEY_0B5", "KEY_037", "KEY_04A", "KEY_04E", "KEY_FN"};
-const char* const kGNames[] = {"FUNC_G1", "FUNC_G2", "FUNC_G3", "FUNC_G4", "FUNC_G5",
-                               "FUNC_G6", "FUNC_G7", "FUNC_G8", "FUNC_G9"};
-
-class MainWindow : public SkinDialog {
-public:
-    MainWindow(const std::filesystem::path& skins, QStringList& problems)
-        : SkinDialog(102, skins, "Main.ini", problems) {}
-
-    std::vector<CPngButton*> keys;
-
-    // Shows the lighting controls of one mode, or none when the panel is off.
-    void showLighting(int mode) {
-        const bool on = mode != 0;
-        setPicture(widget<QLabel>("CONTROL_DengStaPic"), on ? "LED_enabled_on.bmp" : "LED_enabled_off.bmp");
-        setPicture(widget<QLabel>("CONTROL_DengDisable"),
-                   on ? "LED_disabled_off.bmp" : "LED_disabled_on.bmp");
-        for (auto& [key, w] : widgets_) {
-            if (key != "CONTROL_DengStatic" && key != "CONTROL_DengStaPic" && key != "CONTROL_DengDisable" &&
-                key != "CONTROL_UsbStatic" && key != "CONTROL_JDTStatic") {
-                w->hide();
-            }
-        }
-        if (!on) {
-            return;
-        }
-        auto show = [&](std::initializer_list<const char*> list) {
-            for (const char* k : list) {
-                widgets_.at(k)->show();
-            }
-        };
-        auto& combo = widget<QComboBox>("CONTROL_XGcombox");
-        combo.setCurrentIndex(combo.findData(mode));
-        show({"CONTROL_XGcombox", "CONTROL_LightStatic", "CONTROL_LightSlider"});
-        const bool speed = mode != 6 && mode != 16 && mode != 17 && mode != 18 && mode != 20;
-        if (speed) {
-            show({"CONTROL_SpeedStatic", "CONTROL_SpeedSlider"});
-        }
-        const char* set = mode <= 3 ? "2" : mode == 12 ? "3" : mode == 18 ? "" : nullptr;
-        if (set != nullptr) {
-            for (const char* base : {"CONTROL_BLFXStatic", "CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic"}) {
-                ui::moveControl(*widgets_.at(base), layout(), u16(QString::fromLatin1(base) + set));
-                widgets_.at(base)->show();
-            }
-            const bool upDown = mode == 12, rings = mode == 18;
-            setPicture(widget<QLabel>("CONTROL_BLFXLStaPic"), upDown  ? "updown.bmp"
-                                                              : rings ? "kuosandown.bmp"
-                                                                      : "leftdown.bmp");
-            setPicture(widget<QLabel>("CONTROL_BLFXRStaPic"), upDown  ? "downup.bmp"
-                                                              : rings ? "julong.bmp"
-                                                                      : "rightup.bmp");
-        }
-        if (mode == 17) {
-            show({"CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LVPIC", "CONTROL_LANPIC"});
-        } else if (mode == 20) {
-            show({"CONTROL_USERysStatic", "CONTROL_USERysButton", "CONTROL_USERjsStatic",
-                  "CONTROL_USERjsButton", "CONTROL_USERgjStatic", "CONTROL_USERgjtStatic",
-                  "CONTROL_USERgjStaPic1", "CONTROL_USERgjStaPic2", "CONTROL_umCombo"});
-        } else if (mode == 6 || mode == 16) {
-            show({"CONTROL_COLORFULStatic", "CONTROL_FYYSStatic", "CONTROL_FYYSButton",
-                  "CONTROL_HXsjsStaPic"});
-        } else if (mode != 4) {
-            show({"CONTROL_COLORFULStatic", "CONTROL_HXysStatic", "CONTROL_HXysButton",
-                  "CONTROL_HXsjsStaPic"});
-        }
-    }
-
-protected:
-    void build() override {
-        pics_ = pictures({"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg",
-                          "Arrow.jpg", "main_color0.jpg", "main_color1.jpg"});
-        const StatePictures set{&pics_[0], &pics_[1], &pics_[2], &pics_[3], &pics_[4]};
-        const StatePictures still{&pics_[0], &pics_[0], &pics_[0], &pics_[0], &pics_[0]};
-
-        imageButton("TEMBRA_LINK", set).setTipText(QStringLiteral("https://example.org/tarvik/"));
-        for (const char* k : {"KEY_PCGAME", "KEY_FACEBOOK", "KEY_INSTARGRAM"}) {
-            imageButton(k, set);
-        }
-        for (const char* k : {"CONTROL_HELP", "CONTROL_CLOSE", "CONTROL_MINIMIZE", "CONTROL_MENU"}) {
-            imageButton(k, set);
-        }
-        imageButton("CONTROL_OK", set);
-        imageButton("CONTROL_CANCEL", set);
-        caption(imageButton("FUNC_PROFILE1", set), QStringLiteral("Profile 1"));
-        caption(imageButton("FUNC_PROFILE2", set), QStringLiteral("Profile 2"));
-        caption(imageButton("FUNC_PROFILE3", set), QStringLiteral("Profile 3"));
-        caption(imageButton("FUNC_DEFAULT", set), QStringLiteral("Default"));
-        caption(imageButton("FUNC_PROFILES", set), QStringLiteral("$Profile0"), 10, QStringLiteral("Arial"),
-                QColor(0xE4, 0xE4, 0xE4));
-        caption(imageButton("FUNC_MACRO", set), QStringLiteral("Macros"));
-        caption(imageButton("CONTROL2_APPLY", set), QStringLiteral("Apply"));
-        for (const char* k : {"FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3", "FUNC_REPORT4"}) {
-            imageButton(k, set);
-        }
-        button("FUNC_PROFILE1").setSelected(true);
-        button("FUNC_REPORT1").setSelected(true);
-        imageButton("FUNC_SWITCH", set).hide();
-        for (const char* k : {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL"}) {
-            imageButton(k, still);
-        }
-        imageButton("LOCK_AB", StatePictures{&pics_[0], &pics_[0], &pics_[0], &pics_[0], &pics_[4]});
-        imageButton("FLIP_0", still);
-        imageButton("FLIP_1", set);
-        imageButton("FLIP_2", set);
-        CPngButton& version = imageButton("TEMBRA_VER", set);
-        caption(version, QStringLiteral("Version 0.1.0"), 8, QStringLiteral("Verdana"),
-                QColor(0xE4, 0xE4, 0xE4));
-        version.setCaptionStyle(true, 8, QStringLiteral("Verdana"), QColor(0xE4, 0xE4, 0xE4),
-                                CPngButton::kDtVCenter | CPngButton::kDtSingleLine);
-        version.setEnabled(false);
-        for (const char* k : kGNames) {
-            CPngButton& b = imageButton(k, set);
-            b.setTwoStatePictures(&pics_[5], &pics_[6]);
-            keys.push_back(&b);
-        }
-        for (const char* k : kKeyNames) {
-            CPngButton& b = imageButton(k, set);
-            b.setTwoStatePictures(&pics_[5], &pics_[6]);
-            keys.push_back(&b);
-        }
-
-        textControl("CONTROL_UsbStatic", QString::fromStdU16String(layout().get(u"Control_Name1", u"Usb")));
-        pictureControl("CONTROL_DengStatic", "led.bmp");
-        pictureControl("CONTROL_DengStaPic", "LED_enabled_on.bmp");
-        pictureControl("CONTROL_DengDisable", "LED_disabled_off.bmp");
-        auto* combo = new QComboBox(this);
-        for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20}) {
-            combo->addItem(
-                QString::fromStdU16String(layout().get(u"Mode1", u16(QString::number(code)), u"1")), code);
-        }
-        control("CONTROL_XGcombox", combo);
-        pictureControl("CONTROL_LightStatic", "brightness.bmp");
-        auto* light = new ui::CBitmapSlider(1178, this);
-        light->setRange(0, 5);
-        light->setPosition(4);
-        light->setPicture(QPixmap(path(pictureFolder() / "4.bmp")));
-        control("CONTROL_LightSlider", light);
-        pictureControl("CONTROL_SpeedStatic", "speed.bmp");
-        auto* speed = new ui::CBitmapSlider(1179, this);
-        speed->setRange(0, 5);
-        speed->setPosition(2);
-        speed->setPicture(QPixmap(path(pictureFolder() / "8.bmp")));
-        control("CONTROL_SpeedSlider", speed);
-        pictureControl("CONTROL_BLFXStatic", "direction.bmp");
-        pictureControl("CONTROL_BLFXLStaPic", "leftdown.bmp");
-        pictureControl("CONTROL_BLFXRStaPic", "rightup.bmp");
-        pictureControl("CONTROL_COLORFULStatic", "colorful.bmp");
-        pictureControl("CONTROL_HXysStatic", "color.bmp");
-        auto* colour = new ui::CSkinColorBtn(this);
-        colour->setColor(ui::toColorRef(QColor(0x38, 0xb6, 0xf0)));
-        control("CONTROL_HXysButton", colour);
-        pictureControl("CONTROL_HXsjsStaPic", "sjsup.bmp");
-        pictureControl("CONTROL_FYYSStatic", "color.bmp");
-        control("CONTROL_FYYSButton", new ui::CSkinColorBtn(this));
-        pictureControl("CONTROL_HONGPIC", "hongok.bmp");
-        pictureControl("CONTROL_HUANGPIC", "huang.bmp");
-        pictureControl("CONTROL_LVPIC", "lv.bmp");
-        pictureControl("CONTROL_LANPIC", "lan.bmp");
-        textControl("CONTROL_USERysStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name1", u"Color")));
-        auto* paint = new ui::CSkinColorBtn(this);
-        paint->setColor(ui::toColorRef(QColor(255, 64, 0)));
-        control("CONTROL_USERysButton", paint);
-        textControl("CONTROL_USERjsStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name1", u"JColor")));
-        auto* base = new ui::CSkinColorBtn(this);
-        base->setColor(ui::toColorRef(QColor(255, 255, 255)));
-        control("CONTROL_USERjsButton", base);
-        textControl("CONTROL_USERgjStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name1", u"Tool")));
-        textControl("CONTROL_USERgjtStatic",
-                    QString::fromStdU16String(layout().get(u"Control_Name1", u"ETool")));
-        pictureControl("CONTROL_USERgjStaPic1", "user1down.bmp");
-        pictureControl("CONTROL_USERgjStaPic2", "user2up.bmp");
-        auto* userSlots = new QComboBox(this);
-        userSlots->setEditable(true);
-        userSlots->addItems({QStringLiteral("Game"), QStringLiteral("Office"), QStringLiteral("2")});
-        control("CONTROL_umCombo", userSlots);
-        pictureControl("CONTROL_JDTStatic", "jdt4.bmp");
-    }
-
-private:
-    std::vector<QPixmap> pics_;
 };
 
 // ---- Composite key dialog ----
@@ -542,7 +339,8 @@ QColor wheel(double t) {
 
 } // namespace
 
-Gallery::Gallery(std::filesystem::path skins, QDir out) : skins_(std::move(skins)), out_(std::move(out)) {}
+Gallery::Gallery(std::filesystem::path skins, QDir out, QString suffix)
+    : skins_(std::move(skins)), out_(std::move(out)), suffix_(std::move(suffix)) {}
 
 QStringList Gallery::run() {
     mainWindow();
@@ -553,6 +351,8 @@ QStringList Gallery::run() {
 }
 
 void Gallery::shoot(QWidget& w, const QString& name, double scale) {
+    // At the screen's pixel density, as the window shows there.
+    scale *= w.devicePixelRatioF();
     QImage image(w.size() * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
@@ -572,20 +372,115 @@ void Gallery::shoot(QWidget& w, const QString& name, double scale) {
         p.end();
         image = clip;
     }
-    const QString file = out_.filePath(name + QStringLiteral(".png"));
+    const QString file = out_.filePath(name + suffix_ + QStringLiteral(".png"));
     if (!image.save(file)) {
         problems_ << QStringLiteral("cannot write %1").arg(file);
     }
 }
 
+namespace {
+
+// The keyboard of the shots: none is attached, so nothing is ever sent.
+class NoKeyboard final : public device::Exchanger {
+public:
+    int transact(std::span<const uint8_t>, std::span<uint8_t, device::kReportSize>,
+                 size_t& delivered) override {
+        delivered = 0;
+        return device::kNoKeyboard;
+    }
+};
+
+class QuietPrompter final : public Prompter {
+public:
+    void show(std::string_view) override {}
+    bool askYesNo(std::string_view, bool defaultYes) override { return defaultYes; }
+};
+
+class NoFiles final : public FileChooser {
+public:
+    std::optional<std::filesystem::path> choose(Mode, const std::string&, const std::filesystem::path&,
+                                                const std::string&) override {
+        return std::nullopt;
+    }
+};
+
+keyboard::KeyAssignment singleKey(uint16_t key) {
+    keyboard::KeyAssignment r;
+    r.type = keyboard::ASSIGN_SINGLE_KEY;
+    r.value = key;
+    return r;
+}
+
+} // namespace
+
 void Gallery::mainWindow() {
-    MainWindow w(skins_, problems_);
-    w.show();
-    if (w.keys.empty()) {
+    // The texts from a copy: the language switch below writes its file.
+    QTemporaryDir scratch;
+    const std::filesystem::path language =
+        std::filesystem::path(scratch.path().toStdString()) / "language.ini";
+    std::filesystem::copy_file(skins_ / "language.ini", language);
+    ui::Language::instance().setFiles({language, {}});
+    ui::Language::instance().load();
+
+    NoKeyboard none;
+    device::Commands commands(none);
+    device::AppLinkState state;
+    profiles::AssignmentStore store;
+    profiles::SettingsStore settings(std::filesystem::path(scratch.path().toStdString()) / "Tarvik.ini");
+    device::SerialWorker worker;
+    QuietPrompter prompter;
+    NoFiles files;
+    app::MainWindowSetup setup{state,
+                               store,
+                               settings,
+                               skins_.parent_path(),
+                               std::filesystem::path(scratch.path().toStdString()),
+                               {},
+                               {},
+                               {},
+                               {},
+                               {},
+                               {},
+                               &prompter,
+                               &files,
+                               {},
+                               {}};
+    setup.openLink = [&]() -> device::Commands& { return commands; };
+    setup.toWorker = [&](std::function<void()> t) { worker.post(std::move(t)); };
+    setup.showText = [](const QString&) {};
+    setup.desktopOpen = [](const QUrl&) {};
+    setup.onMissingPicture = [this](const std::filesystem::path& missing) {
+        problems_ << QStringLiteral("missing picture %1").arg(path(missing));
+    };
+    app::CTarvikDlg w(std::move(setup));
+    std::unique_ptr<LightingStandIn> lighting;
+    w.hooks().lightingPanel = [&](const app::LightingPanelHost& host) {
+        lighting = std::make_unique<LightingStandIn>(host);
+        return [](const lighting::LightingView&) {};
+    };
+    w.initialise();
+    if (!QTest::qWaitFor([&] { return w.hub().isReady(); }, 5000) || w.button("KEY_01E") == nullptr) {
+        problems_ << QStringLiteral("the main window did not start");
         return;
     }
+    state.devicePresence.store(1);
+    w.setProfileButtons(0);
+    w.setReportRateButtons(0);
+    w.showWindow();
+    if (!QTest::qWaitForWindowExposed(&w)) {
+        problems_ << QStringLiteral("the main window did not show");
+    }
+
+    std::vector<CPngButton*> keys;
+    for (const keyboard::GButton& g : keyboard::GButtons()) {
+        keys.push_back(w.buttonById(g.controlId));
+    }
+    for (const keyboard::KeyButton& k : keyboard::KeyButtons()) {
+        keys.push_back(w.buttonById(k.controlId));
+    }
+    keys.push_back(w.buttonById(app::control::kFn));
     auto each = [&](auto fn) {
-        for (CPngButton* b : w.keys) {
+        for (CPngButton* b : keys) {
             fn(*b);
         }
     };
@@ -594,15 +489,12 @@ void Gallery::mainWindow() {
             b.setEnabled(true);
             b.setHover(false);
             b.setDown(false);
-            b.setSelected(false);
-            b.setTwoStateMode(false);
             b.clearTint();
         });
     };
 
-    w.showLighting(0);
+    lighting->show(0);
     shoot(w, QStringLiteral("main_normal"));
-    shoot(w, QStringLiteral("main_normal_200"), 2.0);
     each([](CPngButton& b) { b.setHover(true); });
     shoot(w, QStringLiteral("main_hover"));
     reset();
@@ -610,46 +502,70 @@ void Gallery::mainWindow() {
     shoot(w, QStringLiteral("main_pressed"));
     reset();
     each([](CPngButton& b) { b.setEnabled(false); });
-    for (const char* k : {"CONTROL2_APPLY", "FUNC_PROFILE2", "FUNC_DEFAULT"}) {
-        w.button(k).setEnabled(false);
+    for (const char* k : {"FUNC_PROFILE2", "FUNC_DEFAULT"}) {
+        w.button(k)->setEnabled(false);
     }
     shoot(w, QStringLiteral("main_disabled"));
     reset();
-    for (const char* k : {"CONTROL2_APPLY", "FUNC_PROFILE2", "FUNC_DEFAULT"}) {
-        w.button(k).setEnabled(true);
+    for (const char* k : {"FUNC_PROFILE2", "FUNC_DEFAULT"}) {
+        w.button(k)->setEnabled(true);
     }
 
     // Colour-keys mode: the gaming cluster lit, the rest off.
-    const QStringList lit = {"KEY_011", "KEY_01E", "KEY_01F", "KEY_020", "KEY_0C8", "KEY_0CB",
-                             "KEY_0D0", "KEY_0CD", "KEY_039", "KEY_02A", "KEY_01D", "KEY_001"};
-    each([&](CPngButton& b) {
-        b.setTwoStateMode(true);
-        b.setTwoStateValue(lit.contains(b.objectName()));
-    });
+    w.hub().onControl(app::control::kSwitch);
+    for (int id : {1010, 1011, 1012, 1013, 1040, 1041, 1042, 1043}) {
+        if (keyboard::KeyButtonPosition(id) >= 0) {
+            w.hub().onControl(id);
+        }
+    }
     shoot(w, QStringLiteral("main_colour_keys"));
-    reset();
+    w.hub().onControl(app::control::kSwitch);
 
     // Lighting preview: a wave across the columns, the panel on in mode 1.
-    w.showLighting(1);
-    each([&](CPngButton& b) { b.setTint(wheel(b.x() / 900.0), 50); });
+    lighting->show(1);
+    each([&](CPngButton& b) { b.setTint(wheel(b.x() / (900.0 * w.skinScale())), 50); });
     shoot(w, QStringLiteral("main_tinted"));
     reset();
 
-    // A working session: a few assigned keys, one hovered, one pressed, the G layer B, user lighting.
-    for (const char* k : {"FUNC_G1", "FUNC_G2", "FUNC_G5", "KEY_03B", "KEY_0DB"}) {
-        w.button(k).setSelected(true);
+    // A working session: assigned keys with their tooltips, G layer B, 250 Hz, user lighting, edits to
+    // apply, a key hovered and one pressed.
+    {
+        auto lock = store.lockKeyData();
+        auto records = store.working().block().profile(0);
+        const int first = keyboard::kFirstGSlotLayer1;
+        for (int slot : {first, first + 1, first + 4, 0x3B, 0xDB}) {
+            records[static_cast<size_t>(slot)] = singleKey(0x1E);
+        }
     }
-    w.button("KEY_022").setHover(true);
-    w.button("KEY_010").setDown(true);
-    w.button("LOCK_AB").setSelected(true);
-    w.button("FUNC_REPORT1").setSelected(false);
-    w.button("FUNC_REPORT3").setSelected(true);
-    w.showLighting(20);
+    state.linkStatusMode.store(0x03);
+    w.port().sendMessage(device::MSG_KEYMODE_CHANGED, device::kCodeLed);
+    w.hub().assignmentsChanged();
+    w.setReportRateButtons(2);
+    w.button("KEY_022")->setHover(true);
+    w.button("KEY_010")->setDown(true);
+    lighting->show(20);
     shoot(w, QStringLiteral("main_session"));
     for (int mode : {12, 17, 18}) {
-        w.showLighting(mode);
+        lighting->show(mode);
         shoot(w, QStringLiteral("main_lighting_mode%1").arg(mode));
     }
+    w.button("KEY_022")->setHover(false);
+    w.button("KEY_010")->setDown(false);
+
+    // Apply running: the busy pictures, nothing else moves.
+    w.setBusy(true);
+    w.showBusyFrame(5);
+    shoot(w, QStringLiteral("main_busy"));
+    w.setBusy(false);
+
+    // The other language, switched while the window is open.
+    w.hub().onCommand(app::command::kChinese);
+    lighting->show(0);
+    shoot(w, QStringLiteral("main_chinese"));
+    w.hub().onCommand(app::command::kEnglish);
+
+    w.port().close();
+    worker.stop();
 }
 
 void Gallery::compositeDialog() {

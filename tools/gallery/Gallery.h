@@ -1,6 +1,6 @@
-// The skin gallery: builds the main window, the composite key dialog, the profile manager and the update
-// dialog from the generated skins, the way the program places them, and saves screenshots of their
-// states.
+// The skin gallery: the program's main window (with a stand-in for the lighting panel) and, until their
+// own classes join, the composite key dialog, the profile manager and the update dialog laid out from the
+// generated skins; screenshots of their states.
 #pragma once
 
 #include <QDir>
@@ -14,7 +14,8 @@ namespace tarvik::gallery {
 
 class Gallery {
 public:
-    Gallery(std::filesystem::path skins, QDir out);
+    // suffix: appended to every file name (the shots of a smaller screen beside the others).
+    Gallery(std::filesystem::path skins, QDir out, QString suffix = {});
 
     // Every screenshot; the problems found on the way (missing pictures, failed writes).
     QStringList run();
@@ -29,6 +30,7 @@ private:
 
     std::filesystem::path skins_;
     QDir out_;
+    QString suffix_;
     QStringList problems_;
 };
 

@@ -1,0 +1,767 @@
+#include "app/CTarvikDlg.h"
+
+#include "app/AboutBox.h"
+#include "app/CTrayIcon.h"
+#include "app/StartupFiles.h"
+#include "keyboard/Layout.h"
+#include "lighting/LightingState.h"
+#include "platform/Utf.h"
+#include "ui/CPngButton.h"
+#include "ui/ClickablePicture.h"
+#include "ui/DarkStyle.h"
+#include "ui/Language.h"
+#include "ui/QtFileChooser.h"
+#include "ui/SkinPrompter.h"
+#include "ui/TextBinder.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include <malloc.h>
+
+namespace tarvik::app {
+
+namespace {
+
+using ui::CPngButton;
+using ui::StatePictures;
+
+// The pictures of the main window's states, in the order they are loaded.
+const std::vector<std::string> kStatePictureNames = {"main_normal.jpg",  "main_over.jpg", "main_down.jpg",
+                                                     "main_disable.jpg", "Arrow.jpg",     "main_color0.jpg",
+                                                     "main_color1.jpg"};
+enum PictureIndex { kNormal, kOver, kDown, kDisabled, kSelected, kColourOff, kColourOn };
+
+std::u16string u16(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+// The other buttons of the window: skin key and control id, in the order they are placed.
+struct FixedButton {
+    const char* key;
+    int id;
+};
+constexpr FixedButton kFixedButtons[] = {
+    {"TEMBRA_LINK", control::kLink},
+    {"FUNC_PROFILES", control::kProfileManager},
+    {"FUNC_MACRO", control::kMacro},
+    {"CONTROL_OK", 1},
+    {"CONTROL_CANCEL", 2},
+    {"CONTROL_HELP", control::kHelp},
+    {"CONTROL_CLOSE", control::kClose},
+    {"CONTROL_MINIMIZE", control::kMinimize},
+    {"CONTROL_MENU", control::kMenu},
+    {"CONTROL2_APPLY", control::kApply},
+    {"LOCK_CAPS", control::kLockCaps},
+    {"LOCK_NUM", control::kLockNum},
+    {"LOCK_SCROLL", control::kLockScroll},
+    {"LOCK_AB", control::kLockLayer},
+    {"FLIP_0", control::kFlip0},
+    {"FLIP_1", control::kFlip1},
+    {"FLIP_2", control::kFlip2},
+    {"TEMBRA_VER", control::kVersion},
+    {"FUNC_PROFILE1", control::kProfile1},
+    {"FUNC_PROFILE2", control::kProfile1 + 1},
+    {"FUNC_PROFILE3", control::kProfile1 + 2},
+    {"FUNC_DEFAULT", control::kDefaults},
+    {"FUNC_SWITCH", control::kSwitch},
+    {"FUNC_REPORT1", control::kReport1},
+    {"FUNC_REPORT2", control::kReport2},
+    {"FUNC_REPORT3", control::kReport3},
+    {"FUNC_REPORT4", control::kReport4},
+    {"KEY_FN", control::kFn},
+    {"KEY_PCGAME", control::kLink0},
+    {"KEY_FACEBOOK", control::kLink0 + 1},
+    {"KEY_INSTARGRAM", control::kLink0 + 2},
+};
+
+// Controls that only show something: clicks go through to the window (which moves it).
+bool displayOnly(int id) {
+    return id == control::kLockCaps || id == control::kLockNum || id == control::kLockScroll ||
+           id == control::kLockLayer || id == control::kFlip0 || id == control::kVersion;
+}
+
+bool isUserInput(QEvent::Type t) {
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr const char* kDefaultLinks[] = {"https://example.org/tarvik/",
+                                         "https://example.org/tarvik/community",
+                                         "https://example.org/tarvik/gallery"};
+
+} // namespace
+
+CTarvikDlg::CTarvikDlg(MainWindowSetup setup, QWidget* parent)
+    : CBaseDialog(102, parent, setup.programFolder / "Skins" / "Main.ini", setup.programFolder / "Skins",
+                  Kind::MainWindow),
+      setup_(std::move(setup)) {
+    bridge_ = std::make_unique<WindowPortBridge>(
+        static_cast<WindowPortBridge::Target&>(*this),
+        [this](std::function<void()> task) {
+            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        },
+        [this] { return QThread::currentThread() == thread(); });
+    ownPrompter_ = std::make_unique<ui::SkinPrompter>(this);
+    ownPrompter_->setCaption("MAIN_PROMPT_DEFAULT",
+                             QString::fromStdU16String(std::u16string(kDefaultsCaption)));
+    ownFiles_ = std::make_unique<ui::QtFileChooser>(this);
+    // Busy input and the mode list's arrow keys are filtered before any control sees them.
+    qApp->installEventFilter(this);
+}
+
+CTarvikDlg::~CTarvikDlg() {
+    qApp->removeEventFilter(this);
+    bridge_->close();
+    if (setup_.state.mainWindow.load() == bridge_.get()) {
+        setup_.state.mainWindow.store(nullptr);
+    }
+    // The hub goes before the editors it knows and the window parts it draws on.
+    hub_.reset();
+}
+
+Prompter& CTarvikDlg::prompter() {
+    return setup_.prompter != nullptr ? *setup_.prompter : *ownPrompter_;
+}
+
+void CTarvikDlg::addEditor(ui::Editor* editor) {
+    if (hub_) {
+        hub_->addEditor(editor);
+    } else {
+        pendingEditors_.push_back(editor);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Initialisation, in the program's order
+
+void CTarvikDlg::onInitDialog() {
+    CBaseDialog::onInitDialog();
+    removeAutostartEntry();
+    const QIcon icon(QString::fromStdString((pictureFolder() / "program_icon.png").string()));
+    setWindowIcon(icon);
+    qApp->setWindowIcon(icon);
+
+    setup_.state.mainWindow.store(bridge_.get());
+    setup_.state.currentProfile.store(-1);
+    device::Commands& commands = setup_.openLink();
+
+    const std::filesystem::path languageFile = ui::Language::instance().files().program;
+    hub_ = std::make_unique<MainHub>(
+        MainHubParts{setup_.state, setup_.store, commands, setup_.settings, prompter(),
+                     setup_.files != nullptr ? *setup_.files : *ownFiles_, *this, ui::uiTexts(), languageFile,
+                     setup_.programFolder / "Help", setup_.dataFolder, setup_.toWorker,
+                     [this](std::function<void()> task) {
+                         QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+                     }});
+    hub_->setExitSteps(setup_.closeInstance, setup_.closeNamedEvents);
+    hub_->setLanguageSwitch([](int language) { ui::Language::instance().switchTo(language); });
+
+    for (size_t i = 0; i < links_.size(); ++i) {
+        const std::u16string key = i == 0 ? u"Link" : u"Link" + u16(std::to_string(i));
+        const std::u16string value = layout().get(u"SCREEN", key);
+        links_[i] = value.empty() ? kDefaultLinks[i] : toUtf8(value);
+    }
+    hub_->setLinks(links_);
+    about_ = std::make_unique<AboutBox>(QString::fromStdString(links_[0]), [this] { hub_->onHelpKey(); });
+    hub_->setAbout(about_.get());
+    for (ui::Editor* e : pendingEditors_) {
+        hub_->addEditor(e);
+    }
+    pendingEditors_.clear();
+    tray_ = std::make_unique<CTrayIcon>(pictureFolder(),
+                                        CTrayIcon::Owner{[this] { return hub_->trayMenu(); },
+                                                         [this](int command) { hub_->onCommand(command); },
+                                                         [this] { hub_->onTrayDoubleClick(); }});
+
+    // Without every state picture none of the controls is placed.
+    if (ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture)) {
+        placeControls();
+    }
+    lighting_ = std::make_unique<lighting::LightingState>(commands, setup_.dataFolder);
+    hub_->setLighting(lighting_.get());
+    createLightingArea();
+    hub_->initialise();
+
+    if (!isVisible()) {
+        releaseStatePictures(); // started hidden: nothing to draw until the window opens
+    }
+
+    tag_ = MAIN_WINDOW_TAG;
+    if (setup_.onTagged) {
+        setup_.onTagged();
+    }
+    if (setup_.createNamedEvents) {
+        setup_.createNamedEvents();
+    }
+    bridge_->postMessage(device::MSG_INIT, device::kCodeInit);
+    bindTexts();
+}
+
+ui::CPngButton& CTarvikDlg::addButton(const std::string& key, int controlId, const StatePictures& pictures) {
+    auto* b = new CPngButton(this);
+    b->setObjectName(QString::fromStdString(key));
+    ui::placeImageButton(*b, layout(), u16(key), pictures);
+    buttons_[key] = b;
+    byId_[controlId] = b;
+    if (displayOnly(controlId)) {
+        b->setAttribute(Qt::WA_TransparentForMouseEvents);
+    } else {
+        connect(b, &QAbstractButton::clicked, this, [this, controlId] { hub_->onControl(controlId); });
+    }
+    return *b;
+}
+
+void CTarvikDlg::placeControls() {
+    const StatePictures set{&pictures_[kNormal], &pictures_[kOver], &pictures_[kDown], &pictures_[kDisabled],
+                            &pictures_[kSelected]};
+    const StatePictures still{&pictures_[kNormal], &pictures_[kNormal], &pictures_[kNormal],
+                              &pictures_[kNormal], &pictures_[kNormal]};
+    const StatePictures indicator{&pictures_[kNormal], &pictures_[kNormal], &pictures_[kNormal],
+                                  &pictures_[kNormal], &pictures_[kSelected]};
+    auto keyButton = [&](const std::string& key, int id) {
+        CPngButton& b = addButton(key, id, set);
+        b.setTwoStatePictures(pictures_[kColourOff], pictures_[kColourOn]);
+        pictureKind_[&b] = PictureKind::Key;
+    };
+    for (const keyboard::GButton& g : keyboard::GButtons()) {
+        keyButton(keyboard::SkinNameOfButton(g.controlId), g.controlId);
+    }
+    for (const keyboard::KeyButton& k : keyboard::KeyButtons()) {
+        keyButton(keyboard::SkinNameOfButton(k.controlId), k.controlId);
+    }
+    for (const FixedButton& f : kFixedButtons) {
+        if (f.id == control::kFn) {
+            keyButton(f.key, f.id);
+            continue;
+        }
+        const bool lamp =
+            f.id == control::kLockCaps || f.id == control::kLockNum || f.id == control::kLockScroll;
+        const bool shows = f.id == control::kLockLayer || f.id == control::kFlip0;
+        CPngButton& b = addButton(f.key, f.id, lamp ? still : shows ? indicator : set);
+        pictureKind_[&b] = lamp ? PictureKind::Lamp : shows ? PictureKind::Indicator : PictureKind::Button;
+    }
+    // The main window has no OK or Cancel on screen: Enter and Escape never close it.
+    for (const char* k : {"CONTROL_OK", "CONTROL_CANCEL"}) {
+        buttons_[k]->hide();
+    }
+    buttons_["FUNC_SWITCH"]->hide();
+    buttons_["TEMBRA_VER"]->setEnabled(false);
+
+    const QColor white(255, 255, 255);
+    for (const char* k : {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_DEFAULT", "FUNC_MACRO",
+                          "CONTROL2_APPLY", "CONTROL_OK", "CONTROL_CANCEL"}) {
+        buttons_[k]->setCaptionStyle(true, 9, QStringLiteral("Tahoma"), white);
+    }
+    buttons_["FUNC_PROFILES"]->setCaptionStyle(true, 10, QStringLiteral("Arial"), QColor(0xE4, 0xE4, 0xE4));
+    buttons_["TEMBRA_VER"]->setCaptionStyle(true, 8, QStringLiteral("Verdana"), QColor(0xE4, 0xE4, 0xE4),
+                                            CPngButton::kDtVCenter | CPngButton::kDtSingleLine);
+
+    reportCaption_ = new QLabel(this);
+    reportCaption_->setObjectName(QStringLiteral("CONTROL_UsbStatic"));
+    reportCaption_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    ui::placeControl(*reportCaption_, layout(), u"CONTROL_UsbStatic");
+    ui::setSkinFont(*reportCaption_, ui::skinFont(13));
+
+    busyPicture_ = new ui::ClickablePicture(this);
+    busyPicture_->setObjectName(QStringLiteral("CONTROL_JDTStatic"));
+    busyPicture_->setClickable(false);
+    busyPicture_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui::placeControl(*busyPicture_, layout(), u"CONTROL_JDTStatic");
+    std::vector<std::string> frames;
+    for (int i = 1; i <= kBusyFrames; ++i) {
+        frames.push_back("jdt" + std::to_string(i) + ".bmp");
+    }
+    busyFrames_ = ui::loadPictures(pictureFolder(), frames);
+    busyPicture_->hide();
+}
+
+void CTarvikDlg::createLightingArea() {
+    if (!hooks_.lightingPanel) {
+        return; // the area shows the skin's panel background until a panel is given
+    }
+    LightingPanelHost host;
+    host.parent = this;
+    host.layout = &layout();
+    host.pictureFolder = pictureFolder();
+    host.state = lighting_.get();
+    host.toWorker = setup_.toWorker;
+    host.viewChanged = [this](const lighting::LightingView& v) { hub_->setLightingView(v); };
+    drawLighting_ = hooks_.lightingPanel(host);
+}
+
+void CTarvikDlg::bindTexts() {
+    auto& binder = ui::TextBinder::instance();
+    binder.bind(*this, "MAIN_CAPTION", ui::TextRole::WindowTitle);
+    const std::pair<const char*, const char*> labels[] = {
+        {"FUNC_PROFILE1", "PROFILE_1"},          {"FUNC_PROFILE2", "PROFILE_2"},
+        {"FUNC_PROFILE3", "PROFILE_3"},          {"FUNC_MACRO", "PROFILE_MACRO"},
+        {"FUNC_DEFAULT", "PROFILE_DEFAULT"},     {"CONTROL_OK", "PROFILE_OK"},
+        {"CONTROL_CANCEL", "PROFILE_CANCLE"},    {"CONTROL2_APPLY", "PROFILE_APPLY"},
+        {"TEMBRA_VER", "MAIN_BUTTON_TEMBRA_VER"}};
+    const std::pair<const char*, const char*> tips[] = {{"CONTROL_HELP", "MAIN_HELP_PROMPT"},
+                                                        {"CONTROL_MINIMIZE", "MAIN_MINIMIZE_PROMPT"},
+                                                        {"CONTROL_MENU", "MAIN_MENU_PROMPT"},
+                                                        {"CONTROL_CLOSE", "MAIN_CLOSE_PROMPT"}};
+    for (const auto& [key, text] : labels) {
+        if (auto* b = button(key)) {
+            binder.bind(*b, text);
+        }
+    }
+    for (const auto& [key, text] : tips) {
+        if (auto* b = button(key)) {
+            binder.bind(*b, text, ui::TextRole::ToolTip);
+        }
+    }
+    // The web buttons show their addresses.
+    const std::pair<const char*, size_t> links[] = {
+        {"TEMBRA_LINK", 0}, {"KEY_PCGAME", 0}, {"KEY_FACEBOOK", 1}, {"KEY_INSTARGRAM", 2}};
+    for (const auto& [key, i] : links) {
+        if (auto* b = button(key)) {
+            b->setTipText(QString::fromStdString(links_[i]));
+        }
+    }
+    if (reportCaption_ != nullptr) {
+        // The skin's caption sections: Control_Name for Chinese (0), Control_Name1 for English (1).
+        binder.bind(*reportCaption_, [this] {
+            const int language = ui::Language::instance().current();
+            if (language != 0 && language != 1) {
+                return reportCaption_->text();
+            }
+            return QString::fromStdU16String(
+                layout().get(language == 0 ? u"Control_Name" : u"Control_Name1", u"Usb", u"Report rate"));
+        });
+    }
+}
+
+void CTarvikDlg::onShowDialog() {
+    // Nothing is initialised again: the window is the same one each time it is opened; only its
+    // pictures come back.
+    if (pictures_.empty() && !pictureKind_.empty()) {
+        // A picture that went missing since the start leaves its controls blank; it does not end the
+        // program a user is working with.
+        pictures_ = ui::loadPictures(pictureFolder(), kStatePictureNames);
+        applyStatePictures();
+    }
+}
+
+void CTarvikDlg::applyStatePictures() {
+    if (pictures_.size() != kStatePictureNames.size()) {
+        return;
+    }
+    const QPixmap* p = pictures_.data();
+    for (auto [b, kind] : pictureKind_) {
+        const QPoint at = b->pictureOffset();
+        switch (kind) {
+        case PictureKind::Lamp:
+            b->setPictures(at.x(), at.y(), p[kNormal], p[kNormal], p[kNormal], p[kNormal], p[kNormal]);
+            break;
+        case PictureKind::Indicator:
+            b->setPictures(at.x(), at.y(), p[kNormal], p[kNormal], p[kNormal], p[kNormal], p[kSelected]);
+            break;
+        case PictureKind::Key:
+            b->setTwoStatePictures(p[kColourOff], p[kColourOn]);
+            [[fallthrough]];
+        case PictureKind::Button:
+            b->setPictures(at.x(), at.y(), p[kNormal], p[kOver], p[kDown], p[kDisabled], p[kSelected]);
+            break;
+        }
+    }
+    std::vector<std::string> frames;
+    for (int i = 1; i <= kBusyFrames; ++i) {
+        frames.push_back("jdt" + std::to_string(i) + ".bmp");
+    }
+    busyFrames_ = ui::loadPictures(pictureFolder(), frames);
+}
+
+void CTarvikDlg::releaseStatePictures() {
+    const QPixmap none;
+    for (auto [b, kind] : pictureKind_) {
+        const QPoint at = b->pictureOffset();
+        b->setPictures(at.x(), at.y(), none, none, none, none, none);
+        if (kind == PictureKind::Key) {
+            b->setTwoStatePictures(none, none);
+        }
+    }
+    pictures_.clear();
+    busyFrames_.clear();
+    releaseBackground();
+    // The decoded pictures and what decoding them needed are freed now; give the memory back to the
+    // system instead of keeping it for a window that may stay closed for days.
+    ::malloc_trim(0);
+}
+
+void CTarvikDlg::hideEvent(QHideEvent* event) {
+    CBaseDialog::hideEvent(event);
+    // Minimizing or another desktop hides nothing for good (the window system does those); a window the
+    // program hid gives its pictures back.
+    if (!event->spontaneous() && !isMinimized() && !busy_ && !pictureKind_.empty()) {
+        releaseStatePictures();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The device link's side
+
+intptr_t CTarvikDlg::onMessage(uint32_t message, uint32_t wParam, bool posted) {
+    return hub_ ? hub_->handleMessage(message, wParam, posted) : 0;
+}
+
+void CTarvikDlg::onHide() {
+    hide();
+}
+
+void CTarvikDlg::onSetIcon(int iconId) {
+    if (hub_) {
+        hub_->setTrayIcon(iconId);
+    }
+}
+
+void CTarvikDlg::onStartTimer(int timerId, int periodMs) {
+    startTimerById(timerId, periodMs);
+}
+
+void CTarvikDlg::onShowMessage(const std::string& languageKey) {
+    prompter().show(languageKey);
+}
+
+bool CTarvikDlg::ready() const {
+    return hub_ != nullptr && hub_->isReady();
+}
+
+void CTarvikDlg::startTimerById(int timerId, int periodMs) {
+    QTimer*& t = timers_[timerId];
+    if (t == nullptr) {
+        t = new QTimer(this);
+        connect(t, &QTimer::timeout, this, [this, timerId] {
+            if (hub_) {
+                hub_->onTimer(timerId);
+            }
+        });
+    }
+    t->start(periodMs);
+}
+
+bool CTarvikDlg::timerActive(int timerId) const {
+    auto it = timers_.find(timerId);
+    return it != timers_.end() && it->second->isActive();
+}
+
+void CTarvikDlg::killTimer(int timerId) {
+    if (auto it = timers_.find(timerId); it != timers_.end()) {
+        it->second->stop();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// MainView
+
+ui::CPngButton* CTarvikDlg::button(const std::string& skinKey) const {
+    auto it = buttons_.find(skinKey);
+    return it != buttons_.end() ? it->second : nullptr;
+}
+
+ui::CPngButton* CTarvikDlg::buttonById(int controlId) const {
+    auto it = byId_.find(controlId);
+    return it != byId_.end() ? it->second : nullptr;
+}
+
+void CTarvikDlg::showWindow() {
+    if (isMinimized()) {
+        showNormal();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void CTarvikDlg::hideWindow() {
+    hide();
+}
+
+void CTarvikDlg::minimizeWindow() {
+    showMinimized();
+}
+
+void CTarvikDlg::quit() {
+    QCoreApplication::exit(0);
+}
+
+void CTarvikDlg::setApplyEnabled(bool enabled) {
+    if (auto* b = button("CONTROL2_APPLY")) {
+        b->setEnabled(enabled);
+    }
+}
+
+void CTarvikDlg::refreshKeyButtons() {
+    for (const keyboard::GButton& g : keyboard::GButtons()) {
+        refreshButton(g.controlId);
+    }
+    for (const keyboard::KeyButton& k : keyboard::KeyButtons()) {
+        refreshButton(k.controlId);
+    }
+    refreshButton(control::kFn);
+}
+
+void CTarvikDlg::refreshButton(int controlId) {
+    CPngButton* b = buttonById(controlId);
+    if (b == nullptr || !hub_) {
+        return;
+    }
+    const ButtonLook look = hub_->buttonLook(controlId);
+    b->setSelected(look.assigned);
+    b->setTipText(QString::fromStdU16String(look.tip).trimmed());
+    b->setTwoStateMode(look.colourMode);
+    b->setTwoStateValue(look.colourFlag);
+}
+
+void CTarvikDlg::setLayerIndicator(int layer) {
+    if (auto* b = button("LOCK_AB")) {
+        b->setSelected(layer == 1);
+    }
+}
+
+void CTarvikDlg::setProfileButtons(int selected) {
+    shownProfile_ = selected;
+    for (int p = 0; p < 3; ++p) {
+        if (auto* b = buttonById(control::kProfile1 + p)) {
+            b->setSelected(p == selected);
+        }
+    }
+    if (auto* b = button("FUNC_PROFILES"); b != nullptr && hub_) {
+        const QString name = QString::fromStdU16String(hub_->profileEntryName(selected)).trimmed();
+        b->setText(name);
+        b->setTipText(ui::text("PROFILE_TIP") + name);
+    }
+}
+
+void CTarvikDlg::setReportRateButtons(int selected) {
+    for (int r = 0; r < 4; ++r) {
+        if (auto* b = buttonById(kReportButtons[r])) {
+            b->setSelected(r == selected);
+        }
+    }
+}
+
+void CTarvikDlg::setFlip(int flip) {
+    if (auto* b = button("FLIP_0")) {
+        b->setSelected(flip == 1);
+    }
+    update(); // the key picture
+}
+
+void CTarvikDlg::setSwitchText(const std::u16string& text) {
+    if (auto* b = button("FUNC_SWITCH")) {
+        b->setText(QString::fromStdU16String(text));
+    }
+}
+
+void CTarvikDlg::setBusy(bool busy) {
+    busy_ = busy;
+    if (busy) {
+        showBusyFrame(0);
+        if (busyPicture_ != nullptr) {
+            busyPicture_->show();
+        }
+        startTimerById(kTimerBusy, kTimerBusyPeriodMs);
+        setCursor(Qt::BusyCursor);
+    } else {
+        killTimer(kTimerBusy);
+        if (busyPicture_ != nullptr) {
+            busyPicture_->hide();
+        }
+        unsetCursor();
+    }
+}
+
+void CTarvikDlg::showBusyFrame(int frame) {
+    if (busyPicture_ != nullptr && frame >= 0 && static_cast<size_t>(frame) < busyFrames_.size()) {
+        busyPicture_->setPicture(busyFrames_[static_cast<size_t>(frame)]);
+    }
+}
+
+void CTarvikDlg::showMenu(const std::vector<MenuItem>& items) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setStyleSheet(ui::darkStyleSheet());
+    fillMenu(*menu, items, [this](int command) {
+        // After the menu has closed: a command may open a modal window of its own.
+        QMetaObject::invokeMethod(
+            this, [this, command] { hub_->onCommand(command); }, Qt::QueuedConnection);
+    });
+    lastMenu_ = menu;
+    menu->popup(QCursor::pos());
+}
+
+void CTarvikDlg::showLighting(const lighting::LightingView& view) {
+    if (drawLighting_) {
+        drawLighting_(view);
+    }
+}
+
+void CTarvikDlg::createTray(int iconId, const std::u16string& tip) {
+    tray_->create(iconId, QString::fromStdU16String(tip));
+}
+
+void CTarvikDlg::removeTray() {
+    tray_->remove();
+}
+
+void CTarvikDlg::setTrayIcon(int iconId) {
+    tray_->setIcon(iconId);
+}
+
+void CTarvikDlg::setTrayTip(const std::u16string& tip) {
+    tray_->setTooltip(QString::fromStdU16String(tip));
+}
+
+void CTarvikDlg::openAbout() {
+    about_->open();
+}
+
+void CTarvikDlg::openKeyDialog(int slot, bool macroOnly, int controlId) {
+    if (!hooks_.keyDialog) {
+        return;
+    }
+    QRect at;
+    if (CPngButton* b = buttonById(controlId)) {
+        at = QRect(b->mapToGlobal(QPoint(0, 0)), b->size());
+    }
+    hooks_.keyDialog(slot, macroOnly, at);
+}
+
+void CTarvikDlg::openProfileManager() {
+    if (hooks_.profileManager) {
+        hooks_.profileManager();
+    }
+}
+
+void CTarvikDlg::openUpdateDialog() {
+    if (hooks_.updateDialog) {
+        hooks_.updateDialog();
+    }
+}
+
+void CTarvikDlg::switchProfile(int profile) {
+    if (hooks_.switchProfile) {
+        hooks_.switchProfile(profile);
+    }
+}
+
+void CTarvikDlg::openUrl(const std::string& url) {
+    const QUrl u(QString::fromStdString(url));
+    if (setup_.desktopOpen) {
+        setup_.desktopOpen(u);
+    } else {
+        QDesktopServices::openUrl(u);
+    }
+}
+
+void CTarvikDlg::openFile(const std::filesystem::path& file) {
+    const QUrl u = QUrl::fromLocalFile(QString::fromStdString(file.string()));
+    if (setup_.desktopOpen) {
+        setup_.desktopOpen(u);
+    } else {
+        QDesktopServices::openUrl(u);
+    }
+}
+
+void CTarvikDlg::showText(const std::u16string& text) {
+    const QString t = QString::fromStdU16String(text).trimmed();
+    if (setup_.showText) {
+        setup_.showText(t);
+    } else {
+        ownPrompter_->showText(t);
+    }
+}
+
+void CTarvikDlg::retext() {
+    CBaseDialog::retext();
+    if (hub_) {
+        setSwitchText(hub_->switchText());
+        setProfileButtons(shownProfile_);
+    }
+    update();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Events
+
+void CTarvikDlg::paintEvent(QPaintEvent* event) {
+    if (isMinimized()) {
+        // What a minimized window shows where it is still drawn: the program's icon.
+        QPainter p(this);
+        p.fillRect(rect(), QColor(0x16, 0x18, 0x1c));
+        const QIcon icon = windowIcon();
+        const QSize size(64, 64);
+        icon.paint(&p, QRect(rect().center() - QPoint(size.width() / 2, size.height() / 2), size));
+        return;
+    }
+    CBaseDialog::paintEvent(event);
+}
+
+void CTarvikDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && hub_) {
+        hub_->onHelpKey();
+        event->accept();
+        return;
+    }
+    CBaseDialog::keyPressEvent(event);
+}
+
+void CTarvikDlg::closeEvent(QCloseEvent* event) {
+    // The window manager's close hides the window; the program lives on in the notification area.
+    event->ignore();
+    hide();
+}
+
+void CTarvikDlg::reject() {
+    hide();
+}
+
+bool CTarvikDlg::takesInput(QObject* watched, QEvent* event) const {
+    auto* w = qobject_cast<QWidget*>(watched);
+    return w != nullptr && w->window() == this && isUserInput(event->type());
+}
+
+bool CTarvikDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (busy_ && takesInput(watched, event)) {
+        return true; // nothing but the animation while the keyboard is written
+    }
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool arrow =
+            key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
+        // The lighting mode list does not step through modes by keyboard (each step would write).
+        if (arrow && w != nullptr && w->objectName() == QLatin1String("CONTROL_XGcombox") &&
+            w->window() == this) {
+            return true;
+        }
+    }
+    return CBaseDialog::eventFilter(watched, event);
+}
+
+} // namespace tarvik::app

@@ -1,0 +1,218 @@
+// The main window: the keyboard with a button per key, the profile, report-rate and window buttons, the
+// lighting panel's area and the status line, laid out from Skins/Main.ini. Its decisions are MainHub's;
+// this class turns widget events into MainHub calls and draws what MainHub tells it (MainView). The
+// device link reaches it from any thread through port() (a WindowPortBridge).
+//
+// Every control's object name is its skin key (KEY_01E, FUNC_G3, CONTROL2_APPLY, ...) and it sits at the
+// skin's rectangle, so tests and scripts find and click it by name.
+#pragma once
+
+#include "app/MainHub.h"
+#include "app/MainView.h"
+#include "app/WindowPortBridge.h"
+#include "platform/FileChooser.h"
+#include "platform/Prompter.h"
+#include "ui/CBaseDialog.h"
+#include "ui/SkinLayout.h"
+
+#include <QMenu>
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+
+class QTimer;
+class QUrl;
+
+namespace tarvik::lighting {
+class LightingState;
+}
+namespace tarvik::ui {
+class ClickablePicture;
+class CPngButton;
+class SkinPrompter;
+class QtFileChooser;
+} // namespace tarvik::ui
+
+namespace tarvik::app {
+
+class AboutBox;
+class CTrayIcon;
+
+// What the lighting panel is given to build itself in the main window's lighting area.
+struct LightingPanelHost {
+    QWidget* parent = nullptr;       // the main window: the panel's controls are its children
+    const IniFile* layout = nullptr; // Main.ini: the controls' rectangles (place them with ui::placeControl)
+    std::filesystem::path pictureFolder;
+    lighting::LightingState* state = nullptr;
+    Poster toWorker; // every lighting write runs there; come back with QMetaObject::invokeMethod
+    // Tell the main window what the panel shows now (the key click rule depends on it).
+    std::function<void(const lighting::LightingView&)> viewChanged;
+};
+
+// The windows other parts of the program contribute; each may be left empty.
+struct MainWindowHooks {
+    // The composite key dialog for a key's slot, placed beside the clicked button.
+    std::function<void(int slot, bool macroOnly, QRect buttonGlobalRect)> keyDialog;
+    std::function<void()> profileManager;
+    std::function<void()> updateDialog;
+    // A profile button (0..2) or a profile menu entry (-1: <Default Profile>).
+    std::function<void(int profile)> switchProfile;
+    // Builds the lighting panel in the lighting area; returns what draws a LightingView.
+    std::function<std::function<void(const lighting::LightingView&)>(const LightingPanelHost&)> lightingPanel;
+};
+
+struct MainWindowSetup {
+    device::AppLinkState& state;
+    profiles::AssignmentStore& store;
+    profiles::SettingsStore& settings;
+    std::filesystem::path programFolder; // holds Skins/ and Help/
+    std::filesystem::path dataFolder;
+    // Binds the service library and starts the request channel (the presence worker starts with it); the
+    // keyboard's commands. The program ends inside it when the library is missing.
+    std::function<device::Commands&()> openLink;
+    Poster toWorker; // the device worker for every multi-report write
+    // Steps of the start and the exit that belong to the process.
+    std::function<void()> onTagged; // the window is ready for other instances
+    std::function<void()> createNamedEvents;
+    std::function<void()> closeInstance;
+    std::function<void()> closeNamedEvents;
+    // Message boxes and file dialogs; null: the program's own (skinned boxes, QFileDialog).
+    Prompter* prompter = nullptr;
+    FileChooser* files = nullptr;
+    // A message box with a text already made; empty: the skinned box.
+    std::function<void(const QString&)> showText;
+    // Opens a web address or a file with the desktop's handler; empty: QDesktopServices.
+    std::function<void(const QUrl&)> desktopOpen;
+    // A required picture that is missing: the program ends quietly; tests record it.
+    ui::MissingPictureHandler onMissingPicture = ui::exitQuietly;
+};
+
+class CTarvikDlg : public ui::CBaseDialog, public MainView, private WindowPortBridge::Target {
+    Q_OBJECT
+
+public:
+    explicit CTarvikDlg(MainWindowSetup setup, QWidget* parent = nullptr);
+    ~CTarvikDlg() override;
+
+    // What the device link is given as its main window.
+    WindowPortBridge& port() { return *bridge_; }
+    // Valid after initialise().
+    MainHub& hub() { return *hub_; }
+    MainWindowHooks& hooks() { return hooks_; }
+    // An editor the exit sequence and a lost keyboard ask to close, in the order added (after About).
+    void addEditor(ui::Editor* editor);
+    AboutBox& aboutBox() { return *about_; }
+    CTrayIcon& trayIcon() { return *tray_; }
+    lighting::LightingState* lightingState() { return lighting_.get(); }
+
+    ui::CPngButton* button(const std::string& skinKey) const;
+    ui::CPngButton* buttonById(int controlId) const;
+    // The tag other instances recognise the main window by; 0 until the initialisation set it.
+    uint32_t windowTag() const { return tag_; }
+    ui::ClickablePicture* busyPicture() const { return busyPicture_; }
+    QLabel* reportRateCaption() const { return reportCaption_; }
+    QMenu* lastMenu() const { return lastMenu_; }
+    // A timer of the main window by its number (1050, 1051, 1052), if running.
+    bool timerActive(int timerId) const;
+
+    // MainView
+    void showWindow() override;
+    void hideWindow() override;
+    void minimizeWindow() override;
+    void quit() override;
+    void setApplyEnabled(bool enabled) override;
+    void refreshKeyButtons() override;
+    void refreshButton(int controlId) override;
+    void setLayerIndicator(int layer) override;
+    void setProfileButtons(int selected) override;
+    void setReportRateButtons(int selected) override;
+    void setFlip(int flip) override;
+    void setSwitchText(const std::u16string& text) override;
+    void setBusy(bool busy) override;
+    void showBusyFrame(int frame) override;
+    void showMenu(const std::vector<MenuItem>& items) override;
+    void showLighting(const lighting::LightingView& view) override;
+    void killTimer(int timerId) override;
+    void createTray(int iconId, const std::u16string& tip) override;
+    void removeTray() override;
+    void setTrayIcon(int iconId) override;
+    void setTrayTip(const std::u16string& tip) override;
+    void openAbout() override;
+    void openKeyDialog(int slot, bool macroOnly, int controlId) override;
+    void openProfileManager() override;
+    void openUpdateDialog() override;
+    void switchProfile(int profile) override;
+    void openUrl(const std::string& url) override;
+    void openFile(const std::filesystem::path& file) override;
+    void showText(const std::u16string& text) override;
+    void retext() override;
+
+protected:
+    void onInitDialog() override;
+    void onShowDialog() override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // WindowPortBridge::Target
+    intptr_t onMessage(uint32_t message, uint32_t wParam, bool posted) override;
+    void onHide() override;
+    void onSetIcon(int iconId) override;
+    void onStartTimer(int timerId, int periodMs) override;
+    void onShowMessage(const std::string& languageKey) override;
+    bool ready() const override;
+
+    void placeControls();
+    ui::CPngButton& addButton(const std::string& key, int controlId, const ui::StatePictures& pictures);
+    void bindTexts();
+    void createLightingArea();
+    void startTimerById(int timerId, int periodMs);
+    // While hidden the window keeps no pictures (they are most of a resident program's memory); it loads
+    // them again when it is shown.
+    void applyStatePictures();
+    void releaseStatePictures();
+    void hideEvent(QHideEvent* event) override;
+    Prompter& prompter();
+    bool takesInput(QObject* watched, QEvent* event) const;
+
+    MainWindowSetup setup_;
+    MainWindowHooks hooks_;
+    std::unique_ptr<WindowPortBridge> bridge_;
+    std::unique_ptr<ui::SkinPrompter> ownPrompter_;
+    std::unique_ptr<ui::QtFileChooser> ownFiles_;
+    std::unique_ptr<MainHub> hub_;
+    std::unique_ptr<lighting::LightingState> lighting_;
+    std::function<void(const lighting::LightingView&)> drawLighting_;
+    std::unique_ptr<AboutBox> about_;
+    std::unique_ptr<CTrayIcon> tray_;
+    std::vector<ui::Editor*> pendingEditors_;
+
+    std::vector<QPixmap> pictures_;   // the main window's seven state pictures
+    std::vector<QPixmap> busyFrames_; // jdt1.bmp ... jdt10.bmp
+    std::map<std::string, ui::CPngButton*> buttons_;
+    std::map<int, ui::CPngButton*> byId_;
+    enum class PictureKind { Button, Lamp, Indicator, Key };
+    std::map<ui::CPngButton*, PictureKind> pictureKind_;
+    ui::ClickablePicture* busyPicture_ = nullptr;
+    QLabel* reportCaption_ = nullptr;
+    QPointer<QMenu> lastMenu_;
+    std::map<int, QTimer*> timers_;
+    std::array<std::string, 3> links_;
+    uint32_t tag_ = 0;
+    bool busy_ = false;
+    int shownProfile_ = -1;
+};
+
+} // namespace tarvik::app

@@ -1,0 +1,116 @@
+#include "app/CTrayIcon.h"
+
+#include "ui/DarkStyle.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace tarvik::app {
+
+void fillMenu(QMenu& menu, const std::vector<MenuItem>& items, const std::function<void(int)>& onCommand) {
+    menu.clear();
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            menu.addSeparator();
+            continue;
+        }
+        const QString text = QString::fromStdU16String(item.text).trimmed();
+        if (!item.submenu.empty()) {
+            QMenu* sub = menu.addMenu(text);
+            fillMenu(*sub, item.submenu, onCommand);
+            continue;
+        }
+        QAction* a = menu.addAction(text);
+        a->setData(item.command);
+        if (item.checked) {
+            a->setCheckable(true);
+            a->setChecked(true);
+        }
+        if (item.isDefault) {
+            menu.setDefaultAction(a);
+        }
+        const int command = item.command;
+        QObject::connect(a, &QAction::triggered, &menu, [onCommand, command] { onCommand(command); });
+    }
+}
+
+CTrayIcon::CTrayIcon(std::filesystem::path skinFolder, Owner owner, QObject* parent)
+    : QObject(parent), skinFolder_(std::move(skinFolder)), owner_(std::move(owner)) {}
+
+CTrayIcon::~CTrayIcon() {
+    remove();
+}
+
+QIcon CTrayIcon::iconFor(int iconId) const {
+    auto it = icons_.find(iconId);
+    if (it == icons_.end()) {
+        const std::filesystem::path file = skinFolder_ / ("tray_" + std::to_string(iconId) + ".png");
+        QIcon icon(QString::fromStdString(file.string()));
+        // Sharp on every panel size: sizes the picture offers are used as they are, others scaled.
+        it = icons_.emplace(iconId, icon).first;
+    }
+    return it->second;
+}
+
+bool CTrayIcon::create(int iconId, const QString& tip) {
+    if (!tray_) {
+        tray_ = std::make_unique<QSystemTrayIcon>();
+        menu_ = std::make_unique<QMenu>();
+        menu_->setStyleSheet(ui::darkStyleSheet());
+        // The texts are read each time the menu opens, so a language switch shows at once.
+        connect(menu_.get(), &QMenu::aboutToShow, this, &CTrayIcon::rebuildMenu);
+        tray_->setContextMenu(menu_.get());
+        connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+            if (r == QSystemTrayIcon::DoubleClick && owner_.doubleClick) {
+                owner_.doubleClick();
+            }
+        });
+        rebuildMenu();
+    }
+    iconId_ = iconId;
+    tray_->setIcon(iconFor(iconId));
+    tray_->setToolTip(tip);
+    // Shown even without a notification area: Qt puts it there when one appears.
+    tray_->show();
+    created_ = true;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void CTrayIcon::setIcon(int iconId) {
+    if (!created_ || iconId == iconId_) {
+        return;
+    }
+    iconId_ = iconId;
+    tray_->setIcon(iconFor(iconId));
+}
+
+void CTrayIcon::setTooltip(const QString& tip) {
+    if (created_) {
+        tray_->setToolTip(tip);
+    }
+}
+
+QString CTrayIcon::tooltip() const {
+    return tray_ ? tray_->toolTip() : QString();
+}
+
+void CTrayIcon::remove() {
+    if (tray_) {
+        tray_->hide();
+    }
+    created_ = false;
+}
+
+void CTrayIcon::rebuildMenu() {
+    if (!menu_ || !owner_.menu) {
+        return;
+    }
+    fillMenu(*menu_, owner_.menu(), [this](int command) {
+        if (owner_.command) {
+            owner_.command(command);
+        }
+    });
+}
+
+} // namespace tarvik::app

@@ -1,0 +1,657 @@
+#include "app/MainHub.h"
+
+#include "device/OnBoardProfile.h"
+
+#include "device/MainWindowPort.h"
+#include "keyboard/KeyAssignment.h"
+#include "keyboard/KeyButtonClick.h"
+#include "keyboard/Layout.h"
+#include "lighting/KeyButtons.h"
+#include "lighting/LightingModes.h"
+#include "lighting/LightingState.h"
+#include "macros/MacroSetLookup.h"
+#include "platform/Utf.h"
+#include "profiles/KeyboardTransfer.h"
+#include "profiles/ProfileFiles.h"
+#include "ui/TextKeys.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+namespace tarvik::app {
+
+namespace {
+
+using device::kCodeInit;
+using device::kCodeKill;
+using device::kCodeLed;
+using device::kCodeOpen;
+using device::kCodeProf;
+
+// The messages a worker's operation wants shown, kept until it is back on the user-interface thread.
+class CollectingPrompter final : public Prompter {
+public:
+    void show(std::string_view key) override { keys.emplace_back(key); }
+    bool askYesNo(std::string_view, bool defaultYes) override { return defaultYes; }
+    std::vector<std::string> keys;
+};
+
+// The first "%s" of a language text replaced by the argument; the text comes from an editable file, so
+// it is never handed to printf.
+std::u16string withArgument(std::u16string text, const std::u16string& argument) {
+    const size_t at = text.find(u"%s");
+    if (at != std::u16string::npos) {
+        text.replace(at, 2, argument);
+    }
+    return text;
+}
+
+bool isKeyControl(int id) {
+    return keyboard::KeyButtonPosition(id) >= 0 || keyboard::GButtonNumber(id) > 0 || id == control::kFn ||
+           id == control::kMacro;
+}
+
+int reportRateOfControl(int id) {
+    for (int r = 0; r < 4; ++r) {
+        if (kReportButtons[r] == id) {
+            return r;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+const MainHub::Route MainHub::kRoutes[] = {
+    {device::MSG_OPEN, false, kCodeOpen, false, &MainHub::onOpen},
+    {device::MSG_KILL, false, kCodeKill, false, &MainHub::onKill},
+    {device::MSG_INIT, false, kCodeInit, false, &MainHub::onInit},
+    {device::MSG_PROFILE_SYNC, false, kCodeProf, false, &MainHub::onProfileSync},
+    {device::MSG_KEYMODE_CHANGED, false, kCodeLed, false, &MainHub::onKeyModeChanged},
+    {device::MSG_DEVICE_LOST, true, 0, false, &MainHub::onDeviceLost},
+    {MSG_APPLY, true, 0, true, &MainHub::apply},
+};
+
+MainHub::MainHub(MainHubParts parts) : p_(std::move(parts)) {}
+
+MainHub::~MainHub() {
+    *alive_ = false;
+}
+
+void MainHub::setExitSteps(std::function<void()> closeInstance, std::function<void()> closeNamedEvents) {
+    closeInstance_ = std::move(closeInstance);
+    closeNamedEvents_ = std::move(closeNamedEvents);
+}
+
+void MainHub::initialise() {
+    ready_.store(false, std::memory_order_release);
+    p_.state.currentProfile.store(-1);
+    setModified(false);
+    flip_ = p_.settings.readFlip();
+    p_.view.setFlip(flip_);
+    p_.view.setProfileButtons(-1);
+    p_.view.setReportRateButtons(reportRate_);
+    p_.view.setLayerIndicator(gKeyLayer());
+    p_.view.setSwitchText(switchText());
+    p_.view.refreshKeyButtons();
+}
+
+int MainHub::gKeyLayer() const {
+    return p_.state.linkStatusMode.load() & 1;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Messages
+
+intptr_t MainHub::handleMessage(uint32_t message, uint32_t wParam, bool posted) {
+    for (const Route& r : kRoutes) {
+        if (r.message != message) {
+            continue;
+        }
+        if ((r.anyCode || r.code == wParam) && (posted || !r.postedOnly)) {
+            (this->*r.handler)();
+        }
+        break;
+    }
+    return 0;
+}
+
+void MainHub::onOpen() {
+    showMainWindow();
+}
+
+void MainHub::onKill() {
+    exitSequence();
+}
+
+void MainHub::onInit() {
+    trayIcon_ = device::kIconNoKeyboard;
+    p_.view.createTray(trayIcon_, p_.texts.text("KEYBOARD_TRAY_DESC"));
+    p_.view.setProfileButtons(p_.state.currentProfile.load());
+    ready_.store(true, std::memory_order_release);
+    p_.view.hideWindow();
+}
+
+void MainHub::onProfileSync() {
+    // The keyboard arrived: the store becomes what it holds (or the defaults when it cannot be read).
+    profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, {}, p_.texts.text("MACRO_NEW_PREFIX"));
+    setModified(false);
+    const int current = p_.state.currentProfile.load();
+    editingProfile_ = current >= 0 ? current : 0;
+    p_.view.setProfileButtons(current);
+    p_.view.setLayerIndicator(gKeyLayer());
+    p_.view.refreshKeyButtons();
+    const int profile = editingProfile_;
+    runLighting(
+        [profile](lighting::LightingState& l) {
+            l.setProfile(profile);
+            l.keyboardConnected();
+            return l.view();
+        },
+        true);
+}
+
+void MainHub::onKeyModeChanged() {
+    // The keyboard switched its layer itself; the bit is read, never toggled here.
+    const int layer = gKeyLayer();
+    for (const keyboard::GButton& g : keyboard::GButtons()) {
+        p_.view.refreshButton(g.controlId);
+    }
+    p_.view.setLayerIndicator(layer);
+}
+
+void MainHub::onDeviceLost() {
+    closeEditorsForLostKeyboard();
+}
+
+void MainHub::closeEditorsForLostKeyboard() {
+    // A refusal does not matter here: nothing the editors show can reach the keyboard any more.
+    if (about_ != nullptr && about_->isOpen()) {
+        about_->requestClose();
+    }
+    for (ui::Editor* e : editors_) {
+        if (e != nullptr && e->isOpen()) {
+            e->requestClose();
+        }
+    }
+}
+
+void MainHub::onTimer(int timerId) {
+    if (timerId == kTimerBusy) {
+        busyFrame_ = (busyFrame_ + 1) % kBusyFrames;
+        p_.view.showBusyFrame(busyFrame_);
+    } else if (timerId == device::kTimerLightingReload) {
+        // One shot: the keyboard's own lighting change is read once.
+        p_.view.killTimer(device::kTimerLightingReload);
+        runLighting([](lighting::LightingState& l) {
+            l.readLighting();
+            return l.view();
+        });
+    }
+}
+
+void MainHub::setTrayIcon(int iconId) {
+    if (iconId == trayIcon_ || trayIcon_ == 0) {
+        return;
+    }
+    trayIcon_ = iconId;
+    p_.view.setTrayIcon(iconId);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Controls and commands
+
+void MainHub::onControl(int controlId) {
+    if (busy_ || exiting_) {
+        return;
+    }
+    if (isKeyControl(controlId)) {
+        onKeyClick(controlId);
+        return;
+    }
+    if (const int rate = reportRateOfControl(controlId); rate >= 0) {
+        setReportRate(rate);
+        return;
+    }
+    if (controlId >= control::kProfile1 && controlId < control::kProfile1 + 3) {
+        p_.view.switchProfile(controlId - control::kProfile1);
+        return;
+    }
+    if (controlId >= control::kLink0 && controlId < control::kLink0 + 3) {
+        p_.view.openUrl(links_[static_cast<size_t>(controlId - control::kLink0)]);
+        return;
+    }
+    switch (controlId) {
+    case control::kApply:
+        apply();
+        break;
+    case control::kProfileManager:
+        p_.view.openProfileManager();
+        break;
+    case control::kLink:
+        p_.view.openUrl(links_[0]);
+        break;
+    case control::kHelp:
+        p_.view.openFile(p_.helpFolder / "index.html");
+        break;
+    case control::kMinimize:
+        p_.view.minimizeWindow();
+        break;
+    case control::kClose:
+        exitSequence();
+        break;
+    case control::kMenu:
+        p_.view.showMenu(mainMenu());
+        break;
+    case control::kDefaults:
+        restoreDefaults();
+        break;
+    case control::kFlip1:
+    case control::kFlip2:
+        toggleFlip();
+        break;
+    case control::kSwitch:
+        toggleKeyEditMode();
+        break;
+    case control::kTrayMenu:
+        p_.view.showMenu(trayMenu());
+        break;
+    default:
+        break; // display-only controls
+    }
+}
+
+void MainHub::onCommand(int commandId) {
+    if (exiting_) {
+        return;
+    }
+    if (commandId >= command::kProfileMenuFirst && commandId <= command::kProfileMenuLast) {
+        if (!busy_) {
+            p_.view.switchProfile(commandId - command::kProfileMenuFirst - 1);
+        }
+        return;
+    }
+    switch (commandId) {
+    case command::kOpen:
+        showMainWindow();
+        break;
+    case command::kAbout:
+    case command::kSysAbout:
+        openAbout();
+        break;
+    case command::kExit:
+    case command::kMenuExit:
+        exitSequence();
+        break;
+    case command::kImport:
+        importProfile();
+        break;
+    case command::kExport:
+        exportProfile();
+        break;
+    case command::kUpdate:
+        if (!busy_) {
+            p_.view.openUpdateDialog();
+        }
+        break;
+    case command::kChinese:
+        switchLanguage(ui::TextTable::kChinese);
+        break;
+    case command::kEnglish:
+        switchLanguage(ui::TextTable::kEnglish);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainHub::onKeyClick(int controlId) {
+    keyboard::ClickState s;
+    // Keys paint only while the panel is on in the user mode; with the panel off they edit, whatever
+    // mode the list still shows.
+    s.userLightingMode =
+        lighting_ != nullptr && lightingView_.panelOn && lightingView_.mode == lighting::kUserMode;
+    s.colourKeysMode = p_.state.keyEditMode.load() == 1;
+    s.gKeyLayer = gKeyLayer();
+    const keyboard::ClickAction action = keyboard::OnKeyButtonClicked(controlId, s);
+    switch (action.kind) {
+    case keyboard::ClickActionKind::PaintKey: {
+        const int button = lighting::buttonOfControl(action.controlId);
+        runLighting([button](lighting::LightingState& l) {
+            l.paintKey(button);
+            return l.view();
+        });
+        break;
+    }
+    case keyboard::ClickActionKind::ToggleColourFlag: {
+        {
+            auto lock = p_.store.lockKeyData();
+            auto records = p_.store.working().block().profile(static_cast<unsigned>(editingProfile_));
+            keyboard::KeyAssignment& r = records[static_cast<size_t>(action.flagRecord)];
+            r.flag = keyboard::ToggledColourFlag(r.flag);
+        }
+        setModified(true);
+        p_.view.refreshButton(action.controlId);
+        break;
+    }
+    case keyboard::ClickActionKind::OpenDialog:
+        p_.view.openKeyDialog(action.slot, action.macroOnly, action.controlId);
+        break;
+    case keyboard::ClickActionKind::Nothing:
+        break;
+    }
+}
+
+void MainHub::assignmentsChanged() {
+    setModified(true);
+    p_.view.refreshKeyButtons();
+}
+
+void MainHub::setModified(bool modified) {
+    modified_ = modified;
+    p_.view.setApplyEnabled(modified);
+}
+
+ButtonLook MainHub::buttonLook(int controlId) const {
+    ButtonLook look;
+    const int layer = gKeyLayer();
+    auto lock = p_.store.lockKeyData();
+    const auto records =
+        std::as_const(p_.store.working()).block().profile(static_cast<unsigned>(editingProfile_));
+    const int slot = keyboard::SlotOfButton(controlId, layer);
+    if (slot >= 0) {
+        const macros::MacroSetLookup macros(p_.store.working().macros());
+        const auto summary = keyboard::AssignmentSummary(controlId, static_cast<keyboard::KeySlot>(slot),
+                                                         records[static_cast<size_t>(slot)], macros);
+        look.tip = summary.text;
+        look.assigned = summary.assigned;
+    }
+    if (p_.state.keyEditMode.load() == 1) {
+        look.colourMode = true;
+        const int flagRecord = keyboard::ColourKeyFlagRecord(controlId, layer);
+        look.colourFlag = flagRecord >= 0 && records[static_cast<size_t>(flagRecord)].flag != 0;
+    }
+    return look;
+}
+
+std::u16string MainHub::switchText() const {
+    return p_.texts.text(p_.state.keyEditMode.load() == 1 ? "MAIN_SWITCH_COLOR_TEXT"
+                                                          : "MAIN_SWITCH_FUNCTION_TEXT");
+}
+
+std::u16string MainHub::profileEntryName(int profile) const {
+    if (profile < 0 || profile > 2) {
+        return p_.texts.text("DEFAULT_PROFILE_NAME");
+    }
+    return onDemand(ui::kOnBoardProfileKeys[profile]);
+}
+
+std::u16string MainHub::onDemand(std::string_view key) const {
+    if (p_.texts.has(key)) {
+        return p_.texts.text(key);
+    }
+    return p_.texts.readOnDemand(p_.languageFile, key);
+}
+
+void MainHub::toggleKeyEditMode() {
+    p_.state.keyEditMode.store(p_.state.keyEditMode.load() == 1 ? 0 : 1);
+    p_.view.setSwitchText(switchText());
+    p_.view.refreshKeyButtons();
+}
+
+void MainHub::toggleFlip() {
+    flip_ = p_.settings.writeFlip(flip_ == 1 ? 0 : 1);
+    p_.view.setFlip(flip_);
+}
+
+std::vector<MenuItem> MainHub::mainMenu() const {
+    const std::vector<std::u16string> t = p_.texts.readOnDemand(p_.languageFile, ui::kMainMenuTextKeys);
+    const std::vector<std::u16string> extra = p_.texts.readOnDemand(p_.languageFile, ui::kMainMenuExtraKeys);
+    MenuItem language;
+    language.text = extra[0];
+    MenuItem chinese = MenuItem::item(command::kChinese, extra[1]);
+    chinese.checked = p_.texts.language() != ui::TextTable::kEnglish;
+    MenuItem english = MenuItem::item(command::kEnglish, extra[2]);
+    english.checked = p_.texts.language() == ui::TextTable::kEnglish;
+    language.submenu = {chinese, english};
+    return {MenuItem::item(command::kImport, t[0]),
+            MenuItem::item(command::kExport, t[1]),
+            MenuItem::item(command::kAbout, t[2]),
+            MenuItem::line(),
+            language,
+            MenuItem::item(command::kUpdate, extra[3]),
+            MenuItem::line(),
+            MenuItem::item(command::kMenuExit, t[3])};
+}
+
+std::vector<MenuItem> MainHub::trayMenu() const {
+    const std::vector<std::u16string> t = p_.texts.readOnDemand(p_.languageFile, ui::kTrayMenuTextKeys);
+    std::vector<MenuItem> items = {MenuItem::item(command::kOpen, t[0]),
+                                   MenuItem::item(command::kAbout, t[1]),
+                                   MenuItem::item(command::kExit, t[2])};
+    items[0].isDefault = true;
+    return items;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Flows
+
+void MainHub::showMainWindow() {
+    if (exiting_) {
+        return;
+    }
+    if (p_.state.devicePresence.load() == 0) {
+        p_.prompter.show("MAIN_NO_DEVICE_PROMPT");
+        return;
+    }
+    p_.view.showWindow();
+}
+
+bool MainHub::exitSequence() {
+    if (exiting_) {
+        return true;
+    }
+    p_.view.hideWindow();
+    // Any editor may refuse; the program then stays resident, icon and all.
+    if (about_ != nullptr && about_->isOpen() && !about_->requestClose()) {
+        return false;
+    }
+    for (ui::Editor* e : editors_) {
+        if (e != nullptr && e->isOpen() && !e->requestClose()) {
+            return false;
+        }
+    }
+    exiting_ = true;
+    ready_.store(false, std::memory_order_release);
+    if (closeInstance_) {
+        closeInstance_();
+    }
+    if (closeNamedEvents_) {
+        closeNamedEvents_();
+    }
+    if (trayIcon_ != 0) {
+        p_.view.removeTray();
+        trayIcon_ = 0;
+    }
+    setModified(false);
+    // Waits for a download still running on the device worker: its locks are the store's.
+    p_.store.releaseAll();
+    p_.view.quit();
+    return true;
+}
+
+void MainHub::apply() {
+    if (busy_ || exiting_) {
+        return;
+    }
+    busy_ = true;
+    busyFrame_ = 0;
+    p_.view.setBusy(true);
+    const bool send = modified_;
+    std::weak_ptr<bool> alive = alive_;
+    p_.toWorker([this, send, alive] {
+        profiles::ApplyOutcome outcome;
+        if (send) {
+            outcome = profiles::applyChanges(p_.store, p_.commands, p_.state);
+        }
+        p_.toUi([this, send, outcome, alive] {
+            if (auto a = alive.lock(); a && *a) {
+                finishApply(send, outcome);
+            }
+        });
+    });
+}
+
+void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
+    busy_ = false;
+    p_.view.setBusy(false);
+    if (exiting_) {
+        return;
+    }
+    if (sent && outcome.succeeded()) {
+        setModified(false);
+    }
+    showDownloadMessages(outcome.download);
+}
+
+void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {
+    if (outcome.tooLong) {
+        p_.prompter.show("EXTRA_MACRO_TOO_LONG");
+    }
+    if (outcome.namesDropped) {
+        p_.prompter.show("EXTRA_PROFILE_SPACE_TIGHT");
+    }
+}
+
+void MainHub::restoreDefaults() {
+    if (busy_ || exiting_ || !p_.prompter.askYesNo("MAIN_PROMPT_DEFAULT", false)) {
+        return;
+    }
+    {
+        auto lock = p_.store.lockKeyData();
+        keyboard::ResetCurrentKeyboardKeys(
+            p_.store.working().block().profile(static_cast<unsigned>(editingProfile_)), gKeyLayer());
+    }
+    // The keys changed; Apply below only sends a modified store.
+    setModified(true);
+    p_.view.refreshKeyButtons();
+    if (lighting_ != nullptr && lightingView_.panelOn) {
+        runLighting([](lighting::LightingState& l) { return l.restoreDefaults(); });
+    }
+    apply();
+}
+
+void MainHub::setReportRate(int rate) {
+    if (rate < 0 || rate > 3) {
+        return;
+    }
+    p_.view.setReportRateButtons(rate);
+    reportRate_ = rate;
+    // Without a keyboard every write would return at once; the selection alone changes.
+    if (p_.state.devicePresence.load() == 0) {
+        return;
+    }
+    const int profile = editingProfile_;
+    p_.toWorker([this, profile, rate] { (void)device::writeReportRate(p_.commands, profile, rate); });
+}
+
+void MainHub::importProfile() {
+    if (busy_ || exiting_) {
+        return;
+    }
+    const auto path =
+        p_.files.choose(FileChooser::Mode::Open, std::string(kProfileFileFilter), p_.dataFolder, "*.tvk");
+    if (!path) {
+        return;
+    }
+    busy_ = true;
+    busyFrame_ = 0;
+    p_.view.setBusy(true);
+    std::weak_ptr<bool> alive = alive_;
+    const std::filesystem::path file = *path;
+    p_.toWorker([this, file, alive] {
+        auto outcome = std::make_shared<profiles::ImportOutcome>(
+            profiles::importProfileFile(p_.store, file, p_.commands, p_.state));
+        p_.toUi([this, file, outcome, alive] {
+            auto a = alive.lock();
+            if (!a || !*a) {
+                return;
+            }
+            busy_ = false;
+            p_.view.setBusy(false);
+            // The messages in the order the user has always seen them; the format error names the file.
+            CollectingPrompter messages;
+            profiles::showImportMessages(*outcome, messages);
+            for (const std::string& key : messages.keys) {
+                if (key == "PROFILE_FORMAT_ERROR") {
+                    p_.view.showText(withArgument(p_.texts.text(key), toUtf16(file.string())));
+                } else {
+                    p_.prompter.show(key);
+                }
+            }
+            // A refused file or a download the keyboard did not take leaves the working copy as it was;
+            // only a taken import replaces it, and then the keyboard holds what the window shows.
+            if (outcome->succeeded()) {
+                setModified(false);
+                p_.view.refreshKeyButtons();
+            }
+        });
+    });
+}
+
+void MainHub::exportProfile() {
+    if (busy_ || exiting_) {
+        return;
+    }
+    const auto path =
+        p_.files.choose(FileChooser::Mode::Save, std::string(kProfileFileFilter), p_.dataFolder, "*.tvk");
+    if (path) {
+        (void)profiles::exportProfileFile(p_.store, *path); // no message either way
+    }
+}
+
+void MainHub::openAbout() {
+    if (about_ != nullptr && about_->isOpen()) {
+        return; // one About window
+    }
+    p_.view.openAbout();
+}
+
+void MainHub::switchLanguage(int language) {
+    if (switchLanguage_) {
+        switchLanguage_(language);
+    }
+    p_.view.setSwitchText(switchText());
+    if (trayIcon_ != 0) {
+        p_.view.setTrayTip(p_.texts.text("KEYBOARD_TRAY_DESC"));
+    }
+    p_.view.retext();
+}
+
+void MainHub::runLighting(std::function<lighting::LightingView(lighting::LightingState&)> operation,
+                          bool updateReportRate) {
+    if (lighting_ == nullptr) {
+        return;
+    }
+    lighting::LightingState* lighting = lighting_;
+    std::weak_ptr<bool> alive = alive_;
+    p_.toWorker([this, lighting, operation = std::move(operation), updateReportRate, alive] {
+        const lighting::LightingView v = operation(*lighting);
+        const int rate = lighting->reportRate();
+        p_.toUi([this, v, rate, updateReportRate, alive] {
+            auto a = alive.lock();
+            if (!a || !*a || exiting_) {
+                return;
+            }
+            lightingView_ = v;
+            p_.view.showLighting(v);
+            if (updateReportRate && rate >= 0 && rate <= 3) {
+                reportRate_ = rate;
+                p_.view.setReportRateButtons(rate);
+            }
+        });
+    });
+}
+
+} // namespace tarvik::app

@@ -1,0 +1,191 @@
+// The main window's decisions, without the window: the modified flag and Apply, the editing profile, the
+// key edit mode, the icon state, the message dispatch, key clicks, report rate, restore defaults, the two
+// menus, import and export, the About rule and the exit sequence. The Qt window turns events into calls
+// of this class and draws what it is told through MainView.
+//
+// Threads: every member function runs on the user-interface thread, except isReady(), which any thread
+// may call. Multi-report writes (Apply, import, report rate, lighting) run on the device worker through
+// the toWorker poster and come back through toUi; nothing is shown while a store lock is held.
+#pragma once
+
+#include "app/MainIds.h"
+#include "app/MainView.h"
+#include "device/AppLinkState.h"
+#include "device/Commands.h"
+#include "device/MainWindowPort.h"
+#include "lighting/LightingView.h"
+#include "platform/FileChooser.h"
+#include "platform/Prompter.h"
+#include "profiles/ApplyChanges.h"
+#include "profiles/AssignmentStore.h"
+#include "profiles/Settings.h"
+#include "ui/Editor.h"
+#include "ui/TextTable.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarvik::lighting {
+class LightingState;
+}
+
+namespace tarvik::app {
+
+// Hands a task to another thread's queue (the device worker, or back to the user-interface thread).
+using Poster = std::function<void(std::function<void()>)>;
+
+struct MainHubParts {
+    device::AppLinkState& state;
+    profiles::AssignmentStore& store;
+    device::Commands& commands;
+    profiles::SettingsStore& settings;
+    Prompter& prompter;
+    FileChooser& files;
+    MainView& view;
+    const ui::TextTable& texts;
+    std::filesystem::path languageFile; // for the texts read when a menu opens
+    std::filesystem::path helpFolder;   // holds index.html
+    std::filesystem::path dataFolder;   // where the profile file dialogs start
+    Poster toWorker;
+    Poster toUi;
+};
+
+class MainHub {
+public:
+    explicit MainHub(MainHubParts parts);
+    ~MainHub();
+    MainHub(const MainHub&) = delete;
+    MainHub& operator=(const MainHub&) = delete;
+
+    // --- wiring, before the first message ---
+    // The lighting state of the panel, when the window has one. Its calls run on the device worker.
+    void setLighting(lighting::LightingState* lighting) { lighting_ = lighting; }
+    // The web addresses Link, Link1, Link2 of the skin.
+    void setLinks(std::array<std::string, 3> links) { links_ = std::move(links); }
+    // The About box first, then the editors in the order the exit sequence asks them (profile manager,
+    // composite key dialog, update dialog).
+    void setAbout(ui::Editor* about) { about_ = about; }
+    void addEditor(ui::Editor* editor) { editors_.push_back(editor); }
+    // Steps of the exit sequence that belong to the process: the instance lock and the named events.
+    void setExitSteps(std::function<void()> closeInstance, std::function<void()> closeNamedEvents);
+    // The language switch of the windows (stores the choice, reloads the texts, re-texts every window).
+    void setLanguageSwitch(std::function<void(int)> switchLanguage) {
+        switchLanguage_ = std::move(switchLanguage);
+    }
+
+    // --- start ---
+    // The main window's own part of its initialisation: Apply disabled, the indicators set, the window
+    // known to AppLinkState. The caller posts MSG_INIT afterwards.
+    void initialise();
+    // Set by MSG_INIT; the presence worker waits for it. Any thread.
+    bool isReady() const { return ready_.load(std::memory_order_acquire); }
+
+    // --- messages and timers ---
+    // A message sent or posted to the main window; a handler ignores a wParam code other than its own.
+    intptr_t handleMessage(uint32_t message, uint32_t wParam, bool posted);
+    void onTimer(int timerId);
+    // The notification-area icon the device link asks for; nothing happens when it is shown already.
+    void setTrayIcon(int iconId);
+    int trayIcon() const { return trayIcon_; }
+
+    // --- the user ---
+    void onControl(int controlId);
+    void onCommand(int commandId);
+    void onHelpKey() { onControl(control::kHelp); }
+    std::vector<MenuItem> mainMenu() const;
+    std::vector<MenuItem> trayMenu() const;
+    void onTrayDoubleClick() { onCommand(command::kOpen); }
+    // An editor changed the working copy (the key dialog after OK, the macro panel): Apply becomes
+    // enabled and the buttons show the new assignments.
+    void assignmentsChanged();
+    // The lighting panel drew a new state: key clicks paint only while it is on in the user mode.
+    void setLightingView(const lighting::LightingView& view) { lightingView_ = view; }
+
+    // --- what the window draws ---
+    ButtonLook buttonLook(int controlId) const;
+    std::u16string switchText() const;
+    // The caption and tooltip of the profile-manager button for the current on-board profile.
+    std::u16string profileEntryName(int profile) const;
+
+    // --- state ---
+    bool modified() const { return modified_; }
+    int editingProfile() const { return editingProfile_; }
+    int gKeyLayer() const;
+    int shownReportRate() const { return reportRate_; }
+    int flip() const { return flip_; }
+    bool busy() const { return busy_; }
+    bool exiting() const { return exiting_; }
+    int busyFrame() const { return busyFrame_; }
+
+    // --- the flows ---
+    void showMainWindow();
+    // The exit sequence; false when an editor refused to close (the program stays resident).
+    bool exitSequence();
+    void apply();
+    void restoreDefaults();
+    void setReportRate(int rate);
+    void importProfile();
+    void exportProfile();
+    void openAbout();
+    void switchLanguage(int language);
+
+private:
+    using Handler = void (MainHub::*)();
+    struct Route {
+        uint32_t message;
+        bool anyCode;
+        uint32_t code;
+        bool postedOnly;
+        Handler handler;
+    };
+    static const Route kRoutes[];
+
+    void onOpen();
+    void onKill();
+    void onInit();
+    void onProfileSync();
+    void onKeyModeChanged();
+    void onDeviceLost();
+
+    void onKeyClick(int controlId);
+    void setModified(bool modified);
+    void closeEditorsForLostKeyboard();
+    void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
+    void showDownloadMessages(const profiles::DownloadOutcome& outcome);
+    // Runs a lighting operation on the device worker and draws what it returns.
+    void runLighting(std::function<lighting::LightingView(lighting::LightingState&)> operation,
+                     bool updateReportRate = false);
+    void toggleKeyEditMode();
+    void toggleFlip();
+    std::u16string onDemand(std::string_view key) const;
+
+    MainHubParts p_;
+    lighting::LightingState* lighting_ = nullptr;
+    std::array<std::string, 3> links_;
+    ui::Editor* about_ = nullptr;
+    std::vector<ui::Editor*> editors_;
+    std::function<void()> closeInstance_;
+    std::function<void()> closeNamedEvents_;
+    std::function<void(int)> switchLanguage_;
+
+    std::atomic<bool> ready_{false};
+    bool modified_ = false;
+    int editingProfile_ = 0;
+    int trayIcon_ = 0; // 0 while there is no icon
+    int busyFrame_ = 0;
+    int reportRate_ = 0;
+    int flip_ = 0;
+    bool busy_ = false;
+    bool exiting_ = false;
+    lighting::LightingView lightingView_;
+    // Tells work coming back from the device worker whether the hub still exists.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+} // namespace tarvik::app

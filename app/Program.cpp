@@ -1,0 +1,144 @@
+#include "app/Program.h"
+
+#include "app/CTarvikDlg.h"
+#include "app/CommandLine.h"
+#include "app/NamedEvents.h"
+#include "app/SingleInstance.h"
+#include "app/StartupFiles.h"
+#include "device/LinkSession.h"
+#include "device/SerialWorker.h"
+#include "platform/Paths.h"
+#include "profiles/Settings.h"
+#include "ui/Language.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace tarvik::app {
+
+namespace {
+
+// Hands a second start's request to the running instance. True when this process should end: the
+// request was handed over, or at least someone holds the lock and listens.
+bool handOver(const InstancePaths& paths, uint32_t message, uint32_t wParam) {
+    return deliverToFirstInstance(paths.socket, message, wParam) != Delivery::NoInstance;
+}
+
+} // namespace
+
+int runProgram(int argc, char** argv) {
+    // Every file is found from the program's own folder.
+    const std::filesystem::path folder = paths::programFolder();
+    // The texts exist before any window, so every window is created with them.
+    ui::Language::instance().setFiles({folder / "Skins" / "language.ini", profiles::settingsFilePath()});
+    ui::Language::instance().load();
+    // The store and its two locks live as long as the program.
+    profiles::AssignmentStore store;
+    device::AppLinkState& state = device::appLinkState();
+
+    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const CommandLine line = parseCommandLine(args);
+    const std::optional<InstancePaths> instance = instancePaths();
+    std::unique_ptr<InstanceLock> lock;
+    InstanceLock::State held = InstanceLock::State::Failed;
+    if (instance) {
+        lock = std::make_unique<InstanceLock>(instance->lock);
+        held = lock->tryAcquire();
+    }
+    if (held == InstanceLock::State::HeldElsewhere) {
+        // A second start: "/Kill" ends the first instance, anything else opens its window. When the lock's
+        // holder does not answer, this process goes on as the first instance.
+        const bool done = line.kill ? handOver(*instance, device::MSG_KILL, device::kCodeKill)
+                                    : handOver(*instance, device::MSG_OPEN, device::kCodeOpen);
+        if (done) {
+            return 0;
+        }
+    }
+    state.instanceLock.store(lock && lock->held() ? lock->fd() : -1);
+    state.suppressAutoOpen.store(line.start);
+    startCompanionDaemon(folder); // its absence is fine
+
+    QApplication app(argc, argv);
+    // The window is hidden most of the time; closing it must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("tarvik"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
+
+    profiles::SettingsStore settings;
+    device::SerialWorker deviceWorker;
+    // Programs started side by side for a test keep their events apart.
+    const char* eventPrefix = std::getenv("TARVIK_NAMED_EVENT_PREFIX");
+    NamedEvents events(eventPrefix != nullptr && eventPrefix[0] == '/' ? eventPrefix
+                                                                       : std::string(kNamedEventPrefix));
+    std::unique_ptr<InstanceServer> server;
+    std::unique_ptr<device::LinkSession> session;
+    CTarvikDlg* window = nullptr;
+
+    MainWindowSetup setup{state,   store,   settings, folder, paths::dataFolder(), {}, {}, {}, {}, {}, {},
+                          nullptr, nullptr, {},       {}};
+    setup.openLink = [&]() -> device::Commands& {
+        session = std::make_unique<device::LinkSession>(state, window->port());
+        if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
+            // No service library, an entry point missing or its start refused: nothing shows.
+            std::fflush(nullptr);
+            ::_exit(0);
+        }
+        return session->commands();
+    };
+    setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };
+    setup.onTagged = [&] {
+        if (!instance || held != InstanceLock::State::Acquired) {
+            return;
+        }
+        server = std::make_unique<InstanceServer>(instance->socket, [&](uint32_t message, uint32_t wParam) {
+            // Apply is posted; the others are handled before the second start gets its answer.
+            if (message == MSG_APPLY) {
+                window->port().postMessage(message, wParam);
+            } else {
+                window->port().sendMessage(message, wParam);
+            }
+        });
+        server->start();
+    };
+    setup.createNamedEvents = [&] { events.create(); };
+    setup.closeInstance = [&] {
+        if (server) {
+            server->close();
+        }
+        state.instanceLock.store(-1);
+        if (lock) {
+            lock->release();
+        }
+    };
+    setup.closeNamedEvents = [&] { events.close(); };
+
+    window = new CTarvikDlg(std::move(setup));
+    window->initialise(); // created hidden; MSG_INIT is on its way
+    const int loop = QApplication::exec();
+    (void)loop; // the program always ends with 0
+
+    // Closing never waits for the user-interface thread: the window's port answers nothing any more,
+    // the workers finish what they run, and the link goes before the window it reports to.
+    window->port().close();
+    if (server) {
+        server->join();
+    }
+    // The link first: waiting exchanges end at once, so a task still on the device worker finishes at
+    // once too, and the worker's stop does not wait for a keyboard that does not answer.
+    if (session) {
+        session->close();
+    }
+    deviceWorker.stop();
+    session.reset();
+    delete window;
+    return 0;
+}
+
+} // namespace tarvik::app

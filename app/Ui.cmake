@@ -1,0 +1,16 @@
+# The Qt half of app/ and the program itself.
+add_library(tarvik_app_ui STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/CTarvikDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CTrayIcon.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AboutBox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Program.cpp)
+tarvik_target_defaults(tarvik_app_ui)
+target_link_libraries(tarvik_app_ui PUBLIC tarvik_app tarvik_skin Qt6::Widgets)
+target_compile_definitions(tarvik_app_ui PRIVATE TARVIK_VERSION="${PROJECT_VERSION}")
+
+add_executable(tarvik ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+tarvik_target_defaults(tarvik)
+target_link_libraries(tarvik PRIVATE tarvik_app_ui)
+# The program runs from the program folder with its skins, texts and service library beside it (targets
+# defined later in the tree; dependencies are resolved when the build is generated).
+add_dependencies(tarvik skins runtime_data portmux)

@@ -1,0 +1,99 @@
+// The real main window on the offscreen platform: the program folder's skins, a keyboard behind the
+// command seam, scripted message boxes and file dialogs, and nothing opened on the desktop.
+#pragma once
+
+#include "app/CTarvikDlg.h"
+#include "device/SerialWorker.h"
+#include "tests/app/HubFixture.h"
+#include "tests/support/SimLibrary.h"
+#include "ui/Language.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace tarvik::app::test {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = testing::useOwnHome();
+        const std::string bin = testsupport::programFolder();
+        std::filesystem::create_directories(home / "config");
+        languageFile = home / "language.ini";
+        std::filesystem::copy_file(bin + "/Skins/language.ini", languageFile,
+                                   std::filesystem::copy_options::overwrite_existing);
+        ui::Language::instance().setFiles({languageFile, home / "config" / "Tarvik.ini"});
+        ui::Language::instance().load();
+        settings.emplace(home / "config" / "Tarvik.ini");
+        programFolder = bin;
+    }
+    void TearDown() override {
+        if (window) {
+            window->port().close();
+            worker.stop();
+            delete window;
+            window = nullptr;
+        }
+    }
+    MainWindowSetup setup() {
+        MainWindowSetup s{state,
+                          store,
+                          *settings,
+                          programFolder,
+                          home / "Documents" / "Velmora",
+                          {},
+                          {},
+                          {},
+                          {},
+                          {},
+                          {},
+                          &prompter,
+                          &files,
+                          {},
+                          {}};
+        s.openLink = [this]() -> device::Commands& { return commands; };
+        s.toWorker = [this](std::function<void()> t) { worker.post(std::move(t)); };
+        s.onTagged = [this] { ++tagged; };
+        s.createNamedEvents = [this] { ++eventsCreated; };
+        s.showText = [this](const QString& t) { texts.push_back(t); };
+        s.desktopOpen = [this](const QUrl& u) { opened.push_back(u); };
+        return s;
+    }
+    // Creates and initialises the window, and lets the posted MSG_INIT run.
+    void start(MainWindowSetup s) {
+        window = new CTarvikDlg(std::move(s));
+        window->initialise();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->hub().isReady(); }, 5000));
+    }
+    void start() { start(setup()); }
+    // A keyboard is there and has been read.
+    void arrive() {
+        state.devicePresence.store(1);
+        state.macroCapacity.store(8192);
+        window->port().sendMessage(device::MSG_PROFILE_SYNC, device::kCodeProf);
+        ASSERT_TRUE(worker.waitIdle(std::chrono::seconds(10)));
+        QCoreApplication::processEvents();
+    }
+
+    std::filesystem::path home;
+    std::filesystem::path programFolder;
+    std::filesystem::path languageFile;
+    device::AppLinkState state;
+    profiles::AssignmentStore store;
+    tarvik::testing::FakeKeyboard keyboard;
+    device::Commands commands{keyboard, device::LinkTiming{}.scaledDown(1000)};
+    std::optional<profiles::SettingsStore> settings;
+    ScriptedPrompter prompter;
+    ScriptedFileChooser files;
+    device::SerialWorker worker;
+    CTarvikDlg* window = nullptr;
+    int tagged = 0;
+    int eventsCreated = 0;
+    std::vector<QString> texts;
+    std::vector<QUrl> opened;
+};
+
+} // namespace tarvik::app::test
