@@ -29,7 +29,6 @@ constexpr int kWaitMs = 10000;
 class ProfileDialogTest : public ::testing::Test {
 protected:
     ProfileDialogTest() {
-        testing::useOwnHome();
         data = ensureDataFolder();
         link.macroCapacity = 8192;
         link.currentProfile = 1;
@@ -84,6 +83,8 @@ protected:
         EXPECT_TRUE(w.grab().save(QStringLiteral(PROFILE_TEST_SCREENS "/%1.png").arg(name)));
     }
 
+    // First: the settings store below takes its file name from the home this sets.
+    fs::path home = testing::useOwnHome();
     fs::path data;
     fs::path skins;
     fs::path missingPicture;
