@@ -1,0 +1,157 @@
+// The program's start as a user meets it, on one desktop with a tray host and the virtual keyboard of
+// portmux-sim: the window that opens once the keyboard is read, the hidden start, the hand-over of a
+// second start and of "/Kill", the start without a keyboard, and the notification-area icon's menu.
+#include "tests/e2e/ProgramScenario.h"
+
+namespace tarvik::e2e {
+namespace {
+
+class StartScenarios : public ProgramScenario {};
+
+bool isMessageBox(const WindowInfo& w, const std::string& mainCaption) {
+    // The no-keyboard message has an empty caption: the window is a dialog that is neither the main
+    // window nor the About box.
+    return isType(w, "_NET_WM_WINDOW_TYPE_DIALOG") && w.name != mainCaption && w.name != "About";
+}
+
+TEST_F(StartScenarios, APlainStartOpensTheWindowOnceTheKeyboardIsRead) {
+    Process& app = start({});
+    const auto window = mainWindow(app.pid());
+    ASSERT_TRUE(window) << "the main window did not open";
+    // It opened after the keyboard was read: the reports of the arrival reached the keyboard first.
+    const RunOutcome status = desktop().portmuxSim({"status", "--json"});
+    EXPECT_EQ(status.output.find("\"reports\": 0,"), std::string::npos) << status.output;
+    EXPECT_EQ(window->place.w, 1300);
+    EXPECT_EQ(window->place.h, 716);
+    const auto icon = desktop().trayIconOf(app.pid());
+    ASSERT_TRUE(icon) << "no icon in the notification area";
+    EXPECT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+
+    ASSERT_TRUE(settle(app.pid()));
+    desktop().step("window open");
+    // The picture of the main window for the package and the README.
+    EXPECT_FALSE(desktop().shotOfWindow(window->id, "main-window").empty());
+}
+
+TEST_F(StartScenarios, StartStaysHiddenWithTheIconInTheNotificationArea) {
+    Process& app = start({"/Start"});
+    const auto icon = desktop().trayIconOf(app.pid());
+    ASSERT_TRUE(icon) << "no icon in the notification area";
+    // The keyboard has been read and handled once the icon shows it; a window that was going to open
+    // was asked to before that.
+    ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+    // And the window's own queue has run since: its icon menu opens.
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    desktop().step("icon menu of a hidden start");
+    EXPECT_FALSE(shows(app.pid(), text("MAIN_CAPTION")));
+    ASSERT_TRUE(desktop().key({"Escape"}));
+    EXPECT_TRUE(app.running());
+}
+
+TEST_F(StartScenarios, ASecondStartOpensTheWindowOfTheFirstAndEndsWithZero) {
+    Process& first = start({"/Start"});
+    const auto icon = desktop().trayIconOf(first.pid());
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+
+    const RunOutcome second = startAndWait({});
+    EXPECT_TRUE(second.finished);
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    // The hand-over is answered once the first has handled it: its window is there at once.
+    const auto window = mainWindow(first.pid(), 5s);
+    ASSERT_TRUE(window) << "the first instance did not open its window";
+    desktop().step("window of the first instance");
+    EXPECT_TRUE(first.running());
+    // Still the only instance: a third start hands over too and leaves one icon.
+    EXPECT_EQ(startAndWait({"-Kill", "whatever"}).exitCode, 0);
+    EXPECT_TRUE(first.running());
+}
+
+TEST_F(StartScenarios, KillEndsTheFirstInstanceAndItself) {
+    Process& first = start({"/Start"});
+    const auto icon = desktop().trayIconOf(first.pid());
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+
+    const RunOutcome kill = startAndWait({"/kILL"});
+    EXPECT_TRUE(kill.finished);
+    EXPECT_EQ(kill.exitCode, 0) << kill.output;
+    ASSERT_TRUE(first.wait(10s)) << "the first instance is still running";
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_TRUE(waitUntil([&] { return desktop().windowsOf(first.pid()).empty(); }, 5s));
+    desktop().step("after kill");
+}
+
+TEST_F(StartScenarios, WithoutAKeyboardTheWindowStaysHiddenAndASecondStartSaysSo) {
+    ASSERT_EQ(desktop().portmuxSim({"unplug"}).exitCode, 0);
+    Process& app = start({});
+    const auto icon = desktop().trayIconOf(app.pid());
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::NoKeyboard));
+
+    // A second start asks the first for its window, which has nothing to show.
+    const std::string caption = text("MAIN_CAPTION");
+    const RunOutcome second = startAndWait({});
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    const auto box = waitForWindow(app.pid(), [&](const WindowInfo& w) { return isMessageBox(w, caption); });
+    ASSERT_TRUE(box) << "no message";
+    EXPECT_FALSE(shows(app.pid(), caption));
+    ASSERT_TRUE(settle(app.pid()));
+    desktop().step("no keyboard message");
+    ASSERT_TRUE(desktop().activate(box->id));
+    ASSERT_TRUE(desktop().key({"Return"}));
+    EXPECT_TRUE(waitUntil([&] { return !desktop().isViewable(box->id); }, 5s))
+        << "OK did not close the message";
+
+    // The keyboard arrives: the icon follows, the window stays where it was.
+    ASSERT_EQ(desktop().portmuxSim({"plug"}).exitCode, 0);
+    EXPECT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    desktop().step("keyboard plugged in later");
+    EXPECT_FALSE(shows(app.pid(), caption));
+    ASSERT_TRUE(desktop().key({"Escape"}));
+
+    // With the keyboard there, a second start opens the window.
+    EXPECT_EQ(startAndWait({}).exitCode, 0);
+    EXPECT_TRUE(mainWindow(app.pid(), 5s));
+}
+
+TEST_F(StartScenarios, TheIconMenuOpensTheWindowTheAboutBoxAndEndsTheProgram) {
+    Process& app = start({"/Start"});
+    const auto icon = desktop().trayIconOf(app.pid());
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+
+    // Open / About / Exit, chosen with the keyboard as the menu offers them.
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    desktop().step("icon menu");
+    ASSERT_TRUE(desktop().key({"Down", "Return"}));
+    ASSERT_TRUE(mainWindow(app.pid(), 5s)) << "Open did not show the window";
+
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    ASSERT_TRUE(desktop().key({"Down", "Down", "Return"}));
+    const auto about =
+        waitForWindow(app.pid(), [&](const WindowInfo& w) { return w.name == text("MENU_3"); });
+    ASSERT_TRUE(about) << "About did not open";
+    ASSERT_TRUE(settle(app.pid()));
+    desktop().step("about box");
+    // About asked for again: still one box.
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    ASSERT_TRUE(desktop().key({"Down", "Down", "Return"}));
+    // The icon menu carries out its item before it closes.
+    ASSERT_TRUE(menuClosed(app.pid()));
+    int abouts = 0;
+    for (const WindowInfo& w : desktop().windowsOf(app.pid())) {
+        abouts += w.viewable && w.name == text("MENU_3") ? 1 : 0;
+    }
+    EXPECT_EQ(abouts, 1);
+
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    ASSERT_TRUE(desktop().key({"Down", "Down", "Down", "Return"}));
+    ASSERT_TRUE(app.wait(10s)) << "Exit did not end the program";
+    EXPECT_EQ(app.exitCode(), 0);
+    desktop().step("after exit");
+}
+
+} // namespace
+} // namespace tarvik::e2e
