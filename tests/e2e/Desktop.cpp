@@ -172,6 +172,7 @@ bool Desktop::copyProgramFolder() {
     const std::filesystem::path from = programFolder_;
     const std::filesystem::path to = root_ / "bin";
     std::error_code ec;
+    std::filesystem::create_directories(to, ec);
     for (auto it = std::filesystem::recursive_directory_iterator(from, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         const std::filesystem::path target = to / std::filesystem::relative(it->path(), from);
