@@ -186,7 +186,7 @@ bool endProgram(Desktop& d, Process& p) {
 }
 
 void ratioLine(const char* what, double value, const char* unit, double goal) {
-    std::printf("  %-44s %9.2f %-3s goal %7.2f %-3s ratio %.2f (%s)\n", what, value, unit, goal, unit,
+    std::printf("  %-44s %9.4g %-3s goal %7.4g %-3s ratio %.3g (%s)\n", what, value, unit, goal, unit,
                 value / goal, value <= goal ? "within" : "OVER");
 }
 
