@@ -160,7 +160,8 @@ Desktop::~Desktop() {
     if (root_.empty()) {
         return;
     }
-    if (::testing::Test::HasFailure()) {
+    // A desktop shared by several scenarios goes after all of them: any failure so far keeps it.
+    if (::testing::Test::HasFailure() || ::testing::UnitTest::GetInstance()->failed_test_count() > 0) {
         std::cerr << "e2e: the scenario's home, logs and state are kept in " << root_ << "\n";
         return;
     }
