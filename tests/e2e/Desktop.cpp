@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -88,6 +89,7 @@ Desktop::Desktop(std::string scenario, DesktopOptions options)
     shotFolder_ = TARVIK_E2E_SHOT_DIR;
     std::error_code ec;
     std::filesystem::create_directories(shotFolder_, ec);
+    forgetOldSteps();
 
     // A short path: the runtime folder holds Unix sockets, whose paths are limited to 107 bytes.
     char tmpl[] = "/tmp/tarvik-e2e-XXXXXX";
@@ -227,6 +229,27 @@ void Desktop::removeNamedEvents() const {
 void Desktop::setScenario(const std::string& scenario) {
     scenario_ = safeName(scenario);
     steps_ = 0;
+    forgetOldSteps();
+}
+
+void Desktop::forgetOldSteps() const {
+    // The pictures of a scenario are those of its last run: <scenario>-NN-<step>.png of an earlier one go.
+    const std::string prefix = scenario_ + "-";
+    std::vector<std::filesystem::path> old;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(shotFolder_, ec)) {
+        const std::string name = entry.path().filename().string();
+        const size_t n = prefix.size();
+        if (name.rfind(prefix, 0) == 0 && name.size() > n + 3 &&
+            std::isdigit(static_cast<unsigned char>(name[n])) &&
+            std::isdigit(static_cast<unsigned char>(name[n + 1])) && name[n + 2] == '-' &&
+            entry.path().extension() == ".png") {
+            old.push_back(entry.path());
+        }
+    }
+    for (const auto& file : old) {
+        std::filesystem::remove(file, ec);
+    }
 }
 
 std::vector<pid_t> Desktop::processIds() const {
@@ -539,6 +562,13 @@ bool Desktop::clickAt(WindowId window, const std::filesystem::path& layoutFile, 
 bool Desktop::clickAtPoint(int px, int py, int button) const {
     return x("xdotool",
              {"mousemove", "--sync", std::to_string(px), std::to_string(py), "click", std::to_string(button)})
+               .exitCode == 0;
+}
+
+bool Desktop::doubleClickAtPoint(int px, int py) const {
+    // One command, so the two clicks are as close as a hand makes them whatever the machine's load.
+    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "click", "--repeat",
+                         "2", "--delay", "80", "1"})
                .exitCode == 0;
 }
 

@@ -85,7 +85,7 @@ public:
     // Where the screenshots go (build/e2e).
     const std::filesystem::path& shotFolder() const { return shotFolder_; }
     // For a desktop that several scenarios share: the next screenshots are named after this scenario and
-    // numbered from 1 again.
+    // numbered from 1 again. Pictures of an earlier run of a scenario go when it starts again.
     void setScenario(const std::string& scenario);
     // True when the virtual keyboard is `portmux-sim serve`, false when it runs in each process.
     bool simServer() const { return simServer_; }
@@ -129,6 +129,7 @@ public:
     bool clickAt(WindowId window, const std::filesystem::path& layoutFile, std::string_view key,
                  int button = 1) const;
     bool clickAtPoint(int x, int y, int button = 1) const;
+    bool doubleClickAtPoint(int x, int y) const;
     // Moves the pointer without clicking (for example off every control, so no hover look or tooltip is
     // in the picture).
     bool movePointer(int x, int y) const;
@@ -154,6 +155,7 @@ private:
     bool startVirtualKeyboard();
     bool copyProgramFolder();
     void removeNamedEvents() const;
+    void forgetOldSteps() const;
     std::vector<std::string> environmentWith(const std::vector<std::string>& extra) const;
     RunOutcome x(const std::string& tool, const std::vector<std::string>& args) const;
     bool screenshot(const std::filesystem::path& file);

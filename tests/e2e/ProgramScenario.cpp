@@ -245,6 +245,11 @@ bool ProgramScenario::openTrayMenu(pid_t pid, const WindowInfo& icon) {
     return waitForWindow(pid, isMenu).has_value();
 }
 
+bool ProgramScenario::doubleClickTrayIcon(const WindowInfo& icon) {
+    return desktop_->movePointer(icon.place.x + icon.place.w / 2, icon.place.y + icon.place.h + 80) &&
+           desktop_->doubleClickAtPoint(icon.place.x + icon.place.w / 2, icon.place.y + icon.place.h / 2);
+}
+
 bool ProgramScenario::menuClosed(pid_t pid) {
     return waitUntil(
         [&] {

@@ -84,6 +84,8 @@ protected:
 
     // Opens the icon's menu (right button) and waits for it; true when it is on the screen.
     bool openTrayMenu(pid_t pid, const WindowInfo& icon);
+    // A double click on the icon, the pointer brought onto it first.
+    bool doubleClickTrayIcon(const WindowInfo& icon);
     // Waits until no menu of the process is on the screen (a chosen item has been carried out).
     bool menuClosed(pid_t pid);
     // One area of the keyboard's flash, as the virtual keyboard holds it.

@@ -89,19 +89,24 @@ TEST_F(StartScenarios, WithoutAKeyboardTheWindowStaysHiddenAndASecondStartSaysSo
     ASSERT_TRUE(icon);
     ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::NoKeyboard));
 
-    // A second start asks the first for its window, which has nothing to show.
+    // A second start, and a double click on the icon, ask for the window, which has nothing to show.
     const std::string caption = text("MAIN_CAPTION");
+    auto noKeyboardMessage = [&](const char* what) {
+        const auto box =
+            waitForWindow(app.pid(), [&](const WindowInfo& w) { return isMessageBox(w, caption); });
+        ASSERT_TRUE(box) << "no message after " << what;
+        EXPECT_FALSE(shows(app.pid(), caption));
+        ASSERT_TRUE(settle(app.pid()));
+        desktop().step(std::string("no keyboard message after ") + what);
+        ASSERT_TRUE(desktop().activate(box->id));
+        ASSERT_TRUE(desktop().key({"Return"}));
+        EXPECT_TRUE(waitUntil([&] { return !desktop().isViewable(box->id); }, 5s)) << "OK did not close it";
+    };
     const RunOutcome second = startAndWait({});
     EXPECT_EQ(second.exitCode, 0) << second.output;
-    const auto box = waitForWindow(app.pid(), [&](const WindowInfo& w) { return isMessageBox(w, caption); });
-    ASSERT_TRUE(box) << "no message";
-    EXPECT_FALSE(shows(app.pid(), caption));
-    ASSERT_TRUE(settle(app.pid()));
-    desktop().step("no keyboard message");
-    ASSERT_TRUE(desktop().activate(box->id));
-    ASSERT_TRUE(desktop().key({"Return"}));
-    EXPECT_TRUE(waitUntil([&] { return !desktop().isViewable(box->id); }, 5s))
-        << "OK did not close the message";
+    noKeyboardMessage("a second start");
+    ASSERT_TRUE(doubleClickTrayIcon(*icon));
+    noKeyboardMessage("a double click");
 
     // The keyboard arrives: the icon follows, the window stays where it was.
     ASSERT_EQ(desktop().portmuxSim({"plug"}).exitCode, 0);
@@ -110,10 +115,41 @@ TEST_F(StartScenarios, WithoutAKeyboardTheWindowStaysHiddenAndASecondStartSaysSo
     desktop().step("keyboard plugged in later");
     EXPECT_FALSE(shows(app.pid(), caption));
     ASSERT_TRUE(desktop().key({"Escape"}));
+    ASSERT_TRUE(menuClosed(app.pid()));
 
-    // With the keyboard there, a second start opens the window.
-    EXPECT_EQ(startAndWait({}).exitCode, 0);
-    EXPECT_TRUE(mainWindow(app.pid(), 5s));
+    // With the keyboard there, a double click opens the window.
+    ASSERT_TRUE(doubleClickTrayIcon(*icon));
+    EXPECT_TRUE(mainWindow(app.pid(), 5s)) << "a double click did not open the window";
+}
+
+TEST_F(StartScenarios, TheKeyboardsOwnEventsReachTheIconAndTheLighting) {
+    Process& app = start({"/Start"});
+    const auto icon = desktop().trayIconOf(app.pid());
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+
+    // The keyboard's activity: the icon shows it while it lasts.
+    ASSERT_EQ(desktop().portmuxSim({"cons", "0x1811"}).exitCode, 0);
+    EXPECT_TRUE(waitForTrayPicture(*icon, TrayPicture::Activity));
+    desktop().step("keyboard busy");
+    ASSERT_EQ(desktop().portmuxSim({"cons", "0x1810"}).exitCode, 0);
+    EXPECT_TRUE(waitForTrayPicture(*icon, TrayPicture::Keyboard));
+
+    // A lighting change made on the keyboard: the program reads the keyboard's settings again.
+    const RunOutcome status = desktop().portmuxSim({"status", "--json"});
+    const size_t at = status.output.find("\"reports\": ");
+    ASSERT_NE(at, std::string::npos) << status.output;
+    const std::string since = std::to_string(std::atol(status.output.c_str() + at + 11));
+    ASSERT_EQ(desktop().portmuxSim({"lighting"}).exitCode, 0);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return desktop()
+                       .portmuxSim({"reports", "--since", since, "--json"})
+                       .output.find("\"command\": 5,") != std::string::npos;
+        },
+        10s))
+        << "no settings read after the keyboard's lighting change";
+    EXPECT_FALSE(shows(app.pid(), text("MAIN_CAPTION")));
 }
 
 TEST_F(StartScenarios, TheIconMenuOpensTheWindowTheAboutBoxAndEndsTheProgram) {
