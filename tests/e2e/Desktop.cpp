@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@
 #include <fstream>
 #include <iostream>
 #include <poll.h>
+#include <semaphore.h>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,6 +89,7 @@ Desktop::Desktop(std::string scenario, DesktopOptions options)
     shotFolder_ = TARVIK_E2E_SHOT_DIR;
     std::error_code ec;
     std::filesystem::create_directories(shotFolder_, ec);
+    forgetOldSteps();
 
     // A short path: the runtime folder holds Unix sockets, whose paths are limited to 107 bytes.
     char tmpl[] = "/tmp/tarvik-e2e-XXXXXX";
@@ -100,6 +104,13 @@ Desktop::Desktop(std::string scenario, DesktopOptions options)
     std::filesystem::create_directories(home_ / "Documents", ec);
     std::filesystem::create_directories(runtime, ec);
     ::chmod(runtime.c_str(), 0700);
+    if (options_.privateProgramFolder && !copyProgramFolder()) {
+        return;
+    }
+    // The programs' named events are the desktop's own: a program ended by a signal leaves them behind,
+    // and the desktop removes them when it goes, never those of a real instance.
+    static int desktops = 0;
+    eventPrefix_ = "/TarvikE2e" + std::to_string(::getpid()) + "_" + std::to_string(++desktops) + "_";
 
     // The test's own environment without anything that leads to the real desktop session or home.
     for (char** e = environ; *e != nullptr; ++e) {
@@ -124,6 +135,7 @@ Desktop::Desktop(std::string scenario, DesktopOptions options)
                              "QT_ACCESSIBILITY=0",
                              "NO_AT_BRIDGE=1",
                              "PORTMUX_BACKEND=sim",
+                             "TARVIK_NAMED_EVENT_PREFIX=" + eventPrefix_,
                          });
 
     if (options_.wayland) {
@@ -146,15 +158,98 @@ Desktop::~Desktop() {
         }
         processes_.pop_back();
     }
+    removeNamedEvents();
     if (root_.empty()) {
         return;
     }
-    if (::testing::Test::HasFailure()) {
+    // A desktop shared by several scenarios goes after all of them: any failure so far keeps it.
+    if (::testing::Test::HasFailure() || ::testing::UnitTest::GetInstance()->failed_test_count() > 0) {
         std::cerr << "e2e: the scenario's home, logs and state are kept in " << root_ << "\n";
         return;
     }
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
+}
+
+bool Desktop::copyProgramFolder() {
+    const std::filesystem::path from = programFolder_;
+    const std::filesystem::path to = root_ / "bin";
+    std::error_code ec;
+    std::filesystem::create_directories(to, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(from, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::filesystem::path target = to / std::filesystem::relative(it->path(), from);
+        std::error_code fileEc;
+        if (it->is_symlink(fileEc)) {
+            std::filesystem::copy_symlink(it->path(), target, fileEc);
+        } else if (it->is_directory(fileEc)) {
+            std::filesystem::create_directories(target, fileEc);
+        } else if (it->path().extension() == ".ini") {
+            // The files a program may write into: copies of their own.
+            std::filesystem::copy_file(it->path(), target, fileEc);
+        } else {
+            std::filesystem::create_hard_link(it->path(), target, fileEc);
+            if (fileEc) {
+                fileEc.clear();
+                std::filesystem::copy_file(it->path(), target, fileEc);
+            }
+        }
+        if (fileEc) {
+            error_ = "cannot copy the program folder to " + target.string() + ": " + fileEc.message();
+            return false;
+        }
+    }
+    if (ec) {
+        error_ = "cannot read the program folder " + from.string() + ": " + ec.message();
+        return false;
+    }
+    programFolder_ = to;
+    return true;
+}
+
+void Desktop::removeNamedEvents() const {
+    if (eventPrefix_.empty()) {
+        return;
+    }
+    // glibc keeps a named semaphore "/NAME" as /dev/shm/sem.NAME.
+    const std::string stored = "sem." + eventPrefix_.substr(1);
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(stored, 0) == 0) {
+            names.push_back("/" + file.substr(4));
+        }
+    }
+    for (const std::string& name : names) {
+        ::sem_unlink(name.c_str());
+    }
+}
+
+void Desktop::setScenario(const std::string& scenario) {
+    scenario_ = safeName(scenario);
+    steps_ = 0;
+    forgetOldSteps();
+}
+
+void Desktop::forgetOldSteps() const {
+    // The pictures of a scenario are those of its last run: <scenario>-NN-<step>.png of an earlier one go.
+    const std::string prefix = scenario_ + "-";
+    std::vector<std::filesystem::path> old;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(shotFolder_, ec)) {
+        const std::string name = entry.path().filename().string();
+        const size_t n = prefix.size();
+        if (name.rfind(prefix, 0) == 0 && name.size() > n + 3 &&
+            std::isdigit(static_cast<unsigned char>(name[n])) &&
+            std::isdigit(static_cast<unsigned char>(name[n + 1])) && name[n + 2] == '-' &&
+            entry.path().extension() == ".png") {
+            old.push_back(entry.path());
+        }
+    }
+    for (const auto& file : old) {
+        std::filesystem::remove(file, ec);
+    }
 }
 
 std::vector<pid_t> Desktop::processIds() const {
@@ -346,6 +441,72 @@ bool Desktop::isViewable(WindowId window) const {
     return r.exitCode == 0 && r.output.find("Map State: IsViewable") != std::string::npos;
 }
 
+std::vector<WindowInfo> Desktop::windowsOf(pid_t pid) const {
+    std::vector<WindowInfo> out;
+    // Every window the tray host holds (Qt marks all its windows as XEmbed clients, so that mark does
+    // not tell the icon).
+    std::set<unsigned long> inTray;
+    std::stringstream hosts(x("xdotool", {"search", "--class", "trayer"}).output);
+    unsigned long host = 0;
+    while (hosts >> host) {
+        std::stringstream tree(x("xwininfo", {"-tree", "-id", std::to_string(host)}).output);
+        std::string line;
+        while (std::getline(tree, line)) {
+            // "     0x600006 "tarvik": ..." for each window below the host, indented by depth.
+            const size_t at = line.find_first_not_of(' ');
+            if (at != std::string::npos && at > 0 && line.compare(at, 2, "0x") == 0) {
+                inTray.insert(std::strtoul(line.c_str() + at, nullptr, 16));
+            }
+        }
+    }
+    const RunOutcome found = x("xdotool", {"search", "--pid", std::to_string(pid)});
+    std::stringstream ids(found.output);
+    unsigned long id = 0;
+    while (ids >> id) {
+        WindowInfo w;
+        w.id = static_cast<WindowId>(id);
+        const RunOutcome info = x("xwininfo", {"-id", std::to_string(w.id)});
+        if (info.exitCode != 0) {
+            continue; // gone meanwhile
+        }
+        w.viewable = info.output.find("Map State: IsViewable") != std::string::npos;
+        w.overrideRedirect = info.output.find("Override Redirect State: yes") != std::string::npos;
+        w.embedded = inTray.count(id) != 0;
+        w.place =
+            ScreenRect{field(info.output, "Absolute upper-left X:").value_or(0),
+                       field(info.output, "Absolute upper-left Y:").value_or(0),
+                       field(info.output, "Width:").value_or(0), field(info.output, "Height:").value_or(0)};
+        const std::string type = x("xprop", {"-id", std::to_string(w.id), "_NET_WM_WINDOW_TYPE"}).output;
+        const std::string label = "_NET_WM_WINDOW_TYPE(ATOM) = ";
+        if (type.rfind(label, 0) == 0) {
+            w.type = type.substr(label.size(), type.find('\n') - label.size());
+        }
+        std::string name = x("xdotool", {"getwindowname", std::to_string(w.id)}).output;
+        while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) {
+            name.pop_back();
+        }
+        w.name = name;
+        out.push_back(std::move(w));
+    }
+    return out;
+}
+
+std::optional<WindowInfo> Desktop::trayIconOf(pid_t pid, std::chrono::milliseconds timeout) const {
+    std::optional<WindowInfo> icon;
+    waitUntil(
+        [&] {
+            for (const WindowInfo& w : windowsOf(pid)) {
+                if (w.embedded && w.viewable && w.place.w > 0 && w.place.h > 0) {
+                    icon = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout, 50ms);
+    return icon;
+}
+
 bool Desktop::waitViewable(WindowId window, std::chrono::milliseconds timeout) const {
     return waitUntil([&] { return isViewable(window); }, timeout, 50ms);
 }
@@ -402,6 +563,17 @@ bool Desktop::clickAtPoint(int px, int py, int button) const {
     return x("xdotool",
              {"mousemove", "--sync", std::to_string(px), std::to_string(py), "click", std::to_string(button)})
                .exitCode == 0;
+}
+
+bool Desktop::doubleClickAtPoint(int px, int py) const {
+    // One command, so the two clicks are as close as a hand makes them whatever the machine's load.
+    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "click", "--repeat",
+                         "2", "--delay", "80", "1"})
+               .exitCode == 0;
+}
+
+bool Desktop::movePointer(int px, int py) const {
+    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py)}).exitCode == 0;
 }
 
 bool Desktop::key(const std::vector<std::string>& keysyms) const {

@@ -4,7 +4,8 @@
 // folder, else it points every program at the in-process virtual keyboard with a fresh state file
 // shared through the file. Programs run with HOME and the XDG folders in a temporary folder, never the
 // real ones. Each step can be photographed into build/e2e/. Every process the runner starts is ended by
-// its process id when the Desktop goes, also when the scenario failed. With the Wayland option the
+// its process id when the Desktop goes, also when the scenario failed, and the named events of the
+// programs (a prefix of the desktop's own) are removed. With the Wayland option the
 // desktop is a headless Wayland compositor (weston) instead, for the Wayland smoke scenario.
 //
 //   Desktop d("report-rate");
@@ -47,6 +48,21 @@ struct DesktopOptions {
     // A headless weston instead of the X server, window manager and tray host; programs get
     // QT_QPA_PLATFORM=wayland. The window and input helpers need X and fail here; step() works.
     bool wayland = false;
+    // Programs run from a copy of the program folder in the scenario's folder (hard links where the file
+    // system allows): what a program writes into its own folder (the language choice) stays out of the
+    // build.
+    bool privateProgramFolder = false;
+};
+
+// A top-level window of a program, as the X server and the window manager see it.
+struct WindowInfo {
+    WindowId id = 0;
+    std::string name; // _NET_WM_NAME (Qt falls back to the program's name for an empty title)
+    std::string type; // _NET_WM_WINDOW_TYPE as xprop prints it
+    bool viewable = false;
+    bool overrideRedirect = false; // menus, tooltips: placed by the program, not the window manager
+    bool embedded = false;         // inside the tray host: the notification-area icon
+    ScreenRect place;
 };
 
 class Desktop {
@@ -68,6 +84,9 @@ public:
     std::filesystem::path skinFile(std::string_view name) const { return programFolder_ / "Skins" / name; }
     // Where the screenshots go (build/e2e).
     const std::filesystem::path& shotFolder() const { return shotFolder_; }
+    // For a desktop that several scenarios share: the next screenshots are named after this scenario and
+    // numbered from 1 again. Pictures of an earlier run of a scenario go when it starts again.
+    void setScenario(const std::string& scenario);
     // True when the virtual keyboard is `portmux-sim serve`, false when it runs in each process.
     bool simServer() const { return simServer_; }
     // The environment every program of the scenario gets (NAME=value).
@@ -94,6 +113,10 @@ public:
     std::optional<WindowId> findWindow(const std::string& namePattern,
                                        std::chrono::milliseconds timeout = 10s) const;
     bool isViewable(WindowId window) const;
+    // Every window of a process (mapped or not) that says it belongs to it (_NET_WM_PID).
+    std::vector<WindowInfo> windowsOf(pid_t pid) const;
+    // The process's icon in the notification area once the tray host shows it, waiting up to timeout.
+    std::optional<WindowInfo> trayIconOf(pid_t pid, std::chrono::milliseconds timeout = 10s) const;
     bool waitViewable(WindowId window, std::chrono::milliseconds timeout = 10s) const;
     bool waitHidden(WindowId window, std::chrono::milliseconds timeout = 10s) const;
     // The window's drawing area (without the frame) in screen coordinates.
@@ -106,6 +129,10 @@ public:
     bool clickAt(WindowId window, const std::filesystem::path& layoutFile, std::string_view key,
                  int button = 1) const;
     bool clickAtPoint(int x, int y, int button = 1) const;
+    bool doubleClickAtPoint(int x, int y) const;
+    // Moves the pointer without clicking (for example off every control, so no hover look or tooltip is
+    // in the picture).
+    bool movePointer(int x, int y) const;
     // Real key events through the X server (XTEST), to the focused window: keysym names as xdotool
     // takes them ("a", "Return", "ctrl+s").
     bool key(const std::vector<std::string>& keysyms) const;
@@ -126,6 +153,9 @@ private:
     bool startWindowManager();
     bool startTrayHost();
     bool startVirtualKeyboard();
+    bool copyProgramFolder();
+    void removeNamedEvents() const;
+    void forgetOldSteps() const;
     std::vector<std::string> environmentWith(const std::vector<std::string>& extra) const;
     RunOutcome x(const std::string& tool, const std::vector<std::string>& args) const;
     bool screenshot(const std::filesystem::path& file);
@@ -138,6 +168,7 @@ private:
     std::filesystem::path home_;
     std::filesystem::path programFolder_;
     std::filesystem::path shotFolder_;
+    std::string eventPrefix_; // the programs' named events, removed with the desktop
     bool simServer_ = false;
     std::vector<std::string> environment_;
     std::deque<Process> processes_; // deque: references stay valid as programs are added

@@ -14,6 +14,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <semaphore.h>
 #include <sstream>
 
 namespace tarvik::e2e {
@@ -57,8 +60,8 @@ TEST(E2eRunner, DesktopComesUpWithATrayHostTheVirtualKeyboardAndAToolToReadIt) {
     Desktop d("runner-tray");
     ASSERT_TRUE(d.ok()) << d.error();
     const std::filesystem::path log = d.home() / "probe.log";
-    d.start(kProbe, {"--title", "e2e probe tray", "--log", log.string(), "--tray",
-                     d.skinFile("tray_141.png").string()});
+    Process& probe = d.start(kProbe, {"--title", "e2e probe tray", "--log", log.string(), "--tray",
+                                      d.skinFile("tray_141.png").string()});
     ASSERT_TRUE(waitUntil([&] { return logHas(log, "tray "); }, 10s));
     EXPECT_TRUE(logHas(log, "tray available")) << readFile(log);
     ASSERT_TRUE(waitUntil([&] { return logHas(log, "tray at") || logHas(log, "tray not"); }, 12s));
@@ -66,6 +69,17 @@ TEST(E2eRunner, DesktopComesUpWithATrayHostTheVirtualKeyboardAndAToolToReadIt) {
     ASSERT_EQ(placed.size(), 1u) << readFile(log);
     ScreenRect icon;
     std::sscanf(placed[0].c_str(), "tray at %d %d %d %d", &icon.x, &icon.y, &icon.w, &icon.h);
+    // Found from outside as the program's window that the tray host holds.
+    const auto found = d.trayIconOf(probe.pid());
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(found->embedded);
+    EXPECT_EQ(found->place.x, icon.x);
+    EXPECT_EQ(found->place.y, icon.y);
+    EXPECT_EQ(found->place.w, icon.w);
+    EXPECT_EQ(found->place.h, icon.h);
+    for (const WindowInfo& w : d.windowsOf(probe.pid())) {
+        EXPECT_TRUE(w.id == found->id || !w.embedded) << "window " << w.id << " taken for an icon";
+    }
 
     // The icon is drawn where the host put it (a moment after it was placed).
     auto iconShows = [&](const std::filesystem::path& shot) {
@@ -171,6 +185,40 @@ TEST(E2eRunner, EveryProgramEndsWithTheDesktop) {
     for (pid_t pid : pids) {
         EXPECT_TRUE(gone(pid)) << "process " << pid << " outlived the desktop";
     }
+}
+
+TEST(E2eRunner, APrivateProgramFolderAndTheNamedEventsStayWithTheDesktop) {
+    const char* bin = std::getenv("TARVIK_BIN_DIR");
+    const std::filesystem::path build = bin != nullptr && bin[0] != '\0' ? bin : TARVIK_TEST_BIN_DIR;
+    const std::string original = readFile(build / "Skins" / "language.ini");
+    ASSERT_FALSE(original.empty());
+    std::string eventName;
+    {
+        DesktopOptions options;
+        options.trayHost = false;
+        options.virtualKeyboardServer = false;
+        options.privateProgramFolder = true;
+        Desktop d("runner-folder", options);
+        ASSERT_TRUE(d.ok()) << d.error();
+        EXPECT_NE(d.programFolder(), build);
+        EXPECT_EQ(readFile(d.skinFile("language.ini")), original);
+        EXPECT_TRUE(std::filesystem::exists(d.skinFile("Main.ini")));
+        // What a program writes into its folder stays in the copy.
+        { std::ofstream(d.skinFile("language.ini"), std::ios::app) << "\n[changed]\n"; }
+        EXPECT_EQ(readFile(build / "Skins" / "language.ini"), original);
+
+        // A program's named event, as one ended by a signal leaves it.
+        for (const std::string& e : d.environment()) {
+            if (e.rfind("TARVIK_NAMED_EVENT_PREFIX=", 0) == 0) {
+                eventName = e.substr(e.find('=') + 1) + "Main_01";
+            }
+        }
+        ASSERT_EQ(eventName.rfind("/", 0), 0u) << "no named-event prefix of the desktop's own";
+        sem_t* s = ::sem_open(eventName.c_str(), O_CREAT, 0600, 0);
+        ASSERT_NE(s, SEM_FAILED);
+        ::sem_close(s);
+    }
+    EXPECT_EQ(::sem_open(eventName.c_str(), 0), SEM_FAILED) << eventName << " outlived the desktop";
 }
 
 TEST(E2eRunner, AWaylandDesktopRunsAQtWindowAndPhotographsIt) {
