@@ -30,6 +30,8 @@ class ProfileDialogTest : public ::testing::Test {
 protected:
     ProfileDialogTest() {
         testing::useOwnHome();
+        // The test's own settings file: the members are made before this body sets the home.
+        settings = SettingsStore(settingsFilePath());
         data = ensureDataFolder();
         link.macroCapacity = 8192;
         link.currentProfile = 1;
@@ -99,7 +101,7 @@ protected:
     AssignmentStore store;
     testing::RecordingPrompter prompter;
     testing::ScriptedFileChooser files;
-    SettingsStore settings{settingsFilePath()};
+    SettingsStore settings{fs::path{}};
     device::SerialWorker worker;
 };
 

@@ -21,6 +21,8 @@ class ProfileManagerModelTest : public ::testing::Test {
 protected:
     ProfileManagerModelTest() {
         home = testing::useOwnHome();
+        // The test's own settings file: the members are made before this body sets the home.
+        settings = SettingsStore(settingsFilePath());
         data = ensureDataFolder();
         device::LinkTiming t;
         t.endWritePause = std::chrono::milliseconds(0);
@@ -42,7 +44,7 @@ protected:
     fs::path data;
     ProfileManagerModel model;
     testing::ScriptedFileChooser files;
-    SettingsStore settings{settingsFilePath()};
+    SettingsStore settings{fs::path{}};
     testing::FakeKeyboard kb;
     std::unique_ptr<device::Commands> commands;
     device::AppLinkState state;
