@@ -1,7 +1,8 @@
 // The main window: the keyboard with a button per key, the profile, report-rate and window buttons, the
-// lighting panel's area and the status line, laid out from Skins/Main.ini. Its decisions are MainHub's;
-// this class turns widget events into MainHub calls and draws what MainHub tells it (MainView). The
-// device link reaches it from any thread through port() (a WindowPortBridge).
+// lighting panel and the status line, laid out from Skins/Main.ini. Its decisions are MainHub's; this
+// class turns widget events into MainHub calls and draws what MainHub tells it (MainView). It owns its
+// sub-windows (SubWindows: key dialog, profile manager, update dialog, lighting panel). The device link
+// reaches it from any thread through port() (a WindowPortBridge).
 //
 // Every control's object name is its skin key (KEY_01E, FUNC_G3, CONTROL2_APPLY, ...) and it sits at the
 // skin's rectangle, so tests and scripts find and click it by name.
