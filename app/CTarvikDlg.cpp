@@ -3,8 +3,11 @@
 #include "app/AboutBox.h"
 #include "app/CTrayIcon.h"
 #include "app/StartupFiles.h"
+#include "app/SubWindows.h"
 #include "keyboard/Layout.h"
+#include "lighting/KeyButtons.h"
 #include "lighting/LightingState.h"
+#include "lighting/UserFiles.h"
 #include "platform/Utf.h"
 #include "ui/CPngButton.h"
 #include "ui/ClickablePicture.h"
@@ -27,6 +30,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdlib>
 #include <malloc.h>
 
 namespace tarvik::app {
@@ -168,13 +172,19 @@ void CTarvikDlg::onInitDialog() {
     device::Commands& commands = setup_.openLink();
 
     const std::filesystem::path languageFile = ui::Language::instance().files().program;
+    const std::filesystem::path skins = setup_.programFolder / "Skins";
+    // The first-run copy of the user lighting files: at every start (it does nothing once done) and when
+    // a later step creates the data folder.
+    (void)lighting::installUserFiles(setup_.dataFolder, skins);
+    const char* searchPath = std::getenv("PATH");
     hub_ = std::make_unique<MainHub>(
         MainHubParts{setup_.state, setup_.store, commands, setup_.settings, prompter(),
                      setup_.files != nullptr ? *setup_.files : *ownFiles_, *this, ui::uiTexts(), languageFile,
-                     setup_.programFolder / "Help", setup_.dataFolder, setup_.toWorker,
+                     setup_.programFolder, setup_.dataFolder, setup_.toWorker,
                      [this](std::function<void()> task) {
                          QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-                     }});
+                     },
+                     lighting::userFilesInstaller(skins), searchPath != nullptr ? searchPath : ""});
     hub_->setExitSteps(setup_.closeInstance, setup_.closeNamedEvents);
     hub_->setLanguageSwitch([](int language) { ui::Language::instance().switchTo(language); });
 
@@ -200,8 +210,7 @@ void CTarvikDlg::onInitDialog() {
         placeControls();
     }
     lighting_ = std::make_unique<lighting::LightingState>(commands, setup_.dataFolder);
-    hub_->setLighting(lighting_.get());
-    createLightingArea();
+    createSubWindows(commands, languageFile);
     hub_->initialise();
 
     if (!isVisible()) {
@@ -266,12 +275,15 @@ void CTarvikDlg::placeControls() {
     for (const char* k : {"CONTROL_OK", "CONTROL_CANCEL"}) {
         buttons_[k]->hide();
     }
-    buttons_["FUNC_SWITCH"]->hide();
     buttons_["TEMBRA_VER"]->setEnabled(false);
+    // A right click on the profile-manager button shows the profile menu (control 1009).
+    buttons_["FUNC_PROFILES"]->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(buttons_["FUNC_PROFILES"], &QWidget::customContextMenuRequested, this,
+            [this] { hub_->onControl(control::kTrayMenu); });
 
     const QColor white(255, 255, 255);
     for (const char* k : {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_DEFAULT", "FUNC_MACRO",
-                          "CONTROL2_APPLY", "CONTROL_OK", "CONTROL_CANCEL"}) {
+                          "FUNC_SWITCH", "CONTROL2_APPLY", "CONTROL_OK", "CONTROL_CANCEL"}) {
         buttons_[k]->setCaptionStyle(true, 9, QStringLiteral("Tahoma"), white);
     }
     buttons_["FUNC_PROFILES"]->setCaptionStyle(true, 10, QStringLiteral("Arial"), QColor(0xE4, 0xE4, 0xE4));
@@ -297,18 +309,52 @@ void CTarvikDlg::placeControls() {
     busyPicture_->hide();
 }
 
-void CTarvikDlg::createLightingArea() {
-    if (!hooks_.lightingPanel) {
-        return; // the area shows the skin's panel background until a panel is given
+void CTarvikDlg::createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile) {
+    if (byId_.empty()) {
+        return; // no controls were placed (a picture is missing): nothing to attach the panel to
     }
-    LightingPanelHost host;
-    host.parent = this;
-    host.layout = &layout();
-    host.pictureFolder = pictureFolder();
-    host.state = lighting_.get();
-    host.toWorker = setup_.toWorker;
-    host.viewChanged = [this](const lighting::LightingView& v) { hub_->setLightingView(v); };
-    drawLighting_ = hooks_.lightingPanel(host);
+    std::vector<CPngButton*> keys(static_cast<size_t>(lighting::kLitButtonCount), nullptr);
+    for (const auto& [id, b] : byId_) {
+        if (const int index = lighting::buttonOfControl(id); index >= 0) {
+            keys[static_cast<size_t>(index)] = b;
+        }
+    }
+    SubWindowParts parts{*hub_,
+                         setup_.state,
+                         setup_.store,
+                         setup_.settings,
+                         commands,
+                         *lighting_,
+                         prompter(),
+                         setup_.files != nullptr ? *setup_.files : *ownFiles_,
+                         setup_.toWorker,
+                         setup_.programFolder,
+                         languageFile,
+                         lighting::userFilesInstaller(setup_.programFolder / "Skins"),
+                         setup_.sendRaw,
+                         setup_.updatePrompter,
+                         setup_.programStarter,
+                         setup_.startOnScreenKeyboard,
+                         [this](const QString& text) { showText(text.toStdU16String()); },
+                         setup_.onMissingPicture};
+    windows_ = std::make_unique<SubWindows>(*this, std::move(parts), keys);
+    SubWindows* w = windows_.get();
+    if (!hooks_.keyDialog) {
+        hooks_.keyDialog = [w](int slot, int controlId, bool macroOnly, QRect at) {
+            w->openKeyDialog(slot, controlId, macroOnly, at);
+        };
+    }
+    if (!hooks_.profileManager) {
+        hooks_.profileManager = [w] { w->openProfileManager(); };
+    }
+    if (!hooks_.updateDialog) {
+        hooks_.updateDialog = [w] { w->openUpdateDialog(); };
+    }
+    if (!hooks_.switchProfile) {
+        hooks_.switchProfile = [w](int profile, profiles::SwitchSource source) {
+            w->switchProfile(profile, source);
+        };
+    }
 }
 
 void CTarvikDlg::bindTexts() {
@@ -615,12 +661,6 @@ void CTarvikDlg::showMenu(const std::vector<MenuItem>& items) {
     menu->popup(QCursor::pos());
 }
 
-void CTarvikDlg::showLighting(const lighting::LightingView& view) {
-    if (drawLighting_) {
-        drawLighting_(view);
-    }
-}
-
 void CTarvikDlg::createTray(int iconId, const std::u16string& tip) {
     tray_->create(iconId, QString::fromStdU16String(tip));
 }
@@ -649,7 +689,7 @@ void CTarvikDlg::openKeyDialog(int slot, bool macroOnly, int controlId) {
     if (CPngButton* b = buttonById(controlId)) {
         at = QRect(b->mapToGlobal(QPoint(0, 0)), b->size());
     }
-    hooks_.keyDialog(slot, macroOnly, at);
+    hooks_.keyDialog(slot, controlId, macroOnly, at);
 }
 
 void CTarvikDlg::openProfileManager() {
@@ -664,9 +704,9 @@ void CTarvikDlg::openUpdateDialog() {
     }
 }
 
-void CTarvikDlg::switchProfile(int profile) {
+void CTarvikDlg::switchProfile(int profile, profiles::SwitchSource source) {
     if (hooks_.switchProfile) {
-        hooks_.switchProfile(profile);
+        hooks_.switchProfile(profile, source);
     }
 }
 

@@ -1,7 +1,8 @@
 // The main window: the keyboard with a button per key, the profile, report-rate and window buttons, the
-// lighting panel's area and the status line, laid out from Skins/Main.ini. Its decisions are MainHub's;
-// this class turns widget events into MainHub calls and draws what MainHub tells it (MainView). The
-// device link reaches it from any thread through port() (a WindowPortBridge).
+// lighting panel and the status line, laid out from Skins/Main.ini. Its decisions are MainHub's; this
+// class turns widget events into MainHub calls and draws what MainHub tells it (MainView). It owns its
+// sub-windows (SubWindows: key dialog, profile manager, update dialog, lighting panel). The device link
+// reaches it from any thread through port() (a WindowPortBridge).
 //
 // Every control's object name is its skin key (KEY_01E, FUNC_G3, CONTROL2_APPLY, ...) and it sits at the
 // skin's rectangle, so tests and scripts find and click it by name.
@@ -10,6 +11,8 @@
 #include "app/MainHub.h"
 #include "app/MainView.h"
 #include "app/WindowPortBridge.h"
+#include "device/FirmwareUpdate.h"
+#include "device/ProgramStarter.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
 #include "ui/CBaseDialog.h"
@@ -24,6 +27,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,28 +50,17 @@ namespace tarvik::app {
 
 class AboutBox;
 class CTrayIcon;
+class SubWindows;
 
-// What the lighting panel is given to build itself in the main window's lighting area.
-struct LightingPanelHost {
-    QWidget* parent = nullptr;       // the main window: the panel's controls are its children
-    const IniFile* layout = nullptr; // Main.ini: the controls' rectangles (place them with ui::placeControl)
-    std::filesystem::path pictureFolder;
-    lighting::LightingState* state = nullptr;
-    Poster toWorker; // every lighting write runs there; come back with QMetaObject::invokeMethod
-    // Tell the main window what the panel shows now (the key click rule depends on it).
-    std::function<void(const lighting::LightingView&)> viewChanged;
-};
-
-// The windows other parts of the program contribute; each may be left empty.
+// What the main window's controls open. The initialisation fills each hook left empty with the window's
+// own sub-window (SubWindows); tests may put their own in before or after it.
 struct MainWindowHooks {
-    // The composite key dialog for a key's slot, placed beside the clicked button.
-    std::function<void(int slot, bool macroOnly, QRect buttonGlobalRect)> keyDialog;
+    // The composite key dialog for a key's slot, placed beside the clicked button controlId.
+    std::function<void(int slot, int controlId, bool macroOnly, QRect buttonGlobalRect)> keyDialog;
     std::function<void()> profileManager;
     std::function<void()> updateDialog;
     // A profile button (0..2) or a profile menu entry (-1: <Default Profile>).
-    std::function<void(int profile)> switchProfile;
-    // Builds the lighting panel in the lighting area; returns what draws a LightingView.
-    std::function<std::function<void(const lighting::LightingView&)>(const LightingPanelHost&)> lightingPanel;
+    std::function<void(int profile, profiles::SwitchSource source)> switchProfile;
 };
 
 struct MainWindowSetup {
@@ -94,6 +87,14 @@ struct MainWindowSetup {
     std::function<void(const QUrl&)> desktopOpen;
     // A required picture that is missing: the program ends quietly; tests record it.
     ui::MissingPictureHandler onMissingPicture = ui::exitQuietly;
+    // The firmware update's trigger report through the device link; empty: no keyboard takes it.
+    device::FirmwareUpdate::RawSender sendRaw = {};
+    // The update's messages that name a file and how it starts the update program; null: message boxes
+    // and a detached process.
+    device::UpdatePrompter* updatePrompter = nullptr;
+    device::ProgramStarter* programStarter = nullptr;
+    // The key dialog's on-screen keyboard button; empty: onboard or florence from the search path.
+    std::function<void()> startOnScreenKeyboard = {};
 };
 
 class CTarvikDlg : public ui::CBaseDialog, public MainView, private WindowPortBridge::Target {
@@ -113,6 +114,9 @@ public:
     AboutBox& aboutBox() { return *about_; }
     CTrayIcon& trayIcon() { return *tray_; }
     lighting::LightingState* lightingState() { return lighting_.get(); }
+    // The key dialog, the profile manager, the update dialog, the lighting panel; null until the
+    // initialisation has placed the controls.
+    SubWindows* subWindows() { return windows_.get(); }
 
     ui::CPngButton* button(const std::string& skinKey) const;
     ui::CPngButton* buttonById(int controlId) const;
@@ -140,7 +144,6 @@ public:
     void setBusy(bool busy) override;
     void showBusyFrame(int frame) override;
     void showMenu(const std::vector<MenuItem>& items) override;
-    void showLighting(const lighting::LightingView& view) override;
     void killTimer(int timerId) override;
     void createTray(int iconId, const std::u16string& tip) override;
     void removeTray() override;
@@ -150,7 +153,7 @@ public:
     void openKeyDialog(int slot, bool macroOnly, int controlId) override;
     void openProfileManager() override;
     void openUpdateDialog() override;
-    void switchProfile(int profile) override;
+    void switchProfile(int profile, profiles::SwitchSource source) override;
     void openUrl(const std::string& url) override;
     void openFile(const std::filesystem::path& file) override;
     void showText(const std::u16string& text) override;
@@ -177,7 +180,8 @@ private:
     void placeControls();
     ui::CPngButton& addButton(const std::string& key, int controlId, const ui::StatePictures& pictures);
     void bindTexts();
-    void createLightingArea();
+    // The sub-windows and the lighting panel; the hooks left empty open them.
+    void createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile);
     void startTimerById(int timerId, int periodMs);
     // While hidden the window keeps no pictures (they are most of a resident program's memory); it loads
     // them again when it is shown.
@@ -194,7 +198,8 @@ private:
     std::unique_ptr<ui::QtFileChooser> ownFiles_;
     std::unique_ptr<MainHub> hub_;
     std::unique_ptr<lighting::LightingState> lighting_;
-    std::function<void(const lighting::LightingView&)> drawLighting_;
+    // After the lighting state: it goes first.
+    std::unique_ptr<SubWindows> windows_;
     std::unique_ptr<AboutBox> about_;
     std::unique_ptr<CTrayIcon> tray_;
     std::vector<ui::Editor*> pendingEditors_;

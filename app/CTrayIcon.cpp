@@ -23,9 +23,9 @@ void fillMenu(QMenu& menu, const std::vector<MenuItem>& items, const std::functi
         }
         QAction* a = menu.addAction(text);
         a->setData(item.command);
-        if (item.checked) {
+        if (item.checkable || item.checked) {
             a->setCheckable(true);
-            a->setChecked(true);
+            a->setChecked(item.checked);
         }
         if (item.isDefault) {
             menu.setDefaultAction(a);

@@ -1,15 +1,14 @@
 #include "app/MainHub.h"
 
-#include "device/OnBoardProfile.h"
-
+#include "app/Autostart.h"
 #include "device/MainWindowPort.h"
+#include "device/OnBoardProfile.h"
 #include "keyboard/KeyAssignment.h"
 #include "keyboard/KeyButtonClick.h"
 #include "keyboard/Layout.h"
 #include "lighting/KeyButtons.h"
-#include "lighting/LightingModes.h"
-#include "lighting/LightingState.h"
 #include "macros/MacroSetLookup.h"
+#include "platform/HelpPage.h"
 #include "platform/Utf.h"
 #include "profiles/KeyboardTransfer.h"
 #include "profiles/ProfileFiles.h"
@@ -135,21 +134,36 @@ void MainHub::onInit() {
 
 void MainHub::onProfileSync() {
     // The keyboard arrived: the store becomes what it holds (or the defaults when it cannot be read).
-    profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, {}, p_.texts.text("MACRO_NEW_PREFIX"));
+    profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun,
+                                 p_.texts.text("MACRO_NEW_PREFIX"));
     setModified(false);
     const int current = p_.state.currentProfile.load();
     editingProfile_ = current >= 0 ? current : 0;
     p_.view.setProfileButtons(current);
     p_.view.setLayerIndicator(gKeyLayer());
     p_.view.refreshKeyButtons();
-    const int profile = editingProfile_;
-    runLighting(
-        [profile](lighting::LightingState& l) {
-            l.setProfile(profile);
-            l.keyboardConnected();
-            return l.view();
-        },
-        true);
+    if (lighting_ != nullptr) {
+        lighting_->reload(editingProfile_);
+    }
+    if (restoreOffer_) {
+        // The presence worker waits for this message to be handled; the question comes afterwards.
+        std::weak_ptr<bool> alive = alive_;
+        p_.toUi([this, alive] {
+            if (auto a = alive.lock(); a && *a) {
+                offerRestore();
+            }
+        });
+    }
+}
+
+void MainHub::offerRestore() {
+    // Busy or closing: the offer stays pending (it is only forgotten once asked) for the next arrival.
+    if (busy_ || exiting_ || !restoreOffer_) {
+        return;
+    }
+    if (const std::optional<std::filesystem::path> backup = restoreOffer_()) {
+        importFile(*backup);
+    }
 }
 
 void MainHub::onKeyModeChanged() {
@@ -184,10 +198,9 @@ void MainHub::onTimer(int timerId) {
     } else if (timerId == device::kTimerLightingReload) {
         // One shot: the keyboard's own lighting change is read once.
         p_.view.killTimer(device::kTimerLightingReload);
-        runLighting([](lighting::LightingState& l) {
-            l.readLighting();
-            return l.view();
-        });
+        if (lighting_ != nullptr) {
+            lighting_->scheduleReload();
+        }
     }
 }
 
@@ -215,7 +228,7 @@ void MainHub::onControl(int controlId) {
         return;
     }
     if (controlId >= control::kProfile1 && controlId < control::kProfile1 + 3) {
-        p_.view.switchProfile(controlId - control::kProfile1);
+        p_.view.switchProfile(controlId - control::kProfile1, profiles::SwitchSource::ProfileButton);
         return;
     }
     if (controlId >= control::kLink0 && controlId < control::kLink0 + 3) {
@@ -233,7 +246,7 @@ void MainHub::onControl(int controlId) {
         p_.view.openUrl(links_[0]);
         break;
     case control::kHelp:
-        p_.view.openFile(p_.helpFolder / "index.html");
+        openHelp();
         break;
     case control::kMinimize:
         p_.view.minimizeWindow();
@@ -255,7 +268,7 @@ void MainHub::onControl(int controlId) {
         toggleKeyEditMode();
         break;
     case control::kTrayMenu:
-        p_.view.showMenu(trayMenu());
+        p_.view.showMenu(profileMenu());
         break;
     default:
         break; // display-only controls
@@ -268,7 +281,7 @@ void MainHub::onCommand(int commandId) {
     }
     if (commandId >= command::kProfileMenuFirst && commandId <= command::kProfileMenuLast) {
         if (!busy_) {
-            p_.view.switchProfile(commandId - command::kProfileMenuFirst - 1);
+            p_.view.switchProfile(commandId - command::kProfileMenuFirst - 1, profiles::SwitchSource::Menu);
         }
         return;
     }
@@ -301,29 +314,30 @@ void MainHub::onCommand(int commandId) {
     case command::kEnglish:
         switchLanguage(ui::TextTable::kEnglish);
         break;
+    case command::kAutostart:
+        toggleAutostart();
+        break;
     default:
         break;
     }
 }
 
 void MainHub::onKeyClick(int controlId) {
+    // The one key dialog edits one key at a time.
+    if (keyDialog_ != nullptr && keyDialog_->isOpen()) {
+        return;
+    }
     keyboard::ClickState s;
     // Keys paint only while the panel is on in the user mode; with the panel off they edit, whatever
     // mode the list still shows.
-    s.userLightingMode =
-        lighting_ != nullptr && lightingView_.panelOn && lightingView_.mode == lighting::kUserMode;
+    s.userLightingMode = lighting_ != nullptr && lighting_->keyClicksPaint();
     s.colourKeysMode = p_.state.keyEditMode.load() == 1;
     s.gKeyLayer = gKeyLayer();
     const keyboard::ClickAction action = keyboard::OnKeyButtonClicked(controlId, s);
     switch (action.kind) {
-    case keyboard::ClickActionKind::PaintKey: {
-        const int button = lighting::buttonOfControl(action.controlId);
-        runLighting([button](lighting::LightingState& l) {
-            l.paintKey(button);
-            return l.view();
-        });
+    case keyboard::ClickActionKind::PaintKey:
+        lighting_->paintKey(lighting::buttonOfControl(action.controlId));
         break;
-    }
     case keyboard::ClickActionKind::ToggleColourFlag: {
         {
             auto lock = p_.store.lockKeyData();
@@ -394,10 +408,30 @@ std::u16string MainHub::onDemand(std::string_view key) const {
     return p_.texts.readOnDemand(p_.languageFile, key);
 }
 
-void MainHub::toggleKeyEditMode() {
-    p_.state.keyEditMode.store(p_.state.keyEditMode.load() == 1 ? 0 : 1);
+void MainHub::setKeyEditMode(int mode) {
+    p_.state.keyEditMode.store(mode);
     p_.view.setSwitchText(switchText());
     p_.view.refreshKeyButtons();
+}
+
+void MainHub::toggleKeyEditMode() {
+    setKeyEditMode(p_.state.keyEditMode.load() == 1 ? 0 : 1);
+}
+
+void MainHub::lightingPanelTurnedOff() {
+    if (p_.state.keyEditMode.load() != 0) {
+        setKeyEditMode(0);
+    } else {
+        p_.view.refreshKeyButtons();
+    }
+}
+
+void MainHub::lightingRead(int reportRate) {
+    if (exiting_ || reportRate < 0 || reportRate > 3) {
+        return;
+    }
+    reportRate_ = reportRate;
+    p_.view.setReportRateButtons(reportRate);
 }
 
 void MainHub::toggleFlip() {
@@ -415,14 +449,37 @@ std::vector<MenuItem> MainHub::mainMenu() const {
     MenuItem english = MenuItem::item(command::kEnglish, extra[2]);
     english.checked = p_.texts.language() == ui::TextTable::kEnglish;
     language.submenu = {chinese, english};
+    MenuItem autostart = MenuItem::item(command::kAutostart, extra[4]);
+    autostart.checkable = true;
+    autostart.checked = autostartEnabled();
     return {MenuItem::item(command::kImport, t[0]),
             MenuItem::item(command::kExport, t[1]),
             MenuItem::item(command::kAbout, t[2]),
             MenuItem::line(),
             language,
             MenuItem::item(command::kUpdate, extra[3]),
+            autostart,
             MenuItem::line(),
             MenuItem::item(command::kMenuExit, t[3])};
+}
+
+std::vector<MenuItem> MainHub::profileMenu() const {
+    const profiles::ProfileMenu built = profiles::buildProfileMenu(
+        p_.state.currentProfile.load(), p_.texts.text("DEFAULT_PROFILE_NAME"), u"");
+    std::vector<MenuItem> items;
+    for (const profiles::ProfileMenuItem& entry : built.items) {
+        if (entry.id == profiles::kMenuSeparator) {
+            items.push_back(MenuItem::line());
+            continue;
+        }
+        // The on-board profiles by their numbers: their one cache file would name all three alike.
+        const int profile = entry.id - profiles::kMenuFirstProfile;
+        MenuItem item = MenuItem::item(entry.id, profile >= 0 ? profileEntryName(profile) : entry.text);
+        item.checkable = true;
+        item.checked = entry.checked;
+        items.push_back(std::move(item));
+    }
+    return items;
 }
 
 std::vector<MenuItem> MainHub::trayMenu() const {
@@ -524,6 +581,72 @@ void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {
     }
 }
 
+void MainHub::openHelp() {
+    const std::filesystem::path page =
+        helpPageFor(p_.programFolder, p_.texts.language() == ui::TextTable::kChinese);
+    if (!page.empty()) {
+        p_.view.openFile(page);
+    }
+}
+
+void MainHub::toggleAutostart() {
+    if (!setAutostart(!autostartEnabled(), p_.programFolder / "tarvik", p_.searchPath)) {
+        p_.prompter.show("AUTOSTART_FAILED");
+    }
+}
+
+profiles::SwitchContext MainHub::switchContext() const {
+    profiles::SwitchContext c;
+    c.keyboardProfile = p_.state.currentProfile.load();
+    c.compositeOpen = keyDialog_ != nullptr && keyDialog_->isOpen();
+    c.mainModified = modified_;
+    c.managerOpen = manager_ != nullptr && manager_->isOpen();
+    c.managerModified = c.managerOpen && managerModified_ && managerModified_();
+    return c;
+}
+
+void MainHub::setSwitchBusy(bool busy) {
+    busy_ = busy;
+    busyFrame_ = 0;
+    p_.view.setBusy(busy);
+}
+
+void MainHub::profileSwitched(const profiles::SwitchFinish& finish) {
+    if (exiting_) {
+        return;
+    }
+    if (finish.disableMainApply) {
+        setModified(false);
+    }
+    if (finish.profile >= 0 && finish.profile <= 2) {
+        editingProfile_ = finish.profile;
+        p_.view.setProfileButtons(finish.profile);
+        if (lighting_ != nullptr) {
+            lighting_->switchProfile(finish.profile);
+        }
+    } else {
+        // <Default Profile> selects nothing: the display is brought up to date.
+        p_.view.setProfileButtons(p_.state.currentProfile.load());
+    }
+    p_.view.refreshKeyButtons();
+}
+
+void MainHub::profilesReloaded() {
+    if (exiting_) {
+        return;
+    }
+    setModified(false);
+    const int current = p_.state.currentProfile.load();
+    if (current >= 0 && current <= 2) {
+        editingProfile_ = current;
+    }
+    p_.view.setProfileButtons(current);
+    p_.view.refreshKeyButtons();
+    if (lighting_ != nullptr) {
+        lighting_->reload(editingProfile_);
+    }
+}
+
 void MainHub::restoreDefaults() {
     if (busy_ || exiting_ || !p_.prompter.askYesNo("MAIN_PROMPT_DEFAULT", false)) {
         return;
@@ -536,8 +659,9 @@ void MainHub::restoreDefaults() {
     // The keys changed; Apply below only sends a modified store.
     setModified(true);
     p_.view.refreshKeyButtons();
-    if (lighting_ != nullptr && lightingView_.panelOn) {
-        runLighting([](lighting::LightingState& l) { return l.restoreDefaults(); });
+    // Handed to the device worker before Apply, so the keyboard gets the lighting first.
+    if (lighting_ != nullptr && lighting_->panelOn()) {
+        lighting_->restoreDefaults();
     }
     apply();
 }
@@ -562,14 +686,16 @@ void MainHub::importProfile() {
     }
     const auto path =
         p_.files.choose(FileChooser::Mode::Open, std::string(kProfileFileFilter), p_.dataFolder, "*.tvk");
-    if (!path) {
-        return;
+    if (path) {
+        importFile(*path);
     }
+}
+
+void MainHub::importFile(const std::filesystem::path& file) {
     busy_ = true;
     busyFrame_ = 0;
     p_.view.setBusy(true);
     std::weak_ptr<bool> alive = alive_;
-    const std::filesystem::path file = *path;
     p_.toWorker([this, file, alive] {
         auto outcome = std::make_shared<profiles::ImportOutcome>(
             profiles::importProfileFile(p_.store, file, p_.commands, p_.state));
@@ -627,31 +753,9 @@ void MainHub::switchLanguage(int language) {
         p_.view.setTrayTip(p_.texts.text("KEYBOARD_TRAY_DESC"));
     }
     p_.view.retext();
-}
-
-void MainHub::runLighting(std::function<lighting::LightingView(lighting::LightingState&)> operation,
-                          bool updateReportRate) {
-    if (lighting_ == nullptr) {
-        return;
+    if (lighting_ != nullptr) {
+        lighting_->retranslate();
     }
-    lighting::LightingState* lighting = lighting_;
-    std::weak_ptr<bool> alive = alive_;
-    p_.toWorker([this, lighting, operation = std::move(operation), updateReportRate, alive] {
-        const lighting::LightingView v = operation(*lighting);
-        const int rate = lighting->reportRate();
-        p_.toUi([this, v, rate, updateReportRate, alive] {
-            auto a = alive.lock();
-            if (!a || !*a || exiting_) {
-                return;
-            }
-            lightingView_ = v;
-            p_.view.showLighting(v);
-            if (updateReportRate && rate >= 0 && rate <= 3) {
-                reportRate_ = rate;
-                p_.view.setReportRateButtons(rate);
-            }
-        });
-    });
 }
 
 } // namespace tarvik::app

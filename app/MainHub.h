@@ -8,16 +8,19 @@
 // the toWorker poster and come back through toUi; nothing is shown while a store lock is held.
 #pragma once
 
+#include "app/LightingControl.h"
 #include "app/MainIds.h"
 #include "app/MainView.h"
 #include "device/AppLinkState.h"
 #include "device/Commands.h"
 #include "device/MainWindowPort.h"
-#include "lighting/LightingView.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
 #include "profiles/ApplyChanges.h"
 #include "profiles/AssignmentStore.h"
+#include "profiles/DataFolder.h"
+#include "profiles/ProfileMenu.h"
+#include "profiles/ProfileSwitcher.h"
 #include "profiles/Settings.h"
 #include "ui/Editor.h"
 #include "ui/TextTable.h"
@@ -28,12 +31,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
-
-namespace tarvik::lighting {
-class LightingState;
-}
 
 namespace tarvik::app {
 
@@ -49,11 +49,16 @@ struct MainHubParts {
     FileChooser& files;
     MainView& view;
     const ui::TextTable& texts;
-    std::filesystem::path languageFile; // for the texts read when a menu opens
-    std::filesystem::path helpFolder;   // holds index.html
-    std::filesystem::path dataFolder;   // where the profile file dialogs start
+    std::filesystem::path languageFile;  // for the texts read when a menu opens
+    std::filesystem::path programFolder; // holds Help/ and the program itself
+    std::filesystem::path dataFolder;    // where the profile file dialogs start
     Poster toWorker;
     Poster toUi;
+    // Run when a reload from the keyboard creates the data folder: the first-run copy of the user
+    // lighting files.
+    profiles::FirstRunHook firstRun = {};
+    // The search path the autostart entry is written for (PATH of the program's environment).
+    std::string searchPath = {};
 };
 
 class MainHub {
@@ -64,14 +69,28 @@ public:
     MainHub& operator=(const MainHub&) = delete;
 
     // --- wiring, before the first message ---
-    // The lighting state of the panel, when the window has one. Its calls run on the device worker.
-    void setLighting(lighting::LightingState* lighting) { lighting_ = lighting; }
+    // The lighting panel, when the window has one.
+    void setLighting(LightingControl* lighting) { lighting_ = lighting; }
     // The web addresses Link, Link1, Link2 of the skin.
     void setLinks(std::array<std::string, 3> links) { links_ = std::move(links); }
     // The About box first, then the editors in the order the exit sequence asks them (profile manager,
     // composite key dialog, update dialog).
     void setAbout(ui::Editor* about) { about_ = about; }
     void addEditor(ui::Editor* editor) { editors_.push_back(editor); }
+    // The editors whose state decides something besides the exit: while the key dialog is open a key
+    // click does nothing and a profile switch is refused; the profile manager's unapplied changes count
+    // as unapplied changes of the window.
+    void setKeyDialog(ui::Editor* dialog) { keyDialog_ = dialog; }
+    void setProfileManager(ui::Editor* manager, std::function<bool()> modified) {
+        manager_ = manager;
+        managerModified_ = std::move(modified);
+    }
+    // After a keyboard has arrived and been read: the firmware update's offer to restore its automatic
+    // backup, asked once the message is handled (never while the presence worker waits for it). Returns
+    // the file to import.
+    void setRestoreOffer(std::function<std::optional<std::filesystem::path>()> offer) {
+        restoreOffer_ = std::move(offer);
+    }
     // Steps of the exit sequence that belong to the process: the instance lock and the named events.
     void setExitSteps(std::function<void()> closeInstance, std::function<void()> closeNamedEvents);
     // The language switch of the windows (stores the choice, reloads the texts, re-texts every window).
@@ -104,8 +123,26 @@ public:
     // An editor changed the working copy (the key dialog after OK, the macro panel): Apply becomes
     // enabled and the buttons show the new assignments.
     void assignmentsChanged();
-    // The lighting panel drew a new state: key clicks paint only while it is on in the user mode.
-    void setLightingView(const lighting::LightingView& view) { lightingView_ = view; }
+
+    // --- profile switching ---
+    // What a switch asked for now is decided on.
+    profiles::SwitchContext switchContext() const;
+    // The keyboard work of a switch is under way: busy pictures, no input.
+    void setSwitchBusy(bool busy);
+    // A switch has finished: Apply, the editing profile, the profile buttons, the key buttons and the
+    // lighting of the profile it made current.
+    void profileSwitched(const profiles::SwitchFinish& finish);
+    // The profile manager's Apply reached the keyboard: the store was reloaded from it.
+    void profilesReloaded();
+    // The profile menu (control 1009): <Default Profile>, then the on-board profiles by their names, the
+    // keyboard's current one checked.
+    std::vector<MenuItem> profileMenu() const;
+
+    // --- what the lighting panel reports ---
+    // The panel went off: back to function-keys mode, the key buttons show their assignments.
+    void lightingPanelTurnedOff();
+    // The panel's state was read from the keyboard: the editing profile's report rate (byte 15).
+    void lightingRead(int reportRate);
 
     // --- what the window draws ---
     ButtonLook buttonLook(int controlId) const;
@@ -134,6 +171,8 @@ public:
     void exportProfile();
     void openAbout();
     void switchLanguage(int language);
+    // The menu button's "Start with the desktop".
+    void toggleAutostart();
 
 private:
     using Handler = void (MainHub::*)();
@@ -158,18 +197,24 @@ private:
     void closeEditorsForLostKeyboard();
     void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
     void showDownloadMessages(const profiles::DownloadOutcome& outcome);
-    // Runs a lighting operation on the device worker and draws what it returns.
-    void runLighting(std::function<lighting::LightingView(lighting::LightingState&)> operation,
-                     bool updateReportRate = false);
+    // Imports a profile file on the device worker (busy meanwhile) and shows its messages afterwards.
+    void importFile(const std::filesystem::path& file);
+    void offerRestore();
+    void openHelp();
+    void setKeyEditMode(int mode);
     void toggleKeyEditMode();
     void toggleFlip();
     std::u16string onDemand(std::string_view key) const;
 
     MainHubParts p_;
-    lighting::LightingState* lighting_ = nullptr;
+    LightingControl* lighting_ = nullptr;
     std::array<std::string, 3> links_;
     ui::Editor* about_ = nullptr;
     std::vector<ui::Editor*> editors_;
+    ui::Editor* keyDialog_ = nullptr;
+    ui::Editor* manager_ = nullptr;
+    std::function<bool()> managerModified_;
+    std::function<std::optional<std::filesystem::path>()> restoreOffer_;
     std::function<void()> closeInstance_;
     std::function<void()> closeNamedEvents_;
     std::function<void(int)> switchLanguage_;
@@ -183,7 +228,6 @@ private:
     int flip_ = 0;
     bool busy_ = false;
     bool exiting_ = false;
-    lighting::LightingView lightingView_;
     // Tells work coming back from the device worker whether the hub still exists.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

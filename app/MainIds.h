@@ -53,6 +53,8 @@ inline constexpr int kMenuExit = 32779;
 inline constexpr int kUpdate = 32780;
 inline constexpr int kChinese = 32784;
 inline constexpr int kEnglish = 32785;
+// The menu button's check item "Start with the desktop".
+inline constexpr int kAutostart = 32790;
 inline constexpr int kProfileMenuFirst = 9000; // 9000: <Default Profile>; 9001 + p: on-board profile p
 inline constexpr int kProfileMenuLast = 9200;
 } // namespace command

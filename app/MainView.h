@@ -2,7 +2,7 @@
 // and opens, tests record. Every call is made on the user-interface thread.
 #pragma once
 
-#include "lighting/LightingView.h"
+#include "profiles/ProfileSwitcher.h"
 
 #include <filesystem>
 #include <string>
@@ -14,6 +14,7 @@ struct MenuItem {
     int command = 0; // 0 for a separator or a submenu
     std::u16string text;
     std::vector<MenuItem> submenu;
+    bool checkable = false; // shows a tick box, ticked when checked
     bool checked = false;
     bool isDefault = false;
     bool separator = false;
@@ -64,7 +65,6 @@ public:
     virtual void showBusyFrame(int frame) = 0; // 0..9: jdt1.bmp ... jdt10.bmp
     virtual void
     showMenu(const std::vector<MenuItem>& items) = 0; // at the pointer; a choice comes back as a command
-    virtual void showLighting(const lighting::LightingView& view) = 0;
     virtual void killTimer(int timerId) = 0;
 
     // The notification-area icon.
@@ -78,7 +78,9 @@ public:
     virtual void openKeyDialog(int slot, bool macroOnly, int controlId) = 0;
     virtual void openProfileManager() = 0;
     virtual void openUpdateDialog() = 0;
-    virtual void switchProfile(int profile) = 0; // -1: <Default Profile>
+    // A profile button or a profile menu entry (-1: <Default Profile>); the switch runs its own course
+    // and ends in MainHub::profileSwitched.
+    virtual void switchProfile(int profile, profiles::SwitchSource source) = 0;
     virtual void openUrl(const std::string& url) = 0;
     virtual void openFile(const std::filesystem::path& file) = 0;
     virtual void showText(const std::u16string& text) = 0;

@@ -5,6 +5,7 @@
 #include "app/NamedEvents.h"
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
+#include "device/FirmwareUpdate.h"
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
 #include "platform/Paths.h"
@@ -81,8 +82,9 @@ int runProgram(int argc, char** argv) {
     std::unique_ptr<device::LinkSession> session;
     CTarvikDlg* window = nullptr;
 
-    MainWindowSetup setup{state,   store,   settings, folder, paths::dataFolder(), {}, {}, {}, {}, {}, {},
-                          nullptr, nullptr, {},       {}};
+    MainWindowSetup setup{
+        state,   store,   settings, folder, paths::dataFolder(), {}, {},      {},      {}, {}, {},
+        nullptr, nullptr, {},       {},     ui::exitQuietly,     {}, nullptr, nullptr, {}};
     setup.openLink = [&]() -> device::Commands& {
         session = std::make_unique<device::LinkSession>(state, window->port());
         if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
@@ -93,6 +95,10 @@ int runProgram(int argc, char** argv) {
         return session->commands();
     };
     setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };
+    // The firmware update's trigger, through the link once it is open.
+    setup.sendRaw = [&session](std::span<const uint8_t> report) {
+        return session ? device::sendRawThrough(*session)(report) : device::kNoKeyboard;
+    };
     setup.onTagged = [&] {
         if (!instance || held != InstanceLock::State::Acquired) {
             return;

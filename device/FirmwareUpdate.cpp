@@ -170,7 +170,16 @@ void FirmwareUpdate::forgetRestore() {
 
 FirmwareUpdate::RawSender sendRawThrough(LinkSession& session) {
     return [&session](std::span<const uint8_t> report) {
-        return session.isOpen() ? session.link().sendRaw(report) : kNoKeyboard;
+        if (!session.isOpen()) {
+            return kNoKeyboard;
+        }
+        // No command exchange, but it sends the keyboard away: it must not land inside a write sequence of
+        // another thread (a lighting write on the device worker) or of another process.
+        const Commands::Frame held = session.commands().frame();
+        if (!held) {
+            return held.result();
+        }
+        return session.link().sendRaw(report);
     };
 }
 

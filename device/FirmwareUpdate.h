@@ -131,7 +131,9 @@ private:
     std::optional<std::filesystem::path> pendingRestore_;
 };
 
-// The device link's sendRaw as FirmwareUpdate wants it: 0 (no keyboard) while the session is not open.
+// The device link's sendRaw as FirmwareUpdate wants it: 0 (no keyboard) while the session is not open. The
+// report goes out under the commands' frame, between sequences; when the frame cannot be had in time the
+// result is the frame's (kLinkBusy) and nothing is sent.
 FirmwareUpdate::RawSender sendRawThrough(LinkSession& session);
 
 } // namespace tarvik::device

@@ -1,6 +1,8 @@
 #include "profiles/CTarvik_DlgProfile.h"
 
 #include "ui/CPngButton.h"
+#include "ui/Language.h"
+#include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
 #include <QApplication>
@@ -224,7 +226,15 @@ void CTarvik_DlgProfile::refreshList() {
         tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         tick->setCheckState(r == model_.ticked() ? Qt::Checked : Qt::Unchecked);
         list_->setItem(r, 0, tick);
-        auto* name = new QTableWidgetItem(qs(row.name()));
+        // The on-board profiles share the one cache file: they are told apart by their names (the folder
+        // column and its tooltip still give the file).
+        QString shown = qs(row.name());
+        if (r < ProfileManagerModel::kOnBoardRows) {
+            if (const QString n = ui::text(ui::kOnBoardProfileKeys[r]).trimmed(); !n.isEmpty()) {
+                shown = n;
+            }
+        }
+        auto* name = new QTableWidgetItem(shown);
         name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         list_->setItem(r, 1, name);
         auto* folder = new QTableWidgetItem(qs(row.folder()));

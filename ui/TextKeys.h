@@ -112,9 +112,10 @@ inline constexpr std::string_view kMainWindowTextKeys[] = {
     "MAIN_CLOSE_PROMPT"};
 inline constexpr std::string_view kMainMenuTextKeys[] = {"MENU_1", "MENU_2", "MENU_3", "MENU_4"};
 // The main window's menu button beyond its four items: the language submenu (each language by its own
-// name) and the firmware update.
-inline constexpr std::string_view kMainMenuExtraKeys[] = {"MENU_LANGUAGE", "MENU_LANGUAGE_CHINESE",
-                                                          "MENU_LANGUAGE_ENGLISH", "MENU_UPDATE"};
+// name), the firmware update, the check item "Start with the desktop" and its failure message.
+inline constexpr std::string_view kMainMenuExtraKeys[] = {"MENU_LANGUAGE",         "MENU_LANGUAGE_CHINESE",
+                                                          "MENU_LANGUAGE_ENGLISH", "MENU_UPDATE",
+                                                          "MENU_AUTOSTART",        "AUTOSTART_FAILED"};
 // What the keyboard's three on-board profiles are called wherever they are listed.
 inline constexpr std::string_view kOnBoardProfileKeys[] = {"ONBOARD_PROFILE_1", "ONBOARD_PROFILE_2",
                                                            "ONBOARD_PROFILE_3"};

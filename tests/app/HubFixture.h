@@ -3,6 +3,7 @@
 // runs, and a keyboard behind the command seam.
 #pragma once
 
+#include "app/LightingControl.h"
 #include "app/MainHub.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
@@ -49,7 +50,6 @@ public:
     }
     std::vector<MenuItem> lastMenu;
     std::u16string lastText;
-    lighting::LightingView lastLighting;
 
     void showWindow() override { add("showWindow"); }
     void hideWindow() override { add("hideWindow"); }
@@ -68,10 +68,6 @@ public:
     void showMenu(const std::vector<MenuItem>& items) override {
         lastMenu = items;
         add("showMenu");
-    }
-    void showLighting(const lighting::LightingView& v) override {
-        lastLighting = v;
-        add("showLighting");
     }
     void killTimer(int id) override { add("killTimer", id); }
     void createTray(int icon, const std::u16string&) override { add("createTray", icon); }
@@ -93,7 +89,10 @@ public:
     }
     void openProfileManager() override { add("openProfileManager"); }
     void openUpdateDialog() override { add("openUpdateDialog"); }
-    void switchProfile(int p) override { add("switchProfile", p); }
+    void switchProfile(int p, profiles::SwitchSource source) override {
+        add("switchProfile " + std::to_string(p) +
+            (source == profiles::SwitchSource::Menu ? " menu" : " button"));
+    }
     void openUrl(const std::string& url) override { add("openUrl " + url); }
     void openFile(const std::filesystem::path& f) override { add("openFile " + f.filename().string()); }
     void showText(const std::u16string& t) override {
@@ -146,6 +145,23 @@ public:
     }
 };
 
+// The lighting panel as the hub sees it: what it was asked, and the two states the hub reads.
+class FakeLighting final : public LightingControl {
+public:
+    std::vector<std::string> calls;
+    bool paints = false;
+    bool on = false;
+
+    bool keyClicksPaint() const override { return paints; }
+    bool panelOn() const override { return on; }
+    void reload(int profile) override { calls.push_back("reload " + std::to_string(profile)); }
+    void scheduleReload() override { calls.push_back("scheduleReload"); }
+    void switchProfile(int profile) override { calls.push_back("switchProfile " + std::to_string(profile)); }
+    void restoreDefaults() override { calls.push_back("restoreDefaults"); }
+    void paintKey(int button) override { calls.push_back("paintKey " + std::to_string(button)); }
+    void retranslate() override { calls.push_back("retranslate"); }
+};
+
 class FakeEditor final : public ui::Editor {
 public:
     FakeEditor(std::string name, std::vector<std::string>& log) : name_(std::move(name)), log_(log) {}
@@ -196,10 +212,23 @@ protected:
         std::filesystem::copy_file(TARVIK_SHIPPED_LANGUAGE_FILE, languageFile);
         texts.loadLanguage(languageFile, ui::TextTable::kEnglish);
         settings.emplace(home / ".config" / "Tarvik_Lumira" / "Tarvik.ini");
-        hub = std::make_unique<MainHub>(MainHubParts{
-            state, store, commands, *settings, prompter, files, view, texts, languageFile, home / "Help",
-            home / "Documents" / "Velmora", [this](std::function<void()> t) { worker.post(std::move(t)); },
-            [this](std::function<void()> t) { ui.post(std::move(t)); }});
+        programFolder = home / "program";
+        hub = std::make_unique<MainHub>(
+            MainHubParts{state,
+                         store,
+                         commands,
+                         *settings,
+                         prompter,
+                         files,
+                         view,
+                         texts,
+                         languageFile,
+                         programFolder,
+                         home / "Documents" / "Velmora",
+                         [this](std::function<void()> t) { worker.post(std::move(t)); },
+                         [this](std::function<void()> t) { ui.post(std::move(t)); },
+                         {},
+                         searchPath});
         hub->setLinks({"https://a.example/", "https://b.example/", "https://c.example/"});
     }
     // Runs the device worker and then whatever it sent back, until both are empty.
@@ -225,6 +254,8 @@ protected:
 
     std::filesystem::path home;
     std::filesystem::path languageFile;
+    std::filesystem::path programFolder;
+    std::string searchPath = "/nonexistent/bin";
     device::AppLinkState state;
     profiles::AssignmentStore store;
     tarvik::testing::FakeKeyboard keyboard;

@@ -1,11 +1,11 @@
 #include "tests/app/HubFixture.h"
 
 #include "keyboard/KeyAssignment.h"
-#include "lighting/LightingModes.h"
-#include "lighting/LightingState.h"
+#include "lighting/KeyButtons.h"
 #include "profiles/DataFolder.h"
 #include "profiles/ProfileFiles.h"
-#include "tests/lighting/FakeKeyboard.h"
+
+#include <fstream>
 
 namespace tarvik::app::test {
 namespace {
@@ -370,50 +370,81 @@ TEST_F(HubTest, InColourKeysModeAClickTogglesTheKeysFlagAndEnablesApply) {
     EXPECT_FALSE(hub->buttonLook(1010).colourMode);
 }
 
-TEST_F(HubTest, KeysEditWheneverTheLightingPanelIsOffWhateverModeItShows) {
-    lighting::test::FakeKeyboard lightingKeyboard;
-    device::Commands lightingCommands(lightingKeyboard, device::LinkTiming{}.scaledDown(1000));
-    lighting::LightingState lighting(lightingCommands, home / "Documents" / "Velmora");
-    ASSERT_EQ(lighting.readLighting(), 1);
-    lighting.enablePanel();
-    lighting.selectModeCode(lighting::kUserMode);
-    const lighting::LightingView off = lighting.disablePanel();
-    ASSERT_FALSE(off.panelOn);
-    ASSERT_EQ(lighting.mode(), lighting::kUserMode); // the list still shows the user mode
+TEST_F(HubTest, KeysPaintOnlyWhileThePanelSaysClicksPaintAndGKeysAlwaysEdit) {
+    FakeLighting lighting;
     hub->setLighting(&lighting);
-    hub->setLightingView(off);
     startWithKeyboard();
+    // Panel off, or on in another mode than the user mode: the panel says clicks do not paint.
+    lighting.on = true;
     hub->onControl(1010);
     EXPECT_EQ(view.calls, std::vector<std::string>{"openKeyDialog 59 0 1010"});
-    EXPECT_EQ(worker.size(), 0u);
+    EXPECT_TRUE(lighting.calls.empty());
+
+    view.calls.clear();
+    lighting.paints = true;
+    hub->onControl(1010);
+    hub->onControl(control::kFn);
+    EXPECT_EQ(lighting.calls,
+              (std::vector<std::string>{"paintKey " + std::to_string(lighting::buttonOfControl(1010)),
+                                        "paintKey " + std::to_string(lighting::kFnButton)}));
+    EXPECT_TRUE(view.calls.empty());
+    // G keys share one light and are never painted: they open their dialog.
+    hub->onControl(kG1);
+    EXPECT_EQ(view.calls, std::vector<std::string>{"openKeyDialog 256 0 1000"});
     hub->setLighting(nullptr);
 }
 
-TEST_F(HubTest, WithThePanelOnInTheUserModeKeysArePaintedOnTheWorker) {
-    lighting::test::FakeKeyboard lightingKeyboard;
-    device::Commands lightingCommands(lightingKeyboard, device::LinkTiming{}.scaledDown(1000));
-    lighting::LightingState lighting(lightingCommands, home / "Documents" / "Velmora");
-    ASSERT_EQ(lighting.readLighting(), 1);
-    lighting.enablePanel();
+TEST_F(HubTest, RestoreDefaultsRestoresTheLightingToBeforeApplyOnlyWhileThePanelIsOn) {
+    FakeLighting lighting;
     hub->setLighting(&lighting);
-    hub->setLightingView(lighting.selectModeCode(lighting::kUserMode));
     startWithKeyboard();
-    lightingKeyboard.requests.clear();
-    hub->onControl(1010);
-    EXPECT_TRUE(lightingKeyboard.requests.empty()); // the write waits for the worker
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
     settle();
-    EXPECT_FALSE(lightingKeyboard.of(device::CMD_WRITE_COLOURS).empty());
-    EXPECT_TRUE(view.has("showLighting"));
-    EXPECT_FALSE(view.has("openKeyDialog 59 0 1010"));
-    // G keys share one light and are never painted: they open their dialog.
-    hub->onControl(kG1);
-    EXPECT_TRUE(view.has("openKeyDialog 256 0 1000"));
-    // Restore defaults with the panel on restores the lighting too, before Apply.
-    lightingKeyboard.requests.clear();
-    prompter.answers = {true};
+    lighting.calls.clear();
+    prompter.answers = {true, true};
     hub->onControl(control::kDefaults);
     settle();
-    EXPECT_FALSE(lightingKeyboard.of(device::CMD_WRITE_SETTINGS).empty());
+    EXPECT_TRUE(lighting.calls.empty());
+    EXPECT_GE(requestsOf(device::CMD_WRITE_KEYS), 1u); // Apply sent the reset keys
+
+    lighting.on = true;
+    // The lighting request is made before Apply is handed to the worker.
+    worker.post([&] { EXPECT_EQ(lighting.calls, std::vector<std::string>{"restoreDefaults"}); });
+    hub->onControl(control::kDefaults);
+    settle();
+    EXPECT_EQ(lighting.calls, std::vector<std::string>{"restoreDefaults"});
+    hub->setLighting(nullptr);
+}
+
+TEST_F(HubTest, TheLightingFollowsArrivalsProfileSwitchesTheKeyboardsOwnChangesAndTheLanguage) {
+    FakeLighting lighting;
+    hub->setLighting(&lighting);
+    startWithKeyboard();
+    keyboard.config[device::kConfigCurrentProfile] = 2;
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    EXPECT_EQ(hub->editingProfile(), 2);
+    hub->onTimer(device::kTimerLightingReload);
+    profiles::SwitchFinish finish;
+    finish.profile = 1;
+    hub->profileSwitched(finish);
+    hub->switchLanguage(ui::TextTable::kEnglish);
+    EXPECT_EQ(lighting.calls,
+              (std::vector<std::string>{"reload 2", "scheduleReload", "switchProfile 1", "retranslate"}));
+    EXPECT_EQ(hub->editingProfile(), 1);
+    EXPECT_TRUE(view.has("setProfileButtons 1"));
+
+    // What the panel reports back: the report rate read with it, and the panel going off.
+    hub->lightingRead(2);
+    EXPECT_EQ(hub->shownReportRate(), 2);
+    EXPECT_TRUE(view.has("setReportRateButtons 2"));
+    hub->lightingRead(9); // not a rate: nothing changes
+    EXPECT_EQ(hub->shownReportRate(), 2);
+    hub->onControl(control::kSwitch);
+    ASSERT_EQ(state.keyEditMode.load(), 1);
+    hub->lightingPanelTurnedOff();
+    EXPECT_EQ(state.keyEditMode.load(), 0);
+    EXPECT_EQ(hub->switchText(), u"Switch to the color keys mode");
     hub->setLighting(nullptr);
 }
 
@@ -451,7 +482,7 @@ TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateAndExit) {
     startWithKeyboard();
     hub->onControl(control::kMenu);
     const auto& m = view.lastMenu;
-    ASSERT_EQ(m.size(), 8u);
+    ASSERT_EQ(m.size(), 9u);
     EXPECT_EQ(m[0].command, command::kImport);
     EXPECT_EQ(m[0].text, u"Import Profile");
     EXPECT_EQ(m[1].command, command::kExport);
@@ -465,8 +496,13 @@ TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateAndExit) {
     EXPECT_TRUE(m[4].submenu[1].checked);
     EXPECT_EQ(m[5].command, command::kUpdate);
     EXPECT_EQ(m[5].text, u"Firmware Update...");
-    EXPECT_EQ(m[7].command, command::kMenuExit);
-    EXPECT_EQ(m[7].text, u"Exit");
+    EXPECT_EQ(m[6].command, command::kAutostart);
+    EXPECT_EQ(m[6].text, u"Start with the desktop");
+    EXPECT_TRUE(m[6].checkable);
+    EXPECT_FALSE(m[6].checked);
+    EXPECT_TRUE(m[7].separator);
+    EXPECT_EQ(m[8].command, command::kMenuExit);
+    EXPECT_EQ(m[8].text, u"Exit");
 }
 
 TEST_F(HubTest, ALanguageSwitchReTextsTheWindowTheTrayAndTheMenus) {
@@ -527,6 +563,9 @@ TEST_F(HubTest, TheTrayIconChangesOnlyWhenTheIdDiffers) {
 }
 
 TEST_F(HubTest, LinksHelpAndWindowButtons) {
+    std::filesystem::create_directories(programFolder / "Help");
+    std::ofstream(programFolder / "Help" / "index.html") << "<html></html>";
+    std::ofstream(programFolder / "Help" / "index_zh.html") << "<html></html>";
     startWithKeyboard();
     hub->onControl(control::kLink);
     hub->onControl(control::kLink0 + 2);
@@ -536,10 +575,16 @@ TEST_F(HubTest, LinksHelpAndWindowButtons) {
     hub->onControl(control::kProfile1 + 1);
     hub->onCommand(command::kProfileMenuFirst);
     hub->onCommand(command::kProfileMenuFirst + 3);
-    EXPECT_EQ(view.calls,
-              (std::vector<std::string>{"openUrl https://a.example/", "openUrl https://c.example/",
-                                        "openFile index.html", "openFile index.html", "minimizeWindow",
-                                        "switchProfile 1", "switchProfile -1", "switchProfile 2"}));
+    EXPECT_EQ(view.calls, (std::vector<std::string>{
+                              "openUrl https://a.example/", "openUrl https://c.example/",
+                              "openFile index.html", "openFile index.html", "minimizeWindow",
+                              "switchProfile 1 button", "switchProfile -1 menu", "switchProfile 2 menu"}));
+
+    // The help page follows the language.
+    view.calls.clear();
+    texts.loadLanguage(languageFile, ui::TextTable::kChinese);
+    hub->onHelpKey();
+    EXPECT_EQ(view.calls, std::vector<std::string>{"openFile index_zh.html"});
 }
 
 // ---- import and export --------------------------------------------------------------------------------
@@ -646,9 +691,21 @@ TEST_F(HubTest, EveryExitCommandRunsTheSameSequence) {
         auto& v = view;
         v.calls.clear();
         hub = std::make_unique<MainHub>(
-            MainHubParts{state, store, commands, *settings, prompter, files, view, texts, languageFile, home,
-                         home, [this](std::function<void()> t) { worker.post(std::move(t)); },
-                         [this](std::function<void()> t) { ui.post(std::move(t)); }});
+            MainHubParts{state,
+                         store,
+                         commands,
+                         *settings,
+                         prompter,
+                         files,
+                         view,
+                         texts,
+                         languageFile,
+                         home,
+                         home,
+                         [this](std::function<void()> t) { worker.post(std::move(t)); },
+                         [this](std::function<void()> t) { ui.post(std::move(t)); },
+                         {},
+                         {}});
         startWithKeyboard();
         switch (which) {
         case 0:

@@ -1,11 +1,16 @@
-// The real main window on the offscreen platform: the program folder's skins, a keyboard behind the
-// command seam, scripted message boxes and file dialogs, and nothing opened on the desktop.
+// The real main window on the offscreen platform with its real sub-windows: the program folder's skins, a
+// keyboard behind the command seam, scripted message boxes, file dialogs and update seams, and nothing
+// opened or started on the desktop.
 #pragma once
 
 #include "app/CTarvikDlg.h"
+#include "app/SubWindows.h"
 #include "device/SerialWorker.h"
+#include "lighting/LightingPanel.h"
 #include "tests/app/HubFixture.h"
+#include "tests/app/WholeKeyboard.h"
 #include "tests/support/SimLibrary.h"
+#include "tests/update/UpdateFakes.h"
 #include "ui/Language.h"
 
 #include <QApplication>
@@ -53,7 +58,12 @@ protected:
                           &prompter,
                           &files,
                           {},
-                          {}};
+                          {},
+                          ui::exitQuietly,
+                          trigger.sender(),
+                          &updatePrompter,
+                          &starter,
+                          [this] { ++onScreenKeyboards; }};
         s.openLink = [this]() -> device::Commands& { return commands; };
         s.toWorker = [this](std::function<void()> t) { worker.post(std::move(t)); };
         s.onTagged = [this] { ++tagged; };
@@ -74,8 +84,19 @@ protected:
         state.devicePresence.store(1);
         state.macroCapacity.store(8192);
         window->port().sendMessage(device::MSG_PROFILE_SYNC, device::kCodeProf);
-        ASSERT_TRUE(worker.waitIdle(std::chrono::seconds(10)));
-        QCoreApplication::processEvents();
+        ASSERT_TRUE(settle());
+    }
+
+    // Lets queued work come back (the lighting panel's answers, a switch, Apply) until nothing is left.
+    bool settle() {
+        return QTest::qWaitFor(
+            [&] {
+                QCoreApplication::processEvents();
+                return worker.waitIdle(std::chrono::milliseconds(10)) && !window->hub().busy() &&
+                       window->subWindows()->lightingPanel().pending() == 0 &&
+                       window->subWindows()->switchRunner().pending() == 0;
+            },
+            10000);
     }
 
     std::filesystem::path home;
@@ -83,11 +104,15 @@ protected:
     std::filesystem::path languageFile;
     device::AppLinkState state;
     profiles::AssignmentStore store;
-    tarvik::testing::FakeKeyboard keyboard;
+    tarvik::testing::WholeKeyboard keyboard;
     device::Commands commands{keyboard, device::LinkTiming{}.scaledDown(1000)};
     std::optional<profiles::SettingsStore> settings;
     ScriptedPrompter prompter;
     ScriptedFileChooser files;
+    tarvik::testing::RecordingTrigger trigger;
+    tarvik::testing::RecordingUpdatePrompter updatePrompter;
+    tarvik::testing::ScriptedStarter starter;
+    int onScreenKeyboards = 0;
     device::SerialWorker worker;
     CTarvikDlg* window = nullptr;
     int tagged = 0;

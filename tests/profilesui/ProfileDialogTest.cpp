@@ -29,6 +29,9 @@ constexpr int kWaitMs = 10000;
 class ProfileDialogTest : public ::testing::Test {
 protected:
     ProfileDialogTest() {
+        testing::useOwnHome();
+        // The test's own settings file: the members are made before this body sets the home.
+        settings = SettingsStore(settingsFilePath());
         data = ensureDataFolder();
         link.macroCapacity = 8192;
         link.currentProfile = 1;
@@ -83,8 +86,6 @@ protected:
         EXPECT_TRUE(w.grab().save(QStringLiteral(PROFILE_TEST_SCREENS "/%1.png").arg(name)));
     }
 
-    // First: the settings store below takes its file name from the home this sets.
-    fs::path home = testing::useOwnHome();
     fs::path data;
     fs::path skins;
     fs::path missingPicture;
@@ -100,7 +101,7 @@ protected:
     AssignmentStore store;
     testing::RecordingPrompter prompter;
     testing::ScriptedFileChooser files;
-    SettingsStore settings{settingsFilePath()};
+    SettingsStore settings{fs::path{}};
     device::SerialWorker worker;
 };
 

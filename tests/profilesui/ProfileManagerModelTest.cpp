@@ -20,6 +20,9 @@ namespace fs = std::filesystem;
 class ProfileManagerModelTest : public ::testing::Test {
 protected:
     ProfileManagerModelTest() {
+        home = testing::useOwnHome();
+        // The test's own settings file: the members are made before this body sets the home.
+        settings = SettingsStore(settingsFilePath());
         data = ensureDataFolder();
         device::LinkTiming t;
         t.endWritePause = std::chrono::milliseconds(0);
@@ -37,12 +40,11 @@ protected:
         return n;
     }
 
-    // First: the settings store below takes its file name from the home this sets.
-    fs::path home = testing::useOwnHome();
+    fs::path home;
     fs::path data;
     ProfileManagerModel model;
     testing::ScriptedFileChooser files;
-    SettingsStore settings{settingsFilePath()};
+    SettingsStore settings{fs::path{}};
     testing::FakeKeyboard kb;
     std::unique_ptr<device::Commands> commands;
     device::AppLinkState state;

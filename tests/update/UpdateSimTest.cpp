@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <thread>
 
 namespace tarvik::device {
@@ -135,6 +136,65 @@ TEST_F(UpdateSim, WhenTheKeyboardReturnsWipedTheBackupBringsItsSettingsBack) {
     EXPECT_TRUE(profiles::importProfileFile(restored, *restore, commands(), state).succeeded());
     EXPECT_EQ(sim->area(Area::KeyBlocks), before);
     EXPECT_TRUE(prompter.shown.empty());
+}
+
+// The trigger sends the keyboard away: it waits for a write sequence another thread is in the middle of,
+// and when that takes longer than the link allows it is not sent at all.
+class TriggerSim : public test::SimTest {
+protected:
+    void SetUp() override {
+        tarvik::testing::useOwnHome();
+        test::SimTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        LinkTiming timing = test::testTiming();
+        timing.sequenceWait = LinkTiming::ms{200};
+        open(timing);
+        sim->setUpdateReturnDelayMs(-1);
+    }
+};
+
+TEST_F(TriggerSim, TheTriggerNeverGoesOutInsideAnotherThreadsSequence) {
+    const FirmwareUpdate::RawSender send = sendRawThrough(*session);
+    std::promise<void> begun;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::thread other([&] {
+        const Commands::Frame held = commands().frame();
+        EXPECT_TRUE(held);
+        EXPECT_EQ(commands().beginWrite(), kOk);
+        begun.set_value();
+        released.wait_for(std::chrono::seconds(30));
+        EXPECT_EQ(commands().endWrite(), kOk);
+    });
+    // Ends the other thread's sequence and waits for it, also when an assertion below fails.
+    bool finished = false;
+    auto finish = [&] {
+        if (!finished) {
+            finished = true;
+            release.set_value();
+            other.join();
+        }
+    };
+    struct AtExit {
+        std::function<void()> run;
+        ~AtExit() { run(); }
+    } atExit{finish};
+    ASSERT_EQ(begun.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+
+    EXPECT_EQ(send(kUpdateTriggerReport), kLinkBusy);
+    ASSERT_TRUE(sim->waitIdle(5000));
+    EXPECT_EQ(sim->updateTriggerCount(), 0u);
+
+    // Once the sequence is over the trigger goes out, after its end.
+    finish();
+    EXPECT_EQ(send(kUpdateTriggerReport), kOk);
+    ASSERT_TRUE(sim->waitIdle(5000));
+    EXPECT_EQ(sim->updateTriggerCount(), 1u);
+    const auto reports = sim->reports();
+    ASSERT_GE(reports.size(), 3u);
+    EXPECT_EQ(reports[reports.size() - 2][3], CMD_END_WRITE);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The skin gallery: the program's main window (with a stand-in for the lighting panel) and, until their
-// own classes join, the composite key dialog, the profile manager and the update dialog laid out from the
-// generated skins; screenshots of their states.
+// The skin gallery: the program's main window with its own lighting panel and sub-windows (the key
+// assignment dialog, the profile manager, the update dialog), each from its real class over a keyboard
+// of the window tests; screenshots of their states.
 #pragma once
 
 #include <QDir>
@@ -10,6 +10,16 @@
 
 class QWidget;
 
+namespace tarvik::app {
+class CTarvikDlg;
+}
+namespace tarvik::device {
+struct AppLinkState;
+}
+namespace tarvik::profiles {
+class AssignmentStore;
+}
+
 namespace tarvik::gallery {
 
 class Gallery {
@@ -17,16 +27,19 @@ public:
     // suffix: appended to every file name (the shots of a smaller screen beside the others).
     Gallery(std::filesystem::path skins, QDir out, QString suffix = {});
 
-    // Every screenshot; the problems found on the way (missing pictures, failed writes).
+    // Every screenshot; the problems found on the way (missing pictures, windows that did not open,
+    // failed writes).
     QStringList run();
 
 private:
-    void mainWindow();
-    void compositeDialog();
-    void profileDialog();
-    void updateDialog();
+    void mainWindow(app::CTarvikDlg& w, profiles::AssignmentStore& store, device::AppLinkState& state);
+    void compositeDialog(app::CTarvikDlg& w);
+    void profileDialog(app::CTarvikDlg& w);
+    void updateDialog(app::CTarvikDlg& w);
     // Saves the widget as it would appear on screen: pixels outside its window region are transparent.
     void shoot(QWidget& w, const QString& name, double scale = 1.0);
+    // Lets queued work (the lighting panel's answers, a switch) come back; false after the bound.
+    bool settle(app::CTarvikDlg& w);
 
     std::filesystem::path skins_;
     QDir out_;

@@ -210,7 +210,6 @@ Scene mainScene() {
     s.add("FLIP_1", QRect(560, 117, 28, 26), button(ButtonKind::Flat, glyph::arrowLeft()), true);
     s.add("FLIP_0", QRect(592, 118, 56, 24), pageDots(), true);
     s.add("FLIP_2", QRect(652, 117, 28, 26), button(ButtonKind::Flat, glyph::arrowRight()), true);
-    s.add("FUNC_SWITCH", QRect(800, 116, 230, 28), button(ButtonKind::Plain)); // hidden in the program
     s.add("LOCK_NUM", QRect(1042, 153, 60, 40), lockLamp(LockKind::Num), true);
     s.add("LOCK_CAPS", QRect(1106, 153, 60, 40), lockLamp(LockKind::Caps), true);
     s.add("LOCK_SCROLL", QRect(1170, 153, 60, 40), lockLamp(LockKind::Scroll), true);
@@ -235,6 +234,8 @@ Scene mainScene() {
     s.control("CONTROL_DengStaPic", QRect(44, 547, 80, 30));
     s.control("CONTROL_DengDisable", QRect(128, 547, 80, 30));
     s.control("CONTROL_XGcombox", QRect(44, 595, 244, 32));
+    // The colour-keys switch under the mode list: it decides what a click on a key does besides lighting.
+    s.add("FUNC_SWITCH", QRect(44, 639, 244, 30), button(ButtonKind::Plain), true);
     s.control("CONTROL_LightStatic", QRect(328, 513, 200, 24));
     s.control("CONTROL_LightSlider", QRect(328, 541, 264, 30));
     s.control("CONTROL_SpeedStatic", QRect(328, 587, 200, 24));

@@ -1,0 +1,199 @@
+#include "app/SubWindows.h"
+
+#include "device/CTarvik_DlgUpdate.h"
+#include "device/UpdateMessageBox.h"
+#include "dialogs/ProfileStoreAccess.h"
+#include "dialogs/Tarvik_DlgComposite.h"
+#include "lighting/LightingPanel.h"
+#include "lighting/LightingState.h"
+#include "profiles/CTarvik_DlgProfile.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QWidget>
+
+namespace tarvik::app {
+
+// The lighting panel as the hub asks for it. The panel keeps the lighting state to itself; the few steps
+// it has no request for (the profile to read on an arrival, the report rate read back) run on the device
+// worker too, in order with the panel's own requests.
+class SubWindows::PanelLighting final : public LightingControl {
+public:
+    PanelLighting(SubWindows& owner, lighting::LightingPanel& panel) : owner_(owner), panel_(panel) {}
+
+    bool keyClicksPaint() const override { return panel_.keyClicksPaint(); }
+    bool panelOn() const override { return panel_.view().panelOn; }
+    void reload(int profile) override {
+        lighting::LightingState* state = &owner_.p_.lighting;
+        owner_.p_.toWorker([state, profile] { state->setProfile(profile); });
+        panel_.keyboardConnected();
+        readReportRate();
+    }
+    void scheduleReload() override { panel_.scheduleReload(); }
+    void switchProfile(int profile) override {
+        panel_.switchProfile(profile);
+        readReportRate();
+    }
+    void restoreDefaults() override {
+        panel_.restoreDefaults();
+        readReportRate(); // the default block sets it too
+    }
+    void paintKey(int button) override { panel_.paintKey(button); }
+    void retranslate() override { panel_.retranslate(); }
+
+private:
+    // After the requests handed to the worker so far: the editing profile's report rate, shown.
+    void readReportRate() {
+        lighting::LightingState* state = &owner_.p_.lighting;
+        QPointer<SubWindows> owner(&owner_);
+        owner_.p_.toWorker([state, owner] {
+            const int rate = state->reportRate();
+            // The application outlives the worker; the window may not.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [owner, rate] {
+                    if (owner) {
+                        owner->p_.hub.lightingRead(rate);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    }
+
+    SubWindows& owner_;
+    lighting::LightingPanel& panel_;
+};
+
+SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPngButton* const> keyButtons)
+    : QObject(&window), p_(std::move(parts)) {
+    const std::filesystem::path skins = p_.programFolder / "Skins";
+    MainHub& hub = p_.hub;
+
+    profiles::ProfileSwitchHost& host = *this;
+    runner_ = std::make_unique<profiles::ProfileSwitchRunner>(host, p_.prompter, p_.toWorker, p_.store,
+                                                              p_.commands, p_.state);
+
+    // The lighting area: the real panel over the window's lighting state.
+    panel_ = std::make_unique<lighting::LightingPanel>(window, skins / "Main.ini", skins, p_.lighting,
+                                                       p_.toWorker);
+    panel_->attachKeyButtons(keyButtons);
+    // Turning the panel on is a switch to the keyboard's own profile first (it may ask to save edits).
+    panel_->setPanelOnCheck([this](std::function<void()> proceed) {
+        runner_->switchProfile(p_.state.currentProfile.load(), profiles::SwitchSource::Menu,
+                               [proceed = std::move(proceed)](bool switched) {
+                                   if (switched) {
+                                       proceed();
+                                   }
+                               });
+    });
+    connect(panel_.get(), &lighting::LightingPanel::panelTurnedOff, this,
+            [this] { p_.hub.lightingPanelTurnedOff(); });
+    lightingControl_ = std::make_unique<PanelLighting>(*this, *panel_);
+    hub.setLighting(lightingControl_.get());
+
+    // The key assignment dialog edits the profile the window shows.
+    storeAccess_ = std::make_unique<dialogs::ProfileStoreAccess>(
+        p_.store, [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
+    dialogs::Tarvik_DlgComposite::Hooks keyHooks;
+    keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
+    keyHooks.openHelp = [this] { openHelp(); };
+    keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
+    keyHooks.notice = p_.notice;
+    keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
+    keyHooks.missingPicture = p_.missingPicture;
+    keyDialog_ = std::make_unique<dialogs::Tarvik_DlgComposite>(
+        &window, *storeAccess_, p_.prompter, p_.settings, std::move(keyHooks), skins, p_.languageFile);
+
+    // The profile manager.
+    manager_ = std::make_unique<profiles::CTarvik_DlgProfile>(
+        &window, skins / "Profile.ini", skins,
+        profiles::ProfileManagerServices{p_.files, p_.prompter, p_.settings, p_.store, p_.commands, p_.state,
+                                         p_.toWorker, p_.firstRun, [this] { openHelp(); }},
+        p_.missingPicture);
+    connect(manager_.get(), &profiles::CTarvik_DlgProfile::applied, this, [this](bool succeeded) {
+        // A refused import changed nothing.
+        if (succeeded) {
+            p_.hub.profilesReloaded();
+        }
+    });
+
+    // The firmware update.
+    if (p_.updatePrompter == nullptr) {
+        ownUpdatePrompter_ = std::make_unique<device::UpdateMessageBox>(&window, p_.languageFile);
+        p_.updatePrompter = ownUpdatePrompter_.get();
+    }
+    if (p_.programStarter == nullptr) {
+        ownStarter_ = std::make_unique<device::DetachedProgramStarter>();
+        p_.programStarter = ownStarter_.get();
+    }
+    device::FirmwareUpdate::RawSender sendRaw = p_.sendRaw;
+    if (!sendRaw) {
+        sendRaw = [](std::span<const uint8_t>) { return device::kNoKeyboard; };
+    }
+    update_ = std::make_unique<device::FirmwareUpdate>(
+        p_.store, p_.settings,
+        device::FirmwareUpdate::Seams{p_.prompter, *p_.updatePrompter, p_.files, *p_.programStarter,
+                                      std::move(sendRaw)},
+        device::FirmwareUpdate::Folders{p_.programFolder / "Package", p_.firstRun});
+    device::CTarvik_DlgUpdate::Hooks updateHooks;
+    updateHooks.openHelp = [this] { openHelp(); };
+    updateHooks.missingPicture = p_.missingPicture;
+    updateDialog_ =
+        std::make_unique<device::CTarvik_DlgUpdate>(&window, *update_, skins, p_.languageFile, updateHooks);
+    hub.setRestoreOffer([this] { return update_->offerRestore(); });
+
+    // The exit and a vanished keyboard ask them in this order, after the About box.
+    hub.addEditor(manager_.get());
+    hub.addEditor(keyDialog_.get());
+    hub.addEditor(updateDialog_.get());
+    hub.setKeyDialog(keyDialog_.get());
+    hub.setProfileManager(manager_.get(), [this] { return manager_->model().modified(); });
+}
+
+SubWindows::~SubWindows() {
+    // The hub goes first (its owner resets it before this); the dialogs before what they use.
+    updateDialog_.reset();
+    manager_.reset();
+    keyDialog_.reset();
+    lightingControl_.reset();
+    panel_.reset();
+}
+
+void SubWindows::openKeyDialog(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
+    // Window-modal: the main window takes no input meanwhile, and nothing waits in a nested loop.
+    keyDialog_->openForSlot(slot, controlId, macroOnly, buttonGlobalRect);
+}
+
+void SubWindows::openProfileManager() {
+    manager_->open();
+}
+
+void SubWindows::openUpdateDialog() {
+    updateDialog_->open();
+}
+
+void SubWindows::switchProfile(int profile, profiles::SwitchSource source) {
+    runner_->switchProfile(profile, source);
+}
+
+void SubWindows::openHelp() {
+    p_.hub.onHelpKey();
+}
+
+profiles::SwitchContext SubWindows::switchContext() const {
+    return p_.hub.switchContext();
+}
+
+void SubWindows::setSwitchBusy(bool busy) {
+    p_.hub.setSwitchBusy(busy);
+}
+
+void SubWindows::profileSwitched(const profiles::SwitchFinish& finish, const profiles::ProfileMenu&) {
+    // The menu is built by the hub when it is shown, with the profiles' own names.
+    if (finish.tickManager && finish.profile >= 0) {
+        manager_->profileSwitched(finish.profile);
+    }
+    p_.hub.profileSwitched(finish);
+}
+
+} // namespace tarvik::app

@@ -1,0 +1,128 @@
+// The windows the main window owns besides itself, built once and reused: the key assignment dialog, the
+// profile manager, the firmware update dialog with its decisions, the lighting panel in the window's
+// lighting area, and the runner of profile switches. This class connects each of them to MainHub: the
+// hub decides, these windows show and edit.
+#pragma once
+
+#include "app/LightingControl.h"
+#include "app/MainHub.h"
+#include "device/AppLinkState.h"
+#include "device/Commands.h"
+#include "device/FirmwareUpdate.h"
+#include "device/ProgramStarter.h"
+#include "platform/FileChooser.h"
+#include "platform/Prompter.h"
+#include "profiles/AssignmentStore.h"
+#include "profiles/DataFolder.h"
+#include "profiles/ProfileSwitchRunner.h"
+#include "profiles/Settings.h"
+#include "ui/SkinLayout.h"
+
+#include <QObject>
+#include <QRect>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+
+class QWidget;
+
+namespace tarvik::dialogs {
+class ProfileStoreAccess;
+class Tarvik_DlgComposite;
+} // namespace tarvik::dialogs
+namespace tarvik::device {
+class CTarvik_DlgUpdate;
+class UpdateMessageBox;
+} // namespace tarvik::device
+namespace tarvik::lighting {
+class LightingPanel;
+class LightingState;
+} // namespace tarvik::lighting
+namespace tarvik::profiles {
+class CTarvik_DlgProfile;
+}
+namespace tarvik::ui {
+class CPngButton;
+}
+
+namespace tarvik::app {
+
+// Everything the sub-windows reach the world through; owned by the main window and the program, all
+// outliving the sub-windows. The device worker is stopped before the lighting state, the store and the
+// commands go.
+struct SubWindowParts {
+    MainHub& hub;
+    device::AppLinkState& state;
+    profiles::AssignmentStore& store;
+    profiles::SettingsStore& settings;
+    device::Commands& commands;
+    lighting::LightingState& lighting;
+    Prompter& prompter;
+    FileChooser& files;
+    Poster toWorker;
+    std::filesystem::path programFolder; // holds Skins/ and Package/
+    std::filesystem::path languageFile;
+    profiles::FirstRunHook firstRun;
+    // The firmware update's trigger report; empty: no keyboard to send it to.
+    device::FirmwareUpdate::RawSender sendRaw;
+    // The update's messages that name a file, and how it starts the update program; null: message boxes
+    // and a detached process.
+    device::UpdatePrompter* updatePrompter = nullptr;
+    device::ProgramStarter* programStarter = nullptr;
+    // The key dialog's on-screen keyboard button; empty: onboard or florence from the search path.
+    std::function<void()> startOnScreenKeyboard;
+    // A message whose text is already made (the key dialog's numbers filled in).
+    std::function<void(const QString&)> notice;
+    ui::MissingPictureHandler missingPicture = ui::exitQuietly;
+};
+
+class SubWindows final : public QObject, private profiles::ProfileSwitchHost {
+    Q_OBJECT
+
+public:
+    // window: the parent of every dialog and the host of the lighting panel. keyButtons: the window's
+    // buttons by button index (lighting/KeyButtons.h), null where it has none; the panel tints them and
+    // takes their clicks while clicks paint.
+    SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPngButton* const> keyButtons);
+    ~SubWindows() override;
+
+    // What the main window's hooks run.
+    void openKeyDialog(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect);
+    void openProfileManager();
+    void openUpdateDialog();
+    void switchProfile(int profile, profiles::SwitchSource source);
+
+    dialogs::Tarvik_DlgComposite& keyDialog() { return *keyDialog_; }
+    profiles::CTarvik_DlgProfile& profileManager() { return *manager_; }
+    device::CTarvik_DlgUpdate& updateDialog() { return *updateDialog_; }
+    device::FirmwareUpdate& firmwareUpdate() { return *update_; }
+    lighting::LightingPanel& lightingPanel() { return *panel_; }
+    profiles::ProfileSwitchRunner& switchRunner() { return *runner_; }
+
+private:
+    class PanelLighting;
+
+    // profiles::ProfileSwitchHost
+    profiles::SwitchContext switchContext() const override;
+    void setSwitchBusy(bool busy) override;
+    void profileSwitched(const profiles::SwitchFinish& finish, const profiles::ProfileMenu& menu) override;
+
+    void openHelp();
+
+    SubWindowParts p_;
+    std::unique_ptr<device::UpdateMessageBox> ownUpdatePrompter_;
+    std::unique_ptr<device::ProgramStarter> ownStarter_;
+    std::unique_ptr<dialogs::ProfileStoreAccess> storeAccess_;
+    std::unique_ptr<profiles::ProfileSwitchRunner> runner_;
+    std::unique_ptr<lighting::LightingPanel> panel_;
+    std::unique_ptr<PanelLighting> lightingControl_;
+    std::unique_ptr<dialogs::Tarvik_DlgComposite> keyDialog_;
+    std::unique_ptr<profiles::CTarvik_DlgProfile> manager_;
+    std::unique_ptr<device::FirmwareUpdate> update_;
+    std::unique_ptr<device::CTarvik_DlgUpdate> updateDialog_;
+};
+
+} // namespace tarvik::app
