@@ -18,7 +18,7 @@ endfunction()
 
 # tarvik_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENV ...])
 # One GoogleTest executable; every test case becomes a CTest test. Tests never see the real home
-# folder: HOME and the XDG folders point into the build tree.
+# folder: HOME and the XDG folders point into the build tree, one home per test case.
 function(tarvik_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -28,12 +28,13 @@ function(tarvik_add_test name)
   target_compile_definitions(${name} PRIVATE TARVIK_TEST_BIN_DIR="${TARVIK_BIN_DIR}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
-  set(env HOME=${home} XDG_CONFIG_HOME=${home}/.config XDG_STATE_HOME=${home}/.local/state
-      XDG_DATA_HOME=${home}/.local/share XDG_RUNTIME_DIR=${home}/run TARVIK_BIN_DIR=${TARVIK_BIN_DIR}
-      PORTMUX_BACKEND=sim PORTMUX_SIM_STATE= QT_QPA_PLATFORM=offscreen ${T_ENV})
+  set(env TARVIK_BIN_DIR=${TARVIK_BIN_DIR} PORTMUX_BACKEND=sim PORTMUX_SIM_STATE= QT_QPA_PLATFORM=offscreen
+      ${T_ENV})
   file(MAKE_DIRECTORY ${home}/run)
   # The environment travels as a launcher prefix: test discovery flattens list-valued test properties.
-  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
+  # TestHome.sh gives every test case a home of its own under ${home}.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_COMMAND};-E;env;${env};sh;${PROJECT_SOURCE_DIR}/tests/TestHome.sh;${home}")
   set(props TIMEOUT 300)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
