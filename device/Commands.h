@@ -104,8 +104,8 @@ enum class SequenceStep { None, Begin, Write, End, Verify };
 struct SequenceResult {
     int result = kOk; // 1, or the first failing step's result
     SequenceStep step = SequenceStep::None;
-    std::optional<WriteMismatch> mismatch =
-        std::nullopt; // step Verify with kVerifyMismatch: the first byte not kept
+    // Step Verify with kVerifyMismatch: the first byte the keyboard did not keep.
+    std::optional<WriteMismatch> mismatch = std::nullopt;
     bool ok() const { return result == kOk; }
 };
 
@@ -161,18 +161,18 @@ public:
     template <typename Writes> SequenceResult writeSequence(Writes&& writes) {
         Frame held = frame();
         if (!held) {
-            return {held.result(), SequenceStep::Begin, std::nullopt};
+            return {held.result(), SequenceStep::Begin};
         }
         if (int rc = beginWrite(); rc != kOk) {
-            return {rc, SequenceStep::Begin, std::nullopt};
+            return {rc, SequenceStep::Begin};
         }
         if (int rc = writes(); rc != kOk) {
             discardWrites(rc);
-            return {rc, SequenceStep::Write, std::nullopt};
+            return {rc, SequenceStep::Write};
         }
         if (int rc = endWrite(); rc != kOk) {
             discardWrites(rc);
-            return {rc, SequenceStep::End, std::nullopt};
+            return {rc, SequenceStep::End};
         }
         if (VerifyResult checked = verifyWritten(); !checked.ok()) {
             return {checked.result, SequenceStep::Verify, checked.mismatch};
