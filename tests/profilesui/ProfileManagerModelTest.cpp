@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 class ProfileManagerModelTest : public ::testing::Test {
 protected:
     ProfileManagerModelTest() {
-        home = testing::useOwnHome();
         data = ensureDataFolder();
         device::LinkTiming t;
         t.endWritePause = std::chrono::milliseconds(0);
@@ -38,7 +37,8 @@ protected:
         return n;
     }
 
-    fs::path home;
+    // First: the members after it (the settings file's path) are made in this test's own home.
+    fs::path home = testing::useOwnHome();
     fs::path data;
     ProfileManagerModel model;
     testing::ScriptedFileChooser files;
