@@ -579,6 +579,9 @@ void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {
     if (outcome.namesDropped) {
         p_.prompter.show("EXTRA_PROFILE_SPACE_TIGHT");
     }
+    if (outcome.verifyFailed()) {
+        p_.prompter.show("EXTRA_VERIFY_FAILED");
+    }
 }
 
 void MainHub::openHelp() {

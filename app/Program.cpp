@@ -92,6 +92,7 @@ int runProgram(int argc, char** argv) {
             std::fflush(nullptr);
             ::_exit(0);
         }
+        session->commands().setVerifyWrites(settings.readVerifyWrites());
         return session->commands();
     };
     setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };

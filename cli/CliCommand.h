@@ -12,6 +12,9 @@ struct CliContext {
     bool json = false; // --json: machine-readable output on stdout
     std::ostream& out; // results
     std::ostream& err; // one-line errors
+    // Read back what is written to the keyboard (--no-verify, or VerifyWrites=0 in the settings, turns it
+    // off).
+    bool verify = true;
 };
 
 struct CliCommand {
@@ -19,7 +22,8 @@ struct CliCommand {
     std::string_view usage;   // e.g. "status [--json]"
     std::string_view summary; // one line for the command list
     std::string_view help;    // the text of "tarvikctl COMMAND --help"
-    // args are the words after the command name with --json removed. Returns the exit status.
+    // args are the words after the command name with --json and --no-verify removed. Returns the exit
+    // status.
     int (*run)(CliContext& ctx, std::span<const std::string_view> args);
 };
 

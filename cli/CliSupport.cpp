@@ -5,6 +5,7 @@
 #include "ui/TextTable.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace tarvik::cli {
 
@@ -94,6 +95,21 @@ std::unique_ptr<KeyboardSession> openKeyboard(CliContext& ctx, std::string_view 
         return nullptr;
     }
     return session;
+}
+
+std::string notTaken(const device::Commands& commands, std::string_view what, int result) {
+    if (result == device::kVerifyMismatch) {
+        if (std::optional<device::WriteMismatch> m = commands.lastMismatch()) {
+            return "the keyboard did not keep " + std::string(what) + " (read back: " + device::describe(*m) +
+                   ")";
+        }
+    }
+    return "the keyboard did not take " + std::string(what) + " (result " + std::to_string(result) + ")";
+}
+
+std::string downloadNotTaken(const profiles::DownloadOutcome& outcome) {
+    return std::string("the keyboard did not ") + (outcome.verifyFailed() ? "keep" : "take") +
+           " the profiles (" + profiles::describeFailure(outcome) + ")";
 }
 
 std::u16string macroNamePrefix() {

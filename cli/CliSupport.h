@@ -6,6 +6,7 @@
 #include "device/AppLinkState.h"
 #include "device/Commands.h"
 #include "platform/Prompter.h"
+#include "profiles/Download.h"
 
 #include <memory>
 #include <string>
@@ -49,6 +50,13 @@ public:
 };
 // Null with a one-line error printed when the library cannot be bound or no keyboard is attached.
 std::unique_ptr<KeyboardSession> openKeyboard(CliContext& ctx, std::string_view command);
+
+// What to say when the keyboard did not take a write of what (a lighting change, a report rate): "the
+// keyboard did not take WHAT (result N)", or, when reading it back found a byte it did not keep, "the
+// keyboard did not keep WHAT (read back: colours of profile 0, offset 330: sent 0x12, read 0xFF)".
+std::string notTaken(const device::Commands& commands, std::string_view what, int result);
+// The same for a download of the profiles, with the step that failed.
+std::string downloadNotTaken(const profiles::DownloadOutcome& outcome);
 
 // The UI text MACRO_NEW_PREFIX, for macros read back without names.
 std::u16string macroNamePrefix();

@@ -275,9 +275,8 @@ int runAssign(CliContext& ctx, std::span<const std::string_view> args) {
     CliPrompter prompter(ctx, "assign");
     profiles::showDownloadMessages(outcome, prompter);
     if (!outcome.succeeded()) {
-        if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: assign: the keyboard did not take the profiles (result " << outcome.result
-                    << " at " << profiles::describe(outcome.failedStep) << ")\n";
+        if (prompter.shownCount() == 0 || outcome.verifyFailed()) {
+            ctx.err << "tarvikctl: assign: " << downloadNotTaken(outcome) << '\n';
         }
         return 1;
     }

@@ -46,9 +46,9 @@ int runImport(CliContext& ctx, std::span<const std::string_view> args) {
     profiles::ImportOutcome outcome = profiles::importProfileFile(store, path, kb->commands(), kb->state());
     profiles::showImportMessages(outcome, prompter);
     if (!outcome.succeeded()) {
-        if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << outcome.result
-                    << " at " << profiles::describe(outcome.download.failedStep) << ")\n";
+        // The texts shown say what the user has always been told; a byte not kept is named as well.
+        if (prompter.shownCount() == 0 || outcome.download.verifyFailed()) {
+            ctx.err << "tarvikctl: import: " << downloadNotTaken(outcome.download) << '\n';
         }
         return 1;
     }
@@ -64,6 +64,8 @@ extern const CliCommand kImportCommand{
     "once the keyboard took all of it saves FILE as the keyboard cache file when that exists. A refused\n"
     "file (bad contents, or macros too big for the keyboard) prints the texts that say so and leaves the\n"
     "keyboard and the cache file untouched; so does a download the keyboard did not take.\n"
+    "The written key blocks and macros are read back (unless --no-verify): a byte the keyboard did not\n"
+    "keep fails the import with the area and the offset, and the cache file stays as it was.\n"
     "The format is --format, else FILE's extension (.json: the readable JSON profile). A JSON file is\n"
     "refused with the JSON path of its first problem; its lighting, when it has one, is written after the\n"
     "profiles (settings of the three profiles, user lighting files, the current slots' key colours).",

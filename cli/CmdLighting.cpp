@@ -359,7 +359,7 @@ int runLighting(CliContext& ctx, std::span<const std::string_view> args) {
             int painted = user.paintWith(buttonAtPosition(r.number), r.colour);
             state.user().takeResult();
             if (painted != device::kOk) {
-                session.fail("the keyboard did not take the colour (result " + std::to_string(painted) + ")");
+                session.fail(notTaken(commands, "the colour", painted));
                 return kFailed;
             }
             filesOk = user.takeFileSaved();
@@ -380,8 +380,7 @@ int runLighting(CliContext& ctx, std::span<const std::string_view> args) {
             int uploaded = user.uploadSlotOf(file, slot);
             state.user().takeResult();
             if (uploaded != device::kOk) {
-                session.fail("the keyboard did not take the colours (result " + std::to_string(uploaded) +
-                             ")");
+                session.fail(notTaken(commands, "the colours", uploaded));
                 return kFailed;
             }
             done = "slot " + std::to_string(slot) + " of " + r.file + " sent";
@@ -390,8 +389,7 @@ int runLighting(CliContext& ctx, std::span<const std::string_view> args) {
     }
 
     if (state.lastResult() != device::kOk) {
-        session.fail("the keyboard did not take " + done + " (result " + std::to_string(state.lastResult()) +
-                     ")");
+        session.fail(notTaken(commands, done, state.lastResult()));
         return kFailed;
     }
     if (!filesOk) {

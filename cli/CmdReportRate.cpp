@@ -1,5 +1,6 @@
 // tarvikctl report-rate R: sets the USB report rate index (0-3) of the keyboard's current profile.
 #include "cli/CliCommand.h"
+#include "cli/CliSupport.h"
 #include "cli/DeviceSession.h"
 #include "device/OnBoardProfile.h"
 
@@ -39,8 +40,7 @@ int runReportRate(CliContext& ctx, std::span<const std::string_view> args) {
     // The write only counts once the keyboard has taken the closing endWrite, so every step's result
     // decides the exit status here.
     if (int rc = device::writeReportRate(c, p, r); rc != device::kOk) {
-        session.fail("the keyboard did not take report rate " + std::to_string(r) + " (result " +
-                     std::to_string(rc) + ")");
+        session.fail(notTaken(c, "report rate " + std::to_string(r), rc));
         return 1;
     }
     if (ctx.json) {

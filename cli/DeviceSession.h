@@ -15,6 +15,7 @@
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/Utf.h"
+#include "profiles/Settings.h"
 #include "ui/TextTable.h"
 
 #include <memory>
@@ -44,6 +45,7 @@ public:
             link_.reset();
             return false;
         }
+        link_->commands().setVerifyWrites(ctx_.verify && profiles::SettingsStore().readVerifyWrites());
         // The arrival makes eight exchanges (seven chunks of the default key block, the configuration
         // block), each bounded, one more for slack; and it may first wait for a sequence of another
         // process (the program) to end.

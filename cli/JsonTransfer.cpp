@@ -127,9 +127,8 @@ int importJson(CliContext& ctx, const std::string& path) {
     profiles::ImportOutcome imported = profiles::importProfileFile(store, tvk, kb->commands(), kb->state());
     profiles::showImportMessages(imported, prompter);
     if (!imported.succeeded()) {
-        if (prompter.shownCount() == 0) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the profiles (result " << imported.result
-                    << " at " << profiles::describe(imported.download.failedStep) << ")\n";
+        if (prompter.shownCount() == 0 || imported.download.verifyFailed()) {
+            ctx.err << "tarvikctl: import: " << downloadNotTaken(imported.download) << '\n';
         }
         return 1;
     }
@@ -144,9 +143,8 @@ int importJson(CliContext& ctx, const std::string& path) {
         (void)lighting::installUserFiles(data, skins);
         auto outcome = profiles::lightingio::writeLighting(kb->commands(), data, *doc.lighting, userMode);
         if (outcome.params != device::kOk) {
-            ctx.err
-                << "tarvikctl: import: the profiles were written, but the keyboard did not take the lighting "
-                << "settings (result " << outcome.params << ")\n";
+            ctx.err << "tarvikctl: import: the profiles were written, but "
+                    << notTaken(kb->commands(), "the lighting settings", outcome.params) << '\n';
             return 1;
         }
         if (!outcome.filesSaved) {
@@ -156,8 +154,8 @@ int importJson(CliContext& ctx, const std::string& path) {
             return 1;
         }
         if (outcome.colours != device::kOk) {
-            ctx.err << "tarvikctl: import: the keyboard did not take the key colours (result "
-                    << outcome.colours << ")\n";
+            ctx.err << "tarvikctl: import: " << notTaken(kb->commands(), "the key colours", outcome.colours)
+                    << '\n';
             return 1;
         }
     }

@@ -10,7 +10,7 @@
 namespace {
 
 void printUsage(std::ostream& out) {
-    out << "Usage: tarvikctl [--json] COMMAND [ARGS...]\n"
+    out << "Usage: tarvikctl [--json] [--no-verify] COMMAND [ARGS...]\n"
            "       tarvikctl COMMAND --help\n\n"
            "Commands:\n";
     for (const auto* c : tarvik::cli::commandTable()) {
@@ -23,7 +23,10 @@ void printUsage(std::ostream& out) {
         }
         out << std::string(34 - used, ' ') << ' ' << c->summary << '\n';
     }
-    out << "\nEnvironment: PORTMUX_BACKEND=sim uses the virtual keyboard instead of a real one.\n";
+    out << "\n--no-verify: do not read back what is written to the keyboard (on by default: a byte the\n"
+           "keyboard did not keep fails the command, naming the area and the offset; the setting\n"
+           "VerifyWrites=0 in section PROFILES of the settings file turns it off too).\n"
+           "Environment: PORTMUX_BACKEND=sim uses the virtual keyboard instead of a real one.\n";
 }
 
 } // namespace
@@ -31,11 +34,14 @@ void printUsage(std::ostream& out) {
 int main(int argc, char** argv) {
     std::vector<std::string_view> words;
     bool json = false;
+    bool verify = true;
     bool help = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view w(argv[i]);
         if (w == "--json") {
             json = true;
+        } else if (w == "--no-verify") {
+            verify = false;
         } else if (w == "--help" || w == "-h") {
             help = true;
         } else {
@@ -54,7 +60,7 @@ int main(int argc, char** argv) {
             std::cout << "Usage: tarvikctl " << c->usage << "\n\n" << c->help << '\n';
             return 0;
         }
-        tarvik::cli::CliContext ctx{json, std::cout, std::cerr};
+        tarvik::cli::CliContext ctx{json, std::cout, std::cerr, verify};
         std::vector<std::string_view> args(words.begin() + 1, words.end());
         int rc = c->run(ctx, args);
         std::cout.flush();

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace tarvik::device {
 
@@ -13,6 +15,36 @@ constexpr uint32_t kAddressLimit = 0x10000;
 
 uint64_t colourAddress(unsigned key, unsigned profile) {
     return uint64_t{profile} * kColourProfileSize + uint64_t{key} * 3u;
+}
+
+// The area a data write changes, and the command that reads it back.
+std::optional<WriteArea> areaWrittenBy(uint8_t command) {
+    switch (command) {
+    case CMD_WRITE_SETTINGS:
+        return WriteArea::Settings;
+    case CMD_WRITE_KEYS:
+        return WriteArea::KeyBlocks;
+    case CMD_WRITE_MACROS:
+        return WriteArea::Macros;
+    case CMD_WRITE_COLOURS:
+        return WriteArea::Colours;
+    default:
+        return std::nullopt;
+    }
+}
+
+uint8_t readCommandOf(WriteArea area) {
+    switch (area) {
+    case WriteArea::Settings:
+        return CMD_READ_SETTINGS;
+    case WriteArea::KeyBlocks:
+        return CMD_READ_KEYS;
+    case WriteArea::Macros:
+        return CMD_READ_MACROS;
+    case WriteArea::Colours:
+        break;
+    }
+    return CMD_READ_COLOURS;
 }
 } // namespace
 
@@ -107,8 +139,53 @@ int Commands::writeChunked(uint8_t command, uint32_t base, std::span<const uint8
         if (rc != kOk) {
             return rc;
         }
+        noteWritten(command, static_cast<uint32_t>(base + offset), data.subspan(offset, n));
     }
     return kOk;
+}
+
+void Commands::noteWritten(uint8_t command, uint32_t address, std::span<const uint8_t> data) {
+    if (!verifyWrites()) {
+        return;
+    }
+    if (std::optional<WriteArea> area = areaWrittenBy(command)) {
+        written_.note(*area, address, data);
+    }
+}
+
+VerifyResult Commands::verifyWritten() {
+    Frame held = frame();
+    if (!held) {
+        return {held.result(), std::nullopt};
+    }
+    VerifyResult out;
+    if (verifyWrites()) {
+        std::array<uint8_t, kReportSize> reply{};
+        for (const ReadWindow& w : written_.windows()) {
+            // Settings and colour reads always answer 56 bytes; the others exactly the chunk asked for.
+            const bool whole = w.area == WriteArea::Settings || w.area == WriteArea::Colours;
+            const int rc = exchange(readCommandOf(w.area), w.length, static_cast<uint16_t>(w.address), {},
+                                    reply, whole ? kReportSize : kOffData + w.length);
+            if (rc != kOk) {
+                out.result = rc;
+                break;
+            }
+            const auto read = std::span<const uint8_t>(reply).subspan(kOffData, w.length);
+            if (auto mismatch = written_.compare(w, read)) {
+                out = {kVerifyMismatch, mismatch};
+                break;
+            }
+        }
+    }
+    written_.clear();
+    std::lock_guard lock(mismatchMutex_);
+    lastMismatch_ = out.mismatch;
+    return out;
+}
+
+std::optional<WriteMismatch> Commands::lastMismatch() const {
+    std::lock_guard lock(mismatchMutex_);
+    return lastMismatch_;
 }
 
 int Commands::beginWrite() {
@@ -116,6 +193,8 @@ int Commands::beginWrite() {
     if (!held) {
         return held.result();
     }
+    // The keyboard restarts its frame from flash: what an earlier frame wrote is no longer this one's.
+    written_.clear();
     std::array<uint8_t, kReportSize> reply{};
     return exchange(CMD_BEGIN_WRITE, 0, 0, {}, reply);
 }
@@ -174,7 +253,11 @@ int Commands::writeSettings(std::span<const uint8_t> data, uint16_t address) {
         return kBadLength;
     }
     std::array<uint8_t, kReportSize> reply{};
-    return exchange(CMD_WRITE_SETTINGS, static_cast<uint8_t>(data.size()), address, data, reply);
+    const int rc = exchange(CMD_WRITE_SETTINGS, static_cast<uint8_t>(data.size()), address, data, reply);
+    if (rc == kOk) {
+        noteWritten(CMD_WRITE_SETTINGS, address, data);
+    }
+    return rc;
 }
 
 int Commands::readKeyBlock(std::span<uint8_t, kKeyBlockSize> out, unsigned block) {
@@ -251,8 +334,12 @@ int Commands::writeColours(std::span<const uint8_t> data, unsigned key, unsigned
         return kBadLength;
     }
     std::array<uint8_t, kReportSize> reply{};
-    return exchange(CMD_WRITE_COLOURS, static_cast<uint8_t>(data.size()), static_cast<uint16_t>(address),
-                    data, reply);
+    const int rc = exchange(CMD_WRITE_COLOURS, static_cast<uint8_t>(data.size()),
+                            static_cast<uint16_t>(address), data, reply);
+    if (rc == kOk) {
+        noteWritten(CMD_WRITE_COLOURS, static_cast<uint32_t>(address), data);
+    }
+    return rc;
 }
 
 } // namespace tarvik::device

@@ -4,10 +4,14 @@
 
 #include "device/SequenceLock.h"
 #include "device/Timing.h"
+#include "device/WriteVerify.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <span>
 
 namespace tarvik::device {
@@ -25,6 +29,9 @@ inline constexpr int kBadLength = -202;
 inline constexpr int kLinkBusy = -203;
 // A reply with the right command code but too short to hold what the command reads (or its status).
 inline constexpr int kShortReply = -204;
+// The keyboard took every write of a sequence, but reading the written bytes back found one it did not
+// keep (Commands::lastMismatch() says which).
+inline constexpr int kVerifyMismatch = -205;
 // transact's own results, passed through unchanged.
 inline constexpr int kNoKeyboard = 0;
 inline constexpr int kWriteRefused = -1;
@@ -92,11 +99,13 @@ public:
 void setChecksum(std::span<uint8_t, kReportSize> report);
 
 // Which step of a write sequence did not succeed.
-enum class SequenceStep { None, Begin, Write, End };
+enum class SequenceStep { None, Begin, Write, End, Verify };
 
 struct SequenceResult {
     int result = kOk; // 1, or the first failing step's result
     SequenceStep step = SequenceStep::None;
+    // Step Verify with kVerifyMismatch: the first byte the keyboard did not keep.
+    std::optional<WriteMismatch> mismatch = std::nullopt;
     bool ok() const { return result == kOk; }
 };
 
@@ -145,9 +154,10 @@ public:
     };
     Frame frame();
 
-    // beginWrite, writes() (returning 1 or the first failing result), endWrite, all under one frame.
-    // Succeeds only when all three did. A failing beginWrite sends nothing more; after a failing write or
-    // endWrite the staged writes are discarded (discardWrites), never committed.
+    // beginWrite, writes() (returning 1 or the first failing result), endWrite, all under one frame, and
+    // with verifying on the read-back of what was written (verifyWritten). Succeeds only when all of them
+    // did. A failing beginWrite sends nothing more; after a failing write or endWrite the staged writes
+    // are discarded (discardWrites), never committed.
     template <typename Writes> SequenceResult writeSequence(Writes&& writes) {
         Frame held = frame();
         if (!held) {
@@ -163,6 +173,9 @@ public:
         if (int rc = endWrite(); rc != kOk) {
             discardWrites(rc);
             return {rc, SequenceStep::End};
+        }
+        if (VerifyResult checked = verifyWritten(); !checked.ok()) {
+            return {checked.result, SequenceStep::Verify, checked.mismatch};
         }
         return {};
     }
@@ -193,6 +206,18 @@ public:
     int readColours(std::span<uint8_t, kChunkSize> out, uint8_t length, unsigned key, unsigned profile);
     int writeColours(std::span<const uint8_t> data, unsigned key, unsigned profile); // 0..56 bytes
 
+    // Read-back verify. While it is on, the data writes since the last beginWrite are kept, and
+    // verifyWritten, called after the sequence's endWrite and inside the same frame, reads them back from
+    // the keyboard and compares them byte for byte: at most one read per written chunk. Off by default
+    // here; the program and tarvikctl turn it on unless the user turned it off.
+    void setVerifyWrites(bool on) { verify_.store(on, std::memory_order_relaxed); }
+    bool verifyWrites() const { return verify_.load(std::memory_order_relaxed); }
+    // 1 when verifying is off, nothing was written, or every written byte reads back as sent; the result
+    // of a read that failed; or kVerifyMismatch with the first byte that differs. Forgets the writes.
+    VerifyResult verifyWritten();
+    // The mismatch the last verifyWritten of any thread found, if it found one.
+    std::optional<WriteMismatch> lastMismatch() const;
+
     Exchanger& exchanger() { return ex_; }
 
 private:
@@ -202,11 +227,17 @@ private:
                  std::span<uint8_t, kReportSize> reply, size_t replyBytes = kOffStatus + 1);
     int readChunked(uint8_t command, uint32_t base, std::span<uint8_t> out);
     int writeChunked(uint8_t command, uint32_t base, std::span<const uint8_t> data);
+    // Keeps a write the keyboard took, for verifyWritten (only while verifying is on).
+    void noteWritten(uint8_t command, uint32_t address, std::span<const uint8_t> data);
 
     Exchanger& ex_;
     std::chrono::milliseconds endWritePause_;
     std::chrono::milliseconds sequenceWait_;
     SequenceLock sequence_;
+    std::atomic<bool> verify_{false};
+    WriteLog written_; // touched only by the thread holding the frame
+    mutable std::mutex mismatchMutex_;
+    std::optional<WriteMismatch> lastMismatch_;
 };
 
 } // namespace tarvik::device

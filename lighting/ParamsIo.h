@@ -16,7 +16,9 @@ namespace tarvik::lighting {
 // (device::Commands::writeSequence). A frame the keyboard did not open is not written into (the writes
 // would land outside any frame); writes stop at the first one not taken, and what was staged is dropped,
 // not committed. The keyboard keeps a frame's writes only once it has taken the endWrite, so its result
-// counts too. Returns 1 or the first result that was not 1.
+// counts too; with verifying on, so does the read-back of the written settings and colour bytes
+// (device::kVerifyMismatch when the keyboard did not keep one; Commands::lastMismatch says which).
+// Returns 1 or the first result that was not 1.
 template <typename Writes> int writeFramed(device::Commands& commands, Writes&& writes) {
     return commands.writeSequence(std::forward<Writes>(writes)).result;
 }

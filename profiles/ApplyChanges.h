@@ -22,8 +22,9 @@ struct ApplyOutcome {
 // the macro image, so that both hold the same or neither changes: the new cache file is written beside
 // the old one first (no cache file yet, or none can be written: nothing is sent), then the download runs,
 // and only when the keyboard took all of it does the new file replace the old. A refused or failed
-// download leaves the cache file and the keyboard as they were. Holds the keyboard and the store's locks
-// itself (keyboard first).
+// download leaves the cache file and the keyboard as they were. A download whose read-back found a byte
+// the keyboard did not keep (download.verifyFailed()) fails too: the cache file stays, and the caller
+// keeps Apply enabled. Holds the keyboard and the store's locks itself (keyboard first).
 ApplyOutcome applyChanges(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state);
 
 } // namespace tarvik::profiles

@@ -33,8 +33,20 @@ const char* describe(DownloadStep step) {
         return "a key block";
     case DownloadStep::EndWrite:
         return "endWrite";
+    case DownloadStep::Verify:
+        return "the read-back check";
     }
     return "unknown";
+}
+
+std::string describeFailure(const DownloadOutcome& outcome) {
+    std::string text = "result " + std::to_string(outcome.result) + " at ";
+    text += outcome.failedStep == DownloadStep::KeyBlock ? "key block " + std::to_string(outcome.failedBlock)
+                                                         : std::string(describe(outcome.failedStep));
+    if (outcome.mismatch) {
+        text += ": " + device::describe(*outcome.mismatch);
+    }
+    return text;
 }
 
 MacroImageFit fitMacroImage(std::span<const macros::MacroRecord> set, size_t capacity) {
@@ -145,6 +157,11 @@ DownloadOutcome download(AssignmentStore& store, device::Commands& commands, dev
     if (int rc = commands.endWrite(); rc != device::kOk) {
         return failed(DownloadStep::EndWrite, rc);
     }
+    // Committed: what the keyboard did not keep cannot be discarded any more, only reported.
+    if (device::VerifyResult checked = commands.verifyWritten(); !checked.ok()) {
+        out.mismatch = checked.mismatch;
+        return stop(DownloadStep::Verify, checked.result);
+    }
     out.failedStep = DownloadStep::None;
     out.result = device::kOk;
     return out;
@@ -161,6 +178,9 @@ void showDownloadMessages(const DownloadOutcome& outcome, Prompter& prompter) {
     }
     if (outcome.namesDropped) {
         prompter.show("EXTRA_PROFILE_SPACE_TIGHT");
+    }
+    if (outcome.verifyFailed()) {
+        prompter.show("EXTRA_VERIFY_FAILED");
     }
 }
 

@@ -16,7 +16,9 @@
 #include "profiles/AssignmentStore.h"
 
 #include <cstddef>
+#include <optional>
 #include <span>
+#include <string>
 
 namespace tarvik::profiles {
 
@@ -32,6 +34,7 @@ enum class DownloadStep {
     MacroArea,
     KeyBlock, // failedBlock says which
     EndWrite,
+    Verify, // the keyboard took the sequence, but reading it back failed or found a byte it did not keep
 };
 
 struct DownloadOutcome {
@@ -42,11 +45,18 @@ struct DownloadOutcome {
     bool tooLong = false;      // EXTRA_MACRO_TOO_LONG to be shown
     DownloadStep failedStep = DownloadStep::Skipped;
     unsigned failedBlock = 0; // failedStep KeyBlock: the on-board profile whose block was refused
+    // failedStep Verify with result kVerifyMismatch: the area and first byte the keyboard did not keep.
+    std::optional<device::WriteMismatch> mismatch = std::nullopt;
     bool succeeded() const { return result == device::kOk; }
+    // The keyboard acknowledged everything and then read back otherwise: EXTRA_VERIFY_FAILED to be shown.
+    bool verifyFailed() const { return failedStep == DownloadStep::Verify && mismatch.has_value(); }
 };
 
 // A short name of the step, for command-line output ("endWrite", "key block 2", ...).
 const char* describe(DownloadStep step);
+// Why a download failed, for command-line output: "result -205 at the read-back check: key block 1,
+// offset 56: sent 0x05, read 0x00", "result -102 at endWrite".
+std::string describeFailure(const DownloadOutcome& outcome);
 
 // How a macro set goes into a macro area of capacity bytes: with names when they fit, else without.
 struct MacroImageFit {
@@ -70,7 +80,9 @@ bool prepareAppliedCopy(AssignmentStore& store);
 // fit of the image, memory, and the current on-board profile when only that one is written. Then
 // beginWrite, every data write and endWrite must succeed; after a failing write or endWrite the staged
 // writes are discarded (device::Commands::discardWrites), so the keyboard keeps its old configuration
-// whole. The sequence stops at once when the keyboard is gone.
+// whole. The sequence stops at once when the keyboard is gone. With verifying on (device::Commands::
+// setVerifyWrites), the written key blocks and the written part of the macro area are read back after
+// endWrite, inside the same frame; a byte the keyboard did not keep fails the download (step Verify).
 DownloadOutcome download(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
                          bool allProfiles);
 
@@ -79,7 +91,8 @@ DownloadOutcome makeAppliedCopy(AssignmentStore& store, device::Commands& comman
                                 device::AppLinkState& state, bool allProfiles);
 
 // The messages an outcome names, as the user has always seen them: EXTRA_MACRO_TOO_LONG (nothing was
-// sent) or EXTRA_PROFILE_SPACE_TIGHT (after the transfer). Call it with no lock of the store held.
+// sent) or EXTRA_PROFILE_SPACE_TIGHT (after the transfer), then EXTRA_VERIFY_FAILED when the keyboard
+// did not keep what it took. Call it with no lock of the store held.
 void showDownloadMessages(const DownloadOutcome& outcome, Prompter& prompter);
 
 } // namespace tarvik::profiles

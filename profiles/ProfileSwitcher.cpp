@@ -74,6 +74,9 @@ SwitchFinish finishSwitch(const SwitchWork& work, const SwitchResult& result) {
         if (result.apply->download.namesDropped) {
             f.messages.push_back("EXTRA_PROFILE_SPACE_TIGHT");
         }
+        if (result.apply->download.verifyFailed()) {
+            f.messages.push_back("EXTRA_VERIFY_FAILED");
+        }
     }
     return f;
 }

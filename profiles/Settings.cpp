@@ -82,6 +82,15 @@ int SettingsStore::writeFlip(int v) {
     return writeFlag(kFlipName, v);
 }
 
+bool SettingsStore::readVerifyWrites() const {
+    // A missing or unreadable value keeps the check: turning it off is the user's explicit choice.
+    return readSetting(kVerifyWritesName, u"1") != u"0";
+}
+
+bool SettingsStore::writeVerifyWrites(bool on) {
+    return writeSetting(kVerifyWritesName, on ? u"1" : u"0");
+}
+
 bool SettingsStore::writeProfileList(std::span<const std::u16string> paths) {
     if (!ensureFolder(file_)) {
         return false;

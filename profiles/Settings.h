@@ -1,5 +1,6 @@
 // The persisted user settings of section PROFILES: the macro recorder's record-delays flag, the key
-// picture's Flip flag and the profile manager's list of profile files. They live in
+// picture's Flip flag, the profile manager's list of profile files and whether writes to the keyboard are
+// read back (VerifyWrites). They live in
 // $XDG_CONFIG_HOME/Tarvik_Lumira/tarvik.ini (the program's file name; tarvikctl uses the same file);
 // every value is a string holding a decimal number or a path, written the moment it changes.
 #pragma once
@@ -17,6 +18,7 @@ inline constexpr std::string_view kProgramName = "tarvik";
 // initial text.
 inline constexpr std::u16string_view kRecordDelayDefaultName = u"RecordDelay";
 inline constexpr std::u16string_view kFlipName = u"Flip";
+inline constexpr std::u16string_view kVerifyWritesName = u"VerifyWrites";
 
 // $XDG_CONFIG_HOME/Tarvik_Lumira/<programName>.ini
 std::filesystem::path settingsFilePath(std::string_view programName = kProgramName);
@@ -44,6 +46,9 @@ public:
     // The stored number (0 when missing).
     int readFlip() const;
     int writeFlip(int v);
+    // Read-back verify of every write to the keyboard: on unless the stored value is 0.
+    bool readVerifyWrites() const;
+    [[nodiscard]] bool writeVerifyWrites(bool on);
 
     // PROFILE01, PROFILE02, ... with the paths in order, then PROFILE00 with their count. Values of an
     // earlier, longer list stay.

@@ -102,6 +102,9 @@ inline constexpr TextEntry kStartupTexts[] = {
     {"MAIN_SWITCH_COLOR_TEXT", u"Switch to the function keys mode"},
     {"MAIN_DEFAULT_MATRIX_PROMPT", u"Reads the default keyboard layout failure"},
     {"MAIN_NO_DEVICE_PROMPT", u"Device is not detected\uFF0Cthe key settings can not be displayed! "},
+    // After a download or a lighting write that the keyboard acknowledged and then read back otherwise.
+    {"EXTRA_VERIFY_FAILED",
+     u"The keyboard did not keep all that was sent (found by reading it back). Please try again."},
 };
 
 // Read on demand: the main window's button labels and tooltips, the two menus, the About box and the

@@ -2,6 +2,8 @@
 // keyboard answering each report after 1 ms, with the link's real timing. Prints the elapsed time
 // against what the reports alone take: reports x 1 ms + the 10 ms pause before endWrite.
 // Goal: a ratio of at most 1.05.
+// Then the same sequence with the read-back verify (every written chunk read back once after endWrite),
+// and the ratio of the two: the verify's price, which can be at most one report per written chunk.
 #include "device/HeadlessWindowPort.h"
 #include "device/LinkSession.h"
 #include "portmux/include/portmux_sim.h"
@@ -52,22 +54,44 @@ int main(int argc, char** argv) {
     const double expectedMs =
         static_cast<double>(reports * kLatencyMs) + static_cast<double>(LinkTiming{}.endWritePause.count());
 
-    std::vector<double> elapsed;
-    int failures = 0;
-    for (int i = 0; i < rounds; ++i) {
+    // One round: the sequence held as Apply holds it; with verify, the read-back inside the same frame.
+    auto round = [&](bool verify, size_t expectedReports, int& failures) {
+        c.setVerifyWrites(verify);
         sim->clearReports();
         auto start = std::chrono::steady_clock::now();
-        Commands::Frame held = c.frame(); // one sequence, as Apply holds it
-        c.beginWrite();
-        int rc = c.writeMacroArea(image);
-        if (rc == kOk) {
-            rc = c.writeKeyBlock(block, 0);
+        {
+            Commands::Frame held = c.frame();
+            c.beginWrite();
+            int rc = c.writeMacroArea(image);
+            if (rc == kOk) {
+                rc = c.writeKeyBlock(block, 0);
+            }
+            if (rc == kOk) {
+                rc = c.endWrite();
+            }
+            if (rc == kOk && verify) {
+                rc = c.verifyWritten().result;
+            }
+            failures += rc == kOk && sim->reportCount() == expectedReports ? 0 : 1;
         }
-        c.endWrite();
-        auto stop = std::chrono::steady_clock::now();
-        failures += rc == kOk && sim->reportCount() == reports ? 0 : 1;
-        elapsed.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    auto medianOf = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+
+    std::vector<double> elapsed;
+    std::vector<double> verified;
+    int failures = 0;
+    int verifyFailures = 0;
+    const size_t verifiedReports = reports + macroReports + keyReports;
+    // Alternating, so that a change in the machine's load meets both alike.
+    for (int i = 0; i < rounds; ++i) {
+        elapsed.push_back(round(false, reports, failures));
+        verified.push_back(round(true, verifiedReports, verifyFailures));
     }
+    const double medianVerified = medianOf(verified);
     std::sort(elapsed.begin(), elapsed.end());
     const double median = elapsed[elapsed.size() / 2];
     const double best = elapsed.front();
@@ -78,6 +102,14 @@ int main(int argc, char** argv) {
     std::printf("elapsed median %.2f ms, best %.2f ms, worst %.2f ms\n", median, best, elapsed.back());
     std::printf("ratio elapsed / expected: median %.3f, best %.3f (goal <= 1.05)\n", median / expectedMs,
                 best / expectedMs);
+    std::printf("with read-back verify: %zu reports (%zu reads), %d failed; elapsed median %.2f ms\n",
+                verifiedReports, verifiedReports - reports, verifyFailures, medianVerified);
+    // What the reads alone add when each costs one report's latency, like every write.
+    const double pause = static_cast<double>(LinkTiming{}.endWritePause.count());
+    const double limit = (static_cast<double>(verifiedReports * kLatencyMs) + pause) /
+                         (static_cast<double>(reports * kLatencyMs) + pause);
+    std::printf("ratio verify / no verify: median %.3f (one read per written chunk: %.3f)\n",
+                medianVerified / median, limit);
     // What a bare sleep of the same lengths takes here: the virtual keyboard's latency is such a
     // sleep, so this shows how much of the excess is the machine's timer rather than the link.
     auto sleepMs = [](int ms, int times) {
@@ -95,5 +127,5 @@ int main(int argc, char** argv) {
                 "median ratio %.3f\n",
                 oneMs, calibrated, median / calibrated);
     std::printf("protocol violations: %u\n", sim->violationCount());
-    return failures == 0 ? 0 : 1;
+    return failures == 0 && verifyFailures == 0 ? 0 : 1;
 }

@@ -40,6 +40,7 @@
 //   keyboard leaves (count 0 on CTRL) and comes back (count 1) after setUpdateReturnDelayMs.
 // - RequestStatusWrite's 2-byte report {0x05, mode} is kept as lastLinkStatus().
 // - Faults (Fault below) are consumed in the order they were injected, one report at a time.
+// - isFlashWrite() tells the write commands (the reports an AckDrop fault takes).
 #ifndef PORTMUX_SIM_H
 #define PORTMUX_SIM_H
 
@@ -127,6 +128,9 @@ enum class FaultKind : uint32_t {
     Unplug,       // answer the next `count` matching reports, then leave (count 0 on CTRL) right after the
                   // last reply; with count 0 the next matching report is refused and the keyboard leaves.
                   // It comes back only with plug().
+    AckDrop,      // "ack but drop": the next `count` matching write reports (0x04, 0x06, 0x08, 0x0A, 0x11)
+                  // are checked and answered with success as usual, but what they carry is not stored.
+                  // Other reports pass it by without using it up.
 };
 
 struct Fault {
@@ -136,6 +140,12 @@ struct Fault {
     uint8_t replyCommand = 0; // WrongCommand: the code put into byte 3 of the reply
     uint32_t delayMs = 0;     // LateReply: delay of the reply
 };
+
+// The commands that change the flash: writeConfig and the four data writes.
+constexpr bool isFlashWrite(uint8_t command) {
+    return command == kWriteConfig || command == kWriteSettings || command == kWriteKeys ||
+           command == kWriteMacros || command == kWriteColours;
+}
 
 using Report = std::array<uint8_t, 64>;
 using LinkStatusBytes = std::array<uint8_t, 2>;

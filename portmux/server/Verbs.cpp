@@ -33,8 +33,8 @@ const char* const kUsage =
     "  fault KIND [COUNT] [--command CODE] [--delay MS] [--reply-command CODE]\n"
     "                                 the next COUNT reports (default 1; only those with command CODE):\n"
     "                                 busy-ff, busy-fe, other-command, no-reply, drop-reply, late-reply\n"
-    "                                 (--delay), refuse-write, unplug-after (answer COUNT, then leave), "
-    "pass\n"
+    "                                 (--delay), refuse-write, unplug-after (answer COUNT, then leave),\n"
+    "                                 ack-drop (COUNT writes answered with success, not stored), pass\n"
     "  update-return MS               the update trigger brings the keyboard back after MS (<0: never)\n"
     "  reports [--since N] [--json]   the reports the keyboard received, newest last\n"
     "  violations [--since N] [--json]  the reports that broke the protocol\n"
@@ -154,7 +154,7 @@ const std::array<std::pair<const char*, Area>, 6> kAreas = {{
     {"colours", Area::Colours},
 }};
 
-const std::array<std::pair<const char*, FaultKind>, 9> kFaults = {{
+const std::array<std::pair<const char*, FaultKind>, 10> kFaults = {{
     {"busy-ff", FaultKind::BusyFF},
     {"busy-fe", FaultKind::BusyFE},
     {"other-command", FaultKind::WrongCommand},
@@ -163,6 +163,7 @@ const std::array<std::pair<const char*, FaultKind>, 9> kFaults = {{
     {"late-reply", FaultKind::LateReply},
     {"refuse-write", FaultKind::RefuseWrite},
     {"unplug-after", FaultKind::Unplug},
+    {"ack-drop", FaultKind::AckDrop},
     {"pass", FaultKind::Pass},
 }};
 
@@ -272,6 +273,10 @@ private:
             a_.words.size() > 1 ? static_cast<uint32_t>(number("COUNT", a_.words[1], minCount, 1000000)) : 1;
         if (auto o = a_.options.find("--command"); o != a_.options.end()) {
             c.fault.command = static_cast<uint8_t>(number("--command", o->second, 1, 0xFF));
+            // It would wait forever for a report it never takes.
+            if (c.fault.kind == FaultKind::AckDrop && !isFlashWrite(c.fault.command)) {
+                failWith("fault: ack-drop takes write commands only (0x04, 0x06, 0x08, 0x0A, 0x11)");
+            }
         }
         if (auto o = a_.options.find("--reply-command"); o != a_.options.end()) {
             if (c.fault.kind != FaultKind::WrongCommand) {

@@ -188,7 +188,11 @@ bool SimBackend::loadFromFile() {
 
 size_t SimBackend::findFault(uint8_t command) const {
     for (size_t i = 0; i < faults_.size(); ++i) {
-        if (faults_[i].command == 0 || faults_[i].command == command) {
+        const Fault& f = faults_[i];
+        if (f.kind == FaultKind::AckDrop && !isFlashWrite(command)) {
+            continue;
+        }
+        if (f.command == 0 || f.command == command) {
             return i;
         }
     }
@@ -252,7 +256,8 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
         break;
     }
 
-    SimKeyboard::Outcome o = keyboard_.handle(report);
+    SimKeyboard::Outcome o =
+        kind == FaultKind::AckDrop ? keyboard_.handleDropping(report) : keyboard_.handle(report);
     if (o.violation) {
         record(std::move(*o.violation));
     }

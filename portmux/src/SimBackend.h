@@ -95,7 +95,9 @@ private:
     void record(const Report& report);
     void record(ViolationRecord violation);
     bool loadFromFile();
-    size_t findFault(uint8_t command) const; // index of the first matching fault, or size()
+    // Index of the first fault that takes a report with this command (AckDrop takes only writes), or
+    // size().
+    size_t findFault(uint8_t command) const;
 
     std::mutex m_;
     Dispatcher* dispatcher_ = nullptr;

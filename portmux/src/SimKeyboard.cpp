@@ -240,6 +240,16 @@ bool SimKeyboard::setArea(Area area, size_t offset, std::span<const uint8_t> byt
     return true;
 }
 
+SimKeyboard::Outcome SimKeyboard::handleDropping(std::span<const uint8_t> report) {
+    const Flash flash = flash_;
+    const std::optional<Flash> staged = staging_;
+    Outcome o = handle(report);
+    flash_ = flash;
+    staging_ = staged;
+    o.committed = false;
+    return o;
+}
+
 Report SimKeyboard::statusReply(const Report& request, uint8_t status) {
     Report r{};
     r[0] = 0x04;

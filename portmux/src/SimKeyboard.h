@@ -61,6 +61,9 @@ public:
     // Handles one report as received (any length; shorter than 64 is padded with zeros, longer or empty
     // is a BadLength violation without reply).
     Outcome handle(std::span<const uint8_t> report);
+    // The same checks and the same answer, but nothing the report carries is kept: the flash and an open
+    // frame stay as they were (a keyboard that acknowledges a write and drops it).
+    Outcome handleDropping(std::span<const uint8_t> report);
 
     // Answers a report without executing it: a busy status, or another command code in byte 3.
     static Report statusReply(const Report& request, uint8_t status);

@@ -100,7 +100,7 @@ bool validArea(uint32_t area) {
 }
 
 bool validFaultKind(uint32_t kind) {
-    return kind <= static_cast<uint32_t>(sim::FaultKind::Unplug);
+    return kind <= static_cast<uint32_t>(sim::FaultKind::AckDrop);
 }
 
 bool sameFault(const sim::Fault& a, const sim::Fault& b) {

@@ -356,6 +356,80 @@ TEST(Commands, AWriteSequenceSucceedsOnlyWholeAndAFailedOneIsDiscarded) {
     }
 }
 
+TEST(Commands, WithVerifyOnWhatWasWrittenIsReadBackAfterEndWrite) {
+    using A = ScriptedExchanger::Answer;
+    const A taken{kOk, 0, {}};
+    struct Row {
+        const char* name;
+        bool verify;
+        A read; // the answer to the read-back
+        int result;
+        SequenceStep step;
+        std::optional<WriteMismatch> mismatch;
+    } rows[] = {
+        {"kept", true, {kOk, 0, {2, 3}}, kOk, SequenceStep::None, std::nullopt},
+        {"not kept",
+         true,
+         {kOk, 0, {2, 0}},
+         kVerifyMismatch,
+         SequenceStep::Verify,
+         WriteMismatch{WriteArea::Settings, 16, 3, 0}},
+        {"read busy", true, {kOk, 0xFF, {2, 3}}, kBusyFF, SequenceStep::Verify, std::nullopt},
+        {"read reply too short", true, {kOk, 0, {2, 3}, 20}, kShortReply, SequenceStep::Verify, std::nullopt},
+        {"off", false, {}, kOk, SequenceStep::None, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedExchanger ex;
+        Commands c(ex, LinkTiming{}.scaledDown(1000));
+        c.setVerifyWrites(row.verify);
+        ex.script = {taken, taken, taken, taken, row.read};
+        const uint8_t rate[] = {2};
+        const uint8_t next[] = {3};
+        SequenceResult r = c.writeSequence([&] {
+            int rc = c.writeSettings(rate, 15);
+            return rc == kOk ? c.writeSettings(next, 16) : rc;
+        });
+        EXPECT_EQ(r.result, row.result);
+        EXPECT_EQ(r.step, row.step);
+        EXPECT_EQ(r.mismatch, row.mismatch);
+        EXPECT_EQ(c.lastMismatch(), row.mismatch);
+        if (!row.verify) {
+            EXPECT_EQ(ex.sent.size(), 4u) << "nothing is read";
+            continue;
+        }
+        // Both one-byte writes are read back in one report, after the frame is closed.
+        ASSERT_EQ(ex.sent.size(), 5u);
+        EXPECT_EQ(ex.sent[3][kOffCommand], CMD_END_WRITE);
+        EXPECT_EQ(ex.sent[4][kOffCommand], CMD_READ_SETTINGS);
+        EXPECT_EQ(ex.sent[4][kOffLength], 2);
+        EXPECT_EQ(address(ex.sent[4]), 15);
+        expectWellFramed(ex.sent[4]);
+    }
+}
+
+TEST(Commands, OnlyTheWritesOfTheLastFrameAreReadBack) {
+    ScriptedExchanger ex;
+    Commands c(ex, LinkTiming{}.scaledDown(1000));
+    c.setVerifyWrites(true);
+    // A key block chunk refused half-way: that sequence is discarded, and the next one writes colours.
+    std::array<uint8_t, kKeyBlockSize> block{};
+    ex.script = {{}, {}, {kOk, 0xFF, {}}};
+    EXPECT_EQ(c.writeSequence([&] { return c.writeKeyBlock(block, 0); }).step, SequenceStep::Write);
+    ex.script.clear();
+    ex.sent.clear();
+    ex.defaultData = std::vector<uint8_t>(kChunkSize, 0);
+    const uint8_t rgb[] = {0, 0, 0};
+    EXPECT_TRUE(c.writeSequence([&] { return c.writeColours(rgb, 4, 1); }).ok());
+    std::vector<uint8_t> commands;
+    for (const auto& r : ex.sent) {
+        commands.push_back(r[kOffCommand]);
+    }
+    EXPECT_EQ(commands,
+              (std::vector<uint8_t>{CMD_BEGIN_WRITE, CMD_WRITE_COLOURS, CMD_END_WRITE, CMD_READ_COLOURS}));
+    EXPECT_EQ(address(ex.sent.back()), 512 + 12);
+}
+
 TEST(Commands, TheFrameKeepsOtherThreadsAndProcessesOutAndIsReentrant) {
     const auto lockFile = std::filesystem::temp_directory_path() /
                           ("tarvik-frame-" + std::to_string(::getpid())) / "device.lock";

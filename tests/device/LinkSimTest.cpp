@@ -244,6 +244,69 @@ TEST_F(LinkSim, SettingsColoursAndTheDefaultBlock) {
     EXPECT_TRUE(std::equal(defaults.begin(), defaults.end(), factory.begin()));
 }
 
+TEST_F(LinkSim, AWriteAcknowledgedButNotStoredIsCaughtByReadingItBack) {
+    commands().setVerifyWrites(true);
+    const uint8_t brightness[] = {4};      // factory: 5
+    const uint8_t colour[] = {1, 2, 3};    // factory: FF FF FF
+    const uint8_t effect[] = {0, 9, 9, 9}; // random off and a colour, as one write
+    struct Row {
+        const char* name;
+        std::vector<portmux::sim::Fault> faults;
+        int result;
+        std::optional<WriteMismatch> mismatch;
+    } rows[] = {
+        {"settings",
+         {fault(FaultKind::AckDrop, 1, CMD_WRITE_SETTINGS)},
+         kVerifyMismatch,
+         WriteMismatch{WriteArea::Settings, 84 + 1, 4, 5}},
+        {"colours",
+         {fault(FaultKind::AckDrop, 1, CMD_WRITE_COLOURS)},
+         kVerifyMismatch,
+         WriteMismatch{WriteArea::Colours, 1024 + 30, 1, 0xFF}},
+        {"the second settings write only",
+         {fault(FaultKind::Pass, 1, CMD_WRITE_SETTINGS), fault(FaultKind::AckDrop, 1, CMD_WRITE_SETTINGS)},
+         kVerifyMismatch,
+         WriteMismatch{WriteArea::Settings, 84 + 4, 0, 1}},
+        {"all kept", {}, kOk, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim->reset();
+        ASSERT_TRUE(sim->waitIdle(5000));
+        ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(10)));
+        for (const auto& f : row.faults) {
+            sim->injectFault(f);
+        }
+        sim->clearReports();
+        SequenceResult r = commands().writeSequence([&] {
+            int rc = commands().writeSettings(brightness, 84 + 1);
+            rc = rc == kOk ? commands().writeSettings(effect, 84 + 4) : rc;
+            return rc == kOk ? commands().writeColours(colour, 10, 2) : rc;
+        });
+        EXPECT_EQ(r.result, row.result);
+        EXPECT_EQ(r.mismatch, row.mismatch);
+        EXPECT_EQ(r.step, row.mismatch ? SequenceStep::Verify : SequenceStep::None);
+        EXPECT_EQ(sim->pendingFaults(), 0u);
+        // Three writes, three reads at most (here two: the settings writes share one), all after endWrite.
+        std::vector<uint8_t> sent;
+        for (const auto& report : sim->reports()) {
+            sent.push_back(report[kOffCommand]);
+        }
+        const std::vector<uint8_t> written = {CMD_BEGIN_WRITE, CMD_WRITE_SETTINGS, CMD_WRITE_SETTINGS,
+                                              CMD_WRITE_COLOURS, CMD_END_WRITE};
+        ASSERT_GE(sent.size(), written.size());
+        EXPECT_TRUE(std::equal(written.begin(), written.end(), sent.begin()));
+        const std::vector<uint8_t> reads(sent.begin() + static_cast<std::ptrdiff_t>(written.size()),
+                                         sent.end());
+        if (row.mismatch && row.mismatch->area == WriteArea::Settings) {
+            EXPECT_EQ(reads, (std::vector<uint8_t>{CMD_READ_SETTINGS}))
+                << "the check stops at the first miss";
+        } else {
+            EXPECT_EQ(reads, (std::vector<uint8_t>{CMD_READ_SETTINGS, CMD_READ_COLOURS}));
+        }
+    }
+}
+
 TEST_F(LinkSim, SelectingAProfileAndReadingItBack) {
     ASSERT_EQ(selectOnBoardProfile(commands(), state, 2), kOk);
     EXPECT_EQ(sim->area(Area::Config)[kConfigCurrentProfile], 2);

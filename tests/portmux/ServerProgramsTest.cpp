@@ -167,6 +167,7 @@ TEST_F(PortmuxServer, VerbsDriveTheKeyboardFromOutside) {
         {{"latency", "7"}, "\"latencyMs\": 7,"},
         {{"fault", "busy-ff", "2"}, "\"faultsPending\": 1,"},
         {{"fault", "late-reply", "--delay", "50", "--command", "0x05"}, "\"faultsPending\": 2,"},
+        {{"fault", "ack-drop", "2", "--command", "0x08"}, "\"faultsPending\": 3,"},
         {{"update-return", "-1"}, "\"updateReturnMs\": -1,"},
         {{"unplug"}, "\"plugged\": false,"},
         {{"plug"}, "\"plugged\": true,"},
@@ -221,6 +222,7 @@ TEST_F(PortmuxServer, BadVerbsAreRefusedWithOneLine) {
         {"fault", "sometimes"},
         {"fault", "busy-ff", "0"},
         {"fault", "no-reply", "--delay", "5"},
+        {"fault", "ack-drop", "--command", "0x05"}, // a read is never dropped: it would wait forever
         {"flash", "nowhere"},
         {"status", "now"},
         {"reports", "--bogus"},

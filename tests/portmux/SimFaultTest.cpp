@@ -136,6 +136,46 @@ TEST_F(PortmuxSimFaults, FaultsCanAimAtOneCommand) {
     expectNoViolations();
 }
 
+TEST_F(PortmuxSimFaults, AckDropAnswersAWriteWithSuccessAndKeepsNothingOfIt) {
+    // Two writes dropped; reads, begin and end pass it by without using it up.
+    sim->injectFault({FaultKind::AckDrop, 2});
+    ok(request(sim::kBeginWrite));
+    ok(request(sim::kReadSettings, 56, 0));
+    ok(request(sim::kWriteSettings, 1, 1, {3}));       // dropped
+    ok(request(sim::kWriteColours, 3, 30, {1, 2, 3})); // dropped
+    EXPECT_EQ(sim->pendingFaults(), 0u);
+    ok(request(sim::kWriteSettings, 1, 2, {4}));
+    const Report staged = ok(request(sim::kReadSettings, 56, 0));
+    EXPECT_EQ(staged[8 + 1], 0x05) << "a read inside the frame does not see the dropped write either";
+    EXPECT_EQ(staged[8 + 2], 4);
+    ok(request(sim::kEndWrite));
+    EXPECT_EQ(sim->area(Area::Settings)[1], 0x05);
+    EXPECT_EQ(sim->area(Area::Settings)[2], 4);
+    EXPECT_EQ(sim->area(Area::Colours)[30], 0xFF);
+    EXPECT_EQ(sim->reportCount(), 7u) << "every report reached the keyboard";
+
+    // Aimed at one command; a profile selection outside a frame is dropped as well.
+    const auto before = sim->area(Area::KeyBlocks);
+    sim->injectFault({FaultKind::AckDrop, 1, sim::kWriteKeys});
+    sim->injectFault({FaultKind::AckDrop, 1, sim::kWriteConfig});
+    writeChunked(sim::kWriteKeys, 378, pattern(112, 9));
+    const auto keys = sim->area(Area::KeyBlocks);
+    ASSERT_NE(before[378], pattern(112, 9)[0]);
+    EXPECT_EQ(keys[378], before[378]) << "the first chunk was dropped";
+    EXPECT_EQ(keys[434], pattern(112, 9)[56]);
+    std::vector<uint8_t> config = sim->area(Area::Config);
+    config[10] = 2;
+    ok(request(sim::kWriteConfig, 44, 0, config));
+    EXPECT_EQ(sim->area(Area::Config)[10], 0);
+    EXPECT_EQ(sim->pendingFaults(), 0u);
+
+    // The checks still hold: a dropped write outside a frame is a violation like any other.
+    sim->injectFault({FaultKind::AckDrop, 1});
+    EXPECT_EQ((*exchange(request(sim::kWriteSettings, 1, 1, {3})))[7],
+              static_cast<uint8_t>(sim::Violation::WriteOutsideFrame));
+    EXPECT_EQ(sim->violationCount(), 1u);
+}
+
 TEST_F(PortmuxSimFaults, FaultsAreUsedInTheOrderGiven) {
     sim->injectFault({FaultKind::BusyFE, 2});
     sim->injectFault({FaultKind::WrongCommand, 1});

@@ -134,7 +134,7 @@ TEST(PortmuxWire, MalformedClientBodiesAreRefused) {
     Control fault;
     fault.op = Op::Fault;
     auto badKind = bodyOf(encode(fault));
-    badKind[6] = 9;
+    badKind[6] = static_cast<uint8_t>(sim::FaultKind::AckDrop) + 1; // the first kind there is not
 
     const std::vector<std::pair<const char*, std::vector<uint8_t>>> cases = {
         {"empty", {}},
@@ -151,7 +151,7 @@ TEST(PortmuxWire, MalformedClientBodiesAreRefused) {
         {"page above the limit", bigPage},
         {"area 6", badArea},
         {"code above 16 bits", bigCode},
-        {"fault kind 9", badKind},
+        {"fault kind after the last", badKind},
         {"above the size limit", std::vector<uint8_t>(kMaxClientBody + 1, 0x02)},
     };
     for (const auto& [name, body] : cases) {

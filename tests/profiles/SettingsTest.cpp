@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/Utf.h"
 #include "tests/profiles/TestHome.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,23 @@ TEST_F(SettingsTest, FlipKeepsTheNumberOnReadAndNormalisesOnWrite) {
     EXPECT_EQ(stored(u"Flip"), u"0");
     EXPECT_EQ(s.writeFlip(1), 1);
     EXPECT_EQ(s.readFlip(), 1);
+}
+
+TEST_F(SettingsTest, VerifyWritesIsOnUnlessAZeroIsStored) {
+    SettingsStore s;
+    EXPECT_TRUE(s.readVerifyWrites()) << "no file: on";
+    struct Case {
+        const char16_t* value;
+        bool on;
+    } cases[] = {{u"0", false}, {u"1", true}, {u"", true}, {u"yes", true}, {u"2", true}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(s.writeSetting(u"VerifyWrites", c.value));
+        EXPECT_EQ(s.readVerifyWrites(), c.on) << toUtf8(c.value);
+    }
+    ASSERT_TRUE(s.writeVerifyWrites(false));
+    EXPECT_EQ(stored(u"VerifyWrites"), u"0");
+    ASSERT_TRUE(s.writeVerifyWrites(true));
+    EXPECT_EQ(stored(u"VerifyWrites"), u"1");
 }
 
 TEST_F(SettingsTest, ShorterProfileListLeavesTheOlderValues) {

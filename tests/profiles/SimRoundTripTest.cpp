@@ -2,6 +2,7 @@
 // compared.
 #include "device/OnBoardProfile.h"
 #include "macros/MacroImage.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "profiles/ApplyChanges.h"
 #include "profiles/Download.h"
@@ -14,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 namespace tarvik::profiles {
 namespace {
@@ -131,6 +134,29 @@ TEST_F(SimRoundTrip, ReloadFromTheKeyboardGoesThroughTheCacheFile) {
     ASSERT_TRUE(session->events().waitPresenceIdle(std::chrono::seconds(20)));
 }
 
+// Another configuration than the sample store: other keys in profiles 0 and 2, other macros.
+void fillOtherStore(AssignmentStore& next) {
+    auto lock = next.lockKeyData();
+    auto& list = next.working().macros();
+    list.push_back(testing::sampleMacro(list, u"replacement", 9, 40));
+    for (keyboard::KeySlot slot : {0x10, 0x11, 0x12, 0x13, 0x14}) {
+        keyboard::KeyAssignment r;
+        r.type = keyboard::ASSIGN_MACRO;
+        r.value = 1;
+        r.aux = 1;
+        next.working().setRecord(slot, r);
+        next.working().setRecord(1024 + slot, r);
+    }
+}
+
+portmux::sim::Fault fault(portmux::sim::FaultKind kind, uint32_t count, uint8_t command) {
+    portmux::sim::Fault f;
+    f.kind = kind;
+    f.count = count;
+    f.command = command;
+    return f;
+}
+
 TEST_F(SimRoundTrip, AFailedDownloadLeavesTheOldConfigurationWholeNeverAMix) {
     using portmux::sim::FaultKind;
     AssignmentStore store;
@@ -139,28 +165,8 @@ TEST_F(SimRoundTrip, AFailedDownloadLeavesTheOldConfigurationWholeNeverAMix) {
     const std::vector<uint8_t> keys = sim->area(PortmuxSimControl::Area::KeyBlocks);
     const std::vector<uint8_t> macroArea = sim->area(PortmuxSimControl::Area::Macros);
 
-    // Another configuration: other keys, other macros.
     AssignmentStore next;
-    {
-        auto lock = next.lockKeyData();
-        auto& list = next.working().macros();
-        list.push_back(testing::sampleMacro(list, u"replacement", 9, 40));
-        for (keyboard::KeySlot slot : {0x10, 0x11, 0x12, 0x13, 0x14}) {
-            keyboard::KeyAssignment r;
-            r.type = keyboard::ASSIGN_MACRO;
-            r.value = 1;
-            r.aux = 1;
-            next.working().setRecord(slot, r);
-            next.working().setRecord(1024 + slot, r);
-        }
-    }
-    auto fault = [](FaultKind kind, uint32_t count, uint8_t command) {
-        portmux::sim::Fault f;
-        f.kind = kind;
-        f.count = count;
-        f.command = command;
-        return f;
-    };
+    fillOtherStore(next);
     struct Case {
         const char* name;
         std::vector<portmux::sim::Fault> faults;
@@ -197,6 +203,157 @@ TEST_F(SimRoundTrip, AFailedDownloadLeavesTheOldConfigurationWholeNeverAMix) {
     // The keyboard takes it once nothing is in the way.
     ASSERT_EQ(apply(next, true), 1);
     EXPECT_NE(sim->area(PortmuxSimControl::Area::KeyBlocks), keys);
+}
+
+TEST_F(SimRoundTrip, ACleanDownloadReadsEachWrittenChunkBackOnceAfterEndWrite) {
+    AssignmentStore store;
+    testing::fillSampleStore(store);
+    for (bool verify : {false, true}) {
+        SCOPED_TRACE(verify ? "verify on" : "verify off");
+        commands().setVerifyWrites(verify);
+        sim->clearReports();
+        ASSERT_EQ(apply(store, true), 1);
+        const auto reports = sim->reports();
+        auto end = std::find_if(reports.begin(), reports.end(),
+                                [](const auto& r) { return r[3] == device::CMD_END_WRITE; });
+        ASSERT_NE(end, reports.end());
+        // Every read after endWrite asks for exactly what one write sent, in the order they were sent.
+        std::vector<std::array<uint8_t, 4>> writes;
+        std::vector<std::array<uint8_t, 4>> reads;
+        for (auto r = reports.begin(); r != reports.end(); ++r) {
+            // A read command's code is one below its write's.
+            if (r < end && (r->at(3) == device::CMD_WRITE_KEYS || r->at(3) == device::CMD_WRITE_MACROS)) {
+                writes.push_back({r->at(3), r->at(4), r->at(5), r->at(6)});
+            } else if (r > end) {
+                reads.push_back({static_cast<uint8_t>(r->at(3) + 1), r->at(4), r->at(5), r->at(6)});
+            }
+        }
+        EXPECT_EQ(writes.size(),
+                  21u + (macros::macroImageSizes(store.working().macros()).withNames + 55) / 56);
+        EXPECT_EQ(reads, verify ? writes : decltype(reads){});
+    }
+}
+
+TEST_F(SimRoundTrip, AChunkTheKeyboardAcknowledgesButDropsFailsTheDownloadAndIsNamed) {
+    using portmux::sim::FaultKind;
+    using Area = PortmuxSimControl::Area;
+    commands().setVerifyWrites(true);
+    AssignmentStore store;
+    testing::fillSampleStore(store);
+    AssignmentStore next;
+    fillOtherStore(next);
+    // The flash of each configuration when the keyboard keeps everything.
+    ASSERT_EQ(apply(next, true), 1);
+    const std::vector<uint8_t> nextKeys = sim->area(Area::KeyBlocks);
+    const std::vector<uint8_t> nextMacros = sim->area(Area::Macros);
+    ASSERT_EQ(apply(store, true), 1);
+    const std::vector<uint8_t> keys = sim->area(Area::KeyBlocks);
+    const std::vector<uint8_t> macroArea = sim->area(Area::Macros);
+
+    // The first byte the next configuration changes in each area, and the chunk that carries it (key
+    // blocks are written block by block in seven chunks each, the macro area in 56-byte chunks).
+    auto firstChange = [](const std::vector<uint8_t>& from, const std::vector<uint8_t>& to) {
+        const auto at = std::mismatch(from.begin(), from.end(), to.begin()).first;
+        return static_cast<uint32_t>(at - from.begin());
+    };
+    const uint32_t keyAt = firstChange(keys, nextKeys);
+    const uint32_t macroAt = firstChange(macroArea, nextMacros);
+    ASSERT_LT(keyAt, keys.size());
+    ASSERT_LT(macroAt, macroArea.size());
+    struct Case {
+        const char* name;
+        uint8_t command;
+        uint32_t chunk; // the index of the chunk among that command's reports
+        Area area;
+        device::WriteMismatch mismatch;
+        std::string where;
+    } cases[] = {
+        {"a key block chunk",
+         portmux::sim::kWriteKeys,
+         keyAt / 378 * 7 + keyAt % 378 / 56,
+         Area::KeyBlocks,
+         {device::WriteArea::KeyBlocks, keyAt, nextKeys[keyAt], keys[keyAt]},
+         "key block " + std::to_string(keyAt / 378) + ", offset " + std::to_string(keyAt % 378)},
+        {"a macro chunk",
+         portmux::sim::kWriteMacros,
+         macroAt / 56,
+         Area::Macros,
+         {device::WriteArea::Macros, macroAt, nextMacros[macroAt], macroArea[macroAt]},
+         "macro area, offset " + std::to_string(macroAt)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompter.shown.clear();
+        if (c.chunk > 0) {
+            sim->injectFault(fault(FaultKind::Pass, c.chunk, c.command));
+        }
+        sim->injectFault(fault(FaultKind::AckDrop, 1, c.command));
+        DownloadOutcome out = makeAppliedCopy(next, commands(), state, true);
+        showDownloadMessages(out, prompter);
+        EXPECT_EQ(sim->pendingFaults(), 0u);
+        EXPECT_FALSE(out.succeeded());
+        EXPECT_EQ(out.result, device::kVerifyMismatch);
+        EXPECT_EQ(out.failedStep, DownloadStep::Verify);
+        ASSERT_TRUE(out.mismatch.has_value());
+        EXPECT_EQ(*out.mismatch, c.mismatch);
+        EXPECT_NE(describeFailure(out).find(c.where), std::string::npos) << describeFailure(out);
+        EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_VERIFY_FAILED"});
+        // What the check found is really so: the keyboard holds the old bytes where it dropped the chunk.
+        const std::vector<uint8_t> now = sim->area(c.area);
+        const std::vector<uint8_t>& old = c.area == Area::KeyBlocks ? keys : macroArea;
+        EXPECT_EQ(now[c.mismatch.address], old[c.mismatch.address]);
+        ASSERT_EQ(apply(store, true), 1) << "back to the sample configuration";
+    }
+}
+
+TEST_F(SimRoundTrip, AnApplyOrImportTheKeyboardDidNotKeepLeavesTheCacheAndTheWorkingCopy) {
+    using portmux::sim::FaultKind;
+    commands().setVerifyWrites(true);
+    AssignmentStore store;
+    ASSERT_TRUE(reloadFromKeyboard(store, commands(), state)); // makes the cache file
+    const auto cacheBefore = readWholeFile(cacheFilePath(0));
+    ASSERT_TRUE(cacheBefore.has_value());
+    {
+        auto lock = store.lockKeyData();
+        keyboard::KeyAssignment r;
+        r.type = keyboard::ASSIGN_SINGLE_KEY;
+        r.value = 0x30;
+        ASSERT_GE(keyboard::AssignToSlot(store.working(), 0, 0x1E, r), 0); // A -> B
+    }
+    // Apply writes the current profile's block: every chunk of it dropped.
+    sim->injectFault(fault(FaultKind::AckDrop, 7, portmux::sim::kWriteKeys));
+    ApplyOutcome applied = applyChanges(store, commands(), state);
+    EXPECT_FALSE(applied.succeeded());
+    EXPECT_FALSE(applied.saved);
+    EXPECT_TRUE(applied.download.verifyFailed());
+    ASSERT_TRUE(applied.download.mismatch.has_value());
+    EXPECT_EQ(applied.download.mismatch->area, device::WriteArea::KeyBlocks);
+    EXPECT_EQ(applied.download.mismatch->part(), 0u);
+    EXPECT_EQ(readWholeFile(cacheFilePath(0)), cacheBefore) << "the cache file still mirrors the keyboard";
+    EXPECT_EQ(recordType(store, 0x1E), keyboard::ASSIGN_SINGLE_KEY) << "the edit is kept for the next Apply";
+
+    // Import: the file's key blocks all dropped.
+    AssignmentStore other;
+    fillOtherStore(other);
+    const fs::path file = home / "other.tvk";
+    ASSERT_TRUE(saveProfileFile(other, file));
+    sim->injectFault(fault(FaultKind::AckDrop, 21, portmux::sim::kWriteKeys));
+    ImportOutcome imported = importProfileFile(store, file, commands(), state);
+    showImportMessages(imported, prompter);
+    EXPECT_EQ(imported.result, device::kVerifyMismatch);
+    EXPECT_TRUE(imported.download.verifyFailed());
+    EXPECT_FALSE(imported.saved);
+    EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXTRA_VERIFY_FAILED"});
+    EXPECT_EQ(readWholeFile(cacheFilePath(0)), cacheBefore);
+    EXPECT_EQ(recordType(store, 0x1E), keyboard::ASSIGN_SINGLE_KEY) << "the working copy as it was";
+    {
+        auto lock = store.lockKeyData();
+        EXPECT_TRUE(store.working().macros().empty());
+    }
+
+    // Nothing in the way: both go through, and the cache file follows.
+    ASSERT_TRUE(applyChanges(store, commands(), state).succeeded());
+    EXPECT_NE(readWholeFile(cacheFilePath(0)), cacheBefore);
 }
 
 TEST_F(SimRoundTrip, WhatOnlyTheComputerKeepsSurvivesAReplug) {

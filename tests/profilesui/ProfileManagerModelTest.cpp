@@ -20,9 +20,6 @@ namespace fs = std::filesystem;
 class ProfileManagerModelTest : public ::testing::Test {
 protected:
     ProfileManagerModelTest() {
-        home = testing::useOwnHome();
-        // The test's own settings file: the members are made before this body sets the home.
-        settings = SettingsStore(settingsFilePath());
         data = ensureDataFolder();
         device::LinkTiming t;
         t.endWritePause = std::chrono::milliseconds(0);
@@ -40,11 +37,12 @@ protected:
         return n;
     }
 
-    fs::path home;
+    // First: the members after it (the settings file's path) are made in this test's own home.
+    fs::path home = testing::useOwnHome();
     fs::path data;
     ProfileManagerModel model;
     testing::ScriptedFileChooser files;
-    SettingsStore settings{fs::path{}};
+    SettingsStore settings{settingsFilePath()};
     testing::FakeKeyboard kb;
     std::unique_ptr<device::Commands> commands;
     device::AppLinkState state;
