@@ -1,6 +1,11 @@
 // The base of every skinned window: no system frame, the background picture painted at (0, 0), the
 // window's outline taken from a mask picture, the words of section "CAPTIONS" drawn in the current
-// language, and a press anywhere on the window moves it. Enter and Escape never close a skinned window.
+// language above the window's controls, and a press anywhere on the window moves it. Enter and Escape
+// never close a skinned window.
+//
+// A caption that the skin gives an owner ("CAPTION_OWNERS") is found among the window's widgets by the
+// owner's object name (the skin key) whenever it appears; it shows only while that widget shows, moves
+// with it and is dimmed while it is disabled. Until such a widget exists the caption stays hidden.
 //
 // A window whose skin does not fit into the available area of its screen is drawn smaller, at one
 // factor (skinScale()), with its controls, pictures, mask, captions and hit areas scaled alike.
@@ -17,10 +22,15 @@
 #include <QRegion>
 #include <QString>
 
+#include <QPointer>
+
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace tarvik::ui {
+
+class SkinCaptionView;
 
 class CBaseDialog : public QDialog {
     Q_OBJECT
@@ -65,6 +75,8 @@ public:
     // The entries of section "CAPTIONS" and the texts they show now.
     const std::vector<SkinCaption>& captions() const { return captions_; }
     QString captionText(size_t index) const;
+    // The widget that draws a caption (null before the skin is loaded).
+    SkinCaptionView* captionView(size_t index) const;
 
     // Every pixel of the mask that is not pure white, as one region; an all-white mask gives an empty
     // region (the dialog becomes invisible).
@@ -104,13 +116,20 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-
-    // Draws the captions (paintEvent does, after the background).
-    void paintCaptions(QPainter& painter);
+    void childEvent(QChildEvent* event) override;
 
 private:
     void runInitialisation();
     void reloadCaptionTexts();
+    void buildCaptionViews();
+    void dropCaptionViews();
+    // Places, shows or hides every caption from its owner now; raises them above the controls.
+    void syncCaptions();
+    void syncCaption(size_t index);
+    // The same once the event loop runs again (many widgets may be added in one go).
+    void scheduleCaptionSync();
+    void ownerChanged(QObject* owner);
+    QWidget* findOwner(const std::string& key) const;
     QSize skinSize() const;
     static QImage outlineOf(const QImage& mask);
     void keepOnScreen();
@@ -125,7 +144,11 @@ private:
     QImage mask_;    // one bit a pixel: 1 inside the window
     QSize skinSize_; // the background's size in layout pixels
     std::vector<SkinCaption> captions_;
-    std::vector<QString> captionTexts_;
+    // One view per caption once the skin is loaded, and the widget each owned caption follows.
+    std::vector<SkinCaptionView*> captionViews_;
+    std::vector<QPointer<QWidget>> captionOwners_;
+    std::unique_ptr<QObject> ownerWatch_;
+    bool captionSyncPending_ = false;
     double scale_ = 1.0;
     bool initialising_ = false;
     bool initialised_ = false;

@@ -1,6 +1,7 @@
 #include "ui/SkinCaptions.h"
 
 #include "platform/IniFile.h"
+#include "ui/SkinScale.h"
 
 #include <array>
 #include <charconv>
@@ -138,11 +139,28 @@ std::optional<SkinCaption> parseSkinCaption(std::u16string_view key, std::u16str
 std::vector<SkinCaption> readSkinCaptions(const IniFile& layout) {
     std::vector<SkinCaption> out;
     for (const std::u16string& key : layout.keys(kCaptionsSection)) {
-        if (auto c = parseSkinCaption(key, layout.get(kCaptionsSection, key))) {
-            out.push_back(std::move(*c));
+        auto c = parseSkinCaption(key, layout.get(kCaptionsSection, key));
+        if (!c) {
+            continue;
         }
+        if (layout.contains(kCaptionOwnersSection, key)) {
+            const std::u16string value = layout.get(kCaptionOwnersSection, key);
+            const auto owner = ascii(trim(value));
+            if (!owner || !isLanguageKey(*owner)) {
+                continue;
+            }
+            c->owner = *owner;
+            c->ownerRect = readSkinRect(layout, trim(value));
+        }
+        out.push_back(std::move(*c));
     }
     return out;
+}
+
+SkinRect ownedCaptionRect(const SkinCaption& caption, double scale, int ownerX, int ownerY) {
+    const SkinRect own = scaleRect(caption.rect, scale);
+    const SkinRect owner = scaleRect(caption.ownerRect, scale);
+    return SkinRect{own.x + ownerX - owner.x, own.y + ownerY - owner.y, own.w, own.h};
 }
 
 } // namespace tarvik::ui

@@ -70,5 +70,47 @@ TEST(SkinCaptions, ReadsTheSectionInFileOrderAndSkipsBadEntries) {
     EXPECT_TRUE(readSkinCaptions(IniFile::parse("[SCREEN]\nMain=a\n")).empty());
 }
 
+TEST(SkinCaptions, OwnersComeFromTheirSectionWithTheOwnersRectangle) {
+    const IniFile ini = IniFile::parse(
+        "[BUTTONINFO]\nCONTROL_SPEED=600,560,200,24\n[CAPTIONS]\nLIGHT_SPEED=626,560,170,24,12,left,caption\n"
+        "TITLE=10,10,100,20,14,left,title\nLIGHT_LOST=10,40,100,20,12,left,caption\n"
+        "LIGHT_BAD=10,70,100,20,12,left,caption\n"
+        "[CAPTION_OWNERS]\nLIGHT_SPEED= CONTROL_SPEED \nLIGHT_LOST=CONTROL_GONE\nLIGHT_BAD=NOT A KEY\n"
+        "NO_CAPTION=CONTROL_SPEED\n");
+    const std::vector<SkinCaption> captions = readSkinCaptions(ini);
+    ASSERT_EQ(captions.size(), 3u);
+    EXPECT_EQ(captions[0].owner, "CONTROL_SPEED");
+    EXPECT_EQ(captions[0].ownerRect, (SkinRect{600, 560, 200, 24}));
+    EXPECT_TRUE(captions[1].owner.empty()); // always shown
+    // An owner the skin does not place is still an owner: the caption waits for it rather than showing.
+    EXPECT_EQ(captions[2].key, "LIGHT_LOST");
+    EXPECT_EQ(captions[2].owner, "CONTROL_GONE");
+    EXPECT_EQ(captions[2].ownerRect, SkinRect{});
+    // LIGHT_BAD names no key: left out, not shown without its owner.
+}
+
+TEST(SkinCaptions, AnOwnedCaptionKeepsItsOffsetFromItsOwner) {
+    SkinCaption c;
+    c.rect = SkinRect{626, 560, 170, 24};
+    c.owner = "CONTROL_BLFXStatic";
+    c.ownerRect = SkinRect{600, 560, 200, 24};
+    struct Case {
+        const char* what;
+        double scale;
+        int ownerX, ownerY;
+        SkinRect expected;
+    };
+    const Case cases[] = {
+        {"at the owner's layout place", 1.0, 600, 560, {626, 560, 170, 24}},
+        {"owner moved to another row", 1.0, 600, 610, {626, 610, 170, 24}},
+        {"owner moved left and up", 1.0, 580, 500, {606, 500, 170, 24}},
+        {"window at half size, owner in place", 0.5, 300, 280, {313, 280, 85, 12}},
+        {"window at half size, owner moved", 0.5, 300, 305, {313, 305, 85, 12}},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(ownedCaptionRect(c, k.scale, k.ownerX, k.ownerY), k.expected) << k.what;
+    }
+}
+
 } // namespace
 } // namespace tarvik::ui
