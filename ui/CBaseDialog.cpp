@@ -113,23 +113,40 @@ QRegion CBaseDialog::regionFromMask(const QImage& mask) {
     const auto* pixels = reinterpret_cast<const uint32_t*>(rgb.constBits());
     const std::vector<MaskRun> runs =
         maskRuns(pixels, rgb.width(), rgb.height(), static_cast<size_t>(rgb.bytesPerLine()) / 4);
-    QRegion region;
-    std::vector<QRect> batch;
-    batch.reserve(kRegionBatch);
-    auto flush = [&] {
-        QRegion part;
-        part.setRects(batch.data(), static_cast<int>(batch.size()));
-        region += part;
-        batch.clear();
-    };
-    for (const MaskRun& r : runs) {
-        batch.emplace_back(r.x, r.y, r.w, 1);
-        if (batch.size() == kRegionBatch) {
-            flush();
+    // A row with the same runs as the row above makes that row's rectangles one taller. An outline is
+    // mostly rows alike, and every paint of every control is clipped against this region: a few dozen
+    // rectangles instead of one per row.
+    std::vector<QRect> rects;
+    size_t band = 0; // the first rectangle of the last row's band
+    int bandBottom = -2;
+    for (size_t i = 0; i < runs.size();) {
+        const int y = runs[i].y;
+        size_t end = i;
+        while (end < runs.size() && runs[end].y == y) {
+            ++end;
         }
+        bool same = bandBottom == y - 1 && rects.size() - band == end - i;
+        for (size_t k = 0; same && k < end - i; ++k) {
+            same = rects[band + k].x() == runs[i + k].x && rects[band + k].width() == runs[i + k].w;
+        }
+        if (same) {
+            for (size_t k = band; k < rects.size(); ++k) {
+                rects[k].setHeight(rects[k].height() + 1);
+            }
+        } else {
+            band = rects.size();
+            for (size_t k = i; k < end; ++k) {
+                rects.emplace_back(runs[k].x, y, runs[k].w, 1);
+            }
+        }
+        bandBottom = y;
+        i = end;
     }
-    if (!batch.empty()) {
-        flush();
+    QRegion region;
+    for (size_t at = 0; at < rects.size(); at += kRegionBatch) {
+        QRegion part;
+        part.setRects(rects.data() + at, static_cast<int>(std::min(kRegionBatch, rects.size() - at)));
+        region += part;
     }
     return region;
 }
