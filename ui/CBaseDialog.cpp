@@ -10,6 +10,7 @@
 #include "ui/SkinScale.h"
 
 #include <QChildEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,6 +30,12 @@ Qt::WindowFlags flagsFor(CBaseDialog::Kind kind) {
         return Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint;
     }
     return Qt::Dialog | Qt::FramelessWindowHint;
+}
+
+std::optional<CBaseDialog::Outline> g_outlineOverride;
+
+bool isWayland(const QString& platformName) {
+    return platformName.startsWith(QLatin1String("wayland"), Qt::CaseInsensitive);
 }
 
 bool closesDialog(const QKeyEvent* e) {
@@ -69,9 +76,15 @@ private:
 CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path layoutFile,
                          std::filesystem::path pictureFolder, Kind kind)
     : QDialog(parent, flagsFor(kind)), templateId_(templateId), kind_(kind),
+      outline_(g_outlineOverride.value_or(outlineFor(QGuiApplication::platformName()))),
       layoutFile_(std::move(layoutFile)), pictureFolder_(std::move(pictureFolder)) {
-    // The background picture covers the whole window: nothing is erased before painting.
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (outline_ == Outline::Alpha) {
+        // Before the native window exists: it needs an alpha channel from the start.
+        setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        // The background picture covers the whole window: nothing is erased before painting.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
     setAttribute(Qt::WA_NoSystemBackground);
     setStyleSheet(darkStyleSheet());
     ownerWatch_ = std::make_unique<OwnerWatch>([this](QObject* owner) { ownerChanged(owner); });
@@ -81,6 +94,18 @@ CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path 
 CBaseDialog::~CBaseDialog() {
     dropCaptionViews();
     releasePictures();
+}
+
+CBaseDialog::Outline CBaseDialog::outlineFor(const QString& platformName) {
+    return isWayland(platformName) ? Outline::Alpha : Outline::Region;
+}
+
+void CBaseDialog::setOutlineOverride(std::optional<Outline> outline) {
+    g_outlineOverride = outline;
+}
+
+bool CBaseDialog::programPlacesWindows() {
+    return !isWayland(QGuiApplication::platformName());
 }
 
 double CBaseDialog::skinScaleOf(const QWidget& widget) {
@@ -209,6 +234,7 @@ void CBaseDialog::loadSkin() {
         return;
     }
     mask_ = outlineOf(outline);
+    background_ = withOutline(background_);
     const double r = background_.devicePixelRatio();
     skinSize_ = QSize(static_cast<int>(background_.width() / r + 0.5),
                       static_cast<int>(background_.height() / r + 0.5));
@@ -239,13 +265,40 @@ QImage CBaseDialog::outlineOf(const QImage& mask) {
     return out;
 }
 
+QPixmap CBaseDialog::withOutline(const QPixmap& picture) const {
+    if (outline_ != Outline::Alpha || picture.isNull() || mask_.isNull()) {
+        return picture;
+    }
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // The mask is kept at the skin's size; a picture at twice the density takes it twice as large.
+    const QImage inside = mask_.size() == image.size()
+                              ? mask_
+                              : mask_.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const bool mono = inside.format() == QImage::Format_Mono && inside.colorCount() == 2;
+    const int insideBit = mono && qGray(inside.color(1)) < 128 ? 1 : 0;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const uchar* bits = inside.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            const bool in =
+                mono ? ((bits[x >> 3] >> (7 - (x & 7))) & 1) == insideBit : qGray(inside.pixel(x, y)) < 128;
+            if (!in) {
+                line[x] = 0; // transparent, premultiplied
+            }
+        }
+    }
+    QPixmap out = QPixmap::fromImage(std::move(image));
+    out.setDevicePixelRatio(picture.devicePixelRatio());
+    return out;
+}
+
 void CBaseDialog::releaseBackground() {
     background_ = QPixmap();
 }
 
 void CBaseDialog::reloadBackground() {
     if (background_.isNull() && !backgroundFile_.empty()) {
-        background_ = loadSkinPixmap(backgroundFile_);
+        background_ = withOutline(loadSkinPixmap(backgroundFile_));
     }
 }
 

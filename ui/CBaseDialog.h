@@ -9,6 +9,10 @@
 //
 // A window whose skin does not fit into the available area of its screen is drawn smaller, at one
 // factor (skinScale()), with its controls, pictures, mask, captions and hit areas scaled alike.
+//
+// The outline: where the window system cuts a window to its mask region (X11), the region does it. Where
+// a mask only limits where the window takes input (Wayland), the window is translucent and its
+// background is drawn with the mask as its alpha, so the skin's corners show the desktop, not black.
 #pragma once
 
 #include "platform/IniFile.h"
@@ -26,6 +30,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tarvik::ui {
@@ -49,6 +54,19 @@ public:
     CBaseDialog(int templateId, QWidget* parent, std::filesystem::path layoutFile,
                 std::filesystem::path pictureFolder, Kind kind = Kind::Dialog);
     ~CBaseDialog() override;
+
+    enum class Outline {
+        Region, // the window is cut to the mask's region
+        Alpha,  // the window is translucent outside the mask (the region then only limits input)
+    };
+    // The outline a platform needs (QGuiApplication::platformName()).
+    static Outline outlineFor(const QString& platformName);
+    // The outline of windows constructed from now on: the platform's, or the one given (tests).
+    static void setOutlineOverride(std::optional<Outline> outline);
+    Outline outline() const { return outline_; }
+    // Whether the window system lets a program put its windows where it wants (X11 does, Wayland not:
+    // there the compositor places every window).
+    static bool programPlacesWindows();
 
     int templateId() const { return templateId_; }
     Kind kind() const { return kind_; }
@@ -132,10 +150,13 @@ private:
     QWidget* findOwner(const std::string& key) const;
     QSize skinSize() const;
     static QImage outlineOf(const QImage& mask);
+    // The picture with the mask as its alpha (Outline::Alpha), else the picture as it is.
+    QPixmap withOutline(const QPixmap& picture) const;
     void keepOnScreen();
 
     int templateId_;
     Kind kind_;
+    Outline outline_;
     std::filesystem::path layoutFile_;
     std::filesystem::path pictureFolder_;
     IniFile layout_;
