@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace tarvik::ui {
 namespace {
 
@@ -44,18 +46,20 @@ INSTANTIATE_TEST_SUITE_P(
                                 true,
                                 {"k", {0, 0, 10, 10}, 200, Align::Right, Style::Label}},
                       // Each of these is left out rather than drawn at a guess.
-                      ParseCase{u"K", u"1,2,3,4,9,left", false, {}},                 // six fields
-                      ParseCase{u"K", u"1,2,3,4,9,left,label,x", false, {}},         // eight fields
-                      ParseCase{u"K", u"1,2,0,4,9,left,label", false, {}},           // no width
-                      ParseCase{u"K", u"1,2,3,-4,9,left,label", false, {}},          // negative height
-                      ParseCase{u"K", u"1,2,3,4,0,left,label", false, {}},           // no size
-                      ParseCase{u"K", u"1,2,3,4,201,left,label", false, {}},         // absurd size
-                      ParseCase{u"K", u"1,2,3,4,9,middle,label", false, {}},         // unknown alignment
-                      ParseCase{u"K", u"1,2,3,4,9,left,heading", false, {}},         // unknown style
-                      ParseCase{u"K", u"1,2x,3,4,9,left,label", false, {}},          // not a number
-                      ParseCase{u"K", u"1,,3,4,9,left,label", false, {}},            // empty field
-                      ParseCase{u"K", u"99999999999,2,3,4,9,left,label", false, {}}, // out of range
-                      ParseCase{u"BAD KEY", u"1,2,3,4,9,left,label", false, {}},     // not a language key
+                      ParseCase{u"K", u"1,2,3,4,9,left", false, {}},                   // six fields
+                      ParseCase{u"K", u"1,2,3,4,9,left,label,x", false, {}},           // eight fields
+                      ParseCase{u"K", u"1,2,0,4,9,left,label", false, {}},             // no width
+                      ParseCase{u"K", u"1,2,3,-4,9,left,label", false, {}},            // negative height
+                      ParseCase{u"K", u"1,2,3,4,0,left,label", false, {}},             // no size
+                      ParseCase{u"K", u"1,2,3,4,201,left,label", false, {}},           // absurd size
+                      ParseCase{u"K", u"1,2,3,4,9,middle,label", false, {}},           // unknown alignment
+                      ParseCase{u"K", u"1,2,3,4,9,left,heading", false, {}},           // unknown style
+                      ParseCase{u"K", u"1,2x,3,4,9,left,label", false, {}},            // not a number
+                      ParseCase{u"K", u"1,,3,4,9,left,label", false, {}},              // empty field
+                      ParseCase{u"K", u"99999999999,2,3,4,9,left,label", false, {}},   // out of range
+                      ParseCase{u"K", u"2147483000,2,1000,4,9,left,label", false, {}}, // right edge
+                      ParseCase{u"K", u"1,2147483000,3,1000,9,left,label", false, {}}, // bottom edge
+                      ParseCase{u"BAD KEY", u"1,2,3,4,9,left,label", false, {}},       // not a language key
                       ParseCase{u"K\u00e9", u"1,2,3,4,9,left,label", false, {}}));
 
 TEST(SkinCaptions, ReadsTheSectionInFileOrderAndSkipsBadEntries) {
@@ -110,6 +114,13 @@ TEST(SkinCaptions, AnOwnedCaptionKeepsItsOffsetFromItsOwner) {
     for (const Case& k : cases) {
         EXPECT_EQ(ownedCaptionRect(c, k.scale, k.ownerX, k.ownerY), k.expected) << k.what;
     }
+    // An owner's rectangle from a file may be anything: the caption is shifted to the end of the range,
+    // never past it.
+    SkinCaption far = c;
+    far.ownerRect = SkinRect{-2147483000, 2147483000, 2147483000, 100};
+    const SkinRect r = ownedCaptionRect(far, 1.0, 2147483000, -2147483000);
+    EXPECT_EQ(r.x, std::numeric_limits<int>::max());
+    EXPECT_EQ(r.y, std::numeric_limits<int>::min());
 }
 
 } // namespace
