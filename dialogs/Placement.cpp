@@ -22,4 +22,13 @@ ScreenPoint placeNextToButton(const ScreenRect& button, int width, int height, c
     return {button.right, button.bottom};
 }
 
+ScreenPoint placeKeyDialog(const ScreenRect& button, const ScreenRect& mainWindow, int width, int height,
+                           const ScreenRect& screen, bool placementAllowed) {
+    if (placementAllowed) {
+        return placeNextToButton(button, width, height, screen);
+    }
+    return {mainWindow.left + (mainWindow.right - mainWindow.left - width) / 2,
+            mainWindow.top + (mainWindow.bottom - mainWindow.top - height) / 2};
+}
+
 } // namespace tarvik::dialogs

@@ -345,9 +345,11 @@ void Tarvik_DlgComposite::placeBesideButton() {
     }
     const QRect s = screen->geometry();
     const QRect b = pending_.button;
+    const QRect m = parentWidget() != nullptr ? parentWidget()->window()->frameGeometry() : s;
     const ScreenPoint p =
-        placeNextToButton(ScreenRect{b.left(), b.top(), b.right() + 1, b.bottom() + 1}, width(), height(),
-                          ScreenRect{s.left(), s.top(), s.right() + 1, s.bottom() + 1});
+        placeKeyDialog(ScreenRect{b.left(), b.top(), b.right() + 1, b.bottom() + 1},
+                       ScreenRect{m.left(), m.top(), m.right() + 1, m.bottom() + 1}, width(), height(),
+                       ScreenRect{s.left(), s.top(), s.right() + 1, s.bottom() + 1}, programPlacesWindows());
     move(p.x, p.y);
 }
 

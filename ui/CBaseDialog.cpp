@@ -4,11 +4,13 @@
 #include "ui/DarkStyle.h"
 #include "ui/Language.h"
 #include "ui/MaskRuns.h"
+#include "ui/SkinCaptionView.h"
 #include "ui/SkinLayout.h"
 #include "ui/SkinPicture.h"
 #include "ui/SkinScale.h"
 
-#include <QFontMetrics>
+#include <QChildEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,6 +18,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace tarvik::ui {
@@ -29,27 +32,80 @@ Qt::WindowFlags flagsFor(CBaseDialog::Kind kind) {
     return Qt::Dialog | Qt::FramelessWindowHint;
 }
 
+std::optional<CBaseDialog::Outline> g_outlineOverride;
+
+bool isWayland(const QString& platformName) {
+    return platformName.startsWith(QLatin1String("wayland"), Qt::CaseInsensitive);
+}
+
 bool closesDialog(const QKeyEvent* e) {
     const auto mods = e->modifiers() & ~Qt::KeypadModifier;
     return mods == Qt::NoModifier &&
            (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Escape);
 }
 
+// Tells the window when a caption's owner shows, hides, moves or changes its enabled state.
+class OwnerWatch : public QObject {
+public:
+    explicit OwnerWatch(std::function<void(QObject*)> changed) : changed_(std::move(changed)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+        case QEvent::Move:
+        case QEvent::EnabledChange:
+        case QEvent::ParentChange:
+            changed_(watched);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void(QObject*)> changed_;
+};
+
 } // namespace
 
 CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path layoutFile,
                          std::filesystem::path pictureFolder, Kind kind)
     : QDialog(parent, flagsFor(kind)), templateId_(templateId), kind_(kind),
+      outline_(g_outlineOverride.value_or(outlineFor(QGuiApplication::platformName()))),
       layoutFile_(std::move(layoutFile)), pictureFolder_(std::move(pictureFolder)) {
-    // The background picture covers the whole window: nothing is erased before painting.
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (outline_ == Outline::Alpha) {
+        // Before the native window exists: it needs an alpha channel from the start.
+        setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        // The background picture covers the whole window: nothing is erased before painting.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
     setAttribute(Qt::WA_NoSystemBackground);
     setStyleSheet(darkStyleSheet());
+    ownerWatch_ = std::make_unique<OwnerWatch>([this](QObject* owner) { ownerChanged(owner); });
     connect(&Language::instance(), &Language::changed, this, [this] { retext(); });
 }
 
 CBaseDialog::~CBaseDialog() {
+    dropCaptionViews();
     releasePictures();
+}
+
+CBaseDialog::Outline CBaseDialog::outlineFor(const QString& platformName) {
+    return isWayland(platformName) ? Outline::Alpha : Outline::Region;
+}
+
+void CBaseDialog::setOutlineOverride(std::optional<Outline> outline) {
+    g_outlineOverride = outline;
+}
+
+bool CBaseDialog::programPlacesWindows() {
+    return !isWayland(QGuiApplication::platformName());
 }
 
 double CBaseDialog::skinScaleOf(const QWidget& widget) {
@@ -67,7 +123,11 @@ QRect CBaseDialog::toWindow(const SkinRect& r) const {
 }
 
 QString CBaseDialog::captionText(size_t index) const {
-    return index < captionTexts_.size() ? captionTexts_[index] : QString();
+    return index < captionViews_.size() ? captionViews_[index]->text() : QString();
+}
+
+SkinCaptionView* CBaseDialog::captionView(size_t index) const {
+    return index < captionViews_.size() ? captionViews_[index] : nullptr;
 }
 
 QRegion CBaseDialog::regionFromMask(const QImage& mask) {
@@ -78,23 +138,40 @@ QRegion CBaseDialog::regionFromMask(const QImage& mask) {
     const auto* pixels = reinterpret_cast<const uint32_t*>(rgb.constBits());
     const std::vector<MaskRun> runs =
         maskRuns(pixels, rgb.width(), rgb.height(), static_cast<size_t>(rgb.bytesPerLine()) / 4);
-    QRegion region;
-    std::vector<QRect> batch;
-    batch.reserve(kRegionBatch);
-    auto flush = [&] {
-        QRegion part;
-        part.setRects(batch.data(), static_cast<int>(batch.size()));
-        region += part;
-        batch.clear();
-    };
-    for (const MaskRun& r : runs) {
-        batch.emplace_back(r.x, r.y, r.w, 1);
-        if (batch.size() == kRegionBatch) {
-            flush();
+    // A row with the same runs as the row above makes that row's rectangles one taller. An outline is
+    // mostly rows alike, and every paint of every control is clipped against this region: a few dozen
+    // rectangles instead of one per row.
+    std::vector<QRect> rects;
+    size_t band = 0; // the first rectangle of the last row's band
+    int bandBottom = -2;
+    for (size_t i = 0; i < runs.size();) {
+        const int y = runs[i].y;
+        size_t end = i;
+        while (end < runs.size() && runs[end].y == y) {
+            ++end;
         }
+        bool same = bandBottom == y - 1 && rects.size() - band == end - i;
+        for (size_t k = 0; same && k < end - i; ++k) {
+            same = rects[band + k].x() == runs[i + k].x && rects[band + k].width() == runs[i + k].w;
+        }
+        if (same) {
+            for (size_t k = band; k < rects.size(); ++k) {
+                rects[k].setHeight(rects[k].height() + 1);
+            }
+        } else {
+            band = rects.size();
+            for (size_t k = i; k < end; ++k) {
+                rects.emplace_back(runs[k].x, y, runs[k].w, 1);
+            }
+        }
+        bandBottom = y;
+        i = end;
     }
-    if (!batch.empty()) {
-        flush();
+    QRegion region;
+    for (size_t at = 0; at < rects.size(); at += kRegionBatch) {
+        QRegion part;
+        part.setRects(rects.data() + at, static_cast<int>(std::min(kRegionBatch, rects.size() - at)));
+        region += part;
     }
     return region;
 }
@@ -131,6 +208,7 @@ void CBaseDialog::setVisible(bool visible) {
             }
         }
         onShowDialog();
+        syncCaptions();
         QDialog::setVisible(true);
         keepOnScreen();
         return;
@@ -145,7 +223,6 @@ void CBaseDialog::onInitDialog() {
 void CBaseDialog::loadSkin() {
     layout_ = IniFile::load(layoutFile_);
     captions_ = readSkinCaptions(layout_);
-    reloadCaptionTexts();
     const std::filesystem::path main = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Main"));
     const std::filesystem::path mask = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Mask"));
     backgroundFile_ = main;
@@ -153,13 +230,16 @@ void CBaseDialog::loadSkin() {
     const QImage outline(QString::fromStdString(mask.string()));
     if (background_.isNull() || outline.isNull()) {
         mask_ = outline;
+        dropCaptionViews(); // words on a window without its picture would float on nothing
         return;
     }
     mask_ = outlineOf(outline);
+    background_ = withOutline(background_);
     const double r = background_.devicePixelRatio();
     skinSize_ = QSize(static_cast<int>(background_.width() / r + 0.5),
                       static_cast<int>(background_.height() / r + 0.5));
     scale_ = -1; // forces the size and region below
+    buildCaptionViews();
     setSkinScale(fittingScale());
 }
 
@@ -185,13 +265,40 @@ QImage CBaseDialog::outlineOf(const QImage& mask) {
     return out;
 }
 
+QPixmap CBaseDialog::withOutline(const QPixmap& picture) const {
+    if (outline_ != Outline::Alpha || picture.isNull() || mask_.isNull()) {
+        return picture;
+    }
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // The mask is kept at the skin's size; a picture at twice the density takes it twice as large.
+    const QImage inside = mask_.size() == image.size()
+                              ? mask_
+                              : mask_.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const bool mono = inside.format() == QImage::Format_Mono && inside.colorCount() == 2;
+    const int insideBit = mono && qGray(inside.color(1)) < 128 ? 1 : 0;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const uchar* bits = inside.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            const bool in =
+                mono ? ((bits[x >> 3] >> (7 - (x & 7))) & 1) == insideBit : qGray(inside.pixel(x, y)) < 128;
+            if (!in) {
+                line[x] = 0; // transparent, premultiplied
+            }
+        }
+    }
+    QPixmap out = QPixmap::fromImage(std::move(image));
+    out.setDevicePixelRatio(picture.devicePixelRatio());
+    return out;
+}
+
 void CBaseDialog::releaseBackground() {
     background_ = QPixmap();
 }
 
 void CBaseDialog::reloadBackground() {
     if (background_.isNull() && !backgroundFile_.empty()) {
-        background_ = loadSkinPixmap(backgroundFile_);
+        background_ = withOutline(loadSkinPixmap(backgroundFile_));
     }
 }
 
@@ -225,6 +332,10 @@ void CBaseDialog::setSkinScale(double scale) {
             placeAt(*child, r);
         }
     }
+    for (SkinCaptionView* v : captionViews_) {
+        v->setScale(scale_);
+    }
+    syncCaptions();
     update();
 }
 
@@ -249,15 +360,127 @@ void CBaseDialog::keepOnScreen() {
 }
 
 void CBaseDialog::reloadCaptionTexts() {
-    captionTexts_.clear();
-    for (const SkinCaption& c : captions_) {
-        captionTexts_.push_back(text(c.key));
+    for (SkinCaptionView* v : captionViews_) {
+        v->setText(text(v->caption().key));
     }
 }
 
 void CBaseDialog::retext() {
     reloadCaptionTexts();
-    update();
+}
+
+void CBaseDialog::dropCaptionViews() {
+    for (const QPointer<QWidget>& owner : captionOwners_) {
+        if (owner) {
+            owner->removeEventFilter(ownerWatch_.get());
+            disconnect(owner, nullptr, ownerWatch_.get(), nullptr); // only the window's own watch
+        }
+    }
+    captionOwners_.clear();
+    for (SkinCaptionView* v : captionViews_) {
+        delete v;
+    }
+    captionViews_.clear();
+}
+
+void CBaseDialog::buildCaptionViews() {
+    dropCaptionViews();
+    for (const SkinCaption& c : captions_) {
+        auto* v = new SkinCaptionView(c, *this);
+        v->setScale(scale_ > 0 ? scale_ : 1.0);
+        v->hide();
+        captionViews_.push_back(v);
+        captionOwners_.emplace_back();
+    }
+    reloadCaptionTexts();
+}
+
+QWidget* CBaseDialog::findOwner(const std::string& key) const {
+    const QString name = QString::fromStdString(key);
+    for (QWidget* w : findChildren<QWidget*>(name)) {
+        if (qobject_cast<SkinCaptionView*>(w) == nullptr) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+void CBaseDialog::syncCaptions() {
+    captionSyncPending_ = false;
+    for (size_t i = 0; i < captionViews_.size(); ++i) {
+        syncCaption(i);
+    }
+    // Above every control, also those added since.
+    for (SkinCaptionView* v : captionViews_) {
+        v->raise();
+    }
+}
+
+void CBaseDialog::syncCaption(size_t index) {
+    SkinCaptionView* view = captionViews_[index];
+    const SkinCaption& c = view->caption();
+    if (c.owner.empty()) {
+        const QRect r = toWindow(c.rect);
+        view->setGeometry(r);
+        view->show();
+        return;
+    }
+    QPointer<QWidget>& owner = captionOwners_[index];
+    if (owner && !isAncestorOf(owner)) {
+        owner->removeEventFilter(ownerWatch_.get()); // it went to another window
+        owner = nullptr;
+    }
+    if (!owner) {
+        owner = findOwner(c.owner);
+        if (!owner) {
+            view->hide();
+            return;
+        }
+        owner->installEventFilter(ownerWatch_.get());
+        // Through the watch, whose connections end with it, before the owners are destroyed.
+        connect(owner, &QObject::destroyed, ownerWatch_.get(), [this] { scheduleCaptionSync(); });
+    }
+    if (!owner->isVisibleTo(this)) {
+        view->hide();
+        return;
+    }
+    const QPoint at = owner->mapTo(this, QPoint(0, 0));
+    const SkinRect r = ownedCaptionRect(c, scale_ > 0 ? scale_ : 1.0, at.x(), at.y());
+    view->setGeometry(r.x, r.y, r.w, r.h);
+    view->setDimmed(!owner->isEnabledTo(this));
+    view->show();
+}
+
+void CBaseDialog::scheduleCaptionSync() {
+    if (captionSyncPending_ || captionViews_.empty()) {
+        return;
+    }
+    captionSyncPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (captionSyncPending_) {
+                syncCaptions();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CBaseDialog::ownerChanged(QObject* owner) {
+    for (size_t i = 0; i < captionOwners_.size(); ++i) {
+        if (captionOwners_[i] == owner) {
+            syncCaption(i);
+        }
+    }
+}
+
+void CBaseDialog::childEvent(QChildEvent* event) {
+    QDialog::childEvent(event);
+    // A control added now may be the owner of a caption (its object name is set after it is created),
+    // and it lies above the captions until they are raised again.
+    if (event->added() && event->child()->isWidgetType()) {
+        scheduleCaptionSync();
+    }
 }
 
 void CBaseDialog::releasePictures() {
@@ -281,40 +504,6 @@ void CBaseDialog::paintEvent(QPaintEvent*) {
     }
     const QSize size = skinSize();
     drawSkinPart(p, QRectF(rect()), background_, QRectF(0, 0, size.width(), size.height()));
-    paintCaptions(p);
-}
-
-void CBaseDialog::paintCaptions(QPainter& p) {
-    p.save();
-    p.setRenderHint(QPainter::TextAntialiasing);
-    for (size_t i = 0; i < captions_.size(); ++i) {
-        const SkinCaption& c = captions_[i];
-        const QString& words = captionTexts_[i];
-        if (words.trimmed().isEmpty()) {
-            continue;
-        }
-        const QRect box = toWindow(c.rect);
-        const bool bold = c.style != SkinCaption::Style::Label;
-        QFont font = skinFont(c.pixelSize * scale_, bold);
-        if (c.style == SkinCaption::Style::Caption) {
-            font.setLetterSpacing(QFont::PercentageSpacing, 108);
-        }
-        // Longer translations shrink a little before they are cut.
-        const double minimum = font.pixelSize() * 0.75;
-        while (QFontMetrics(font).horizontalAdvance(words) > box.width() && font.pixelSize() > minimum) {
-            font.setPixelSize(font.pixelSize() - 1);
-        }
-        p.setFont(font);
-        p.setPen(c.style == SkinCaption::Style::Title     ? colour::kText
-                 : c.style == SkinCaption::Style::Caption ? colour::kCaption
-                                                          : colour::kLabel);
-        const Qt::Alignment align = c.align == SkinCaption::Align::Center  ? Qt::AlignHCenter
-                                    : c.align == SkinCaption::Align::Right ? Qt::AlignRight
-                                                                           : Qt::AlignLeft;
-        const QString shown = QFontMetrics(font).elidedText(words, Qt::ElideRight, box.width());
-        p.drawText(box, static_cast<int>(align | Qt::AlignVCenter) | Qt::TextSingleLine, shown);
-    }
-    p.restore();
 }
 
 void CBaseDialog::keyPressEvent(QKeyEvent* event) {

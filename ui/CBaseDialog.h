@@ -1,9 +1,18 @@
 // The base of every skinned window: no system frame, the background picture painted at (0, 0), the
 // window's outline taken from a mask picture, the words of section "CAPTIONS" drawn in the current
-// language, and a press anywhere on the window moves it. Enter and Escape never close a skinned window.
+// language above the window's controls, and a press anywhere on the window moves it. Enter and Escape
+// never close a skinned window.
+//
+// A caption that the skin gives an owner ("CAPTION_OWNERS") is found among the window's widgets by the
+// owner's object name (the skin key) whenever it appears; it shows only while that widget shows, moves
+// with it and is dimmed while it is disabled. Until such a widget exists the caption stays hidden.
 //
 // A window whose skin does not fit into the available area of its screen is drawn smaller, at one
 // factor (skinScale()), with its controls, pictures, mask, captions and hit areas scaled alike.
+//
+// The outline: where the window system cuts a window to its mask region (X11), the region does it. Where
+// a mask only limits where the window takes input (Wayland), the window is translucent and its
+// background is drawn with the mask as its alpha, so the skin's corners show the desktop, not black.
 #pragma once
 
 #include "platform/IniFile.h"
@@ -17,10 +26,16 @@
 #include <QRegion>
 #include <QString>
 
+#include <QPointer>
+
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace tarvik::ui {
+
+class SkinCaptionView;
 
 class CBaseDialog : public QDialog {
     Q_OBJECT
@@ -39,6 +54,19 @@ public:
     CBaseDialog(int templateId, QWidget* parent, std::filesystem::path layoutFile,
                 std::filesystem::path pictureFolder, Kind kind = Kind::Dialog);
     ~CBaseDialog() override;
+
+    enum class Outline {
+        Region, // the window is cut to the mask's region
+        Alpha,  // the window is translucent outside the mask (the region then only limits input)
+    };
+    // The outline a platform needs (QGuiApplication::platformName()).
+    static Outline outlineFor(const QString& platformName);
+    // The outline of windows constructed from now on: the platform's, or the one given (tests).
+    static void setOutlineOverride(std::optional<Outline> outline);
+    Outline outline() const { return outline_; }
+    // Whether the window system lets a program put its windows where it wants (X11 does, Wayland not:
+    // there the compositor places every window).
+    static bool programPlacesWindows();
 
     int templateId() const { return templateId_; }
     Kind kind() const { return kind_; }
@@ -65,6 +93,8 @@ public:
     // The entries of section "CAPTIONS" and the texts they show now.
     const std::vector<SkinCaption>& captions() const { return captions_; }
     QString captionText(size_t index) const;
+    // The widget that draws a caption (null before the skin is loaded).
+    SkinCaptionView* captionView(size_t index) const;
 
     // Every pixel of the mask that is not pure white, as one region; an all-white mask gives an empty
     // region (the dialog becomes invisible).
@@ -104,19 +134,29 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-
-    // Draws the captions (paintEvent does, after the background).
-    void paintCaptions(QPainter& painter);
+    void childEvent(QChildEvent* event) override;
 
 private:
     void runInitialisation();
     void reloadCaptionTexts();
+    void buildCaptionViews();
+    void dropCaptionViews();
+    // Places, shows or hides every caption from its owner now; raises them above the controls.
+    void syncCaptions();
+    void syncCaption(size_t index);
+    // The same once the event loop runs again (many widgets may be added in one go).
+    void scheduleCaptionSync();
+    void ownerChanged(QObject* owner);
+    QWidget* findOwner(const std::string& key) const;
     QSize skinSize() const;
     static QImage outlineOf(const QImage& mask);
+    // The picture with the mask as its alpha (Outline::Alpha), else the picture as it is.
+    QPixmap withOutline(const QPixmap& picture) const;
     void keepOnScreen();
 
     int templateId_;
     Kind kind_;
+    Outline outline_;
     std::filesystem::path layoutFile_;
     std::filesystem::path pictureFolder_;
     IniFile layout_;
@@ -125,7 +165,11 @@ private:
     QImage mask_;    // one bit a pixel: 1 inside the window
     QSize skinSize_; // the background's size in layout pixels
     std::vector<SkinCaption> captions_;
-    std::vector<QString> captionTexts_;
+    // One view per caption once the skin is loaded, and the widget each owned caption follows.
+    std::vector<SkinCaptionView*> captionViews_;
+    std::vector<QPointer<QWidget>> captionOwners_;
+    std::unique_ptr<QObject> ownerWatch_;
+    bool captionSyncPending_ = false;
     double scale_ = 1.0;
     bool initialising_ = false;
     bool initialised_ = false;

@@ -43,6 +43,7 @@ void CPngButton::setPictures(int x, int y, const QPixmap& normal, const QPixmap&
     pressed_ = pressed;
     disabled_ = disabled;
     selectedPic_ = selected;
+    updateOpaque();
     update();
 }
 
@@ -53,17 +54,20 @@ void CPngButton::setPictures(int x, int y, const QPixmap* normal, const QPixmap*
 
 void CPngButton::setPictureOffset(int x, int y) {
     offset_ = QPoint(x, y);
+    updateOpaque();
     update();
 }
 
 void CPngButton::setSkinScale(double scale) {
     scale_ = scale > 0 ? scale : 1.0;
+    updateOpaque();
     update();
 }
 
 void CPngButton::setTwoStatePictures(const QPixmap& off, const QPixmap& on) {
     twoStateOff_ = off;
     twoStateOn_ = on;
+    updateOpaque();
     update();
 }
 
@@ -73,6 +77,7 @@ void CPngButton::setTwoStatePictures(const QPixmap* off, const QPixmap* on) {
 
 void CPngButton::setTwoStateMode(bool on) {
     twoStateMode_ = on;
+    updateOpaque();
     update();
 }
 
@@ -134,6 +139,7 @@ void CPngButton::setCaptionOffsets(int left, int top, int right, int bottom) {
 void CPngButton::setFrameMode(bool on, const QColor& colour) {
     frameMode_ = on;
     frameColour_ = colour;
+    updateOpaque();
     update();
 }
 
@@ -199,6 +205,30 @@ bool CPngButton::dimsDisabledPicture() const {
     }
     return samePicture(disabled_, pressed_) || samePicture(disabled_, hoverPic_) ||
            samePicture(disabled_, selectedPic_);
+}
+
+bool CPngButton::picturesCoverFace() const {
+    if (frameMode_) {
+        return false; // the frame's inside shows what lies under the button
+    }
+    const QRectF source(offset_.x() - 1, offset_.y() - 1, width() / scale_, height() / scale_);
+    auto covers = [&source](const QPixmap& p) {
+        return !p.isNull() && !p.hasAlphaChannel() &&
+               QRectF(QPointF(0, 0), p.deviceIndependentSize()).contains(source);
+    };
+    if (!covers(disabled_)) {
+        return false;
+    }
+    if (twoStateMode_) {
+        return covers(twoStateOff_) && covers(twoStateOn_);
+    }
+    return covers(normal_) && covers(hoverPic_) && covers(pressed_) && covers(selectedPic_);
+}
+
+void CPngButton::updateOpaque() {
+    // Where a state has no picture, or the picture ends inside the button, the window's background must
+    // still be painted under it.
+    setAttribute(Qt::WA_OpaquePaintEvent, picturesCoverFace());
 }
 
 const QPixmap& CPngButton::pictureFor(Picture p) const {
@@ -305,6 +335,11 @@ void CPngButton::drawCaption(QPainter& p) {
                    Qt::AlignCenter | Qt::TextSingleLine, text());
     }
     p.restore();
+}
+
+void CPngButton::resizeEvent(QResizeEvent* event) {
+    updateOpaque();
+    QAbstractButton::resizeEvent(event);
 }
 
 void CPngButton::enterEvent(QEnterEvent* event) {

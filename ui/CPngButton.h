@@ -95,15 +95,21 @@ public:
     // pressed picture for the disabled state): it is then drawn dimmed, so that it never looks active.
     // A button with one picture for every state (a display) is never dimmed.
     bool dimsDisabledPicture() const;
+    // Whether the picture of every state it can show covers its whole face with opaque pixels. Such a
+    // button is painted without anything under it being painted first (Qt::WA_OpaquePaintEvent): the
+    // lighting preview repaints a hundred key buttons twenty times a second.
+    bool picturesCoverFace() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
+    void updateOpaque();
     const QPixmap& pictureFor(Picture p) const;
     void drawCaption(QPainter& p);
     void showTip();

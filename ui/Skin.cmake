@@ -2,6 +2,7 @@
 # boxes, file dialogs, language texts on widgets): Qt Widgets, included only with TARVIK_GUI.
 add_library(tarvik_skin STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CBaseDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SkinCaptionView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CPngButton.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CBitmapSlider.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CSkinColorBtn.cpp

@@ -1,9 +1,13 @@
 #include "ui/SkinCaptions.h"
 
 #include "platform/IniFile.h"
+#include "ui/SkinScale.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <limits>
 
 namespace tarvik::ui {
 
@@ -103,6 +107,10 @@ std::optional<SkinCaption> parseSkinCaption(std::u16string_view key, std::u16str
     if (n[2] <= 0 || n[3] <= 0 || n[4] <= 0 || n[4] > 200) {
         return std::nullopt;
     }
+    // Right and bottom edges must be numbers too: the window scales edges, not sizes.
+    if (n[0] > std::numeric_limits<int>::max() - n[2] || n[1] > std::numeric_limits<int>::max() - n[3]) {
+        return std::nullopt;
+    }
     const auto align = ascii(trim(fields[5]));
     const auto style = ascii(trim(fields[6]));
     if (!align || !style) {
@@ -138,11 +146,35 @@ std::optional<SkinCaption> parseSkinCaption(std::u16string_view key, std::u16str
 std::vector<SkinCaption> readSkinCaptions(const IniFile& layout) {
     std::vector<SkinCaption> out;
     for (const std::u16string& key : layout.keys(kCaptionsSection)) {
-        if (auto c = parseSkinCaption(key, layout.get(kCaptionsSection, key))) {
-            out.push_back(std::move(*c));
+        auto c = parseSkinCaption(key, layout.get(kCaptionsSection, key));
+        if (!c) {
+            continue;
         }
+        if (layout.contains(kCaptionOwnersSection, key)) {
+            const std::u16string value = layout.get(kCaptionOwnersSection, key);
+            const auto owner = ascii(trim(value));
+            if (!owner || !isLanguageKey(*owner)) {
+                continue;
+            }
+            c->owner = *owner;
+            c->ownerRect = readSkinRect(layout, trim(value));
+        }
+        out.push_back(std::move(*c));
     }
     return out;
+}
+
+SkinRect ownedCaptionRect(const SkinCaption& caption, double scale, int ownerX, int ownerY) {
+    const SkinRect own = scaleRect(caption.rect, scale);
+    // Only the owner's corner counts (its size may be anything a file says); a shift beyond the
+    // coordinate range stops at its end.
+    auto shifted = [scale](int from, int ownerAt, int ownerLayout) {
+        const long long to = static_cast<long long>(from) + ownerAt - std::llround(ownerLayout * scale);
+        return static_cast<int>(
+            std::clamp<long long>(to, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    };
+    return SkinRect{shifted(own.x, ownerX, caption.ownerRect.x), shifted(own.y, ownerY, caption.ownerRect.y),
+                    own.w, own.h};
 }
 
 } // namespace tarvik::ui

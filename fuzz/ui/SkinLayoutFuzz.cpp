@@ -28,6 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tarvik::IniFile ini = tarvik::IniFile::parse(bytes);
     for (const tarvik::ui::SkinCaption& c : tarvik::ui::readSkinCaptions(ini)) {
         check(c.rect.w > 0 && c.rect.h > 0 && c.pixelSize > 0 && c.pixelSize <= 200 && !c.key.empty());
+        // Placed after its owner wherever the owner is, at any scale the window may take.
+        for (const double scale : {1.0, 0.6}) {
+            const tarvik::ui::SkinRect at = tarvik::ui::ownedCaptionRect(c, scale, c.rect.x, c.ownerRect.y);
+            check(at.w >= 1 && at.h >= 1);
+        }
     }
     for (const std::u16string& key : ini.keys(tarvik::ui::kButtonInfoSection)) {
         const tarvik::ui::SkinRect r = tarvik::ui::readSkinRect(ini, key);

@@ -407,5 +407,17 @@ TEST(Placement, NextToTheButtonWhereTheScreenHasRoom) {
               (ScreenPoint{2040, 438}));
 }
 
+TEST(Placement, WhereTheWindowSystemPlacesWindowsItselfCentredOnTheMainWindow) {
+    const ScreenRect screen{0, 0, 1920, 1080};
+    const ScreenRect main{300, 180, 1600, 896}; // 1300 x 716
+    const ScreenRect button{100, 900, 140, 940};
+    EXPECT_EQ(placeKeyDialog(button, main, 620, 462, screen, true),
+              placeNextToButton(button, 620, 462, screen));
+    EXPECT_EQ(placeKeyDialog(button, main, 620, 462, screen, false), (ScreenPoint{640, 307}));
+    // A main window smaller than the dialog: still centred, the dialog reaching past its edges.
+    EXPECT_EQ(placeKeyDialog(button, {1000, 500, 1400, 700}, 620, 462, screen, false),
+              (ScreenPoint{890, 369}));
+}
+
 } // namespace
 } // namespace tarvik::dialogs

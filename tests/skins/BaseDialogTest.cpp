@@ -25,6 +25,7 @@ namespace {
 class CountingDialog : public CBaseDialog {
 public:
     using CBaseDialog::CBaseDialog;
+    using CBaseDialog::releaseBackground;
     int initialisations = 0;
     int showings = 0;
 
@@ -255,6 +256,57 @@ TEST_F(BaseDialog, TwiceTheDensityLoadsTheDoubleSizePictureWhereThereIsOne) {
     EXPECT_EQ(fallback.size(), QSize(10, 10));
     EXPECT_DOUBLE_EQ(fallback.devicePixelRatio(), 1.0);
     EXPECT_TRUE(loadSkinPixmap(folder() / "none.png", 2.0).isNull());
+}
+
+TEST_F(BaseDialog, WhereAMaskOnlyLimitsInputTheCornersAreTransparent) {
+    EXPECT_EQ(CBaseDialog::outlineFor(QStringLiteral("wayland")), CBaseDialog::Outline::Alpha);
+    EXPECT_EQ(CBaseDialog::outlineFor(QStringLiteral("wayland-egl")), CBaseDialog::Outline::Alpha);
+    EXPECT_EQ(CBaseDialog::outlineFor(QStringLiteral("xcb")), CBaseDialog::Outline::Region);
+    EXPECT_EQ(CBaseDialog::outlineFor(QStringLiteral("offscreen")), CBaseDialog::Outline::Region);
+
+    // A window whose mask leaves its corners out (the fixture's mask leaves a square out instead).
+    QImage mask(120, 80, QImage::Format_RGB32);
+    mask.fill(Qt::black);
+    {
+        QPainter p(&mask);
+        p.fillRect(QRect(0, 0, 6, 6), Qt::white);
+        p.fillRect(QRect(114, 74, 6, 6), Qt::white);
+    }
+    ASSERT_TRUE(mask.save(dir.filePath("corners.bmp")));
+    const auto file = writeLayout("[SCREEN]\nMain=bg.png\nMask=corners.bmp\n");
+
+    CBaseDialog::setOutlineOverride(CBaseDialog::Outline::Alpha);
+    CountingDialog translucent(102, nullptr, file, folder(), CBaseDialog::Kind::MainWindow);
+    CBaseDialog::setOutlineOverride(std::nullopt);
+    translucent.show();
+    EXPECT_TRUE(translucent.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_FALSE(translucent.testAttribute(Qt::WA_OpaquePaintEvent));
+    // The picture itself carries the outline, whatever the window system does with the region.
+    const QImage picture = translucent.backgroundPicture().toImage();
+    EXPECT_EQ(qAlpha(picture.pixel(2, 2)), 0);
+    EXPECT_EQ(qAlpha(picture.pixel(117, 77)), 0);
+    EXPECT_EQ(picture.pixel(60, 40), qRgb(30, 60, 90));
+    EXPECT_EQ(picture.pixel(6, 6), qRgb(30, 60, 90));
+    const QImage shown = translucent.grab().toImage();
+    EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(shown.pixel(119, 79)), 0);
+    EXPECT_EQ(shown.pixel(60, 40), qRgb(30, 60, 90));
+    EXPECT_TRUE(translucent.mask().contains(QPoint(60, 40))); // the region still limits input
+    EXPECT_FALSE(translucent.mask().contains(QPoint(2, 2)));
+    // A background given back while hidden comes back with its outline.
+    translucent.hide();
+    translucent.releaseBackground();
+    ASSERT_TRUE(translucent.backgroundPicture().isNull());
+    translucent.show();
+    EXPECT_EQ(qAlpha(translucent.backgroundPicture().toImage().pixel(2, 2)), 0);
+
+    // Where the region cuts the window, the picture stays as it is and the window paints opaquely.
+    CountingDialog cut(131, nullptr, file, folder());
+    cut.show();
+    EXPECT_EQ(cut.outline(), CBaseDialog::Outline::Region);
+    EXPECT_FALSE(cut.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(cut.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_EQ(cut.backgroundPicture().toImage().pixel(2, 2), qRgb(30, 60, 90));
 }
 
 } // namespace

@@ -81,7 +81,39 @@ TEST(MaskRegion, ManyRunsAreCombinedAcrossBatches) {
             expected += QRect(x, 0, 1, 100);
         }
     }
-    EXPECT_TRUE((CBaseDialog::regionFromMask(m) ^ expected).isEmpty());
+    const QRegion stripes = CBaseDialog::regionFromMask(m);
+    EXPECT_TRUE((stripes ^ expected).isEmpty());
+    // Alike rows make one rectangle per stripe, not one per stripe and row: every control's paint is
+    // clipped against this region.
+    EXPECT_EQ(stripes.rectCount(), 50);
+}
+
+TEST(MaskRegion, RowsAlikeMakeOneRectangleAndRoundedCornersAFew) {
+    EXPECT_EQ(CBaseDialog::regionFromMask(maskImage(40, 30, Qt::black)).rectCount(), 1);
+    QImage ring = maskImage(20, 20, Qt::black);
+    QPainter(&ring).fillRect(QRect(5, 5, 10, 10), Qt::white);
+    EXPECT_EQ(CBaseDialog::regionFromMask(ring).rectCount(), 4); // top, left, right, bottom
+
+    // A window with rounded corners and a gap row: every pixel where it was, few rectangles.
+    QImage rounded = maskImage(300, 200, Qt::white);
+    {
+        QPainter p(&rounded);
+        p.setBrush(Qt::black);
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRect(0, 0, 300, 90), 12, 12);
+        p.drawRoundedRect(QRect(0, 91, 300, 109), 12, 12);
+    }
+    QRegion pixels;
+    for (int y = 0; y < rounded.height(); ++y) {
+        for (int x = 0; x < rounded.width(); ++x) {
+            if ((rounded.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                pixels += QRect(x, y, 1, 1);
+            }
+        }
+    }
+    const QRegion region = CBaseDialog::regionFromMask(rounded);
+    EXPECT_TRUE((region ^ pixels).isEmpty());
+    EXPECT_LE(region.rectCount(), 4 * 12 + 2);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace tarvik::ui {
@@ -310,6 +311,90 @@ TEST(PngButton, APictureAtTwiceTheDensityDrawsTheSamePart) {
     const QImage shown = b.grab().toImage();
     EXPECT_EQ(shown.pixel(0, 0), qRgb(100, 50, 77));
     EXPECT_EQ(shown.pixel(39, 19), qRgb(139, 69, 77));
+}
+
+TEST(PngButton, PaintsNothingUnderItselfOnlyWhereEveryPictureCoversItsFace) {
+    // Nothing is painted under an opaque button, so a face its pictures do not cover would show garbage.
+    const QPixmap pic = solid(QColor(30, 30, 30));
+    QPixmap twice = solid(QColor(30, 30, 30), QSize(600, 300));
+    twice.setDevicePixelRatio(2.0);
+    QPixmap clear(300, 150);
+    clear.fill(Qt::transparent);
+    struct Case {
+        const char* what;
+        std::function<void(CPngButton&)> set;
+        bool opaque;
+    };
+    auto five = [](const QPixmap& p, int x = 11, int y = 21) {
+        return [&p, x, y](CPngButton& b) { b.setPictures(x, y, &p, &p, &p, &p, &p); };
+    };
+    const Case cases[] = {
+        {"every picture", five(pic), true},
+        {"no pictures", [](CPngButton&) {}, false},
+        {"no hover picture", [&](CPngButton& b) { b.setPictures(11, 21, &pic, nullptr, &pic, &pic, &pic); },
+         false},
+        {"no disabled picture",
+         [&](CPngButton& b) { b.setPictures(11, 21, &pic, &pic, &pic, nullptr, &pic); }, false},
+        {"past the picture's edge", five(pic, 270, 21), false},
+        {"a picture with transparent pixels", five(clear), false},
+        {"frame mode",
+         [&](CPngButton& b) {
+             five(pic)(b);
+             b.setFrameMode(true, Qt::red);
+         },
+         false},
+        {"two states with their pair",
+         [&](CPngButton& b) {
+             b.setPictures(11, 21, nullptr, nullptr, nullptr, &pic, nullptr);
+             b.setTwoStatePictures(&pic, &pic);
+             b.setTwoStateMode(true);
+         },
+         true},
+        {"two states without their pair",
+         [&](CPngButton& b) {
+             five(pic)(b);
+             b.setTwoStateMode(true);
+         },
+         false},
+        {"at half size, inside", // 80 x 40 layout pixels
+         [&](CPngButton& b) {
+             five(pic, 201, 101)(b);
+             b.setSkinScale(0.5);
+         },
+         true},
+        {"at half size, past the edge",
+         [&](CPngButton& b) {
+             five(pic, 231, 21)(b);
+             b.setSkinScale(0.5);
+         },
+         false},
+        {"a picture at twice the density", five(twice, 251, 121), true},
+        {"past a twice-density picture's edge", five(twice, 271, 121), false},
+    };
+    for (const Case& c : cases) {
+        CPngButton b;
+        b.resize(40, 20);
+        c.set(b);
+        EXPECT_EQ(b.picturesCoverFace(), c.opaque) << c.what;
+        EXPECT_EQ(b.testAttribute(Qt::WA_OpaquePaintEvent), c.opaque) << c.what;
+    }
+
+    // The flag follows later changes of the pictures, the frame and the size (a hidden widget learns its
+    // size when it is shown, before it is painted).
+    CPngButton b;
+    b.resize(40, 20);
+    five(pic)(b);
+    b.show();
+    ASSERT_TRUE(b.testAttribute(Qt::WA_OpaquePaintEvent));
+    b.setFrameMode(true, Qt::red);
+    EXPECT_FALSE(b.testAttribute(Qt::WA_OpaquePaintEvent));
+    b.setFrameMode(false);
+    EXPECT_TRUE(b.testAttribute(Qt::WA_OpaquePaintEvent));
+    b.resize(300, 20); // wider than what is left of the picture
+    EXPECT_FALSE(b.testAttribute(Qt::WA_OpaquePaintEvent));
+    b.resize(40, 20);
+    b.setPictureOffset(290, 21);
+    EXPECT_FALSE(b.testAttribute(Qt::WA_OpaquePaintEvent));
 }
 
 } // namespace
