@@ -1,8 +1,9 @@
 // The key assignment dialog as a user works with it, on one desktop with the virtual keyboard of
 // portmux-sim: a click on a key of the main window, a real key pressed on the single-key panel (Enter,
-// Escape and Tab among them), the media and function lists, a G key of the keyboard's second layer, OK,
-// Apply, and the results read back from the keyboard and the program's cache file; the dialog closed by
-// the keyboard's departure; every panel photographed, in English and in Chinese.
+// Escape, Tab and Print Screen among them), a macro recorded with real keys, the media and function
+// lists, a G key of the keyboard's second layer, OK, Apply, and the results read back from the keyboard
+// and the program's cache file; the dialog closed by the keyboard's departure; every panel photographed,
+// in English and in Chinese.
 #include "keyboard/Layout.h"
 #include "macros/MacroRecord.h"
 #include "tests/e2e/KeyDialogScenario.h"
@@ -13,8 +14,9 @@ namespace {
 class KeyDialogScenarios : public KeyDialogScenario {};
 
 // Key codes of the keys the scenarios click and press, and the keyboard-page usages they are sent as.
-constexpr keyboard::KeyCode kA = 0x1E, kB = 0x30, kQ = 0x10, kW = 0x11, kE = 0x12;
-constexpr int kUsageA = 0x04, kUsageB = 0x05, kUsageEnter = 0x28, kUsageEscape = 0x29, kUsageTab = 0x2B;
+constexpr keyboard::KeyCode kA = 0x1E, kB = 0x30, kQ = 0x10, kW = 0x11, kE = 0x12, kR = 0x13, kWin = 0x15B;
+constexpr int kUsageA = 0x04, kUsageB = 0x05, kUsageEnter = 0x28, kUsageEscape = 0x29, kUsageTab = 0x2B,
+              kUsagePrintScreen = 0x46;
 
 TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfterApply) {
     Process* app = nullptr;
@@ -43,7 +45,7 @@ TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfter
     shot(app->pid(), "applied");
 }
 
-TEST_F(KeyDialogScenarios, EnterEscapeAndTabAreCapturedAsKeysAndCloseNothing) {
+TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAsKeysAndCloseNothing) {
     Process* app = nullptr;
     const auto window = openWindow(app);
     ASSERT_TRUE(window);
@@ -54,7 +56,8 @@ TEST_F(KeyDialogScenarios, EnterEscapeAndTabAreCapturedAsKeysAndCloseNothing) {
         int usage;
     } cases[] = {{"KEY_010", "Return", kQ, kUsageEnter},
                  {"KEY_011", "Escape", kW, kUsageEscape},
-                 {"KEY_012", "Tab", kE, kUsageTab}};
+                 {"KEY_012", "Tab", kE, kUsageTab},
+                 {"KEY_013", "Print", kR, kUsagePrintScreen}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
         const auto dialog = openKeyDialog(app->pid(), *window, c.button);
@@ -128,7 +131,8 @@ TEST_F(KeyDialogScenarios, AMacroRecordedWithRealKeysReachesTheMacroAreaAndTheKe
     ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_ADD"));
     ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_RECORD"));
     shot(app->pid(), "recording");
-    ASSERT_TRUE(desktop().key({"a", "b"}));
+    // The Windows key too, which the desktop would otherwise have.
+    ASSERT_TRUE(desktop().key({"a", "super"}));
     ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_RECORD"));
     // Three cycles typed over the one a new macro starts with.
     ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_CYCLES"));
@@ -147,7 +151,7 @@ TEST_F(KeyDialogScenarios, AMacroRecordedWithRealKeysReachesTheMacroAreaAndTheKe
     // but the last action.
     using macros::kPress, macros::kRelease;
     const std::vector<macros::MacroAction> recorded{
-        {50, kA, kPress}, {50, kA, kRelease}, {50, kB, kPress}, {0, kB, kRelease}};
+        {50, kA, kPress}, {50, kA, kRelease}, {50, kWin, kPress}, {0, kWin, kRelease}};
     EXPECT_EQ(onKeyboard[0].actions(), recorded);
     // The program's first macro has id 1.
     EXPECT_TRUE(holds(cacheRecord(kQ), keyboard::ASSIGN_MACRO, 1, 3))
