@@ -159,6 +159,54 @@ TEST_F(KeyDialogScenarios, AMacroRecordedWithRealKeysReachesTheMacroAreaAndTheKe
     shot(app->pid(), "applied");
 }
 
+TEST_F(KeyDialogScenarios, DeletingAMacroThatAKeyPlaysAsksFirstAndGivesTheKeyItsOwnFunctionBack) {
+    Process* app = nullptr;
+    const auto window = openWindow(app);
+    ASSERT_TRUE(window);
+    // Q plays a macro on the keyboard.
+    auto dialog = openKeyDialog(app->pid(), *window, "KEY_010");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(clickInDialog(*dialog, "CONTROL_MACRO"));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_ADD"));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_RECORD"));
+    ASSERT_TRUE(desktop().key({"a"}));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_RECORD"));
+    ASSERT_TRUE(okAndClosed(*dialog));
+    ASSERT_TRUE(apply(*window));
+    ASSERT_TRUE(waitForEntry(kQ, {5, 1, 0}));
+    ASSERT_EQ(keyboardMacros().size(), 1u);
+
+    // The macro deleted from another key's dialog: the program asks, since Q plays it.
+    dialog = openKeyDialog(app->pid(), *window, "KEY_011");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(clickInDialog(*dialog, "CONTROL_MACRO"));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_DELETE"));
+    const std::string mainCaption = text("MAIN_CAPTION");
+    const std::string dialogCaption = text("COMPOSITE_TITLE");
+    const auto question = waitForWindow(app->pid(), [&](const WindowInfo& w) {
+        return isType(w, "_NET_WM_WINDOW_TYPE_DIALOG") && w.name != mainCaption && w.name != dialogCaption;
+    });
+    ASSERT_TRUE(question) << "no question before deleting a macro in use";
+    shot(app->pid(), "delete question");
+    ASSERT_TRUE(desktop().activate(question->id));
+    ASSERT_TRUE(desktop().key({"y"}));
+    ASSERT_TRUE(desktop().waitHidden(question->id));
+    shot(app->pid(), "macro deleted");
+    ASSERT_TRUE(okAndClosed(*dialog));
+    ASSERT_TRUE(apply(*window));
+
+    EXPECT_TRUE(waitForEntry(kQ, {2, 2, 0x14})) << "Q still plays the deleted macro";
+    EXPECT_TRUE(waitUntil([&] { return keyboardMacros().empty(); }, 5s)) << "the macro area still holds it";
+    // The record's type goes back to the default; its other fields stay as they were.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto q = cacheRecord(kQ);
+            return q && q->type == keyboard::ASSIGN_DEFAULT;
+        },
+        5s))
+        << "the cache file still gives Q the macro";
+}
+
 TEST_F(KeyDialogScenarios, AGKeyInTheSecondLayerEditsItsSecondLayerSlot) {
     Process* app = nullptr;
     const auto window = openWindow(app);
