@@ -159,6 +159,30 @@ TEST_F(KeyDialogScenarios, AMacroRecordedWithRealKeysReachesTheMacroAreaAndTheKe
     shot(app->pid(), "applied");
 }
 
+TEST_F(KeyDialogScenarios, ANameTypedIntoTheEmptyMacroListMakesOneMacroOfThatName) {
+    Process* app = nullptr;
+    const auto window = openWindow(app);
+    ASSERT_TRUE(window);
+    const auto dialog = openKeyDialog(app->pid(), *window, "KEY_012");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(clickInDialog(*dialog, "CONTROL_MACRO"));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_LIST"));
+    // Letter by letter: the first makes the macro, the others rename it.
+    ASSERT_TRUE(desktop().type("Combo"));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_RECORD"));
+    ASSERT_TRUE(desktop().key({"a"}));
+    ASSERT_TRUE(clickInDialog(*dialog, "FUNC_MACRO_RECORD"));
+    shot(app->pid(), "named macro");
+    ASSERT_TRUE(okAndClosed(*dialog));
+    ASSERT_TRUE(apply(*window));
+
+    EXPECT_TRUE(waitForEntry(kE, {5, 1, 0}));
+    const macros::MacroSet onKeyboard = keyboardMacros();
+    ASSERT_EQ(onKeyboard.size(), 1u);
+    EXPECT_EQ(onKeyboard[0].name(), u"Combo");
+    EXPECT_EQ(onKeyboard[0].actions().size(), 2u);
+}
+
 TEST_F(KeyDialogScenarios, DeletingAMacroThatAKeyPlaysAsksFirstAndGivesTheKeyItsOwnFunctionBack) {
     Process* app = nullptr;
     const auto window = openWindow(app);
