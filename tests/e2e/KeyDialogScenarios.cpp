@@ -14,9 +14,10 @@ namespace {
 class KeyDialogScenarios : public KeyDialogScenario {};
 
 // Key codes of the keys the scenarios click and press, and the keyboard-page usages they are sent as.
-constexpr keyboard::KeyCode kA = 0x1E, kB = 0x30, kQ = 0x10, kW = 0x11, kE = 0x12, kR = 0x13, kWin = 0x15B;
+constexpr keyboard::KeyCode kA = 0x1E, kB = 0x30, kQ = 0x10, kW = 0x11, kE = 0x12, kR = 0x13, kT = 0x14,
+                            kWin = 0x15B;
 constexpr int kUsageA = 0x04, kUsageB = 0x05, kUsageEnter = 0x28, kUsageEscape = 0x29, kUsageTab = 0x2B,
-              kUsagePrintScreen = 0x46;
+              kUsagePrintScreen = 0x46, kUsageT = 0x17;
 
 TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfterApply) {
     Process* app = nullptr;
@@ -45,7 +46,7 @@ TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfter
     shot(app->pid(), "applied");
 }
 
-TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAsKeysAndCloseNothing) {
+TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAndCloseNothingVolumeUpPassesOn) {
     Process* app = nullptr;
     const auto window = openWindow(app);
     ASSERT_TRUE(window);
@@ -72,10 +73,19 @@ TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAsKeysAndClose
         // Had the key closed the dialog, OK would not be there to write the record.
         ASSERT_TRUE(okAndClosed(*dialog));
     }
+    // A media key keeps its work on the computer: T is given nothing.
+    const auto dialog = openKeyDialog(app->pid(), *window, "KEY_014");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(desktop().key({"XF86AudioRaiseVolume"}));
+    shot(app->pid(), "volume up pressed");
+    ASSERT_TRUE(okAndClosed(*dialog));
+
     ASSERT_TRUE(apply(*window));
     for (const auto& c : cases) {
         EXPECT_TRUE(waitForEntry(c.code, {2, 2, c.usage})) << c.key << " was not captured";
     }
+    // Written with the others by the same Apply.
+    EXPECT_EQ(keyEntry(kT), (Entry{2, 2, kUsageT})) << "Volume Up was captured";
     EXPECT_TRUE(desktop().isViewable(window->id));
 }
 
