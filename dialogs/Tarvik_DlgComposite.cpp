@@ -54,6 +54,7 @@ QToolTip { background: #1c1f24; color: #e4e6ea; border: 1px solid #2c3038; paddi
 const std::pair<std::string_view, const char16_t*> kOwnTexts[] = {
     {"MACRO_MEMORY_USED", u"Macro memory: %d of %d bytes"},
     {"MACRO_MEMORY_UNKNOWN", u"Macro memory: %d bytes (the keyboard has not been read yet)"},
+    {"COMPOSITE_TITLE", u"Key assignment"},
 };
 
 const std::vector<std::string> kPictureFiles = {
@@ -306,6 +307,8 @@ QString Tarvik_DlgComposite::text(std::string_view key) const {
 }
 
 void Tarvik_DlgComposite::applyTexts() {
+    // The window's name in the task switcher and the window manager's lists.
+    setWindowTitle(text("COMPOSITE_TITLE").trimmed());
     tabKey_->setText(text("SINGLE_KEY"));
     tabMacro_->setText(text("MACRO_SETTING"));
     tabMedia_->setText(text("MULTI_MEDIA"));

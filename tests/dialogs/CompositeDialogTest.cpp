@@ -405,6 +405,8 @@ TEST_F(CompositeDialog, OpensBesideTheButtonAndClosesOnRequest) {
     const QRect nearCorner(screen.right() - 60, screen.bottom() - 60, 40, 40);
     open(kSlotA, {}, false, nearCorner);
     EXPECT_EQ(dialog.pos(), QPoint(nearCorner.left() - dialog.width(), nearCorner.top() - dialog.height()));
+    // Named in the window manager's lists and the task switcher, not after the program.
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Key assignment"));
 
     click("CONTROL_OSK");
     EXPECT_EQ(oskStarted, 1);
@@ -452,6 +454,7 @@ TEST(CompositeDialogChinese, TextsComeFromTheActiveSection) {
     auto* tab = dialog.findChild<ui::CPngButton*>(QStringLiteral("CONTROL_KEY"));
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(tab->text(), QStringLiteral("\u5355\u952E"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("\u6309\u952E\u5206\u914D"));
     shoot(dialog, "chinese_key");
     QTest::mouseClick(dialog.findChild<ui::CPngButton*>(QStringLiteral("CONTROL_MACRO")), Qt::LeftButton);
     auto* meter = dialog.findChild<QWidget*>(QStringLiteral("FUNC_MACRO_MEMORY"));

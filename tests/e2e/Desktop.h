@@ -158,6 +158,8 @@ private:
     void forgetOldSteps() const;
     std::vector<std::string> environmentWith(const std::vector<std::string>& extra) const;
     RunOutcome x(const std::string& tool, const std::vector<std::string>& args) const;
+    // The xdotool words that bring the pointer to a point; none when it is there already.
+    std::vector<std::string> moveTo(int px, int py) const;
     bool screenshot(const std::filesystem::path& file);
 
     std::string scenario_;

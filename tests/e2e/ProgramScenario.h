@@ -41,6 +41,8 @@ protected:
     void TearDown() override;
 
     Desktop& desktop() { return *desktop_; }
+    // What the desktop was opened with (its screen size among them).
+    static const DesktopOptions& desktopOptions() { return options_; }
     // Starts the program; the scenario ends it at the latest in TearDown.
     Process& start(const std::vector<std::string>& args);
     // A start that is expected to end by itself (a second instance): run to its end, bounded.
