@@ -214,6 +214,77 @@ TEST_F(LightingScenarios, AModeFromTheListAndTheBrightnessSliderReachTheKeyboard
     tourOfModes("english");
 }
 
+TEST_F(LightingScenarios, KeysPaintedInTheUserModeReachTheColourTableAndTheFile) {
+    ASSERT_TRUE(openWindow(app_));
+    ASSERT_TRUE(turnPanelOn());
+    ASSERT_TRUE(chooseMode(20));
+    ASSERT_TRUE(click("CONTROL_USERgjStaPic1")) << "the paint brush";
+    // The slot the program runs and its paint colour, as the user's file holds them.
+    const std::u16string slot = u"Mode" + userFile().get(u"PRESENTMODE", u"mode", u"0");
+    ASSERT_TRUE(waitUntil([&] { return userFile().get(slot, u"tool", u"") == u"0"; }, 5s));
+    const auto paint = parseColour(userFile().get(slot, u"color", u""));
+    ASSERT_TRUE(paint) << "no paint colour in the user's file";
+
+    const std::vector<std::string> clicked{"KEY_010", "KEY_011", "KEY_012"};           // Q W E
+    const std::vector<std::string> stroke{"KEY_02C", "KEY_02D", "KEY_02E", "KEY_02F"}; // Z X C V
+    const std::string untouched = "KEY_01E";                                           // A
+    auto led = [](const std::string& key) { return keyboard::LedPositionOfButton(keyControl(key)); };
+    auto colourAt = [](const std::vector<int>& table, int position) {
+        const size_t at = static_cast<size_t>(position) * 3;
+        return at + 2 < table.size() ? std::array<int, 3>{table[at], table[at + 1], table[at + 2]}
+                                     : std::array<int, 3>{-1, -1, -1};
+    };
+    const std::vector<int> before = flash("colours");
+    ASSERT_GE(before.size(), static_cast<size_t>(kColourTableSize));
+    std::vector<std::string> painted = clicked;
+    painted.insert(painted.end(), stroke.begin(), stroke.end());
+    for (const std::string& key : painted) {
+        ASSERT_NE(colourAt(before, led(key)), *paint) << key << " has the paint colour already";
+    }
+
+    auto keyPlace = [&](const std::string& key) { return place(key.c_str()); };
+    for (const std::string& key : clicked) {
+        ASSERT_TRUE(click(key.c_str()));
+    }
+    // One stroke: pressed on Z, dragged over X and C, released on V. Each key lights up under the
+    // pointer before the pointer goes on.
+    const auto [zx, zy] = centre(keyPlace(stroke.front()));
+    ASSERT_TRUE(desktop().pressAt(zx, zy));
+    for (size_t i = 1; i < stroke.size(); ++i) {
+        const ScreenRect r = keyPlace(stroke[i]);
+        const QImage unlit = part(screen(), r);
+        const auto [x, y] = centre(r);
+        ASSERT_TRUE(desktop().movePointer(x, y));
+        EXPECT_FALSE(samePixels(unlit, waitForChange(r, unlit))) << stroke[i] << " did not light up";
+    }
+    const auto [vx, vy] = centre(keyPlace(stroke.back()));
+    ASSERT_TRUE(desktop().releaseAt(vx + 2, vy));
+
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const std::vector<int> now = flash("colours");
+            for (const std::string& key : painted) {
+                if (colourAt(now, led(key)) != *paint) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        10s))
+        << "the painted keys did not reach the keyboard's colour table";
+    const std::vector<int> after = flash("colours");
+    EXPECT_EQ(colourAt(after, led(untouched)), colourAt(before, led(untouched)))
+        << "a key not painted changed";
+    // The slot's file keeps each painted key with the paint colour, not following the base colour.
+    const std::string expected = std::to_string((*paint)[0]) + "," + std::to_string((*paint)[1]) + "," +
+                                 std::to_string((*paint)[2]) + ",0";
+    for (const std::string& key : painted) {
+        EXPECT_EQ(toUtf8(userFile().get(slot, toUtf16(std::to_string(led(key))), u"")), expected) << key;
+    }
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("user mode with painted keys");
+}
+
 TEST_F(LightingScenarios, TheModeFamiliesInChinese) {
     ui::TextTable table;
     ASSERT_TRUE(table.switchLanguage(desktop().skinFile("language.ini"), ui::TextTable::kChinese));
