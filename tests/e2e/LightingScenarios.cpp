@@ -127,12 +127,15 @@ protected:
     }
 
     // A viewable window of the program other than its main window and its menus (a dialog or a message).
-    std::optional<WindowInfo> waitForDialog() {
+    std::optional<WindowInfo> waitForDialog(std::chrono::milliseconds timeout = 10s) {
         const std::string english = text("MAIN_CAPTION");
         const std::string chinese = text("MAIN_CAPTION", true);
-        return waitForWindow(app_->pid(), [&](const WindowInfo& w) {
-            return isType(w, "_NET_WM_WINDOW_TYPE_DIALOG") && w.name != english && w.name != chinese;
-        });
+        return waitForWindow(
+            app_->pid(),
+            [&](const WindowInfo& w) {
+                return isType(w, "_NET_WM_WINDOW_TYPE_DIALOG") && w.name != english && w.name != chinese;
+            },
+            timeout);
     }
 
     // One mode of each family, set the way a user does, each photographed: a wave with its direction
@@ -157,6 +160,41 @@ protected:
         ASSERT_TRUE(chooseMode(20));
         ASSERT_TRUE(settle(app_->pid()));
         desktop().step(language + " user mode");
+    }
+
+    // Q assigned B through the key dialog (a key pressed while it is open, then OK): an edit the window
+    // holds until Apply. Returns Q's button as it looked before.
+    QImage editQ() {
+        const ScreenRect q = place("KEY_010");
+        const QImage before = waitForStill(q);
+        EXPECT_TRUE(click("KEY_010"));
+        const auto dialog = waitForDialog();
+        EXPECT_TRUE(dialog) << "the key dialog did not open";
+        if (!dialog) {
+            return {};
+        }
+        EXPECT_TRUE(desktop().activate(dialog->id));
+        EXPECT_TRUE(desktop().key({"b"}));
+        EXPECT_TRUE(desktop().clickAt(dialog->id, desktop().skinFile("Composite.ini"), "CONTROL_OK"));
+        EXPECT_TRUE(desktop().waitHidden(dialog->id)) << "OK did not close the key dialog";
+        EXPECT_FALSE(samePixels(before, waitForChange(q, before))) << "Q does not show its new key";
+        return before;
+    }
+    // The keyboard's report number now, for reading what came after.
+    std::string reportCount() {
+        const RunOutcome status = desktop().portmuxSim({"status", "--json"});
+        const size_t at = status.output.find("\"reports\": ");
+        return at == std::string::npos ? "0" : std::to_string(std::atol(status.output.c_str() + at + 11));
+    }
+    // The command codes of the reports the keyboard received since then, in order.
+    std::vector<int> commandsSince(const std::string& since) {
+        const std::string out = desktop().portmuxSim({"reports", "--since", since, "--json"}).output;
+        std::vector<int> commands;
+        const std::string label = "\"command\": ";
+        for (size_t at = out.find(label); at != std::string::npos; at = out.find(label, at + 1)) {
+            commands.push_back(std::atoi(out.c_str() + at + label.size()));
+        }
+        return commands;
     }
 
     // The user's lighting file of profile 0 as the program wrote it.
@@ -283,6 +321,76 @@ TEST_F(LightingScenarios, KeysPaintedInTheUserModeReachTheColourTableAndTheFile)
     }
     ASSERT_TRUE(settle(app_->pid()));
     desktop().step("user mode with painted keys");
+}
+
+TEST_F(LightingScenarios, ASwitchToProfile2AnsweredNoDropsThePendingKeyEdit) {
+    ASSERT_TRUE(openWindow(app_));
+    const std::vector<int> keysBefore = flash("keys");
+    ASSERT_EQ(keysBefore.size(), static_cast<size_t>(3 * kKeyBlockSize));
+    const QImage q = editQ();
+    ASSERT_FALSE(q.isNull());
+
+    ASSERT_TRUE(click("FUNC_PROFILE2"));
+    const auto question = waitForDialog();
+    ASSERT_TRUE(question) << "no question about the unapplied edit";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("save question");
+    // No is the preselected answer.
+    ASSERT_TRUE(desktop().activate(question->id));
+    ASSERT_TRUE(desktop().key({"Return"}));
+    EXPECT_TRUE(waitUntil([&] { return keyboardProfile() == 1; }, 10s))
+        << "the keyboard does not run profile 2";
+    const RunOutcome status = desktop().tarvikctl({"status", "--json"});
+    EXPECT_NE(status.output.find("\"profile\": 1"), std::string::npos) << status.output;
+    EXPECT_EQ(flash("keys"), keysBefore) << "the dropped edit reached the keyboard";
+
+    // Back in profile 1 Q has its own key again, and nothing is left to ask about.
+    ASSERT_TRUE(click("FUNC_PROFILE1"));
+    EXPECT_TRUE(waitUntil([&] { return keyboardProfile() == 0; }, 10s));
+    EXPECT_TRUE(waitUntil([&] { return samePixels(q, part(screen(), place("KEY_010"))); }, 10s))
+        << "Q still shows the dropped edit";
+    EXPECT_FALSE(waitForDialog(2s)) << "a question came up without an edit";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("profile 1 again");
+}
+
+TEST_F(LightingScenarios, ASwitchToProfile2AnsweredYesAppliesThePendingKeyEditFirst) {
+    ASSERT_TRUE(openWindow(app_));
+    // Q's place in a key block: where the keyboard's default layout has Q (keyboard page, usage 0x14).
+    const std::vector<int> defaults = flash("default-keys");
+    int slot = -1;
+    for (size_t i = 0; i + 2 < defaults.size(); i += 3) {
+        if (defaults[i] == 2 && defaults[i + 1] == 2 && defaults[i + 2] == 0x14) {
+            slot = static_cast<int>(i / 3);
+        }
+    }
+    ASSERT_GE(slot, 0) << "no Q in the default layout";
+    const QImage q = editQ();
+    ASSERT_FALSE(q.isNull());
+
+    const std::string since = reportCount();
+    ASSERT_TRUE(click("FUNC_PROFILE2"));
+    const auto question = waitForDialog();
+    ASSERT_TRUE(question) << "no question about the unapplied edit";
+    ASSERT_TRUE(desktop().activate(question->id));
+    ASSERT_TRUE(desktop().key({"alt+y"}));
+    ASSERT_TRUE(waitUntil([&] { return keyboardProfile() == 1; }, 10s))
+        << "the keyboard does not run profile 2";
+    // Q of profile 1 is B (keyboard page, usage 0x05) in the keyboard's key block.
+    const std::vector<int> keys = flash("keys");
+    ASSERT_EQ(keys.size(), static_cast<size_t>(3 * kKeyBlockSize));
+    const size_t at = static_cast<size_t>(slot) * 3;
+    EXPECT_EQ((std::vector<int>{keys[at], keys[at + 1], keys[at + 2]}), (std::vector<int>{2, 2, 5}));
+    // And it got there before the keyboard was asked for profile 2.
+    const std::vector<int> commands = commandsSince(since);
+    const auto lastKeyWrite = std::find(commands.rbegin(), commands.rend(), 0x08);
+    const auto profileWrite = std::find(commands.begin(), commands.end(), 0x04);
+    ASSERT_NE(lastKeyWrite, commands.rend()) << "no key block was written";
+    ASSERT_NE(profileWrite, commands.end()) << "no configuration was written";
+    EXPECT_LT(std::distance(commands.begin(), lastKeyWrite.base()) - 1,
+              std::distance(commands.begin(), profileWrite));
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("profile 2 after yes");
 }
 
 TEST_F(LightingScenarios, TheModeFamiliesInChinese) {
