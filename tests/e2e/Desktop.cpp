@@ -559,33 +559,38 @@ bool Desktop::clickAt(WindowId window, const std::filesystem::path& layoutFile, 
     return clickAtPoint(cx, cy, button);
 }
 
+std::vector<std::string> Desktop::pointerTo(int px, int py, std::vector<std::string> then) const {
+    // xdotool's --sync waits for the pointer to move, which it never does when it is at the point already
+    // (the command then ends only after xdotool's own long wait).
+    std::vector<std::string> args{"mousemove"};
+    if (pointer_ != std::pair{px, py}) {
+        args.push_back("--sync");
+    }
+    args.insert(args.end(), {std::to_string(px), std::to_string(py)});
+    args.insert(args.end(), then.begin(), then.end());
+    pointer_ = {px, py};
+    return args;
+}
+
 bool Desktop::clickAtPoint(int px, int py, int button) const {
-    return x("xdotool",
-             {"mousemove", "--sync", std::to_string(px), std::to_string(py), "click", std::to_string(button)})
-               .exitCode == 0;
+    return x("xdotool", pointerTo(px, py, {"click", std::to_string(button)})).exitCode == 0;
 }
 
 bool Desktop::doubleClickAtPoint(int px, int py) const {
     // One command, so the two clicks are as close as a hand makes them whatever the machine's load.
-    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "click", "--repeat",
-                         "2", "--delay", "80", "1"})
-               .exitCode == 0;
+    return x("xdotool", pointerTo(px, py, {"click", "--repeat", "2", "--delay", "80", "1"})).exitCode == 0;
 }
 
 bool Desktop::pressAt(int px, int py, int button) const {
-    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "mousedown",
-                         std::to_string(button)})
-               .exitCode == 0;
+    return x("xdotool", pointerTo(px, py, {"mousedown", std::to_string(button)})).exitCode == 0;
 }
 
 bool Desktop::releaseAt(int px, int py, int button) const {
-    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py), "mouseup",
-                         std::to_string(button)})
-               .exitCode == 0;
+    return x("xdotool", pointerTo(px, py, {"mouseup", std::to_string(button)})).exitCode == 0;
 }
 
 bool Desktop::movePointer(int px, int py) const {
-    return x("xdotool", {"mousemove", "--sync", std::to_string(px), std::to_string(py)}).exitCode == 0;
+    return x("xdotool", pointerTo(px, py, {})).exitCode == 0;
 }
 
 bool Desktop::key(const std::vector<std::string>& keysyms) const {

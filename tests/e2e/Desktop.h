@@ -161,6 +161,8 @@ private:
     void forgetOldSteps() const;
     std::vector<std::string> environmentWith(const std::vector<std::string>& extra) const;
     RunOutcome x(const std::string& tool, const std::vector<std::string>& args) const;
+    // xdotool's arguments that bring the pointer to a point, followed by then.
+    std::vector<std::string> pointerTo(int x, int y, std::vector<std::string> then) const;
     bool screenshot(const std::filesystem::path& file);
 
     std::string scenario_;
@@ -174,7 +176,8 @@ private:
     std::string eventPrefix_; // the programs' named events, removed with the desktop
     bool simServer_ = false;
     std::vector<std::string> environment_;
-    std::deque<Process> processes_; // deque: references stay valid as programs are added
+    std::deque<Process> processes_;                      // deque: references stay valid as programs are added
+    mutable std::optional<std::pair<int, int>> pointer_; // where the runner last put the pointer
     int steps_ = 0;
     int logs_ = 0;
     int grabs_ = 0;

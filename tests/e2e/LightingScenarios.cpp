@@ -238,10 +238,9 @@ TEST_F(LightingScenarios, AModeFromTheListAndTheBrightnessSliderReachTheKeyboard
     }
     ASSERT_TRUE(desktop().releaseAt(xOf(1), y));
     EXPECT_TRUE(waitForSetting(1, 1)) << "the dragged brightness did not reach the keyboard";
-    // Two notches of the wheel towards the user: 1 -> 3 (each at a point of its own: the runner's click
-    // waits for the pointer to arrive, and it does not move onto the point where it already is).
-    ASSERT_TRUE(desktop().clickAtPoint(xOf(1) + 2, y, 5));
-    ASSERT_TRUE(desktop().clickAtPoint(xOf(1) + 4, y, 5));
+    // Two notches of the wheel towards the user: 1 -> 3.
+    ASSERT_TRUE(desktop().clickAtPoint(xOf(1), y, 5));
+    ASSERT_TRUE(desktop().clickAtPoint(xOf(1), y, 5));
     EXPECT_TRUE(waitForSetting(1, 3)) << "the wheel's brightness did not reach the keyboard";
     ASSERT_TRUE(settle(app_->pid()));
     desktop().step("breathing at brightness 3");
@@ -393,12 +392,40 @@ TEST_F(LightingScenarios, ASwitchToProfile2AnsweredYesAppliesThePendingKeyEditFi
     desktop().step("profile 2 after yes");
 }
 
+TEST_F(LightingScenarios, ALightingChangeMadeOnTheKeyboardIsReadIntoThePanel) {
+    ASSERT_TRUE(openWindow(app_));
+    ASSERT_TRUE(turnPanelOn());
+    ASSERT_TRUE(settle(app_->pid()));
+    // The wave shows the speed slider; the static colour has none.
+    const ScreenRect speed = place("CONTROL_SpeedSlider");
+    const QImage wave = waitForStill(speed);
+    // Changed behind the window's back, as the keyboard's own lighting keys do.
+    const RunOutcome still = desktop().tarvikctl({"lighting", "mode", "6"});
+    ASSERT_EQ(still.exitCode, 0) << still.output;
+    ASSERT_EQ(setting(0), 6);
+    EXPECT_TRUE(samePixels(wave, part(screen(), speed))) << "the panel changed before the keyboard said so";
+
+    ASSERT_EQ(desktop().portmuxSim({"lighting"}).exitCode, 0);
+    EXPECT_FALSE(samePixels(wave, waitForChange(speed, wave))) << "the panel still shows the wave's speed";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("static read from the keyboard");
+    EXPECT_EQ(setting(0), 6) << "the panel wrote its old mode back";
+}
+
+TEST_F(LightingScenarios, TheProfileManagerSelectsTheTickedProfile) {
+    ASSERT_TRUE(openWindow(app_));
+    ASSERT_TRUE(click("FUNC_PROFILES"));
+    const auto manager = waitForDialog();
+    ASSERT_TRUE(manager) << "the profile manager did not open";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("profile manager");
+}
+
 TEST_F(LightingScenarios, TheModeFamiliesInChinese) {
     ui::TextTable table;
     ASSERT_TRUE(table.switchLanguage(desktop().skinFile("language.ini"), ui::TextTable::kChinese));
     ASSERT_TRUE(openWindow(app_));
     ASSERT_EQ(window_.name, text("MAIN_CAPTION", true));
-    ASSERT_TRUE(desktop().movePointer(1, 800));
     ASSERT_TRUE(settle(app_->pid()));
     desktop().step("chinese panel off");
     ASSERT_TRUE(turnPanelOn());
