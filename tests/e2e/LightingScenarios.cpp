@@ -414,11 +414,32 @@ TEST_F(LightingScenarios, ALightingChangeMadeOnTheKeyboardIsReadIntoThePanel) {
 
 TEST_F(LightingScenarios, TheProfileManagerSelectsTheTickedProfile) {
     ASSERT_TRUE(openWindow(app_));
+    ASSERT_EQ(keyboardProfile(), 0);
+    const ScreenRect entry = place("FUNC_PROFILES");
+    const QImage profile1 = waitForStill(entry);
     ASSERT_TRUE(click("FUNC_PROFILES"));
     const auto manager = waitForDialog();
     ASSERT_TRUE(manager) << "the profile manager did not open";
+    const std::filesystem::path managerLayout = desktop().skinFile("Profile.ini");
+    // The list's empty part below the three rows takes the focus; then the third row is ticked from the
+    // keyboard.
+    const auto dialog = desktop().geometry(manager->id);
+    ASSERT_TRUE(dialog);
+    const ScreenRect list = skinRectOnScreen(managerLayout, "PROGRAM_LIST", *dialog);
+    const QImage unticked = part(screen(), list);
+    ASSERT_TRUE(desktop().clickAtPoint(list.x + list.w / 2, list.y + list.h - 10));
+    ASSERT_TRUE(desktop().key({"Home", "Down", "Down", "space"}));
+    EXPECT_FALSE(samePixels(unticked, waitForChange(list, unticked))) << "no row was ticked";
     ASSERT_TRUE(settle(app_->pid()));
-    desktop().step("profile manager");
+    desktop().step("profile 3 ticked");
+    ASSERT_TRUE(desktop().clickAt(manager->id, managerLayout, "CONTROL_OK"));
+    EXPECT_TRUE(desktop().waitHidden(manager->id)) << "OK did not close the manager";
+    EXPECT_TRUE(waitUntil([&] { return keyboardProfile() == 2; }, 10s))
+        << "the keyboard does not run profile 3";
+    // The manager button names the profile the keyboard runs now.
+    EXPECT_FALSE(samePixels(profile1, waitForChange(entry, profile1)));
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("profile 3 selected");
 }
 
 TEST_F(LightingScenarios, TheModeFamiliesInChinese) {
