@@ -442,6 +442,48 @@ TEST_F(LightingScenarios, TheProfileManagerSelectsTheTickedProfile) {
     desktop().step("profile 3 selected");
 }
 
+// The colour-keys flag of a key button in profile 0 of the program's cache file; empty when the file
+// cannot be read.
+std::optional<uint32_t> cachedColourFlag(const std::filesystem::path& dataFolder, int controlId) {
+    std::ifstream in(dataFolder / "$Profile0", std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    profiles::WorkingCopy working;
+    const int record = keyboard::ColourKeyFlagRecord(controlId, 0);
+    if (bytes.empty() || record < 0 || !profiles::parseProfile(bytes, working)) {
+        return std::nullopt;
+    }
+    return working.block().profile(0)[static_cast<size_t>(record)].flag;
+}
+
+TEST_F(LightingScenarios, AKeyToggledInTheColourKeysModeIsKeptByApply) {
+    ASSERT_TRUE(openWindow(app_));
+    const int q = keyControl("KEY_010");
+    ASSERT_TRUE(waitUntil([&] { return cachedColourFlag(dataFolder(), q).has_value(); }, 10s))
+        << "no cache file after the start";
+    const uint32_t before = *cachedColourFlag(dataFolder(), q);
+
+    const ScreenRect key = place("KEY_010");
+    const ScreenRect apply = place("CONTROL2_APPLY");
+    const QImage functionLook = waitForStill(key);
+    const QImage applyOff = waitForStill(apply);
+    ASSERT_TRUE(click("FUNC_SWITCH"));
+    const QImage colourLook = waitForChange(key, functionLook);
+    ASSERT_FALSE(samePixels(functionLook, colourLook)) << "the keys did not take the colour-keys look";
+    ASSERT_TRUE(click("KEY_010"));
+    EXPECT_FALSE(samePixels(colourLook, waitForChange(key, colourLook))) << "Q's light did not change";
+    EXPECT_FALSE(samePixels(applyOff, waitForChange(apply, applyOff))) << "Apply was not enabled";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("colour keys with Q toggled");
+
+    const QImage applyOn = waitForStill(apply);
+    ASSERT_TRUE(click("CONTROL2_APPLY"));
+    EXPECT_FALSE(samePixels(applyOn, waitForChange(apply, applyOn))) << "Apply stayed enabled";
+    EXPECT_TRUE(waitUntil([&] { return cachedColourFlag(dataFolder(), q) == (before != 0 ? 0u : 1u); }, 10s))
+        << "the toggled flag was not kept";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("colour keys applied");
+}
+
 TEST_F(LightingScenarios, TheModeFamiliesInChinese) {
     ui::TextTable table;
     ASSERT_TRUE(table.switchLanguage(desktop().skinFile("language.ini"), ui::TextTable::kChinese));
