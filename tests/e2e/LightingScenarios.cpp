@@ -158,8 +158,15 @@ protected:
         ASSERT_TRUE(settle(app_->pid()));
         desktop().step(language + " green preset");
         ASSERT_TRUE(chooseMode(20));
+        // Two keys painted with the slot's paint colour.
+        for (const char* key : {"KEY_010", "KEY_011"}) {
+            const ScreenRect r = place(key);
+            const QImage before = waitForStill(r);
+            ASSERT_TRUE(click(key));
+            EXPECT_FALSE(samePixels(before, waitForChange(r, before))) << key << " was not painted";
+        }
         ASSERT_TRUE(settle(app_->pid()));
-        desktop().step(language + " user mode");
+        desktop().step(language + " user mode with painted keys");
     }
 
     // Q assigned B through the key dialog (a key pressed while it is open, then OK): an edit the window
