@@ -13,6 +13,8 @@
 #include "tests/e2e/ProgramScenario.h"
 #include "ui/TextTable.h"
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <sstream>
