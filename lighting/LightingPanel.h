@@ -18,6 +18,8 @@
 #include "lighting/PreviewPacer.h"
 #include "platform/IniFile.h"
 
+#include <QColor>
+#include <QImage>
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
@@ -33,6 +35,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QComboBox;
@@ -148,6 +151,10 @@ private:
     void clearShown();
     Rgb brushColour() const;
 
+    // A picture of the face size filled with the light colour, to add onto a key (one per size in
+    // device pixels, filled again only when the colour changes).
+    const QImage& lightPicture(QSize size, qreal ratio, const QColor& colour);
+
     // Painting strokes.
     int paintableButtonAt(const QPoint& globalPos) const;
     void strokeAdd(int button);
@@ -200,6 +207,11 @@ private:
     QTimer previewTimer_;
     QTimer reloadTimer_;
     uint64_t framesDrawn_ = 0;
+    struct LightPicture {
+        QImage picture;
+        QColor colour;
+    };
+    std::map<std::pair<int, int>, LightPicture> lightPictures_;
 
     std::vector<int> stroke_;
     bool stroking_ = false;

@@ -594,6 +594,18 @@ bool Desktop::doubleClickAtPoint(int px, int py) const {
     return x("xdotool", args).exitCode == 0;
 }
 
+bool Desktop::pressAt(int px, int py, int button) const {
+    std::vector<std::string> args = moveTo(px, py);
+    args.insert(args.end(), {"mousedown", std::to_string(button)});
+    return x("xdotool", args).exitCode == 0;
+}
+
+bool Desktop::releaseAt(int px, int py, int button) const {
+    std::vector<std::string> args = moveTo(px, py);
+    args.insert(args.end(), {"mouseup", std::to_string(button)});
+    return x("xdotool", args).exitCode == 0;
+}
+
 bool Desktop::movePointer(int px, int py) const {
     const std::vector<std::string> args = moveTo(px, py);
     return args.empty() || x("xdotool", args).exitCode == 0;

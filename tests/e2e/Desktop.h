@@ -130,6 +130,9 @@ public:
                  int button = 1) const;
     bool clickAtPoint(int x, int y, int button = 1) const;
     bool doubleClickAtPoint(int x, int y) const;
+    // A button pressed or released at a point, for a drag: press, movePointer through the way, release.
+    bool pressAt(int x, int y, int button = 1) const;
+    bool releaseAt(int x, int y, int button = 1) const;
     // Moves the pointer without clicking (for example off every control, so no hover look or tooltip is
     // in the picture).
     bool movePointer(int x, int y) const;

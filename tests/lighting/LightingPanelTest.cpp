@@ -258,7 +258,7 @@ TEST_F(LightingPanelTest, ThePreviewRunsOnlyWhileThePanelIsOnAndTheWindowShownAn
     EXPECT_EQ(off.count(), 1);
 }
 
-TEST_F(LightingPanelTest, TheLightIsAScreenBlendThatKeepsItsHue) {
+TEST_F(LightingPanelTest, TheLightIsAddedToTheCapAndKeepsItsHue) {
     turnOn();
     selectMode(6);
     auto& colour = control<ui::CSkinColorBtn>(control::kFixedButton);

@@ -51,16 +51,17 @@ TEST(LightBlend, ALitDarkCapKeepsTheLightsHueWhereTheAlphaMixLostIt) {
     }
 }
 
-TEST(LightBlend, ScreenIsNeutralForBlackAndSaturatesAtWhite) {
+TEST(LightBlend, AddingIsNeutralForBlackAndHeldAtWhite) {
     const Rgb samples[] = {{0, 0, 0}, {42, 45, 52}, {230, 230, 230}, {255, 255, 255}, {12, 200, 99}};
     for (Rgb base : samples) {
-        EXPECT_EQ(screenBlend(base, Rgb{0, 0, 0}), base);
-        EXPECT_EQ(screenBlend(base, Rgb{255, 255, 255}), (Rgb{255, 255, 255}));
-        EXPECT_EQ(screenBlend(base, Rgb{90, 10, 200}), screenBlend(Rgb{90, 10, 200}, base)); // symmetric
+        EXPECT_EQ(addBlend(base, Rgb{0, 0, 0}), base);
+        EXPECT_EQ(addBlend(base, Rgb{255, 255, 255}), (Rgb{255, 255, 255}));
+        EXPECT_EQ(addBlend(base, Rgb{90, 10, 200}), addBlend(Rgb{90, 10, 200}, base)); // symmetric
     }
-    // A white legend stays white whatever the light.
+    // A white legend stays white whatever the light; a sum past white is held there, never wrapped.
     EXPECT_EQ(litPixel(Rgb{255, 255, 255}, Rgb{255, 0, 0}), (Rgb{255, 255, 255}));
-    EXPECT_EQ(screenChannel(128, 128), 192);
+    EXPECT_EQ(addChannel(200, 100), 255);
+    EXPECT_EQ(addChannel(100, 100), 200);
 }
 
 TEST(PreviewPacer, StillModesDrawOnceAnimatedOnesStopAfterAnIdleStretch) {
