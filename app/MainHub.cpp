@@ -506,11 +506,14 @@ void MainHub::showMainWindow() {
 }
 
 bool MainHub::exitSequence() {
-    if (exiting_) {
-        return true;
-    }
-    p_.view.hideWindow();
-    // Any editor may refuse; the program then stays resident, icon and all.
+    return runExit(true);
+}
+
+void MainHub::endSession() {
+    runExit(false);
+}
+
+bool MainHub::closeEditors() {
     if (about_ != nullptr && about_->isOpen() && !about_->requestClose()) {
         return false;
     }
@@ -518,6 +521,18 @@ bool MainHub::exitSequence() {
         if (e != nullptr && e->isOpen() && !e->requestClose()) {
             return false;
         }
+    }
+    return true;
+}
+
+bool MainHub::runExit(bool askEditors) {
+    if (exiting_) {
+        return true;
+    }
+    p_.view.hideWindow();
+    // Any editor may refuse; the program then stays resident, icon and all.
+    if (askEditors && !closeEditors()) {
+        return false;
     }
     exiting_ = true;
     ready_.store(false, std::memory_order_release);

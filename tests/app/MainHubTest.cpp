@@ -658,6 +658,25 @@ TEST_F(HubTest, AnEditorThatRefusesCancelsTheExit) {
     EXPECT_FALSE(hub->exiting());
 }
 
+TEST_F(HubTest, TheSessionsEndExitsWithoutAskingTheEditors) {
+    std::vector<std::string> log;
+    FakeEditor about("about", log), manager("manager", log);
+    about.open = manager.open = true;
+    manager.refuse = true; // it would ask about unapplied changes
+    hub->setAbout(&about);
+    hub->addEditor(&manager);
+    hub->setExitSteps([&] { log.push_back("instance"); }, [&] { log.push_back("events"); });
+    startWithKeyboard();
+    hub->endSession();
+    EXPECT_EQ(log, (std::vector<std::string>{"instance", "events"}));
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"hideWindow", "removeTray", "setApplyEnabled 0", "quit"}));
+    EXPECT_TRUE(hub->exiting());
+    // A second signal while the program is ending changes nothing.
+    hub->endSession();
+    EXPECT_EQ(view.count("quit"), 1u);
+}
+
 TEST_F(HubTest, TheExitSequenceRunsItsStepsInOrder) {
     std::vector<std::string> log;
     FakeEditor about("about", log);
