@@ -71,7 +71,10 @@ int runProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     // The window is hidden most of the time; closing it must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(QStringLiteral("tarvik"));
+    // What a window the program gives no title of its own (a message box) is called, and the desktop
+    // entry the windows belong to (their icon and name in a Wayland session).
+    QApplication::setApplicationName(QStringLiteral("Tarvik"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvik"));
     QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
 
     profiles::SettingsStore settings;

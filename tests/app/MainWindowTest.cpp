@@ -188,6 +188,7 @@ TEST_F(WindowTest, ALanguageSwitchReTextsTheWindowTheTrayAndItsMenu) {
     EXPECT_EQ(window->button("FUNC_PROFILES")->text(), QString::fromUtf8("配置1"));
     EXPECT_EQ(window->reportRateCaption()->text(), QString::fromUtf8("回报率"));
     EXPECT_NE(window->aboutBox().introText(), englishIntro);
+    EXPECT_EQ(window->aboutBox().okText(), QString::fromUtf8("确定"));
     window->trayIcon().rebuildMenu();
     EXPECT_EQ(keyText(*window->trayIcon().menu(), 0), QString::fromUtf8("打开"));
     EXPECT_EQ(keyText(*window->trayIcon().menu(), 2), QString::fromUtf8("退出"));
@@ -199,6 +200,7 @@ TEST_F(WindowTest, ALanguageSwitchReTextsTheWindowTheTrayAndItsMenu) {
     EXPECT_EQ(window->button("FUNC_PROFILE1")->text(), QStringLiteral("Profile 1"));
     EXPECT_EQ(window->reportRateCaption()->text(), QStringLiteral("Report rate"));
     EXPECT_EQ(window->aboutBox().introText(), englishIntro);
+    EXPECT_EQ(window->aboutBox().okText(), QStringLiteral("OK"));
 }
 
 TEST_F(WindowTest, TheTrayIconFollowsTheKeyboardAndOpensTheWindowOnADoubleClick) {
