@@ -452,15 +452,23 @@ std::vector<MenuItem> MainHub::mainMenu() const {
     MenuItem autostart = MenuItem::item(command::kAutostart, extra[4]);
     autostart.checkable = true;
     autostart.checked = autostartEnabled();
-    return {MenuItem::item(command::kImport, t[0]),
-            MenuItem::item(command::kExport, t[1]),
-            MenuItem::item(command::kAbout, t[2]),
-            MenuItem::line(),
-            language,
-            MenuItem::item(command::kUpdate, extra[3]),
-            autostart,
-            MenuItem::line(),
-            MenuItem::item(command::kMenuExit, t[3])};
+    MenuItem profiles;
+    profiles.text = p_.texts.readOnDemand(p_.languageFile, ui::kProfileSubmenuKey);
+    profiles.submenu = profileMenu();
+    return {
+        MenuItem::item(command::kImport, t[0]),
+        MenuItem::item(command::kExport, t[1]),
+        MenuItem::item(command::kAbout, t[2]),
+        MenuItem::line(),
+        language,
+        MenuItem::item(command::kUpdate, extra[3]),
+        autostart,
+        MenuItem::line(),
+        MenuItem::item(command::kMenuExit, t[3]),
+        // After the others, whose places users (and the arrow-key counts of scripts) know.
+        MenuItem::line(),
+        profiles,
+    };
 }
 
 std::vector<MenuItem> MainHub::profileMenu() const {
