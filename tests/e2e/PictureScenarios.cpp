@@ -1,9 +1,11 @@
 // Every window of the program opened from the main window as a user opens it, on one desktop with a tray
 // host and the virtual keyboard of portmux-sim: the key dialog and its macro page, the lighting panel
-// turned on (in an effect and in the user mode), the profile manager and the update dialog. Each one is
-// photographed on its own into build/e2e/help-*.png: the pictures of the help pages, the README and the
-// package come from these.
+// turned on (in an effect and in the user mode), the profile manager and the update dialog, in English and
+// in Chinese. Each one is photographed on its own into build/e2e/help-*.png (help-*-zh.png in Chinese): the
+// pictures of the help pages, the README and the package come from these. The program runs from the
+// desktop's own copy of the program folder, whose language file says which language it starts in.
 #include "tests/e2e/ProgramScenario.h"
+#include "ui/TextTable.h"
 
 #include <QImage>
 #include <QString>
@@ -18,8 +20,24 @@ namespace {
 // The lighting area of the main window, in the window's own pixels.
 constexpr ScreenRect kLightingArea{0, 500, 1300, 190};
 
-class PictureScenarios : public ProgramScenario {
+class PictureScenarios : public ProgramScenario, public ::testing::WithParamInterface<bool> {
+public:
+    static void SetUpTestSuite() {
+        DesktopOptions options;
+        options.privateProgramFolder = true;
+        openDesktop(options);
+    }
+
 protected:
+    void SetUp() override {
+        ProgramScenario::SetUp();
+        if (GetParam()) {
+            ui::TextTable table;
+            ASSERT_TRUE(table.switchLanguage(desktop().skinFile("language.ini"), ui::TextTable::kChinese));
+        }
+    }
+    // The picture's name in the scenario's language.
+    static std::string named(const std::string& name) { return GetParam() ? name + "-zh" : name; }
     std::set<WindowId> windowsNow(pid_t pid) {
         std::set<WindowId> ids;
         for (const WindowInfo& w : desktop().windowsOf(pid)) {
@@ -103,21 +121,21 @@ protected:
     }
 };
 
-TEST_F(PictureScenarios, EveryWindowOpensFromTheMainWindow) {
+TEST_P(PictureScenarios, EveryWindowOpensFromTheMainWindow) {
     Process& app = start({});
     const auto window = mainWindow(app.pid());
     ASSERT_TRUE(window);
     ASSERT_TRUE(desktop().waitViewable(window->id));
-    EXPECT_TRUE(photograph(app.pid(), *window, "help-main"));
+    EXPECT_TRUE(photograph(app.pid(), *window, named("help-main")));
 
     // The key dialog beside the key, then its macro page; Cancel closes it.
     std::set<WindowId> before = windowsNow(app.pid());
     ASSERT_TRUE(clickIn(*window, "Main.ini", "KEY_01E"));
     const auto keyDialog = newWindow(app.pid(), before);
     ASSERT_TRUE(keyDialog) << "the key dialog did not open";
-    EXPECT_TRUE(photograph(app.pid(), *keyDialog, "help-key-dialog"));
+    EXPECT_TRUE(photograph(app.pid(), *keyDialog, named("help-key-dialog")));
     ASSERT_TRUE(clickIn(*keyDialog, "Composite.ini", "CONTROL_MACRO"));
-    EXPECT_TRUE(photograph(app.pid(), *keyDialog, "help-macro-panel"));
+    EXPECT_TRUE(photograph(app.pid(), *keyDialog, named("help-macro-panel")));
     ASSERT_TRUE(clickIn(*keyDialog, "Composite.ini", "CONTROL_CANCEL"));
     ASSERT_TRUE(desktop().waitHidden(keyDialog->id)) << "Cancel left the key dialog open";
 
@@ -126,7 +144,7 @@ TEST_F(PictureScenarios, EveryWindowOpensFromTheMainWindow) {
     ASSERT_TRUE(clickIn(*window, "Main.ini", "FUNC_PROFILES"));
     const auto manager = newWindow(app.pid(), before);
     ASSERT_TRUE(manager) << "the profile manager did not open";
-    EXPECT_TRUE(photograph(app.pid(), *manager, "help-profiles"));
+    EXPECT_TRUE(photograph(app.pid(), *manager, named("help-profiles")));
     ASSERT_TRUE(clickIn(*manager, "Profile.ini", "CONTROL_CANCEL"));
     ASSERT_TRUE(desktop().waitHidden(manager->id)) << "Cancel left the profile manager open";
 
@@ -137,19 +155,19 @@ TEST_F(PictureScenarios, EveryWindowOpensFromTheMainWindow) {
     ASSERT_TRUE(desktop().key({"Down", "Down", "Down", "Down", "Down", "Return"}));
     const auto update = newWindow(app.pid(), before);
     ASSERT_TRUE(update) << "the update dialog did not open";
-    EXPECT_TRUE(photograph(app.pid(), *update, "help-update"));
+    EXPECT_TRUE(photograph(app.pid(), *update, named("help-update")));
     ASSERT_TRUE(clickIn(*update, "UpdateDlg.ini", "CONTROL_CUPButton"));
     ASSERT_TRUE(desktop().waitHidden(update->id)) << "Cancel left the update dialog open";
 
     ASSERT_TRUE(turnLightingPanelOn(app.pid(), *window)) << "the lighting panel did not turn on";
-    EXPECT_TRUE(photograph(app.pid(), *window, "help-main-lighting", &kLightingArea));
+    EXPECT_TRUE(photograph(app.pid(), *window, named("help-main-lighting"), &kLightingArea));
     desktop().step("panel on");
     // The whole window as well, its keys in the effect's colours (they move: no waiting for stillness,
     // the panel has been photographed still just now).
-    EXPECT_TRUE(photograph(app.pid(), *window, "help-main-lit", nullptr, false));
+    EXPECT_TRUE(photograph(app.pid(), *window, named("help-main-lit"), nullptr, false));
 }
 
-TEST_F(PictureScenarios, TheLightingPanelInTheUserMode) {
+TEST_P(PictureScenarios, TheLightingPanelInTheUserMode) {
     const RunOutcome user = desktop().tarvikctl({"lighting", "mode", "20"});
     ASSERT_EQ(user.exitCode, 0) << user.output;
     Process& app = start({});
@@ -159,8 +177,13 @@ TEST_F(PictureScenarios, TheLightingPanelInTheUserMode) {
     const bool on = turnLightingPanelOn(app.pid(), *window);
     desktop().step("user mode, panel on");
     ASSERT_TRUE(on) << "the lighting panel did not turn on";
-    EXPECT_TRUE(photograph(app.pid(), *window, "help-user-lighting", &kLightingArea));
+    EXPECT_TRUE(photograph(app.pid(), *window, named("help-user-lighting"), &kLightingArea));
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, PictureScenarios, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Chinese" : "English";
+                         });
 
 } // namespace
 } // namespace tarvik::e2e
