@@ -197,6 +197,11 @@ TEST_F(Program, ATerminationSignalEndsTheProgramInOrder) {
         SCOPED_TRACE("signal " + std::to_string(signal));
         const pid_t p = start({"/Start"});
         ASSERT_TRUE(listening());
+        // The events are made just after the instance starts listening.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (namedEvents() != 208 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
         ASSERT_EQ(namedEvents(), 208);
         ASSERT_FALSE(lockIsFree());
         ASSERT_EQ(::kill(p, signal), 0);
