@@ -2,6 +2,7 @@
 
 #include "ui/DarkStyle.h"
 #include "ui/Language.h"
+#include "ui/MessageBox.h"
 #include "ui/TextKeys.h"
 
 #include <QDialogButtonBox>
@@ -41,7 +42,8 @@ AboutBox::AboutBox(QString link, std::function<void()> openHelp, QWidget* parent
         l->setFont(ui::skinFont(13));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    buttons->button(QDialogButtonBox::Ok)->setIcon(QIcon()); // the style's icon does not fit the dark look
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setIcon(QIcon()); // the style's icon does not fit the dark look
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::hide);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
     layout->addWidget(title_);
@@ -61,6 +63,7 @@ void AboutBox::retext() {
     setWindowTitle(ui::text("MENU_3").trimmed());
     intro_->setText(ui::text(ui::kAboutTextKeys[0]).trimmed());
     copyright_->setText(ui::text(ui::kAboutTextKeys[1]).trimmed());
+    ok_->setText(ui::okText());
 }
 
 void AboutBox::open() {
@@ -73,6 +76,10 @@ void AboutBox::open() {
 bool AboutBox::requestClose() {
     hide();
     return true;
+}
+
+QString AboutBox::okText() const {
+    return ok_->text();
 }
 
 QString AboutBox::introText() const {

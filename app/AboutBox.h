@@ -10,6 +10,7 @@
 #include <functional>
 
 class QLabel;
+class QPushButton;
 
 namespace tarvik::app {
 
@@ -26,6 +27,7 @@ public:
 
     QString introText() const;
     QString copyrightText() const;
+    QString okText() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -39,6 +41,7 @@ private:
     QLabel* intro_ = nullptr;
     QLabel* copyright_ = nullptr;
     QLabel* linkLabel_ = nullptr;
+    QPushButton* ok_ = nullptr;
 };
 
 } // namespace tarvik::app

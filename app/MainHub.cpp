@@ -452,15 +452,23 @@ std::vector<MenuItem> MainHub::mainMenu() const {
     MenuItem autostart = MenuItem::item(command::kAutostart, extra[4]);
     autostart.checkable = true;
     autostart.checked = autostartEnabled();
-    return {MenuItem::item(command::kImport, t[0]),
-            MenuItem::item(command::kExport, t[1]),
-            MenuItem::item(command::kAbout, t[2]),
-            MenuItem::line(),
-            language,
-            MenuItem::item(command::kUpdate, extra[3]),
-            autostart,
-            MenuItem::line(),
-            MenuItem::item(command::kMenuExit, t[3])};
+    MenuItem profiles;
+    profiles.text = p_.texts.readOnDemand(p_.languageFile, ui::kProfileSubmenuKey);
+    profiles.submenu = profileMenu();
+    return {
+        MenuItem::item(command::kImport, t[0]),
+        MenuItem::item(command::kExport, t[1]),
+        MenuItem::item(command::kAbout, t[2]),
+        MenuItem::line(),
+        language,
+        MenuItem::item(command::kUpdate, extra[3]),
+        autostart,
+        MenuItem::line(),
+        MenuItem::item(command::kMenuExit, t[3]),
+        // After the others, whose places users (and the arrow-key counts of scripts) know.
+        MenuItem::line(),
+        profiles,
+    };
 }
 
 std::vector<MenuItem> MainHub::profileMenu() const {
@@ -506,11 +514,14 @@ void MainHub::showMainWindow() {
 }
 
 bool MainHub::exitSequence() {
-    if (exiting_) {
-        return true;
-    }
-    p_.view.hideWindow();
-    // Any editor may refuse; the program then stays resident, icon and all.
+    return runExit(true);
+}
+
+void MainHub::endSession() {
+    runExit(false);
+}
+
+bool MainHub::closeEditors() {
     if (about_ != nullptr && about_->isOpen() && !about_->requestClose()) {
         return false;
     }
@@ -518,6 +529,18 @@ bool MainHub::exitSequence() {
         if (e != nullptr && e->isOpen() && !e->requestClose()) {
             return false;
         }
+    }
+    return true;
+}
+
+bool MainHub::runExit(bool askEditors) {
+    if (exiting_) {
+        return true;
+    }
+    p_.view.hideWindow();
+    // Any editor may refuse; the program then stays resident, icon and all.
+    if (askEditors && !closeEditors()) {
+        return false;
     }
     exiting_ = true;
     ready_.store(false, std::memory_order_release);

@@ -164,6 +164,9 @@ public:
     void showMainWindow();
     // The exit sequence; false when an editor refused to close (the program stays resident).
     bool exitSequence();
+    // The same exit when the session ends (a termination signal): the editors are not asked, since a
+    // logout cannot wait for a question nobody will answer, nor be refused.
+    void endSession();
     void apply();
     void restoreDefaults();
     void setReportRate(int rate);
@@ -192,6 +195,9 @@ private:
     void onKeyModeChanged();
     void onDeviceLost();
 
+    bool runExit(bool askEditors);
+    // Asks About and each editor in order; false at the first that refuses.
+    bool closeEditors();
     void onKeyClick(int controlId);
     void setModified(bool modified);
     void closeEditorsForLostKeyboard();

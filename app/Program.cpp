@@ -5,6 +5,7 @@
 #include "app/NamedEvents.h"
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
+#include "app/TerminationSignals.h"
 #include "device/FirmwareUpdate.h"
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
@@ -13,6 +14,7 @@
 #include "ui/Language.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,7 +71,10 @@ int runProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     // The window is hidden most of the time; closing it must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(QStringLiteral("tarvik"));
+    // What a window the program gives no title of its own (a message box) is called, and the desktop
+    // entry the windows belong to (their icon and name in a Wayland session).
+    QApplication::setApplicationName(QStringLiteral("Tarvik"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvik"));
     QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
 
     profiles::SettingsStore settings;
@@ -125,6 +130,21 @@ int runProgram(int argc, char** argv) {
         }
     };
     setup.closeNamedEvents = [&] { events.close(); };
+
+    // A logout (SIGTERM), Ctrl+C or a closed terminal ends the program the orderly way: the named events
+    // removed, the instance lock released, the icon gone. Caught from here on, before any of them exist.
+    TerminationSignals terminationSignals;
+    QSocketNotifier onSignal(terminationSignals.fd(), QSocketNotifier::Read);
+    onSignal.setEnabled(terminationSignals.ok());
+    QObject::connect(&onSignal, &QSocketNotifier::activated, [&] {
+        while (terminationSignals.take() != 0) {
+        }
+        if (window != nullptr && window->windowTag() != 0) {
+            window->hub().endSession();
+        } else {
+            QCoreApplication::exit(0);
+        }
+    });
 
     window = new CTarvikDlg(std::move(setup));
     window->initialise(); // created hidden; MSG_INIT is on its way

@@ -65,7 +65,7 @@ private:
 };
 
 SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPngButton* const> keyButtons)
-    : QObject(&window), p_(std::move(parts)) {
+    : QObject(&window), window_(window), p_(std::move(parts)) {
     const std::filesystem::path skins = p_.programFolder / "Skins";
     MainHub& hub = p_.hub;
 
@@ -91,32 +91,6 @@ SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPng
     lightingControl_ = std::make_unique<PanelLighting>(*this, *panel_);
     hub.setLighting(lightingControl_.get());
 
-    // The key assignment dialog edits the profile the window shows.
-    storeAccess_ = std::make_unique<dialogs::ProfileStoreAccess>(
-        p_.store, [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
-    dialogs::Tarvik_DlgComposite::Hooks keyHooks;
-    keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
-    keyHooks.openHelp = [this] { openHelp(); };
-    keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
-    keyHooks.notice = p_.notice;
-    keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
-    keyHooks.missingPicture = p_.missingPicture;
-    keyDialog_ = std::make_unique<dialogs::Tarvik_DlgComposite>(
-        &window, *storeAccess_, p_.prompter, p_.settings, std::move(keyHooks), skins, p_.languageFile);
-
-    // The profile manager.
-    manager_ = std::make_unique<profiles::CTarvik_DlgProfile>(
-        &window, skins / "Profile.ini", skins,
-        profiles::ProfileManagerServices{p_.files, p_.prompter, p_.settings, p_.store, p_.commands, p_.state,
-                                         p_.toWorker, p_.firstRun, [this] { openHelp(); }},
-        p_.missingPicture);
-    connect(manager_.get(), &profiles::CTarvik_DlgProfile::applied, this, [this](bool succeeded) {
-        // A refused import changed nothing.
-        if (succeeded) {
-            p_.hub.profilesReloaded();
-        }
-    });
-
     // The firmware update.
     if (p_.updatePrompter == nullptr) {
         ownUpdatePrompter_ = std::make_unique<device::UpdateMessageBox>(&window, p_.languageFile);
@@ -135,19 +109,9 @@ SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPng
         device::FirmwareUpdate::Seams{p_.prompter, *p_.updatePrompter, p_.files, *p_.programStarter,
                                       std::move(sendRaw)},
         device::FirmwareUpdate::Folders{p_.programFolder / "Package", p_.firstRun});
-    device::CTarvik_DlgUpdate::Hooks updateHooks;
-    updateHooks.openHelp = [this] { openHelp(); };
-    updateHooks.missingPicture = p_.missingPicture;
-    updateDialog_ =
-        std::make_unique<device::CTarvik_DlgUpdate>(&window, *update_, skins, p_.languageFile, updateHooks);
     hub.setRestoreOffer([this] { return update_->offerRestore(); });
-
-    // The exit and a vanished keyboard ask them in this order, after the About box.
-    hub.addEditor(manager_.get());
-    hub.addEditor(keyDialog_.get());
-    hub.addEditor(updateDialog_.get());
-    hub.setKeyDialog(keyDialog_.get());
-    hub.setProfileManager(manager_.get(), [this] { return manager_->model().modified(); });
+    // The dialogs are built when they are first opened: a resident program that is never opened keeps
+    // none of their controls and pictures.
 }
 
 SubWindows::~SubWindows() {
@@ -159,17 +123,71 @@ SubWindows::~SubWindows() {
     panel_.reset();
 }
 
+dialogs::Tarvik_DlgComposite& SubWindows::keyDialog() {
+    if (!keyDialog_) {
+        const std::filesystem::path skins = p_.programFolder / "Skins";
+        MainHub& hub = p_.hub;
+        // It edits the profile the window shows.
+        storeAccess_ = std::make_unique<dialogs::ProfileStoreAccess>(
+            p_.store, [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
+        dialogs::Tarvik_DlgComposite::Hooks keyHooks;
+        keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
+        keyHooks.openHelp = [this] { openHelp(); };
+        keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
+        keyHooks.notice = p_.notice;
+        keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
+        keyHooks.missingPicture = p_.missingPicture;
+        keyDialog_ = std::make_unique<dialogs::Tarvik_DlgComposite>(
+            &window_, *storeAccess_, p_.prompter, p_.settings, std::move(keyHooks), skins, p_.languageFile);
+        hub.addEditor(keyDialog_.get());
+        hub.setKeyDialog(keyDialog_.get());
+    }
+    return *keyDialog_;
+}
+
+profiles::CTarvik_DlgProfile& SubWindows::profileManager() {
+    if (!manager_) {
+        const std::filesystem::path skins = p_.programFolder / "Skins";
+        manager_ = std::make_unique<profiles::CTarvik_DlgProfile>(
+            &window_, skins / "Profile.ini", skins,
+            profiles::ProfileManagerServices{p_.files, p_.prompter, p_.settings, p_.store, p_.commands,
+                                             p_.state, p_.toWorker, p_.firstRun, [this] { openHelp(); }},
+            p_.missingPicture);
+        connect(manager_.get(), &profiles::CTarvik_DlgProfile::applied, this, [this](bool succeeded) {
+            // A refused import changed nothing.
+            if (succeeded) {
+                p_.hub.profilesReloaded();
+            }
+        });
+        p_.hub.addEditor(manager_.get());
+        p_.hub.setProfileManager(manager_.get(), [this] { return manager_->model().modified(); });
+    }
+    return *manager_;
+}
+
+device::CTarvik_DlgUpdate& SubWindows::updateDialog() {
+    if (!updateDialog_) {
+        device::CTarvik_DlgUpdate::Hooks updateHooks;
+        updateHooks.openHelp = [this] { openHelp(); };
+        updateHooks.missingPicture = p_.missingPicture;
+        updateDialog_ = std::make_unique<device::CTarvik_DlgUpdate>(
+            &window_, *update_, p_.programFolder / "Skins", p_.languageFile, updateHooks);
+        p_.hub.addEditor(updateDialog_.get());
+    }
+    return *updateDialog_;
+}
+
 void SubWindows::openKeyDialog(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
     // Window-modal: the main window takes no input meanwhile, and nothing waits in a nested loop.
-    keyDialog_->openForSlot(slot, controlId, macroOnly, buttonGlobalRect);
+    keyDialog().openForSlot(slot, controlId, macroOnly, buttonGlobalRect);
 }
 
 void SubWindows::openProfileManager() {
-    manager_->open();
+    profileManager().open();
 }
 
 void SubWindows::openUpdateDialog() {
-    updateDialog_->open();
+    updateDialog().open();
 }
 
 void SubWindows::switchProfile(int profile, profiles::SwitchSource source) {
@@ -190,7 +208,7 @@ void SubWindows::setSwitchBusy(bool busy) {
 
 void SubWindows::profileSwitched(const profiles::SwitchFinish& finish, const profiles::ProfileMenu&) {
     // The menu is built by the hub when it is shown, with the profiles' own names.
-    if (finish.tickManager && finish.profile >= 0) {
+    if (finish.tickManager && finish.profile >= 0 && manager_) {
         manager_->profileSwitched(finish.profile);
     }
     p_.hub.profileSwitched(finish);

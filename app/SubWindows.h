@@ -1,7 +1,7 @@
-// The windows the main window owns besides itself, built once and reused: the key assignment dialog, the
-// profile manager, the firmware update dialog with its decisions, the lighting panel in the window's
-// lighting area, and the runner of profile switches. This class connects each of them to MainHub: the
-// hub decides, these windows show and edit.
+// The windows the main window owns besides itself, built once (the dialogs when first opened) and reused: the
+// key assignment dialog, the profile manager, the firmware update dialog with its decisions, the lighting
+// panel in the window's lighting area, and the runner of profile switches. This class connects each of them
+// to MainHub: the hub decides, these windows show and edit.
 #pragma once
 
 #include "app/LightingControl.h"
@@ -95,9 +95,10 @@ public:
     void openUpdateDialog();
     void switchProfile(int profile, profiles::SwitchSource source);
 
-    dialogs::Tarvik_DlgComposite& keyDialog() { return *keyDialog_; }
-    profiles::CTarvik_DlgProfile& profileManager() { return *manager_; }
-    device::CTarvik_DlgUpdate& updateDialog() { return *updateDialog_; }
+    // The dialogs, built on first use (each then joins the hub's editors).
+    dialogs::Tarvik_DlgComposite& keyDialog();
+    profiles::CTarvik_DlgProfile& profileManager();
+    device::CTarvik_DlgUpdate& updateDialog();
     device::FirmwareUpdate& firmwareUpdate() { return *update_; }
     lighting::LightingPanel& lightingPanel() { return *panel_; }
     profiles::ProfileSwitchRunner& switchRunner() { return *runner_; }
@@ -112,6 +113,7 @@ private:
 
     void openHelp();
 
+    QWidget& window_;
     SubWindowParts p_;
     std::unique_ptr<device::UpdateMessageBox> ownUpdatePrompter_;
     std::unique_ptr<device::ProgramStarter> ownStarter_;

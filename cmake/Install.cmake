@@ -54,13 +54,17 @@ if(TARGET tarvik)
   list(APPEND tarvik_man_pages tarvik)
   install(FILES ${TARVIK_PACKAGING_DIR}/tarvik.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/tarvik.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-  # The main window as the whole-program tests photograph it; there once the e2e tests have run.
+  # The main window as the whole-program tests photograph it, there once the e2e tests have run; else the
+  # committed picture (taken by them too), so the screenshot the metainfo names is always installed.
   set(shot ${CMAKE_BINARY_DIR}/e2e/main-window.png)
+  set(committed_shot ${PROJECT_SOURCE_DIR}/docs/images/main-window.png)
   install(CODE "
+    set(shot \"${committed_shot}\")
     if(EXISTS \"${shot}\")
-      file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/tarvik/screenshots\"
-           TYPE FILE FILES \"${shot}\")
-    endif()")
+      set(shot \"${shot}\")
+    endif()
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/tarvik/screenshots\"
+         TYPE FILE FILES \"\${shot}\")")
 endif()
 if(TARVIK_ICON_DIR)
   install(DIRECTORY ${TARVIK_ICON_DIR}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)

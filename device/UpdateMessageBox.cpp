@@ -1,8 +1,9 @@
 #include "device/UpdateMessageBox.h"
 
+#include "ui/MessageBox.h"
 #include "ui/TextTable.h"
 
-#include <QMessageBox>
+#include <memory>
 
 namespace tarvik::device {
 
@@ -22,16 +23,24 @@ QString UpdateMessageBox::text(std::string_view languageKey, const std::filesyst
     return QString::fromStdU16String(fillPath(format, file)).trimmed();
 }
 
+QWidget* UpdateMessageBox::owner() const {
+    // A hidden window (the resident main window when the keyboard comes back) would take the box with it
+    // and place it where nobody looks.
+    return parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
+}
+
 void UpdateMessageBox::show(std::string_view languageKey, const std::filesystem::path& file) {
-    QMessageBox::information(parent_.data(), caption(), text(languageKey, file));
+    std::unique_ptr<QMessageBox> box(
+        ui::makeMessageBox(owner(), ui::BoxKind::Information, caption(), text(languageKey, file)));
+    box->exec();
 }
 
 bool UpdateMessageBox::askYesNo(std::string_view languageKey, const std::filesystem::path& file,
                                 bool defaultYes) {
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        parent_.data(), caption(), text(languageKey, file), QMessageBox::Yes | QMessageBox::No,
-        defaultYes ? QMessageBox::Yes : QMessageBox::No);
-    return answer == QMessageBox::Yes;
+    std::unique_ptr<QMessageBox> box(
+        ui::makeMessageBox(owner(), ui::BoxKind::Question, caption(), text(languageKey, file)));
+    box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    return box->exec() == QMessageBox::Yes;
 }
 
 } // namespace tarvik::device

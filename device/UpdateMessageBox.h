@@ -24,6 +24,8 @@ public:
     QString text(std::string_view languageKey, const std::filesystem::path& file) const;
 
 private:
+    QWidget* owner() const;
+
     QPointer<QWidget> parent_;
     std::filesystem::path languageFile_;
 };

@@ -37,7 +37,8 @@ for program in tarvik portmux-sim; do
   fi
 done
 if [ -x "$build/bin/tarvik" ]; then
-  expect+=("./usr/share/applications/tarvik.desktop" "./usr/share/metainfo/tarvik.metainfo.xml")
+  expect+=("./usr/share/applications/tarvik.desktop" "./usr/share/metainfo/tarvik.metainfo.xml"
+           "./usr/share/tarvik/screenshots/main-window.png")
 fi
 for path in "${expect[@]}"; do
   grep -qxF -- "$path" "$work/contents" || fail "the package lacks $path"

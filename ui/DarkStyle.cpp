@@ -39,6 +39,9 @@ QMenu::item:selected { background: #1b6f9e; }
 QMenu::item:disabled { color: #6b717b; }
 QMenu::separator { height: 1px; background: #30343c; margin: 4px 8px; }
 QMenu::indicator { width: 12px; height: 12px; left: 6px; }
+QMenu::indicator:non-exclusive:unchecked { border: 1px solid #5a606b; border-radius: 3px; background: #101215; }
+QMenu::indicator:non-exclusive:unchecked:selected { border-color: #c9cdd4; }
+QMenu::indicator:non-exclusive:checked { border: 1px solid #38b6f0; border-radius: 3px; background: #38b6f0; }
 QToolTip { background: #1a1d22; color: #e4e6ea; border: 1px solid #3a3f48; padding: 4px 6px; }
 QMessageBox, QDialog#TarvikPlainDialog, QFileDialog { background: #16181c; }
 QMessageBox QLabel { color: #e4e6ea; }

@@ -12,6 +12,7 @@ add_library(tarvik_skin STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Language.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextBinder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinPrompter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtFileChooser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ClickablePicture.cpp)
 tarvik_target_defaults(tarvik_skin)

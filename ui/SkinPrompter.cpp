@@ -1,9 +1,7 @@
 #include "ui/SkinPrompter.h"
 
-#include "ui/DarkStyle.h"
 #include "ui/Language.h"
-
-#include <QMessageBox>
+#include "ui/MessageBox.h"
 
 namespace tarvik::ui {
 
@@ -12,16 +10,6 @@ namespace {
 // Leading and trailing blanks of the language texts are kept in the table but mean nothing on screen.
 QString shown(QString text) {
     return text.trimmed();
-}
-
-QMessageBox* makeBox(QWidget* parent, const QString& caption, const QString& text) {
-    auto* box = new QMessageBox(parent);
-    box->setAttribute(Qt::WA_DeleteOnClose, false);
-    box->setWindowTitle(caption);
-    box->setText(text);
-    box->setStyleSheet(darkStyleSheet());
-    box->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
-    return box;
 }
 
 } // namespace
@@ -50,10 +38,8 @@ void SkinPrompter::showNext() {
     queue_.pop_front();
     // A hidden parent (the resident main window) would hide the box with it.
     QWidget* owner = parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
-    QMessageBox* box = makeBox(owner, caption, text);
+    QMessageBox* box = makeMessageBox(owner, BoxKind::Information, caption, text);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Information);
-    box->setStandardButtons(QMessageBox::Ok);
     QObject::connect(box, &QDialog::finished, &alive_, [this] {
         shown_ = nullptr;
         showNext();
@@ -64,11 +50,9 @@ void SkinPrompter::showNext() {
 
 bool SkinPrompter::askYesNo(std::string_view languageKey, bool defaultYes) {
     QWidget* owner = parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
-    std::unique_ptr<QMessageBox> box(makeBox(owner, captionOf(languageKey), shown(text(languageKey))));
-    box->setIcon(QMessageBox::Question);
-    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    std::unique_ptr<QMessageBox> box(
+        makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
     box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
-    box->setEscapeButton(QMessageBox::No);
     return box->exec() == QMessageBox::Yes;
 }
 

@@ -123,6 +123,10 @@ inline constexpr std::string_view kMainMenuExtraKeys[] = {"MENU_LANGUAGE",      
 inline constexpr std::string_view kOnBoardProfileKeys[] = {"ONBOARD_PROFILE_1", "ONBOARD_PROFILE_2",
                                                            "ONBOARD_PROFILE_3"};
 inline constexpr std::string_view kTrayMenuTextKeys[] = {"MENU_11", "MENU_22", "MENU_33"};
+// The main window's menu button: the submenu of the profiles, after the items above.
+inline constexpr std::string_view kProfileSubmenuKey = "MENU_PROFILES";
+// The buttons of the message boxes: OK (the main window's own word for it), Yes and No.
+inline constexpr std::string_view kMessageBoxTextKeys[] = {"PROFILE_OK", "MESSAGE_YES", "MESSAGE_NO"};
 inline constexpr std::string_view kAboutTextKeys[] = {"GUANYU_JIESHAO", "GUANYU_BANQUAN"};
 inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEAR",
                                                           "COMPOSITE_PROMPT_OSK",

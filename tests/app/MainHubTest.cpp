@@ -478,11 +478,12 @@ TEST_F(HubTest, AboutTwiceGivesOneWindow) {
     EXPECT_EQ(view.count("openAbout"), 2u);
 }
 
-TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateAndExit) {
+TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateExitAndTheProfiles) {
     startWithKeyboard();
+    state.currentProfile.store(1);
     hub->onControl(control::kMenu);
-    const auto& m = view.lastMenu;
-    ASSERT_EQ(m.size(), 9u);
+    const auto m = view.lastMenu;
+    ASSERT_EQ(m.size(), 11u);
     EXPECT_EQ(m[0].command, command::kImport);
     EXPECT_EQ(m[0].text, u"Import Profile");
     EXPECT_EQ(m[1].command, command::kExport);
@@ -503,6 +504,15 @@ TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateAndExit) {
     EXPECT_TRUE(m[7].separator);
     EXPECT_EQ(m[8].command, command::kMenuExit);
     EXPECT_EQ(m[8].text, u"Exit");
+    // The profile menu of control 1009 as a submenu, after Exit; its choice switches the profile.
+    EXPECT_TRUE(m[9].separator);
+    EXPECT_EQ(m[10].text, u"Profiles");
+    ASSERT_EQ(m[10].submenu.size(), hub->profileMenu().size());
+    EXPECT_EQ(m[10].submenu[0].command, command::kProfileMenuFirst);
+    EXPECT_TRUE(m[10].submenu[3].checked);
+    EXPECT_FALSE(m[10].submenu[0].checked);
+    hub->onCommand(m[10].submenu[4].command);
+    EXPECT_TRUE(view.has("switchProfile 2 menu"));
 }
 
 TEST_F(HubTest, ALanguageSwitchReTextsTheWindowTheTrayAndTheMenus) {
@@ -656,6 +666,25 @@ TEST_F(HubTest, AnEditorThatRefusesCancelsTheExit) {
     EXPECT_FALSE(instanceClosed);
     EXPECT_TRUE(hub->isReady()); // still resident, icon and all
     EXPECT_FALSE(hub->exiting());
+}
+
+TEST_F(HubTest, TheSessionsEndExitsWithoutAskingTheEditors) {
+    std::vector<std::string> log;
+    FakeEditor about("about", log), manager("manager", log);
+    about.open = manager.open = true;
+    manager.refuse = true; // it would ask about unapplied changes
+    hub->setAbout(&about);
+    hub->addEditor(&manager);
+    hub->setExitSteps([&] { log.push_back("instance"); }, [&] { log.push_back("events"); });
+    startWithKeyboard();
+    hub->endSession();
+    EXPECT_EQ(log, (std::vector<std::string>{"instance", "events"}));
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"hideWindow", "removeTray", "setApplyEnabled 0", "quit"}));
+    EXPECT_TRUE(hub->exiting());
+    // A second signal while the program is ending changes nothing.
+    hub->endSession();
+    EXPECT_EQ(view.count("quit"), 1u);
 }
 
 TEST_F(HubTest, TheExitSequenceRunsItsStepsInOrder) {

@@ -188,6 +188,7 @@ TEST_F(WindowTest, ALanguageSwitchReTextsTheWindowTheTrayAndItsMenu) {
     EXPECT_EQ(window->button("FUNC_PROFILES")->text(), QString::fromUtf8("配置1"));
     EXPECT_EQ(window->reportRateCaption()->text(), QString::fromUtf8("回报率"));
     EXPECT_NE(window->aboutBox().introText(), englishIntro);
+    EXPECT_EQ(window->aboutBox().okText(), QString::fromUtf8("确定"));
     window->trayIcon().rebuildMenu();
     EXPECT_EQ(keyText(*window->trayIcon().menu(), 0), QString::fromUtf8("打开"));
     EXPECT_EQ(keyText(*window->trayIcon().menu(), 2), QString::fromUtf8("退出"));
@@ -199,6 +200,7 @@ TEST_F(WindowTest, ALanguageSwitchReTextsTheWindowTheTrayAndItsMenu) {
     EXPECT_EQ(window->button("FUNC_PROFILE1")->text(), QStringLiteral("Profile 1"));
     EXPECT_EQ(window->reportRateCaption()->text(), QStringLiteral("Report rate"));
     EXPECT_EQ(window->aboutBox().introText(), englishIntro);
+    EXPECT_EQ(window->aboutBox().okText(), QStringLiteral("OK"));
 }
 
 TEST_F(WindowTest, TheTrayIconFollowsTheKeyboardAndOpensTheWindowOnADoubleClick) {
@@ -236,12 +238,26 @@ TEST_F(WindowTest, TheMenuButtonOffersTheProfileFilesAndTheLanguages) {
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
     const auto actions = menu->actions();
-    ASSERT_EQ(actions.size(), 9);
+    ASSERT_EQ(actions.size(), 11);
     EXPECT_EQ(actions[0]->text(), QStringLiteral("Import Profile"));
     EXPECT_EQ(actions[4]->text(), QStringLiteral("Language"));
     ASSERT_NE(actions[4]->menu(), nullptr);
     EXPECT_EQ(actions[4]->menu()->actions().at(1)->text(), QStringLiteral("English"));
     EXPECT_TRUE(actions[4]->menu()->actions().at(1)->isChecked());
+    EXPECT_EQ(actions[10]->text(), QStringLiteral("Profiles"));
+    ASSERT_NE(actions[10]->menu(), nullptr);
+    EXPECT_EQ(actions[10]->menu()->actions().size(), 5);
+    // The unchecked "Start with the desktop" shows its box: its row's left edge differs from that of
+    // "Firmware Update...", which has no box.
+    ASSERT_TRUE(actions[6]->isCheckable());
+    ASSERT_FALSE(actions[6]->isChecked());
+    const QImage shown = menu->grab().toImage();
+    const qreal ratio = shown.devicePixelRatio();
+    auto checkColumn = [&](QAction* a) {
+        const QRect r = menu->actionGeometry(a);
+        return shown.copy(QRect(QPoint(r.left(), r.top()) * ratio, QSize(22, r.height()) * ratio));
+    };
+    EXPECT_NE(checkColumn(actions[6]), checkColumn(actions[5]));
     files.next = home / "mine.tvk";
     actions[1]->trigger(); // Export
     menu->close();

@@ -11,7 +11,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <semaphore.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -40,12 +42,48 @@ protected:
         socket = runtime / "Tarvik_Mutex_09A.sock";
     }
     void TearDown() override {
+        // The orderly end first (it removes what the program made), then the hard one; bounded.
         for (pid_t pid : started) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
+            ::kill(pid, SIGTERM);
+        }
+        for (pid_t pid : std::vector<pid_t>(started)) {
+            if (exitCode(pid, 10s) == -1) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+        started.clear();
+        // What a program ended by SIGKILL (the crash of a test) leaves behind.
+        for (int n = 1; n <= 208; ++n) {
+            ::sem_unlink(eventName(n).c_str());
         }
         std::error_code ec;
         fs::remove_all(root, ec);
+    }
+    // The named event n of the programs this test starts (their own prefix, never a real instance's).
+    static std::string eventName(int n) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%02d", n);
+        return eventPrefix() + "Main_" + number;
+    }
+    static std::string eventPrefix() { return "/TarvikProgramTest" + std::to_string(::getpid()) + "_"; }
+    // How many of those events exist now (glibc keeps "/NAME" as /dev/shm/sem.NAME).
+    static int namedEvents() {
+        int n = 0;
+        for (int i = 1; i <= 208; ++i) {
+            n += fs::exists("/dev/shm/sem." + eventName(i).substr(1)) ? 1 : 0;
+        }
+        return n;
+    }
+    // Whether this process could take the instance lock now (nobody holds it).
+    bool lockIsFree() {
+        const int fd = ::open((runtime / "Tarvik_Mutex_09A.lock").c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            return true; // no lock file: nobody holds it
+        }
+        const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        ::close(fd);
+        return free;
     }
     // Starts the program in the background with the test's own home and runtime folder.
     pid_t start(std::vector<std::string> args, const fs::path& binary = {}) {
@@ -57,8 +95,7 @@ protected:
                                         "PORTMUX_BACKEND=sim",
                                         "PORTMUX_SIM_STATE=",
                                         "QT_QPA_PLATFORM=offscreen",
-                                        "TARVIK_NAMED_EVENT_PREFIX=/TarvikProgramTest" +
-                                            std::to_string(::getpid()) + "_",
+                                        "TARVIK_NAMED_EVENT_PREFIX=" + eventPrefix(),
                                         "PATH=/usr/bin:/bin"};
         args.insert(args.begin(), exe.string());
         std::vector<char*> argv, envp;
@@ -151,6 +188,28 @@ TEST_F(Program, KillEndsTheRunningInstanceAndItself) {
     EXPECT_EQ(exitCode(killer), 0);
     EXPECT_EQ(exitCode(first), 0);
     EXPECT_FALSE(fs::exists(socket));
+}
+
+// A logout sends SIGTERM, a terminal Ctrl+C SIGINT, a closed terminal SIGHUP: each ends the program as
+// "/Kill" does, with its named events and instance lock gone.
+TEST_F(Program, ATerminationSignalEndsTheProgramInOrder) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE("signal " + std::to_string(signal));
+        const pid_t p = start({"/Start"});
+        ASSERT_TRUE(listening());
+        // The events are made just after the instance starts listening.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (namedEvents() != 208 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        ASSERT_EQ(namedEvents(), 208);
+        ASSERT_FALSE(lockIsFree());
+        ASSERT_EQ(::kill(p, signal), 0);
+        EXPECT_EQ(exitCode(p), 0);
+        EXPECT_EQ(namedEvents(), 0);
+        EXPECT_TRUE(lockIsFree());
+        EXPECT_FALSE(fs::exists(socket));
+    }
 }
 
 TEST_F(Program, KillWithNothingRunningIsANormalStart) {

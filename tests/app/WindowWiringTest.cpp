@@ -228,6 +228,26 @@ TEST_F(WiringTest, Command32780OpensTheUpdateDialogFromTheMenu) {
     EXPECT_FALSE(d.isOpen());
 }
 
+// A resident program that is never opened keeps none of the dialogs; each is built when first opened,
+// once.
+TEST_F(WiringTest, TheDialogsAreBuiltWhenFirstOpenedAndThenReused) {
+    show();
+    EXPECT_TRUE(window->findChildren<dialogs::Tarvik_DlgComposite*>().isEmpty());
+    EXPECT_TRUE(window->findChildren<profiles::CTarvik_DlgProfile*>().isEmpty());
+    EXPECT_TRUE(window->findChildren<device::CTarvik_DlgUpdate*>().isEmpty());
+    for (int round = 0; round < 2; ++round) {
+        window->hub().onCommand(command::kUpdate);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sub().updateDialog().isVisible(); }, 5000));
+        sub().updateDialog().requestClose();
+        QTest::mouseClick(window->button("FUNC_PROFILES"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sub().profileManager().isVisible(); }, 5000));
+        sub().profileManager().requestClose();
+    }
+    EXPECT_EQ(window->findChildren<device::CTarvik_DlgUpdate*>().size(), 1);
+    EXPECT_EQ(window->findChildren<profiles::CTarvik_DlgProfile*>().size(), 1);
+    EXPECT_TRUE(window->findChildren<dialogs::Tarvik_DlgComposite*>().isEmpty());
+}
+
 class ExitWithAnEditor : public WiringTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ExitWithAnEditor, TheExitClosesTheOpenEditorAndEnds) {

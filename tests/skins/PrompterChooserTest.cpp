@@ -1,18 +1,22 @@
 // The windows' message boxes and file dialogs: messages do not wait and follow one another, questions
 // wait with their default, and the file dialog takes the translated filters and adds the extension.
 #include "ui/Language.h"
+#include "ui/MessageBox.h"
 #include "ui/QtFileChooser.h"
 #include "ui/SkinPrompter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -75,6 +79,73 @@ TEST(SkinPrompter, AQuestionWaitsForItsAnswerWithTheGivenDefault) {
     }
     onNextModal([](QWidget& w) { qobject_cast<QMessageBox*>(&w)->button(QMessageBox::No)->click(); });
     EXPECT_FALSE(p.askYesNo("MAIN_PROMPT_DEFAULT", true));
+}
+
+// The boxes carry the program's look: a drawn sign instead of the style's icons, plain text, and the
+// buttons in the language of the texts (English words where the language file has none).
+TEST(MessageBox, DrawnSignPlainTextAndButtonsInTheCurrentLanguage) {
+    QTemporaryDir dir;
+    const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / "language.ini";
+    std::ofstream(file) << "[LANGUAGE]\nlanguage=0\n[CHINESE]\nPROFILE_OK=确定\nMESSAGE_YES=是\n"
+                           "[ENGINSH]\nPROFILE_OK=Okay\n";
+    Language& language = Language::instance();
+    const LanguageFiles before = language.files();
+    language.setFiles({file, {}});
+    language.load();
+
+    std::unique_ptr<QMessageBox> message(
+        makeMessageBox(nullptr, BoxKind::Information, QString(), QStringLiteral("<Default Profile>")));
+    EXPECT_EQ(message->icon(), QMessageBox::NoIcon);
+    EXPECT_FALSE(message->iconPixmap().isNull());
+    EXPECT_EQ(message->textFormat(), Qt::PlainText); // shown as written, not taken for markup
+    ASSERT_EQ(message->buttons().size(), 1);
+    EXPECT_EQ(message->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_TRUE(message->button(QMessageBox::Ok)->icon().isNull());
+
+    std::unique_ptr<QMessageBox> question(
+        makeMessageBox(nullptr, BoxKind::Question, QString(), QStringLiteral("?")));
+    ASSERT_EQ(question->buttons().size(), 2);
+    EXPECT_EQ(question->button(QMessageBox::Yes)->text(), QStringLiteral("是"));
+    EXPECT_EQ(question->button(QMessageBox::No)->text(), QStringLiteral("No")); // not in the file
+    EXPECT_EQ(question->escapeButton(), question->button(QMessageBox::No));
+
+    language.switchTo(TextTable::kEnglish);
+    EXPECT_EQ(okText(), QStringLiteral("Okay"));
+    EXPECT_EQ(yesText(), QStringLiteral("Yes"));
+
+    // Each kind has its own sign, drawn sharp for the screen's pixel ratio.
+    const QImage info = messageSign(BoxKind::Information, 40, 2.0).toImage();
+    EXPECT_EQ(info.size(), QSize(80, 80));
+    EXPECT_NE(info, messageSign(BoxKind::Question, 40, 2.0).toImage());
+    EXPECT_NE(info, messageSign(BoxKind::Warning, 40, 2.0).toImage());
+
+    language.setFiles(before);
+    language.load();
+}
+
+// A box is at least its minimum width, and a text longer than that widens it (or wraps) instead of being
+// cut off.
+TEST(MessageBox, TheWholeTextFitsAShortAndALongMessage) {
+    for (const QString& text :
+         {QStringLiteral("Saved."),
+          QStringLiteral("Device is not detected, the key settings can not be displayed!"),
+          QStringLiteral("A text far longer than any box would be wide on one line: it names "
+                         "the file, what went wrong with it and what to do next, so that "
+                         "the user knows where things stand.")}) {
+        SCOPED_TRACE(text.toStdString());
+        std::unique_ptr<QMessageBox> box(makeMessageBox(nullptr, BoxKind::Information, QString(), text));
+        box->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_GE(box->width(), 280);
+        const QRect needed =
+            label->fontMetrics().boundingRect(QRect(0, 0, label->contentsRect().width(), 100000),
+                                              label->wordWrap() ? Qt::TextWordWrap : 0, text);
+        EXPECT_LE(needed.width(), label->contentsRect().width());
+        EXPECT_LE(needed.height(), label->contentsRect().height());
+        box->hide();
+    }
 }
 
 TEST(QtFileChooser, SavesWithTheFirstFiltersExtensionAndCancelsToNothing) {

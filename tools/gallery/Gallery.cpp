@@ -13,6 +13,7 @@
 #include "tests/app/WholeKeyboard.h"
 #include "ui/CPngButton.h"
 #include "ui/Language.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <vector>
 
 namespace tarvik::gallery {
@@ -217,6 +219,7 @@ QStringList Gallery::run() {
     compositeDialog(w);
     profileDialog(w);
     updateDialog(w);
+    messageBoxes(w);
     w.port().close();
     return problems_;
 }
@@ -430,6 +433,24 @@ void Gallery::updateDialog(app::CTarvikDlg& w) {
     shoot(d, QStringLiteral("update_hover"));
     d.findChild<CPngButton*>(QStringLiteral("CONTROL_UPButton"))->setHover(false);
     d.reject();
+}
+
+void Gallery::messageBoxes(app::CTarvikDlg& w) {
+    auto shootBox = [&](ui::BoxKind kind, const char* key, const QString& name) {
+        std::unique_ptr<QMessageBox> box(
+            ui::makeMessageBox(&w, kind, ui::text("MAIN_CAPTION").trimmed(), ui::text(key).trimmed()));
+        box->show();
+        if (!QTest::qWaitForWindowExposed(box.get())) {
+            problems_ << QStringLiteral("the message box %1 did not show").arg(name);
+            return;
+        }
+        shoot(*box, name);
+        box->hide();
+    };
+    shootBox(ui::BoxKind::Information, "MAIN_NO_DEVICE_PROMPT", QStringLiteral("message"));
+    w.hub().onCommand(app::command::kChinese);
+    shootBox(ui::BoxKind::Question, "MAIN_PROMPT_DEFAULT", QStringLiteral("question_chinese"));
+    w.hub().onCommand(app::command::kEnglish);
 }
 
 } // namespace tarvik::gallery

@@ -36,6 +36,8 @@ private:
     void compositeDialog(app::CTarvikDlg& w);
     void profileDialog(app::CTarvikDlg& w);
     void updateDialog(app::CTarvikDlg& w);
+    // A message and a question, in the program's look (the question in Chinese).
+    void messageBoxes(app::CTarvikDlg& w);
     // Saves the widget as it would appear on screen: pixels outside its window region are transparent.
     void shoot(QWidget& w, const QString& name, double scale = 1.0);
     // Lets queued work (the lighting panel's answers, a switch) come back; false after the bound.
