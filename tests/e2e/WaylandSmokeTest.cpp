@@ -82,6 +82,14 @@ TEST(WaylandSmoke, ASecondStartOpensTheWindowAndKillEndsIt) {
         },
         10s));
     ASSERT_TRUE(first.running()) << readFile(log);
+    // The first instance knows the keyboard once it has sent it a report; a second start before that
+    // rightly says there is no keyboard.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const RunOutcome r = d.portmuxSim({"reports", "--json"});
+            return r.exitCode == 0 && r.output.find("\"command\"") != std::string::npos;
+        },
+        10s));
     const std::filesystem::path hidden = d.step("started to the background");
     ASSERT_FALSE(hidden.empty());
     EXPECT_TRUE(drawnArea(hidden).isEmpty()) << "a window shows after a start with /Start";
