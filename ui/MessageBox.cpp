@@ -67,6 +67,10 @@ QMessageBox* makeMessageBox(QWidget* parent, BoxKind kind, const QString& captio
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box->button(QMessageBox::Yes)->setText(yesText());
         box->button(QMessageBox::No)->setText(noText());
+        // The texts come without mnemonics (the Chinese words have no Y or N): Y and N answer all the
+        // same, alone or with Alt, as in every other question box of the desktop.
+        box->button(QMessageBox::Yes)->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Y));
+        box->button(QMessageBox::No)->setShortcut(QKeySequence(Qt::ALT | Qt::Key_N));
         box->setEscapeButton(QMessageBox::No);
     } else {
         box->setStandardButtons(QMessageBox::Ok);

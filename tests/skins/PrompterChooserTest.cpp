@@ -148,6 +148,30 @@ TEST(MessageBox, TheWholeTextFitsAShortAndALongMessage) {
     }
 }
 
+// The button texts carry no mnemonics, yet Y and N (alone or with Alt) answer a question, and Escape is No.
+TEST(MessageBox, YAndNAnswerAQuestion) {
+    struct Row {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QMessageBox::StandardButton answer;
+    };
+    for (const Row& row :
+         {Row{Qt::Key_Y, Qt::NoModifier, QMessageBox::Yes}, Row{Qt::Key_Y, Qt::AltModifier, QMessageBox::Yes},
+          Row{Qt::Key_N, Qt::NoModifier, QMessageBox::No}, Row{Qt::Key_N, Qt::AltModifier, QMessageBox::No},
+          Row{Qt::Key_Escape, Qt::NoModifier, QMessageBox::No}}) {
+        SCOPED_TRACE(QKeySequence(row.key | row.modifiers).toString().toStdString());
+        std::unique_ptr<QMessageBox> box(
+            makeMessageBox(nullptr, BoxKind::Question, QString(), QStringLiteral("?")));
+        int answered = -1;
+        QObject::connect(box.get(), &QMessageBox::finished, [&](int result) { answered = result; });
+        box->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+        QTest::keyClick(box.get(), row.key, row.modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered != -1; }, 2000));
+        EXPECT_EQ(answered, row.answer);
+    }
+}
+
 TEST(QtFileChooser, SavesWithTheFirstFiltersExtensionAndCancelsToNothing) {
     QTemporaryDir dir;
     QtFileChooser chooser;
