@@ -21,7 +21,7 @@ endfunction()
 # folder: HOME and the XDG folders point into the build tree, one home per test case.
 function(tarvik_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/OwnHome.cpp)
   tarvik_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   # The program folder for a test run directly, without the launcher's TARVIK_BIN_DIR.

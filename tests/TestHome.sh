@@ -20,5 +20,5 @@ if [ -n "$case_name" ]; then
   fi
 fi
 mkdir -p "$home" "$base/run" || exit 1
-HOME=$home XDG_CONFIG_HOME=$home/.config XDG_STATE_HOME=$home/.local/state \
+TARVIK_TEST_HOME=$home HOME=$home XDG_CONFIG_HOME=$home/.config XDG_STATE_HOME=$home/.local/state \
   XDG_DATA_HOME=$home/.local/share XDG_RUNTIME_DIR=$base/run exec "$@"
