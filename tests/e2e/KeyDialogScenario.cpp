@@ -19,11 +19,6 @@ void KeyDialogScenario::SetUpTestSuite() {
     openDesktop(options);
 }
 
-std::optional<WindowInfo> KeyDialogScenario::openWindow(Process*& app) {
-    app = &start({});
-    return mainWindow(app->pid());
-}
-
 std::optional<WindowInfo> KeyDialogScenario::openWindowInChinese(Process*& app) {
     // The choice a user made earlier through the menu: the program folder's language file keeps it.
     ui::TextTable table;
@@ -115,7 +110,7 @@ bool KeyDialogScenario::waitForEntry(keyboard::KeyCode key, const Entry& expecte
 }
 
 std::optional<keyboard::KeyAssignment> KeyDialogScenario::cacheRecord(size_t recordIndex) {
-    const std::string bytes = readFile(desktop().home() / "Documents" / "Velmora" / "$Profile0");
+    const std::string bytes = readFile(dataFolder() / "$Profile0");
     profiles::WorkingCopy working;
     if (recordIndex >= profiles::kRecordCount ||
         !profiles::parseProfile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),

@@ -37,9 +37,7 @@ protected:
     std::filesystem::path mainLayout() { return desktop().skinFile("Main.ini"); }
     std::filesystem::path dialogLayout() { return desktop().skinFile("Composite.ini"); }
 
-    // Starts the program with the keyboard and waits for its window.
-    std::optional<WindowInfo> openWindow(Process*& app);
-    // Starts it in Chinese.
+    // Starts the program in Chinese and waits for its window.
     std::optional<WindowInfo> openWindowInChinese(Process*& app);
     // A click on a button of the main window (a skin key of Main.ini), then the key dialog on the screen,
     // focused, ready for keys.

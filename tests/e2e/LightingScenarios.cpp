@@ -55,12 +55,10 @@ public:
 
 protected:
     std::filesystem::path layout() { return desktop().skinFile("Main.ini"); }
-    std::filesystem::path dataFolder() { return desktop().home() / "Documents" / "Velmora"; }
 
-    // Starts the program with the keyboard and waits for its window.
+    // Starts the program with the keyboard and waits for its window, which the helpers below then use.
     std::optional<WindowInfo> openWindow(Process*& app) {
-        app = &start({});
-        auto window = mainWindow(app->pid());
+        auto window = ProgramScenario::openWindow(app);
         if (window) {
             window_ = *window;
         }

@@ -111,7 +111,7 @@ void ProgramScenario::SetUp() {
     // What an earlier scenario's program kept of the user: settings, profile and lighting files.
     std::error_code ec;
     std::filesystem::remove_all(desktop_->home() / ".config" / "Tarvik_Lumira", ec);
-    std::filesystem::remove_all(desktop_->home() / "Documents" / "Velmora", ec);
+    std::filesystem::remove_all(dataFolder(), ec);
     if (options_.privateProgramFolder) {
         // The program folder is the desktop's own copy: an earlier language switch is undone there.
         ui::TextTable table;
@@ -142,6 +142,15 @@ Process& ProgramScenario::start(const std::vector<std::string>& args) {
 
 RunOutcome ProgramScenario::startAndWait(const std::vector<std::string>& args) {
     return desktop_->run(desktop_->programFolder() / "tarvik", args, 20s);
+}
+
+std::optional<WindowInfo> ProgramScenario::openWindow(Process*& app) {
+    app = &start({});
+    return mainWindow(app->pid());
+}
+
+std::filesystem::path ProgramScenario::dataFolder() const {
+    return desktop_->home() / "Documents" / "Velmora";
 }
 
 std::string ProgramScenario::text(const char* key, bool chinese) const {

@@ -47,6 +47,10 @@ protected:
     Process& start(const std::vector<std::string>& args);
     // A start that is expected to end by itself (a second instance): run to its end, bounded.
     RunOutcome startAndWait(const std::vector<std::string>& args);
+    // Starts the program with the keyboard and waits for its main window.
+    std::optional<WindowInfo> openWindow(Process*& app);
+    // The user's data folder of the program (profiles, cache file, backups) in the desktop's home.
+    std::filesystem::path dataFolder() const;
 
     // A text of the language file of the program folder, in English or Chinese.
     std::string text(const char* key, bool chinese = false) const;

@@ -37,7 +37,7 @@ protected:
     std::vector<std::filesystem::path> backups() {
         std::vector<std::filesystem::path> found;
         std::error_code ec;
-        const std::filesystem::path folder = desktop().home() / "Documents" / "Velmora" / "backups";
+        const std::filesystem::path folder = dataFolder() / "backups";
         for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
             if (entry.path().extension() == ".tvk") {
                 found.push_back(entry.path());

@@ -24,11 +24,6 @@ public:
     }
 
 protected:
-    // Starts the program with the keyboard and waits for its window.
-    std::optional<WindowInfo> openWindow(Process*& app) {
-        app = &start({});
-        return mainWindow(app->pid());
-    }
     std::filesystem::path layout() { return desktop().skinFile("Main.ini"); }
     // The window's menu button, then its menu on the screen.
     bool openMainMenu(pid_t pid, const WindowInfo& window) {
@@ -117,7 +112,7 @@ TEST_F(WindowScenarios, UnpluggingHidesTheWindowAndClosesTheAboutBox) {
 }
 
 TEST_F(WindowScenarios, TheLayerKeyRedrawsTheGButtonsAndTheLayerIndicator) {
-    ASSERT_TRUE(writeCacheWithG1InLayer1(desktop().home() / "Documents" / "Velmora"));
+    ASSERT_TRUE(writeCacheWithG1InLayer1(dataFolder()));
     // A lighting that stands still, so only what the layer changes changes on the screen.
     const RunOutcome still = desktop().tarvikctl({"lighting", "mode", "6"});
     ASSERT_EQ(still.exitCode, 0) << still.output;
