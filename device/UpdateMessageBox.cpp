@@ -2,6 +2,7 @@
 
 #include "ui/MessageBox.h"
 #include "ui/TextTable.h"
+#include "ui/VisibleOwner.h"
 
 #include <memory>
 
@@ -24,9 +25,7 @@ QString UpdateMessageBox::text(std::string_view languageKey, const std::filesyst
 }
 
 QWidget* UpdateMessageBox::owner() const {
-    // A hidden window (the resident main window when the keyboard comes back) would take the box with it
-    // and place it where nobody looks.
-    return parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
+    return ui::visibleOwner(parent_);
 }
 
 void UpdateMessageBox::show(std::string_view languageKey, const std::filesystem::path& file) {

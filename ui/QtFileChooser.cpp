@@ -2,6 +2,7 @@
 
 #include "ui/DarkStyle.h"
 #include "ui/FileFilter.h"
+#include "ui/VisibleOwner.h"
 
 #include <QFileDialog>
 
@@ -11,7 +12,7 @@ std::optional<std::filesystem::path> QtFileChooser::choose(Mode mode, const std:
                                                            const std::filesystem::path& startFolder,
                                                            const std::string& defaultName) {
     const std::vector<FileFilter> filters = parseWindowsFilter(windowsFilter);
-    QWidget* owner = parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
+    QWidget* owner = visibleOwner(parent_);
     QFileDialog dialog(owner);
     dialog.setStyleSheet(darkStyleSheet());
     // The desktop's own dialog would not carry the program's look or its filters' translation.

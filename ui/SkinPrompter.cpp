@@ -2,6 +2,7 @@
 
 #include "ui/Language.h"
 #include "ui/MessageBox.h"
+#include "ui/VisibleOwner.h"
 
 namespace tarvik::ui {
 
@@ -36,8 +37,7 @@ void SkinPrompter::showNext() {
     }
     auto [text, caption] = std::move(queue_.front());
     queue_.pop_front();
-    // A hidden parent (the resident main window) would hide the box with it.
-    QWidget* owner = parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
+    QWidget* owner = visibleOwner(parent_);
     QMessageBox* box = makeMessageBox(owner, BoxKind::Information, caption, text);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QDialog::finished, &alive_, [this] {
@@ -49,7 +49,7 @@ void SkinPrompter::showNext() {
 }
 
 bool SkinPrompter::askYesNo(std::string_view languageKey, bool defaultYes) {
-    QWidget* owner = parent_ != nullptr && parent_->isVisible() ? parent_.data() : nullptr;
+    QWidget* owner = visibleOwner(parent_);
     std::unique_ptr<QMessageBox> box(
         makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
     box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
