@@ -1,5 +1,6 @@
 #include "lighting/LightingPanel.h"
 
+#include "lighting/KeyLightLayer.h"
 #include "lighting/LightBlend.h"
 #include "lighting/LightingControls.h"
 #include "lighting/LightingModes.h"
@@ -99,6 +100,7 @@ LightingPanel::LightingPanel(QWidget& host, std::filesystem::path mainLayoutFile
 }
 
 LightingPanel::~LightingPanel() {
+    delete layer_.data();
     for (const QPointer<ui::CPngButton>& b : buttons_) {
         if (b) {
             b->setAfterPaint({});
@@ -365,6 +367,15 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             b->installEventFilter(this);
         }
     }
+    if (QWidget* parent = buttons_[0] ? buttons_[0]->parentWidget() : nullptr) {
+        if (layer_ && layer_->parentWidget() != parent) {
+            delete layer_.data();
+        }
+        if (!layer_) {
+            layer_ = new KeyLightLayer(*parent);
+        }
+        layer_->setButtons(buttons);
+    }
     kickPreview(false);
 }
 
@@ -598,6 +609,7 @@ void LightingPanel::kickPreview(bool reset) {
     }
     if (!previewAllowed()) {
         previewTimer_.stop();
+        showLayer(false);
         return;
     }
     pacer_.restart();
@@ -607,6 +619,7 @@ void LightingPanel::kickPreview(bool reset) {
 void LightingPanel::previewTick() {
     if (!previewAllowed()) {
         previewTimer_.stop();
+        showLayer(false);
         return;
     }
     bool changed = false;
@@ -637,9 +650,32 @@ void LightingPanel::previewTick() {
         if (!previewTimer_.isActive()) {
             previewTimer_.start();
         }
+        showLayer(true);
+        if (layerShows()) {
+            layer_->showFrame(shown_);
+        }
     } else {
         previewTimer_.stop();
+        showLayer(false);
     }
+}
+
+bool LightingPanel::layerShows() const {
+    return layer_ && !layer_->isHidden();
+}
+
+void LightingPanel::showLayer(bool on) {
+    if (!layer_ || on == layerShows()) {
+        return;
+    }
+    if (on) {
+        layer_->relayout();
+        if (!layer_->coversAny()) {
+            return;
+        }
+    }
+    // Hidden, the layer leaves the buttons under it to be painted again, each with its light.
+    layer_->setVisible(on);
 }
 
 void LightingPanel::setShown(int button, std::optional<Rgb> colour) {
@@ -649,12 +685,14 @@ void LightingPanel::setShown(int button, std::optional<Rgb> colour) {
     }
     shown = colour;
     // Only a button whose light changed is repainted.
-    if (ui::CPngButton* b = buttons_[static_cast<size_t>(button)]) {
+    if (ui::CPngButton* b = buttons_[static_cast<size_t>(button)];
+        b && !(layerShows() && layer_->covers(button))) {
         b->update();
     }
 }
 
 void LightingPanel::clearShown() {
+    showLayer(false);
     for (int i = 0; i < kLitButtonCount; ++i) {
         setShown(i, std::nullopt);
     }

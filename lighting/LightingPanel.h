@@ -50,6 +50,7 @@ class CSkinColorBtn;
 
 namespace tarvik::lighting {
 
+class KeyLightLayer;
 class PictureButton;
 
 class LightingPanel : public QObject {
@@ -149,6 +150,8 @@ private:
     void previewTick();
     void setShown(int button, std::optional<Rgb> colour);
     void clearShown();
+    bool layerShows() const;
+    void showLayer(bool on);
     Rgb brushColour() const;
 
     // A picture of the face size filled with the light colour, to add onto a key (one per size in
@@ -199,6 +202,7 @@ private:
     bool drawing_ = false; // controls are being set from the view: their change signals are ours
 
     std::array<QPointer<ui::CPngButton>, kLitButtonCount> buttons_{};
+    QPointer<KeyLightLayer> layer_; // paints the lit buttons in one pass while the preview animates
     std::array<std::optional<Rgb>, kLitButtonCount> shown_{};
     std::array<uint8_t, kColourTableSize> colours_{}; // the current profile's key colours, as last read
     PreviewParams params_;

@@ -256,6 +256,24 @@ const QPixmap& CPngButton::pictureFor(Picture p) const {
 
 void CPngButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    paintFace(p);
+}
+
+const QPixmap* CPngButton::plainFace(QPoint& origin) const {
+    const Picture chosen = currentPicture();
+    const QPixmap& pic = pictureFor(chosen);
+    if (frameMode_ || tint_.isValid() || (captionOn_ && !text().isEmpty()) || scale_ != 1.0 || pic.isNull() ||
+        pic.devicePixelRatio() != 1.0 || (chosen == Picture::Disabled && dimsDisabledPicture())) {
+        return nullptr;
+    }
+    origin = offset_ - QPoint(1, 1);
+    if (!QRect(QPoint(0, 0), pic.size()).contains(QRect(origin, size()))) {
+        return nullptr;
+    }
+    return &pic;
+}
+
+void CPngButton::paintFace(QPainter& p) {
     const Picture chosen = currentPicture();
     if (frameMode_) {
         p.setPen(Qt::NoPen);
@@ -267,9 +285,8 @@ void CPngButton::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(r.right() - 1, r.top(), 2, r.height()), frameColour_);
     } else if (const QPixmap& pic = pictureFor(chosen); !pic.isNull()) {
         const QRectF source(offset_.x() - 1, offset_.y() - 1, width() / scale_, height() / scale_);
-        if (scale_ != 1.0 || pic.devicePixelRatio() != 1.0) {
-            p.setRenderHint(QPainter::SmoothPixmapTransform);
-        }
+        // Set either way: a painter shared by many buttons keeps what the last one set.
+        p.setRenderHint(QPainter::SmoothPixmapTransform, scale_ != 1.0 || pic.devicePixelRatio() != 1.0);
         drawSkinPart(p, QRectF(rect()), pic, source);
         if (chosen == Picture::Disabled && dimsDisabledPicture()) {
             p.fillRect(rect(), QColor(16, 18, 21, 150));

@@ -99,6 +99,13 @@ public:
     // button is painted without anything under it being painted first (Qt::WA_OpaquePaintEvent): the
     // lighting preview repaints a hundred key buttons twenty times a second.
     bool picturesCoverFace() const;
+    // The picture the button shows now, when its face is a part of that picture and nothing else (no
+    // frame, tint, caption or dimming, drawn at its own size); null otherwise. origin: where the face
+    // starts in the picture. The after-paint callback is not part of the face.
+    const QPixmap* plainFace(QPoint& origin) const;
+    // Draws the button as its paint event does, with the painter's origin at the button's top left. The
+    // lighting preview paints a hundred buttons this way in one pass instead of a paint event each.
+    void paintFace(QPainter& painter);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -5,6 +5,7 @@
 
 #include "device/SerialWorker.h"
 #include "keyboard/Layout.h"
+#include "lighting/KeyLightLayer.h"
 #include "lighting/LightBlend.h"
 #include "lighting/LightingControls.h"
 #include "lighting/PictureButton.h"
@@ -281,6 +282,122 @@ TEST_F(LightingPanelTest, TheLightIsAddedToTheCapAndKeepsItsHue) {
     EXPECT_NEAR(got.green(), expected.g, 2);
     EXPECT_NEAR(got.blue(), expected.b, 2);
     EXPECT_GT(got.red(), 2 * got.green()) << "red reads as red";
+}
+
+// The buttons the layer covers whose part of its picture differs from the button's own painting.
+std::vector<std::string> unlikeOwnPainting(const KeyLightLayer& layer,
+                                           std::span<ui::CPngButton* const> buttons) {
+    std::vector<std::string> differ;
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        if (!layer.covers(static_cast<int>(i))) {
+            continue;
+        }
+        const QImage own = buttons[i]->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage part = layer.composed()
+                                .copy(buttons[i]->geometry().translated(-layer.pos()))
+                                .convertToFormat(QImage::Format_RGB32);
+        if (own != part) {
+            differ.push_back(buttons[i]->objectName().toStdString());
+        }
+    }
+    return differ;
+}
+
+TEST_F(LightingPanelTest, WhileThePreviewAnimatesOneLayerPaintsTheKeysExactlyAsTheyPaintThemselves) {
+    auto* layer = host.findChild<KeyLightLayer*>(QStringLiteral("KEY_LIGHT_LAYER"));
+    ASSERT_NE(layer, nullptr);
+    // Bright random colours: lights that reach the corners' edges and hold channels at 255.
+    kb.settings[kParamBrightness] = kLevelMax;
+    kb.settings[kParamRandom] = 1;
+    turnOn();
+    for (uint8_t mode : {1, 5, 16}) {
+        selectMode(mode);
+        const uint64_t before = panel->framesDrawn();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel->framesDrawn() >= before + 3; }, kWaitMs));
+        ASSERT_TRUE(layer->isVisibleTo(&host)) << int(mode);
+        // Between two frames: the layer's picture holds the frame the buttons would draw now.
+        int covered = 0;
+        for (int i = 0; i < kLitButtonCount; ++i) {
+            covered += layer->covers(i) ? 1 : 0;
+        }
+        EXPECT_EQ(covered, kLitButtonCount) << "every button of the generated skin is covered";
+        int lit = 0;
+        for (int i = 0; i < kLitButtonCount; ++i) {
+            const std::optional<Rgb> c = panel->shownColour(i);
+            lit += c && lightOverlay(*c) != Rgb{} ? 1 : 0;
+        }
+        EXPECT_GT(lit, kLitButtonCount / 2) << int(mode);
+        const auto differ = unlikeOwnPainting(*layer, host.buttons);
+        EXPECT_TRUE(differ.empty()) << int(mode) << ": " << differ.size() << " differ, first "
+                                    << differ.front();
+    }
+
+    // A hover under the layer shows with the next frame.
+    host.buttons[kW]->setHover(true);
+    const uint64_t before = panel->framesDrawn();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->framesDrawn() >= before + 1; }, kWaitMs));
+    EXPECT_TRUE(unlikeOwnPainting(*layer, host.buttons).empty());
+
+    // The layer lets the mouse through to the buttons.
+    const QPoint middle = host.buttons[kS]->geometry().center();
+    EXPECT_EQ(host.childAt(middle), host.buttons[kS]);
+
+    // A still picture: the buttons paint themselves again.
+    selectMode(6);
+    EXPECT_FALSE(layer->isVisibleTo(&host));
+    selectMode(1);
+    EXPECT_TRUE(layer->isVisibleTo(&host));
+    click(control::kPanelOff);
+    EXPECT_FALSE(layer->isVisibleTo(&host));
+}
+
+TEST_F(LightingPanelTest, TheLayerJoinsKeysOnlyAcrossBareBackgroundAndLeavesOtherWidgetsOnTop) {
+    auto* layer = host.findChild<KeyLightLayer*>(QStringLiteral("KEY_LIGHT_LAYER"));
+    ASSERT_NE(layer, nullptr);
+    auto runOf = [&](int button) {
+        const QRect face = host.buttons[static_cast<size_t>(button)]->geometry().translated(-layer->pos());
+        for (const QRect& run : layer->runs()) {
+            if (run.contains(face)) {
+                return run;
+            }
+        }
+        return QRect();
+    };
+    // A and S lie side by side on one row with bare background between them.
+    layer->relayout();
+    ASSERT_FALSE(runOf(kA).isNull());
+    EXPECT_EQ(runOf(kA), runOf(kS));
+
+    // A label between them breaks the run, and stays visible over the layer.
+    const QRect a = host.buttons[kA]->geometry();
+    const QRect s = host.buttons[kS]->geometry();
+    ASSERT_LT(a.right() + 1, s.left());
+    QLabel between(&host);
+    between.setGeometry(QRect(QPoint(a.right() + 1, a.top()), QPoint(s.left() - 1, a.bottom())));
+    between.show();
+    layer->relayout();
+    EXPECT_NE(runOf(kA), runOf(kS));
+    for (const QRect& run : layer->runs()) {
+        EXPECT_FALSE(run.translated(layer->pos()).intersects(between.geometry()));
+    }
+    EXPECT_EQ(host.childAt(between.geometry().center()), &between);
+
+    // A hidden key is left out, and a key of another height never shares a run.
+    host.buttons[kW]->hide();
+    layer->relayout();
+    EXPECT_FALSE(layer->covers(kW));
+    host.buttons[kW]->show();
+    layer->relayout();
+    EXPECT_TRUE(layer->covers(kW));
+    for (const QRect& run : layer->runs()) {
+        for (ui::CPngButton* b : host.buttons) {
+            const QRect face = b->geometry().translated(-layer->pos());
+            if (run.intersects(face)) {
+                EXPECT_TRUE(run.contains(face)) << b->objectName().toStdString();
+                EXPECT_EQ(run.height(), face.height()) << b->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(LightingPanelTest, ADragAcrossKeysPaintsThemWithOneUploadAndOpensNothing) {
