@@ -29,6 +29,8 @@ class CPngButton;
 namespace tarvik::lighting {
 
 class KeyLightLayer : public QWidget {
+    Q_OBJECT
+
 public:
     using Lights = std::array<std::optional<Rgb>, kLitButtonCount>;
 

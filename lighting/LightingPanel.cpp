@@ -367,13 +367,20 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             b->installEventFilter(this);
         }
     }
-    if (QWidget* parent = buttons_[0] ? buttons_[0]->parentWidget() : nullptr) {
-        if (layer_ && layer_->parentWidget() != parent) {
-            delete layer_.data();
+    QWidget* parent = nullptr;
+    for (ui::CPngButton* b : buttons) {
+        if (b != nullptr) {
+            parent = b->parentWidget();
+            break;
         }
-        if (!layer_) {
-            layer_ = new KeyLightLayer(*parent);
-        }
+    }
+    if (layer_ && layer_->parentWidget() != parent) {
+        delete layer_.data();
+    }
+    if (!layer_ && parent != nullptr) {
+        layer_ = new KeyLightLayer(*parent);
+    }
+    if (layer_) {
         layer_->setButtons(buttons);
     }
     kickPreview(false);

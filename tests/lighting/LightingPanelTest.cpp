@@ -349,6 +349,12 @@ TEST_F(LightingPanelTest, WhileThePreviewAnimatesOneLayerPaintsTheKeysExactlyAsT
     EXPECT_TRUE(layer->isVisibleTo(&host));
     click(control::kPanelOff);
     EXPECT_FALSE(layer->isVisibleTo(&host));
+
+    // Without buttons there is nothing to lay over.
+    panel->attachKeyButtons({});
+    EXPECT_EQ(host.findChild<KeyLightLayer*>(), nullptr);
+    panel->attachKeyButtons(host.buttons);
+    EXPECT_NE(host.findChild<KeyLightLayer*>(), nullptr);
 }
 
 TEST_F(LightingPanelTest, TheLayerJoinsKeysOnlyAcrossBareBackgroundAndLeavesOtherWidgetsOnTop) {
