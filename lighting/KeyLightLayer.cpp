@@ -118,7 +118,7 @@ void KeyLightLayer::relayout() {
     for (const auto& [index, b] : buttons_) {
         // Only a button whose every picture covers its face can be painted without what lies under it.
         if (b && b->parentWidget() == parentWidget() && !b->isHidden() && b->picturesCoverFace()) {
-            covered_.push_back(Covered{b.data(), index, 0, {}, {}, false, {}});
+            covered_.push_back(Covered{b.data(), index, 0, 0, {}, {}, false, {}});
             isCovered_[static_cast<size_t>(index)] = true;
             bounds |= b->geometry();
         }
@@ -167,6 +167,12 @@ void KeyLightLayer::relayout() {
         }
         runs_.push_back(f);
     }
+    for (Covered& c : covered_) {
+        const QRect face = c.button->geometry();
+        const auto holder =
+            std::find_if(runs_.begin(), runs_.end(), [&face](const QRect& r) { return r.contains(face); });
+        c.run = static_cast<size_t>(holder - runs_.begin());
+    }
     QRegion area;
     for (QRect& r : runs_) {
         area += r;
@@ -211,7 +217,8 @@ void KeyLightLayer::showFrame(const Lights& lights) {
     if (relayoutPending_) {
         relayout();
     }
-    QRegion changed;
+    // Only the runs that hold a changed button go to the window.
+    std::vector<bool> changed(runs_.size(), false);
     for (Covered& c : covered_) {
         if (!c.button) {
             // Gone since the last layout: the next frame lays out again.
@@ -219,14 +226,13 @@ void KeyLightLayer::showFrame(const Lights& lights) {
             continue;
         }
         if (compose(c, lights[static_cast<size_t>(c.index)])) {
-            changed += c.button->geometry().translated(-pos());
+            changed[c.run] = true;
         }
     }
-    // Only the runs that hold a changed button go to the window.
     QRegion dirty;
-    for (const QRect& run : runs_) {
-        if (changed.intersects(run)) {
-            dirty += run;
+    for (size_t i = 0; i < runs_.size(); ++i) {
+        if (changed[i]) {
+            dirty += runs_[i];
         }
     }
     if (!dirty.isEmpty()) {

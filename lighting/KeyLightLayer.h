@@ -64,6 +64,7 @@ private:
     struct Covered {
         QPointer<ui::CPngButton> button;
         int index = 0;
+        size_t run = 0; // the run that holds it
         // The face last taken from the button's picture, kept in a small picture of its own: read from
         // the whole-window picture, the rows of a hundred faces lie far apart and the copy waits on memory.
         qint64 faceKey = 0;
