@@ -5,6 +5,7 @@
 
 #include <QBackingStore>
 #include <QEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -14,11 +15,22 @@
 #include <cstring>
 #include <tuple>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarvik::lighting {
 
 namespace {
 
 // base + light, channel by channel, held at 255 (addChannel of LightBlend.h): sixteen channels at once.
+#if defined(__SSE2__)
+using Channels = __m128i;
+
+inline Channels addChannels(Channels base, Channels light) {
+    return _mm_adds_epu8(base, light);
+}
+#else
 using Channels = uint8_t __attribute__((vector_size(16)));
 
 inline Channels addChannels(Channels base, Channels light) {
@@ -26,6 +38,7 @@ inline Channels addChannels(Channels base, Channels light) {
     // Where a channel wrapped around, the comparison gives all ones: 255.
     return sum | reinterpret_cast<Channels>(sum < base);
 }
+#endif
 
 // The same for the four channels of one pixel.
 inline uint32_t addPixel(uint32_t base, uint32_t light) {
@@ -35,21 +48,19 @@ inline uint32_t addPixel(uint32_t base, uint32_t light) {
     return (low ^ top) | ((carry >> 7) * 0xFFu);
 }
 
-// dst[i] = src[i] + light for n pixels of four channels.
-void addLight(uint32_t* dst, const uint32_t* src, int n, uint32_t light) {
-    Channels add;
-    for (int i = 0; i < 4; ++i) {
-        std::memcpy(reinterpret_cast<char*>(&add) + i * 4, &light, 4);
-    }
+// dst[i] = src[i] + light[i] for n pixels of four channels.
+void addLight(uint32_t* dst, const uint32_t* src, const uint32_t* light, int n) {
     int x = 0;
     for (; x + 4 <= n; x += 4) {
         Channels v;
+        Channels l;
         std::memcpy(&v, src + x, sizeof v);
-        v = addChannels(v, add);
+        std::memcpy(&l, light + x, sizeof l);
+        v = addChannels(v, l);
         std::memcpy(dst + x, &v, sizeof v);
     }
     for (; x < n; ++x) {
-        dst[x] = addPixel(src[x], light);
+        dst[x] = addPixel(src[x], light[x]);
     }
 }
 
@@ -108,23 +119,28 @@ void KeyLightLayer::relayout() {
     relayoutPending_ = false;
     covered_.clear();
     isCovered_.fill(false);
-    QRect bounds;
     runs_.clear();
+    runAreas_.clear();
+    plain_ = QImage();
+    buffer_ = QImage();
     if (devicePixelRatioF() != 1.0) {
-        // The composed picture is one pixel per pixel; scaled up it would blur the keys.
-        buffer_ = QImage();
+        // The layer writes one pixel per pixel; scaled up it would blur the keys.
         return;
     }
+    QRect bounds;
     for (const auto& [index, b] : buttons_) {
         // Only a button whose every picture covers its face can be painted without what lies under it.
         if (b && b->parentWidget() == parentWidget() && !b->isHidden() && b->picturesCoverFace()) {
-            covered_.push_back(Covered{b.data(), index, 0, 0, {}, {}, false, {}});
+            Covered c;
+            c.button = b.data();
+            c.index = index;
+            c.face = b->geometry();
+            covered_.push_back(std::move(c));
             isCovered_[static_cast<size_t>(index)] = true;
             bounds |= b->geometry();
         }
     }
     if (covered_.empty()) {
-        buffer_ = QImage();
         return;
     }
 
@@ -142,41 +158,46 @@ void KeyLightLayer::relayout() {
             others.push_back(w->geometry());
         }
     }
-    std::vector<QRect> faces;
-    for (const Covered& c : covered_) {
-        faces.push_back(c.button->geometry());
+    std::vector<Covered*> order;
+    for (Covered& c : covered_) {
+        order.push_back(&c);
     }
-    std::sort(faces.begin(), faces.end(), [](const QRect& a, const QRect& b) {
-        return std::tuple(a.top(), a.height(), a.left()) < std::tuple(b.top(), b.height(), b.left());
+    std::sort(order.begin(), order.end(), [](const Covered* a, const Covered* b) {
+        return std::tuple(a->face.top(), a->face.height(), a->face.left()) <
+               std::tuple(b->face.top(), b->face.height(), b->face.left());
     });
     auto free = [&](const QRect& gap) {
         auto hits = [&gap](const QRect& r) { return r.intersects(gap); };
         return std::none_of(others.begin(), others.end(), hits) &&
-               std::none_of(faces.begin(), faces.end(), hits);
+               std::none_of(order.begin(), order.end(), [&](const Covered* c) { return hits(c->face); });
     };
-    for (const QRect& f : faces) {
-        if (!runs_.empty()) {
-            QRect& run = runs_.back();
+    for (Covered* c : order) {
+        const QRect& f = c->face;
+        bool joined = false;
+        if (!runAreas_.empty()) {
+            QRect& run = runAreas_.back();
             if (run.top() == f.top() && run.height() == f.height() && f.left() > run.right()) {
                 const QRect gap(QPoint(run.right() + 1, f.top()), QPoint(f.left() - 1, f.bottom()));
                 if (gap.isEmpty() || free(gap)) {
                     run.setRight(f.right());
-                    continue;
+                    joined = true;
                 }
             }
         }
-        runs_.push_back(f);
-    }
-    for (Covered& c : covered_) {
-        const QRect face = c.button->geometry();
-        const auto holder =
-            std::find_if(runs_.begin(), runs_.end(), [&face](const QRect& r) { return r.contains(face); });
-        c.run = static_cast<size_t>(holder - runs_.begin());
+        if (!joined) {
+            runAreas_.push_back(f);
+        }
+        c->run = runAreas_.size() - 1;
     }
     QRegion area;
-    for (QRect& r : runs_) {
+    for (QRect& r : runAreas_) {
         area += r;
         r.translate(-bounds.topLeft());
+        runs_.push_back(Run{r, std::vector<uint32_t>(static_cast<size_t>(kRowKinds * r.width()), 0)});
+    }
+    for (Covered& c : covered_) {
+        c.face.translate(-bounds.topLeft());
+        c.corner = std::min(3, std::min(c.face.width() - 2, c.face.height() - 2) / 4);
     }
     setGeometry(bounds);
     setMask(area.translated(-bounds.topLeft()));
@@ -198,8 +219,8 @@ void KeyLightLayer::relayout() {
         raise();
     }
 
-    // The window's own painting under the runs, once: the background between the buttons. The picture's
-    // format is the window's, so copying it to the window is a plain copy.
+    // The window's own painting under the runs, once, and the faces over it. The format is
+    // the window picture's, so the layer writes to it with plain adds and copies.
     QImage::Format format = QImage::Format_RGB32;
     if (QBackingStore* store = window()->backingStore()) {
         if (auto* image = dynamic_cast<QImage*>(store->paintDevice());
@@ -207,32 +228,93 @@ void KeyLightLayer::relayout() {
             format = image->format();
         }
     }
-    buffer_ = QImage(bounds.size(), format);
-    buffer_.fill(Qt::black);
-    QPainter p(&buffer_);
-    parentWidget()->render(&p, QPoint(), QRegion(bounds), QWidget::DrawWindowBackground);
+    plain_ = QImage(bounds.size(), format);
+    plain_.fill(Qt::black);
+    {
+        QPainter p(&plain_);
+        parentWidget()->render(&p, QPoint(), QRegion(bounds), QWidget::DrawWindowBackground);
+    }
+    for (Covered& c : covered_) {
+        takeFace(c);
+        takeLight(c, lights_[static_cast<size_t>(c.index)]);
+    }
+}
+
+bool KeyLightLayer::takeFace(Covered& c) {
+    QPoint origin;
+    const QPixmap* picture = c.button->plainFace(origin);
+    if (picture == nullptr || !QRect(QPoint(), plain_.size()).contains(c.face)) {
+        // A face that paints itself may have changed in any way.
+        c.selfPainted = true;
+        return true;
+    }
+    if (!c.selfPainted && picture->cacheKey() == c.faceKey && origin == c.faceOrigin) {
+        return false;
+    }
+    const QImage face = picture->toImage();
+    c.faceKey = picture->cacheKey();
+    c.faceOrigin = origin;
+    c.selfPainted = face.format() != QImage::Format_RGB32 ||
+                    !face.rect().contains(QRect(origin, c.face.size()));
+    if (!c.selfPainted) {
+        const size_t bytes = static_cast<size_t>(c.face.width()) * 4;
+        for (int y = 0; y < c.face.height(); ++y) {
+            std::memcpy(plain_.scanLine(c.face.y() + y) + c.face.x() * 4,
+                        face.constScanLine(origin.y() + y) + origin.x() * 4, bytes);
+        }
+    }
+    return true;
+}
+
+void KeyLightLayer::takeLight(Covered& c, const std::optional<Rgb>& light) {
+    c.light = light;
+    Run& run = runs_[c.run];
+    uint32_t add = 0;
+    if (light && !c.selfPainted) {
+        const Rgb o = lightOverlay(*light);
+        add = (uint32_t{o.r} << 16) | (uint32_t{o.g} << 8) | uint32_t{o.b};
+    }
+    // The light of the after-paint callback, pixel for pixel: added to the face one pixel in from the
+    // edge, leaving out a square at each corner.
+    const int w = c.face.width();
+    const int x = c.face.x() - run.area.x();
+    for (int kind = 0; kind < kRowKinds; ++kind) {
+        uint32_t* row = run.add.data() + static_cast<size_t>(kind * run.area.width() + x);
+        std::fill(row, row + w, 0u);
+        if (add != 0 && w >= 3) {
+            const int inset = kind < c.corner ? c.corner : 0;
+            std::fill(row + 1 + inset, row + std::max(1 + inset, w - 1 - inset), add);
+        }
+    }
 }
 
 void KeyLightLayer::showFrame(const Lights& lights) {
     if (relayoutPending_) {
         relayout();
     }
-    // Only the runs that hold a changed button go to the window.
-    std::vector<bool> changed(runs_.size(), false);
+    lights_ = lights;
+    // Only the runs that hold a changed button are painted again: whole when a face changed, and without
+    // their top and bottom rows, which are never lit, when only lights did.
+    enum Change : uint8_t { None, Light, Face };
+    std::vector<Change> changed(runs_.size(), None);
     for (Covered& c : covered_) {
         if (!c.button) {
             // Gone since the last layout: the next frame lays out again.
             relayoutPending_ = true;
             continue;
         }
-        if (compose(c, lights[static_cast<size_t>(c.index)])) {
-            changed[c.run] = true;
+        const std::optional<Rgb>& light = lights[static_cast<size_t>(c.index)];
+        const bool face = takeFace(c);
+        if (face || c.light != light) {
+            changed[c.run] = std::max(changed[c.run], face ? Face : Light);
+            takeLight(c, light);
         }
     }
     QRegion dirty;
     for (size_t i = 0; i < runs_.size(); ++i) {
-        if (changed[i]) {
-            dirty += runs_[i];
+        if (changed[i] != None) {
+            const QRect& area = runs_[i].area;
+            dirty += changed[i] == Face ? area : area.adjusted(0, 1, 0, -1);
         }
     }
     if (!dirty.isEmpty()) {
@@ -240,72 +322,87 @@ void KeyLightLayer::showFrame(const Lights& lights) {
     }
 }
 
-bool KeyLightLayer::compose(Covered& c, const std::optional<Rgb>& light) {
-    ui::CPngButton& b = *c.button;
-    const QRect at = b.geometry().translated(-pos());
-    QPoint origin;
-    const QPixmap* picture = b.plainFace(origin);
-    if (picture != nullptr &&
-        (picture->cacheKey() != c.faceKey || origin != c.faceOrigin || c.face.size() != at.size())) {
-        c.face = picture->toImage().copy(QRect(origin, at.size()));
-        c.faceKey = picture->cacheKey();
-        c.faceOrigin = origin;
-        c.composed = false;
-    }
-    if (picture == nullptr || c.face.format() != QImage::Format_RGB32 ||
-        !QRect(QPoint(), buffer_.size()).contains(at)) {
-        // A face with more than a picture: the button draws itself, its light included.
-        QPainter p(&buffer_);
-        p.translate(at.topLeft());
-        p.setClipRect(QRect(QPoint(), at.size()));
-        b.paintFace(p);
-        c.composed = false;
-        return true;
-    }
-    if (c.composed && c.light == light) {
-        return false;
-    }
-    c.composed = true;
-    c.light = light;
-    // The light of the after-paint callback, pixel for pixel: added to the face one pixel in from the
-    // edge, leaving out a square at each corner.
-    const int w = at.width();
-    const int h = at.height();
-    const int corner = std::min(3, std::min(w - 2, h - 2) / 4);
-    uint32_t add = 0;
-    if (light) {
-        const Rgb o = lightOverlay(*light);
-        add = (uint32_t{o.r} << 16) | (uint32_t{o.g} << 8) | uint32_t{o.b};
-    }
-    const uchar* faceBits = c.face.constBits();
-    const qsizetype faceStride = c.face.bytesPerLine();
-    uchar* bufferBits = buffer_.bits();
-    const qsizetype bufferStride = buffer_.bytesPerLine();
-    for (int y = 0; y < h; ++y) {
-        const auto* src = reinterpret_cast<const uint32_t*>(faceBits + y * faceStride);
-        auto* dst = reinterpret_cast<uint32_t*>(bufferBits + (at.y() + y) * bufferStride) + at.x();
-        if (add == 0 || y < 1 || y > h - 2 || w < 3) {
-            std::memcpy(dst, src, static_cast<size_t>(w) * 4);
+void KeyLightLayer::write(const Target& to, size_t index, const QRect& area) const {
+    const Run& run = runs_[index];
+    const int from = area.left() - run.area.left();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* src = reinterpret_cast<const uint32_t*>(plain_.constScanLine(y)) + area.left();
+        auto* dst = reinterpret_cast<uint32_t*>(to.bits + (to.origin.y() + y) * to.stride) + to.origin.x() +
+                    area.left();
+        const int fromEdge = std::min(y - run.area.top(), run.area.bottom() - y) - 1;
+        if (fromEdge < 0) {
+            // The edge rows are never lit.
+            std::memcpy(dst, src, static_cast<size_t>(area.width()) * 4);
             continue;
         }
-        const int inset = (y < 1 + corner || y > h - 2 - corner) ? corner : 0;
-        const int from = 1 + inset;
-        const int to = w - 1 - inset;
-        std::memcpy(dst, src, static_cast<size_t>(from) * 4);
-        addLight(dst + from, src + from, to - from, add);
-        std::memcpy(dst + to, src + to, static_cast<size_t>(w - to) * 4);
+        const int kind = std::min(fromEdge, kRowKinds - 1);
+        addLight(dst, src, run.add.data() + static_cast<size_t>(kind * run.area.width() + from),
+                 area.width());
     }
-    return true;
+    // The faces that paint themselves, over their plain pictures.
+    for (const Covered& c : covered_) {
+        if (c.selfPainted && c.run == index && c.button && c.face.intersects(area)) {
+            QPainter& p = *to.painter;
+            p.save();
+            p.setClipRect(c.face & area, Qt::IntersectClip);
+            p.translate(c.face.topLeft());
+            c.button->paintFace(p);
+            p.restore();
+        }
+    }
 }
 
 void KeyLightLayer::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    const QRect dirty = event->rect();
-    for (const QRect& run : runs_) {
-        if (run.intersects(dirty)) {
+    if (plain_.isNull()) {
+        return;
+    }
+    const QRegion dirty = event->region();
+    // The window's picture, when that is where this paint goes, at one pixel per pixel, and the layer
+    // lies wholly inside it: written there directly, a frame skips composing a picture of its own and
+    // copying it over.
+    QPaintDevice* device = p.paintEngine() != nullptr ? p.paintEngine()->paintDevice() : nullptr;
+    QBackingStore* store = window()->backingStore();
+    const QTransform& t = p.deviceTransform();
+    const QPoint origin(qRound(t.dx()), qRound(t.dy()));
+    QImage* picture = device != nullptr && device->devType() == QInternal::Image && store != nullptr &&
+                              store->paintDevice() == device
+                          ? static_cast<QImage*>(device)
+                          : nullptr;
+    inPlace_ = picture != nullptr && picture->format() == plain_.format() &&
+               t.type() == QTransform::TxTranslate && QPointF(origin) == QPointF(t.dx(), t.dy()) &&
+               picture->rect().contains(QRect(origin, size()));
+    if (inPlace_) {
+        const Target to{picture->bits(), picture->bytesPerLine(), origin, &p};
+        for (const QRect& r : dirty) {
+            for (size_t i = 0; i < runs_.size(); ++i) {
+                if (const QRect area = r & runs_[i].area; !area.isEmpty()) {
+                    write(to, i, area);
+                }
+            }
+        }
+        return;
+    }
+
+    // Anywhere else: composed into a picture of the layer's own, copied over run by run.
+    if (buffer_.size() != plain_.size() || buffer_.format() != plain_.format()) {
+        buffer_ = QImage(plain_.size(), plain_.format());
+    }
+    {
+        QPainter own(&buffer_);
+        const Target to{buffer_.bits(), buffer_.bytesPerLine(), QPoint(), &own};
+        for (size_t i = 0; i < runs_.size(); ++i) {
+            if (dirty.intersects(runs_[i].area)) {
+                write(to, i, runs_[i].area);
+            }
+        }
+    }
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const Run& run : runs_) {
+        if (dirty.intersects(run.area)) {
             // One rectangle of clip per run keeps the painter on its plain-copy path.
-            p.setClipRect(run);
-            p.drawImage(run.topLeft(), buffer_, run);
+            p.setClipRect(run.area);
+            p.drawImage(run.area.topLeft(), buffer_, run.area);
         }
     }
 }

@@ -1,9 +1,9 @@
 // The preview's painter while it animates. Repainted one by one, a hundred lit buttons twenty times a
 // second cost Qt a paint event, a painter, a clip and a pass over their siblings each, and the light a
-// blend of its own on every key. The layer lies over the buttons instead: it composes each button's face
-// with its light into one picture of its own, and copies that to the window in a few runs of buttons,
-// one rectangle each. It is opaque where it covers a button, so Qt paints nothing under it, and lets every
-// mouse event through to the buttons, which keep their states and tips.
+// blend of its own on every key. The layer lies over the buttons instead and writes each button's face
+// with its light straight into the window's picture, in a few runs of buttons, one rectangle each. It is
+// opaque where it covers a button, so Qt paints nothing under it, and lets every mouse event through to
+// the buttons, which keep their states and tips.
 //
 // Qt drops a button's own repaint under an opaque widget, so the layer shows only while the preview
 // composes every frame: a hover or a press shows with the next frame, at most 50 ms later.
@@ -18,9 +18,12 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
+
+class QPainter;
 
 namespace tarvik::ui {
 class CPngButton;
@@ -44,17 +47,18 @@ public:
     // Takes the buttons' places and the window's background under them again (each time it shows: the
     // buttons may have moved, the background changed).
     void relayout();
-    // Composes every button it covers, in its state now, with its light, and repaints.
+    // Takes every covered button's state now and its light, and repaints the runs where either changed.
     void showFrame(const Lights& lights);
     // Whether the layer paints this button while it shows; and any. A window drawn at more than one device
     // pixel per pixel paints its own buttons.
     bool covers(int button) const;
     bool coversAny() const { return !covered_.empty(); }
-    // Where the layer copies to the window, in its own coordinates: rectangles that hold only covered
+    // Where the layer writes to the window, in its own coordinates: rectangles that hold only covered
     // buttons and the window's background between them.
-    const std::vector<QRect>& runs() const { return runs_; }
-    // The composed picture, in the layer's coordinates.
-    const QImage& composed() const { return buffer_; }
+    const std::vector<QRect>& runs() const { return runAreas_; }
+    // Whether the last paint wrote straight into the window's picture. Painted anywhere else (a grab, a
+    // render, a window picture of a format of its own) it composes a picture of its own and draws that.
+    bool paintsInPlace() const { return inPlace_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,26 +68,53 @@ private:
     struct Covered {
         QPointer<ui::CPngButton> button;
         int index = 0;
-        size_t run = 0; // the run that holds it
-        // The face last taken from the button's picture, kept in a small picture of its own: read from
-        // the whole-window picture, the rows of a hundred faces lie far apart and the copy waits on memory.
-        qint64 faceKey = 0;
+        size_t run = 0;       // the run that holds it
+        QRect face;           // in the layer's coordinates
+        int corner = 0;       // the unlit square at each corner of its light
+        qint64 faceKey = 0;   // the picture its face was last taken from, and where in it
         QPoint faceOrigin;
-        QImage face;
-        // What the composed picture holds for it: a frame that changes neither is not composed again.
-        bool composed = false;
+        // A face with more than a picture: the button paints itself, its light included.
+        bool selfPainted = false;
         std::optional<Rgb> light;
     };
+    // Rows of the light to add to a run, one channel quad per pixel: a key's light leaves out a one-pixel
+    // edge, and a square at each corner, so rows near the top and bottom edges light less of each key.
+    // Row d lights the rows d + 1 from the run's nearer edge row; the last one every row further in.
+    static constexpr int kRowKinds = 4;
+    struct Run {
+        QRect area;
+        std::vector<uint32_t> add; // kRowKinds rows of area.width()
+    };
+    // Where a paint writes: pixels of four bytes at `origin` for the layer's top left, and a painter on
+    // the same pixels in the layer's coordinates for the faces that paint themselves.
+    struct Target {
+        uchar* bits = nullptr;
+        qsizetype stride = 0;
+        QPoint origin;
+        QPainter* painter = nullptr;
+    };
 
-    // Whether the button's part of the picture changed.
-    bool compose(Covered& c, const std::optional<Rgb>& light);
+    // Takes the button's face into the plain picture when its picture changed; whether it did.
+    bool takeFace(Covered& c);
+    // Sets the button's part of its run's light rows.
+    void takeLight(Covered& c, const std::optional<Rgb>& light);
+    // Writes every pixel of `area`, a part of run `run`, in the layer's coordinates.
+    void write(const Target& to, size_t run, const QRect& area) const;
 
     std::vector<std::pair<int, QPointer<ui::CPngButton>>> buttons_;
     std::vector<Covered> covered_;
     std::array<bool, kLitButtonCount> isCovered_{};
-    std::vector<QRect> runs_;
+    std::vector<Run> runs_;
+    std::vector<QRect> runAreas_;
+    Lights lights_{};
+    // The layer unlit: the window's own painting (the background between the buttons) with each covered
+    // face at its place, in the format of the window's picture. A frame adds the light to it row by row,
+    // a whole run at a time, straight into the window's picture.
+    QImage plain_;
+    // What a paint anywhere but the window's picture composes first.
     QImage buffer_;
     bool relayoutPending_ = true;
+    bool inPlace_ = false;
 };
 
 } // namespace tarvik::lighting

@@ -20,6 +20,7 @@
 #include "ui/SkinLayout.h"
 #include "ui/TextTable.h"
 
+#include <QBackingStore>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -284,21 +285,37 @@ TEST_F(LightingPanelTest, TheLightIsAddedToTheCapAndKeepsItsHue) {
     EXPECT_GT(got.red(), 2 * got.green()) << "red reads as red";
 }
 
-// The buttons the layer covers whose part of its picture differs from the button's own painting.
-std::vector<std::string> unlikeOwnPainting(const KeyLightLayer& layer,
-                                           std::span<ui::CPngButton* const> buttons) {
+// The buttons the layer covers whose part of `picture` (with the layer's top left at `layerAt`) differs
+// from the button's own painting.
+std::vector<std::string> unlikeOwnPainting(const KeyLightLayer& layer, std::span<ui::CPngButton* const> buttons,
+                                           const QImage& picture, QPoint layerAt) {
     std::vector<std::string> differ;
     for (size_t i = 0; i < buttons.size(); ++i) {
         if (!layer.covers(static_cast<int>(i))) {
             continue;
         }
         const QImage own = buttons[i]->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage part = layer.composed()
-                                .copy(buttons[i]->geometry().translated(-layer.pos()))
+        const QImage part = picture.copy(buttons[i]->geometry().translated(layerAt - layer.pos()))
                                 .convertToFormat(QImage::Format_RGB32);
         if (own != part) {
             differ.push_back(buttons[i]->objectName().toStdString());
         }
+    }
+    return differ;
+}
+
+// What the window shows of the keys the layer covers, against their own painting: the layer's pending
+// repaint is done first (posted events only, so no frame comes between), then the window's picture read.
+std::vector<std::string> unlikeOwnPaintingOnScreen(KeyLightLayer& layer, QWidget& window,
+                                                   std::span<ui::CPngButton* const> buttons) {
+    QCoreApplication::sendPostedEvents();
+    const auto* picture = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+    if (picture == nullptr) {
+        return {"the window's picture is not an image"};
+    }
+    auto differ = unlikeOwnPainting(layer, buttons, *picture, layer.mapTo(&window, QPoint()));
+    if (!layer.paintsInPlace()) {
+        differ.insert(differ.begin(), "the layer did not paint into the window's picture");
     }
     return differ;
 }
@@ -327,16 +344,40 @@ TEST_F(LightingPanelTest, WhileThePreviewAnimatesOneLayerPaintsTheKeysExactlyAsT
             lit += c && lightOverlay(*c) != Rgb{} ? 1 : 0;
         }
         EXPECT_GT(lit, kLitButtonCount / 2) << int(mode);
-        const auto differ = unlikeOwnPainting(*layer, host.buttons);
+        const auto differ = unlikeOwnPaintingOnScreen(*layer, host, host.buttons);
         EXPECT_TRUE(differ.empty()) << int(mode) << ": " << differ.size() << " differ, first "
                                     << differ.front();
+        // Painted anywhere else (here a grab), it composes a picture of its own to the same effect.
+        const QImage grabbed = layer->grab().toImage();
+        EXPECT_FALSE(layer->paintsInPlace());
+        const auto differGrabbed = unlikeOwnPainting(*layer, host.buttons, grabbed, QPoint());
+        EXPECT_TRUE(differGrabbed.empty()) << int(mode) << ": " << differGrabbed.size() << " differ, first "
+                                           << differGrabbed.front();
     }
 
-    // A hover under the layer shows with the next frame.
-    host.buttons[kW]->setHover(true);
-    const uint64_t before = panel->framesDrawn();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->framesDrawn() >= before + 1; }, kWaitMs));
-    EXPECT_TRUE(unlikeOwnPainting(*layer, host.buttons).empty());
+    // A face that is more than its picture (a tint, a caption) paints itself inside its run, light and all.
+    host.buttons[kS]->setTint(Qt::yellow, 80);
+    host.buttons[kA]->setCaptionStyle(true);
+    host.buttons[kA]->setText(QStringLiteral("A"));
+    for (int frame = 0; frame < 2; ++frame) {
+        const uint64_t before = panel->framesDrawn();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel->framesDrawn() >= before + 1; }, kWaitMs));
+        const auto differ = unlikeOwnPaintingOnScreen(*layer, host, host.buttons);
+        EXPECT_TRUE(differ.empty()) << differ.size() << " differ, first " << differ.front();
+    }
+    EXPECT_TRUE(layer->covers(kS));
+    host.buttons[kS]->clearTint();
+    host.buttons[kA]->setText(QString());
+    host.buttons[kA]->setCaptionStyle(false);
+
+    // A hover under the layer shows with the next frame, and goes with the one after it.
+    for (bool hover : {true, false}) {
+        host.buttons[kW]->setHover(hover);
+        const uint64_t before = panel->framesDrawn();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel->framesDrawn() >= before + 1; }, kWaitMs));
+        const auto differ = unlikeOwnPaintingOnScreen(*layer, host, host.buttons);
+        EXPECT_TRUE(differ.empty()) << hover << ": " << differ.size() << " differ, first " << differ.front();
+    }
 
     // The layer lets the mouse through to the buttons.
     const QPoint middle = host.buttons[kS]->geometry().center();
