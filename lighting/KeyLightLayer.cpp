@@ -254,8 +254,8 @@ bool KeyLightLayer::takeFace(Covered& c) {
     const QImage face = picture->toImage();
     c.faceKey = picture->cacheKey();
     c.faceOrigin = origin;
-    c.selfPainted = face.format() != QImage::Format_RGB32 ||
-                    !face.rect().contains(QRect(origin, c.face.size()));
+    c.selfPainted =
+        face.format() != QImage::Format_RGB32 || !face.rect().contains(QRect(origin, c.face.size()));
     if (!c.selfPainted) {
         const size_t bytes = static_cast<size_t>(c.face.width()) * 4;
         for (int y = 0; y < c.face.height(); ++y) {

@@ -68,10 +68,10 @@ private:
     struct Covered {
         QPointer<ui::CPngButton> button;
         int index = 0;
-        size_t run = 0;       // the run that holds it
-        QRect face;           // in the layer's coordinates
-        int corner = 0;       // the unlit square at each corner of its light
-        qint64 faceKey = 0;   // the picture its face was last taken from, and where in it
+        size_t run = 0;     // the run that holds it
+        QRect face;         // in the layer's coordinates
+        int corner = 0;     // the unlit square at each corner of its light
+        qint64 faceKey = 0; // the picture its face was last taken from, and where in it
         QPoint faceOrigin;
         // A face with more than a picture: the button paints itself, its light included.
         bool selfPainted = false;

@@ -287,8 +287,9 @@ TEST_F(LightingPanelTest, TheLightIsAddedToTheCapAndKeepsItsHue) {
 
 // The buttons the layer covers whose part of `picture` (with the layer's top left at `layerAt`) differs
 // from the button's own painting.
-std::vector<std::string> unlikeOwnPainting(const KeyLightLayer& layer, std::span<ui::CPngButton* const> buttons,
-                                           const QImage& picture, QPoint layerAt) {
+std::vector<std::string> unlikeOwnPainting(const KeyLightLayer& layer,
+                                           std::span<ui::CPngButton* const> buttons, const QImage& picture,
+                                           QPoint layerAt) {
     std::vector<std::string> differ;
     for (size_t i = 0; i < buttons.size(); ++i) {
         if (!layer.covers(static_cast<int>(i))) {
@@ -351,8 +352,8 @@ TEST_F(LightingPanelTest, WhileThePreviewAnimatesOneLayerPaintsTheKeysExactlyAsT
         const QImage grabbed = layer->grab().toImage();
         EXPECT_FALSE(layer->paintsInPlace());
         const auto differGrabbed = unlikeOwnPainting(*layer, host.buttons, grabbed, QPoint());
-        EXPECT_TRUE(differGrabbed.empty()) << int(mode) << ": " << differGrabbed.size() << " differ, first "
-                                           << differGrabbed.front();
+        EXPECT_TRUE(differGrabbed.empty())
+            << int(mode) << ": " << differGrabbed.size() << " differ, first " << differGrabbed.front();
     }
 
     // A face that is more than its picture (a tint, a caption) paints itself inside its run, light and all.
