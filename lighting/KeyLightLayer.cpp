@@ -96,6 +96,14 @@ void KeyLightLayer::setButtons(std::span<ui::CPngButton* const> buttons) {
     relayout();
 }
 
+std::vector<QRect> KeyLightLayer::runs() const {
+    std::vector<QRect> areas;
+    for (const Run& run : runs_) {
+        areas.push_back(run.area);
+    }
+    return areas;
+}
+
 bool KeyLightLayer::covers(int button) const {
     return button >= 0 && button < kLitButtonCount && isCovered_[static_cast<size_t>(button)];
 }
@@ -120,7 +128,6 @@ void KeyLightLayer::relayout() {
     covered_.clear();
     isCovered_.fill(false);
     runs_.clear();
-    runAreas_.clear();
     plain_ = QImage();
     buffer_ = QImage();
     if (devicePixelRatioF() != 1.0) {
@@ -171,11 +178,12 @@ void KeyLightLayer::relayout() {
         return std::none_of(others.begin(), others.end(), hits) &&
                std::none_of(order.begin(), order.end(), [&](const Covered* c) { return hits(c->face); });
     };
+    std::vector<QRect> areas;
     for (Covered* c : order) {
         const QRect& f = c->face;
         bool joined = false;
-        if (!runAreas_.empty()) {
-            QRect& run = runAreas_.back();
+        if (!areas.empty()) {
+            QRect& run = areas.back();
             if (run.top() == f.top() && run.height() == f.height() && f.left() > run.right()) {
                 const QRect gap(QPoint(run.right() + 1, f.top()), QPoint(f.left() - 1, f.bottom()));
                 if (gap.isEmpty() || free(gap)) {
@@ -185,19 +193,19 @@ void KeyLightLayer::relayout() {
             }
         }
         if (!joined) {
-            runAreas_.push_back(f);
+            areas.push_back(f);
         }
-        c->run = runAreas_.size() - 1;
+        c->run = areas.size() - 1;
     }
     QRegion area;
-    for (QRect& r : runAreas_) {
+    for (QRect& r : areas) {
         area += r;
         r.translate(-bounds.topLeft());
         runs_.push_back(Run{r, std::vector<uint32_t>(static_cast<size_t>(kRowKinds * r.width()), 0)});
     }
     for (Covered& c : covered_) {
         c.face.translate(-bounds.topLeft());
-        c.corner = std::min(3, std::min(c.face.width() - 2, c.face.height() - 2) / 4);
+        c.corner = lightCorner(c.face.width() - 2, c.face.height() - 2);
     }
     setGeometry(bounds);
     setMask(area.translated(-bounds.topLeft()));

@@ -11,6 +11,7 @@
 
 #include "lighting/Colour.h"
 #include "lighting/KeyButtons.h"
+#include "lighting/LightBlend.h"
 
 #include <QImage>
 #include <QPointer>
@@ -55,7 +56,7 @@ public:
     bool coversAny() const { return !covered_.empty(); }
     // Where the layer writes to the window, in its own coordinates: rectangles that hold only covered
     // buttons and the window's background between them.
-    const std::vector<QRect>& runs() const { return runAreas_; }
+    std::vector<QRect> runs() const;
     // Whether the last paint wrote straight into the window's picture. Painted anywhere else (a grab, a
     // render, a window picture of a format of its own) it composes a picture of its own and draws that.
     bool paintsInPlace() const { return inPlace_; }
@@ -80,7 +81,7 @@ private:
     // Rows of the light to add to a run, one channel quad per pixel: a key's light leaves out a one-pixel
     // edge, and a square at each corner, so rows near the top and bottom edges light less of each key.
     // Row d lights the rows d + 1 from the run's nearer edge row; the last one every row further in.
-    static constexpr int kRowKinds = 4;
+    static constexpr int kRowKinds = kMaxLightCorner + 1;
     struct Run {
         QRect area;
         std::vector<uint32_t> add; // kRowKinds rows of area.width()
@@ -105,7 +106,6 @@ private:
     std::vector<Covered> covered_;
     std::array<bool, kLitButtonCount> isCovered_{};
     std::vector<Run> runs_;
-    std::vector<QRect> runAreas_;
     Lights lights_{};
     // The layer unlit: the window's own painting (the background between the buttons) with each covered
     // face at its place, in the format of the window's picture. A frame adds the light to it row by row,

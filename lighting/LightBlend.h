@@ -32,6 +32,15 @@ constexpr Rgb lightOverlay(Rgb light) {
     return scaled(light, kLightStrength);
 }
 
+// A lit key's light covers its face one pixel in from the button's edge, less a square at each corner of
+// that face (which reads as a rounded cap): the square's side for a face of this size, at most
+// kMaxLightCorner.
+inline constexpr int kMaxLightCorner = 3;
+constexpr int lightCorner(int faceWidth, int faceHeight) {
+    const int side = (faceWidth < faceHeight ? faceWidth : faceHeight) / 4;
+    return side < kMaxLightCorner ? side : kMaxLightCorner;
+}
+
 // A pixel of the button's picture as it looks when lit.
 constexpr Rgb litPixel(Rgb picture, Rgb light) {
     return addBlend(picture, lightOverlay(light));

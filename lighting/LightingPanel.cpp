@@ -348,7 +348,7 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             // picture filled with the light: the painter adds a picture to the window with vector
             // instructions, a plain colour one pixel at a time, four times slower.
             const QRect face = button.rect().adjusted(1, 1, -1, -1);
-            const int corner = std::min(3, std::min(face.width(), face.height()) / 4);
+            const int corner = lightCorner(face.width(), face.height());
             const qreal ratio = p.device() != nullptr ? p.device()->devicePixelRatioF() : 1.0;
             const QImage& fill = lightPicture(face.size(), ratio, qcolour(lightOverlay(*light)));
             auto band = [&](const QRect& r) {
