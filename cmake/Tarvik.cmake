@@ -16,6 +16,13 @@ function(tarvik_target_defaults target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
+# Paths of the build tree that test programs fall back on, in one generated header rather than in every
+# test's compile line: a compile line that names the build folder differs in every checkout, and ccache
+# could share none of the test objects between them.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/TestPaths.h
+  CONTENT "#pragma once\n#define TARVIK_TEST_BIN_DIR \"${TARVIK_BIN_DIR}\"\n#define TARVIK_E2E_SHOT_DIR \"${CMAKE_BINARY_DIR}/e2e\"\n"
+  @ONLY)
+
 # tarvik_add_test(name SOURCES ... LIBS ... [LABELS ...] [ENV ...])
 # One GoogleTest executable; every test case becomes a CTest test. Tests never see the real home
 # folder: HOME and the XDG folders point into the build tree, one home per test case.
@@ -29,7 +36,7 @@ function(tarvik_add_test name)
   target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O1 -g1>)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   # The program folder for a test run directly, without the launcher's TARVIK_BIN_DIR.
-  target_compile_definitions(${name} PRIVATE TARVIK_TEST_BIN_DIR="${TARVIK_BIN_DIR}")
+  target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
   set(env TARVIK_BIN_DIR=${TARVIK_BIN_DIR} PORTMUX_BACKEND=sim PORTMUX_SIM_STATE= QT_QPA_PLATFORM=offscreen

@@ -2,6 +2,7 @@
 // test also leaves a picture of what it looked at in the build tree (screens/composite/).
 #include "dialogs/Tarvik_DlgComposite.h"
 
+#include "TestPaths.h"
 #include "tests/dialogs/FakeCompositeStore.h"
 #include "tests/macros/RecordingPrompter.h"
 #include "ui/CPngButton.h"

@@ -1,5 +1,6 @@
 #include "tests/e2e/Desktop.h"
 
+#include "TestPaths.h"
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
 #include "ui/SkinRect.h"

@@ -2,6 +2,7 @@
 // its tray host and virtual keyboard, a click at a skin rectangle and a real key reach the window, the
 // screenshots show what is on the screen, and every process ends with the desktop. Also the runner's
 // process handling on its own: bounded runs, and an end that does not depend on the program's consent.
+#include "TestPaths.h"
 #include "platform/IniFile.h"
 #include "tests/e2e/Desktop.h"
 #include "ui/SkinRect.h"

@@ -2,6 +2,7 @@
 // environment that selects the virtual keyboard, and the keyboard's control interface.
 #pragma once
 
+#include "TestPaths.h"
 #include "portmux/include/portmux_sim.h"
 
 #include <cstdlib>

@@ -1,5 +1,6 @@
 // Which help page the program opens for each language, with the pages the program folder has.
 #include "platform/HelpPage.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 

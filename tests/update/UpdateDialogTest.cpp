@@ -2,6 +2,7 @@
 // seams. Each test also leaves a picture of what it looked at in the build tree (screens/update/).
 #include "device/CTarvik_DlgUpdate.h"
 
+#include "TestPaths.h"
 #include "device/UpdateMessageBox.h"
 #include "tests/macros/RecordingPrompter.h"
 #include "tests/profiles/StoreSamples.h"
