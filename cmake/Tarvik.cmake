@@ -50,6 +50,13 @@ function(tarvik_add_test name)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
+  # The ThreadSanitizer build compiles only the test programs that run threads (and what they use).
+  if("threads" IN_LIST T_LABELS)
+    if(NOT TARGET threaded_tests)
+      add_custom_target(threaded_tests)
+    endif()
+    add_dependencies(threaded_tests ${name})
+  endif()
   include(GoogleTest)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
