@@ -123,6 +123,9 @@ bool SimServer::open(std::string* why) {
         return fail(errnoText("eventfd"));
     }
     keyboard_ = std::make_unique<SimBackend>(options_.statePath);
+    if (!keyboard_->holdStateFile(&reason)) {
+        return fail(reason);
+    }
     dispatcher_.start();
     keyboard_->start(dispatcher_);
     log("serving the virtual keyboard at " + path + " (state " +
@@ -263,6 +266,11 @@ void SimServer::accept() {
             continue;
         }
         if (clients_.size() >= options_.maxClients) {
+            // Say so, or the client could take a silent close for an absent server and run on its own.
+            const std::string reason =
+                "the server has " + std::to_string(clients_.size()) + " clients already";
+            const std::vector<uint8_t> frame = wire::encode(wire::Refused{reason});
+            [[maybe_unused]] const ssize_t sent = ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
             log("refused a connection: " + std::to_string(clients_.size()) + " clients already");
             ::close(fd);
             continue;

@@ -1,5 +1,6 @@
 #include "portmux/src/SimSocket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -103,10 +104,22 @@ std::unique_ptr<WireSocket> WireSocket::connect(const std::string& path, wire::R
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    // A server that stops taking connections fills its queue, and a connect would then wait for ever; the
+    // send time limit bounds that wait as well as every later send.
+    const auto limit = std::max(timeout, std::chrono::milliseconds(1));
+    timeval connectLimit{static_cast<time_t>(limit.count() / 1000),
+                         static_cast<suseconds_t>(limit.count() % 1000 * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &connectLimit, sizeof connectLimit);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         const int e = errno;
         ::close(fd);
-        return fail("no server at " + path + ": " + std::strerror(e));
+        if (e == ENOENT || e == ECONNREFUSED || e == ENOTDIR) {
+            return fail("no server at " + path + ": " + std::strerror(e));
+        }
+        if (e == EAGAIN || e == EINPROGRESS) {
+            return fail("the server at " + path + " does not take connections (busy or stopped)");
+        }
+        return fail("cannot connect to the server at " + path + ": " + std::strerror(e));
     }
     // Only the user's own daemon: a socket someone else put in the way is not our keyboard.
     ucred cred{};
@@ -119,11 +132,13 @@ std::unique_ptr<WireSocket> WireSocket::connect(const std::string& path, wire::R
     timeval tv{2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     std::unique_ptr<WireSocket> s(new WireSocket(fd));
-    if (!s->send(wire::Hello{wire::kVersion, role})) {
+    // A full server may have sent its refusal and closed before the greeting went out: read it anyway.
+    const bool greeted = s->send(wire::Hello{wire::kVersion, role});
+    bool timedOut = false;
+    auto answer = s->receive(greeted ? timeout : std::chrono::milliseconds(0), &timedOut);
+    if (!answer && !greeted) {
         return fail("the server at " + path + " closed the connection");
     }
-    bool timedOut = false;
-    auto answer = s->receive(timeout, &timedOut);
     if (!answer) {
         return fail(timedOut ? "the server at " + path + " does not answer"
                              : "the server at " + path + " closed the connection");

@@ -35,7 +35,9 @@ public:
     WireSocket& operator=(const WireSocket&) = delete;
 
     // Connects and greets. nullptr when nothing answers at path within timeout, or the daemon refuses
-    // (its reason in *why, prefixed "refused: ").
+    // (its reason in *why, prefixed "refused: "). *why begins with "no server" exactly when nothing
+    // listens there (no socket file, or connection refused); a server that is busy, stopped or full
+    // gives another reason, so that a caller never takes a running daemon for an absent one.
     static std::unique_ptr<WireSocket> connect(const std::string& path, wire::Role role,
                                                std::chrono::milliseconds timeout, wire::Welcome* welcome,
                                                std::string* why);
