@@ -54,6 +54,8 @@ Commands::Frame Commands::frame() {
         return Frame(&sequence_, kOk);
     case SequenceLock::Entry::TimedOut:
         return Frame(nullptr, kLinkBusy);
+    case SequenceLock::Entry::Unavailable:
+        return Frame(nullptr, kLockUnavailable);
     case SequenceLock::Entry::Closed:
         break;
     }
@@ -61,7 +63,7 @@ Commands::Frame Commands::frame() {
 }
 
 void Commands::discardWrites(int failure) {
-    if (failure == kNoKeyboard || failure == kLinkBusy) {
+    if (failure == kNoKeyboard || failure == kLinkBusy || failure == kLockUnavailable) {
         return;
     }
     Frame held = frame();

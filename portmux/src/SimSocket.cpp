@@ -1,5 +1,7 @@
 #include "portmux/src/SimSocket.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -30,9 +32,12 @@ std::string socketPathFromEnvironment() {
     if (const char* s = std::getenv("PORTMUX_SIM_SOCKET")) {
         return s;
     }
-    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x && *x) {
-        return (std::filesystem::path(x) / "portmux" / "sim.sock").string();
+    const std::filesystem::path folder = tarvik::paths::privateRuntimeFolder("portmux");
+    if (!folder.empty()) {
+        return (folder / "sim.sock").string();
     }
+    // Nowhere private: a place that prepareSocketFolder refuses, so a daemon does not start and a client
+    // finds no daemon of ours there.
     return "/tmp/portmux-" + std::to_string(::getuid()) + "/sim.sock";
 }
 
@@ -70,9 +75,9 @@ bool prepareSocketFolder(const std::string& socketPath, std::string* why) {
         }
         return false;
     }
-    if ((st.st_mode & 022) != 0) {
+    if ((st.st_mode & 077) != 0) {
         if (why) {
-            *why = "others may write to " + folder.string() + " (and replace the socket)";
+            *why = "others may enter " + folder.string() + " (its mode must be 0700)";
         }
         return false;
     }

@@ -15,12 +15,13 @@
 namespace portmux::sim {
 
 // Where the daemon listens: PORTMUX_SIM_SOCKET when set (an empty value: nowhere, the library keeps its
-// keyboard in-process); otherwise $XDG_RUNTIME_DIR/portmux/sim.sock; without XDG_RUNTIME_DIR
-// /tmp/portmux-UID/sim.sock.
+// keyboard in-process); otherwise sim.sock in the user's private run-time folder "portmux"
+// (tarvik::paths::privateRuntimeFolder: $XDG_RUNTIME_DIR/portmux, else /tmp/portmux-UID, else one in the
+// user's cache folder).
 std::string socketPathFromEnvironment();
 
 // Creates the socket's folder (mode 0700) when it is missing. A folder that belongs to another user or
-// that others may write to is refused: whoever can put a socket there could pose as the daemon.
+// that others may enter is refused: whoever can put a socket there could pose as the daemon.
 bool prepareSocketFolder(const std::string& socketPath, std::string* why);
 
 // A Unix socket path must fit sockaddr_un.

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 namespace portmux::test {
@@ -346,15 +347,23 @@ TEST(PortmuxServerSocket, WhereTheDaemonIsLookedFor) {
         EXPECT_EQ(sim::socketPathFromEnvironment(), "") << "empty: no daemon, the keyboard stays in-process";
     }
     {
+        std::string runtimeTemplate = (fs::temp_directory_path() / "pmux-run-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(runtimeTemplate.data()), nullptr);
         ScopedEnv socket("PORTMUX_SIM_SOCKET", nullptr);
-        ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
-        EXPECT_EQ(sim::socketPathFromEnvironment(), "/run/user/1000/portmux/sim.sock");
+        ScopedEnv runtime("XDG_RUNTIME_DIR", runtimeTemplate);
+        EXPECT_EQ(sim::socketPathFromEnvironment(), runtimeTemplate + "/portmux/sim.sock");
+        fs::remove_all(runtimeTemplate);
     }
     {
+        // Without a runtime folder: the user's own folder in /tmp (or, when another user took that name,
+        // one in the cache folder; either way private).
         ScopedEnv socket("PORTMUX_SIM_SOCKET", nullptr);
         ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
-        EXPECT_EQ(sim::socketPathFromEnvironment(),
-                  "/tmp/portmux-" + std::to_string(::getuid()) + "/sim.sock");
+        const fs::path folder = fs::path(sim::socketPathFromEnvironment()).parent_path();
+        struct stat st {};
+        ASSERT_EQ(::lstat(folder.c_str(), &st), 0) << folder;
+        EXPECT_EQ(st.st_uid, ::getuid());
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
     }
     std::string why;
     EXPECT_EQ(sim::RemoteSimBackend::connect("/nonexistent/portmux/sim.sock", {}, &why), nullptr);
