@@ -154,8 +154,8 @@ bool writeProfileDocument(const std::filesystem::path& path, FileFormat format, 
         reason = "the contents do not fit a profile file";
         return false;
     }
-    if (!writeFileAtomically(path, bytes)) {
-        reason = "cannot write " + path.string();
+    if (std::string why; !writeFileAtomically(path, bytes, &why)) {
+        reason = "cannot write " + path.string() + (why.empty() ? "" : ": " + why);
         return false;
     }
     return true;
