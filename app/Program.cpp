@@ -89,7 +89,7 @@ int runProgram(int argc, char** argv) {
     // Programs started side by side for a test keep their events apart.
     const char* eventPrefix = std::getenv("TARVIK_NAMED_EVENT_PREFIX");
     NamedEvents events(eventPrefix != nullptr && eventPrefix[0] == '/' ? eventPrefix
-                                                                       : std::string(kNamedEventPrefix));
+                                                                       : userNamedEventPrefix());
     std::unique_ptr<InstanceServer> server;
     std::unique_ptr<device::LinkSession> session;
     CTarvikDlg* window = nullptr;
