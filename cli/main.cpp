@@ -1,5 +1,6 @@
 // tarvikctl: the keyboard's settings from the command line, over the same core as the program.
 #include "cli/CliCommand.h"
+#include "cli/Interruption.h"
 
 #include <cstdio>
 #include <iostream>
@@ -32,6 +33,8 @@ void printUsage(std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: a signal then ends a command in order (see Interruption.h).
+    tarvik::cli::interruption::install();
     std::vector<std::string_view> words;
     bool json = false;
     bool verify = true;
@@ -64,7 +67,7 @@ int main(int argc, char** argv) {
         std::vector<std::string_view> args(words.begin() + 1, words.end());
         int rc = c->run(ctx, args);
         std::cout.flush();
-        return rc;
+        return tarvik::cli::interruption::exitCode(rc);
     }
     std::cerr << "tarvikctl: unknown command '" << words.front() << "' (see tarvikctl --help)\n";
     return 2;

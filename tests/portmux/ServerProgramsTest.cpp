@@ -293,5 +293,32 @@ TEST_F(PortmuxServer, ADaemonThatCannotServeIsNeverReplacedByAPrivateKeyboard) {
     server->wait(std::chrono::seconds(10));
 }
 
+// SIGTERM during an import ends it in order: the download that has begun runs to its end (no write
+// sequence is left open on the keyboard), the lighting step is not started, the temporary folder is
+// gone, and the exit code names the signal.
+TEST_F(PortmuxServer, AnImportEndsInOrderOnASignal) {
+    const fs::path json = dir / "profiles.json";
+    const Finished exported = tarvikctl({"export", "--with-lighting", json.string()});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    const fs::path runtime = dir / "rt";
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    ASSERT_EQ(verb({"latency", "5"}).exitCode, 0);
+    auto env = clientEnv();
+    env["XDG_RUNTIME_DIR"] = runtime.string();
+    const uint64_t before = status().reportTotal;
+    ChildProcess import({program("tarvikctl"), "import", json.string()}, env, dir / "import-out",
+                        dir / "import-err");
+    ASSERT_TRUE(eventually([&] { return status().reportTotal > before + 20; })) << import.err();
+    import.signal(SIGTERM);
+    EXPECT_EQ(import.wait(std::chrono::seconds(30)), 143) << import.err();
+    EXPECT_NE(import.err().find("interrupted"), std::string::npos) << import.err();
+    EXPECT_FALSE(status().frameOpen);
+    EXPECT_EQ(status().violations, 0u);
+    for (const auto& entry : fs::directory_iterator(runtime)) {
+        EXPECT_EQ(entry.path().filename().string().rfind("tarvikctl-", 0), std::string::npos) << entry.path();
+    }
+}
+
 } // namespace
 } // namespace portmux::test
