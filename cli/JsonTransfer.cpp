@@ -45,7 +45,8 @@ int exportJson(CliContext& ctx, const std::string& path, bool withLighting) {
         model::Lighting lighting;
         if (int rc = profiles::lightingio::readLighting(kb->commands(), paths::dataFolder(), lighting);
             rc != device::kOk) {
-            ctx.err << "tarvikctl: export: could not read the lighting settings (result " << rc << ")\n";
+            ctx.err << "tarvikctl: export: could not read the lighting settings ("
+                    << device::describeResult(rc) << ")\n";
             return 1;
         }
         doc.lighting = lighting;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace tarvik::device {
 
@@ -39,6 +40,9 @@ inline constexpr int kLockUnavailable = -206;
 inline constexpr int kNoKeyboard = 0;
 inline constexpr int kWriteRefused = -1;
 inline constexpr int kNoReply = -2;
+
+// "result N, WHAT IT MEANS" for a message: a vanished keyboard reads as such, not as a bare number.
+std::string describeResult(int result);
 
 inline constexpr size_t kReportSize = 64;
 inline constexpr size_t kChunkSize = 56;
