@@ -366,6 +366,15 @@ TEST(PortmuxServerSocket, WhereTheDaemonIsLookedFor) {
         EXPECT_EQ(st.st_mode & 0777, 0700u);
     }
     std::string why;
+    {
+        // A socket folder others may enter is not the daemon's, whoever made it.
+        std::string open = (fs::temp_directory_path() / "pmux-open-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(open.data()), nullptr);
+        ::chmod(open.c_str(), 0755);
+        EXPECT_FALSE(sim::prepareSocketFolder(open + "/sim.sock", &why));
+        EXPECT_NE(why.find("0700"), std::string::npos) << why;
+        fs::remove_all(open);
+    }
     EXPECT_EQ(sim::RemoteSimBackend::connect("/nonexistent/portmux/sim.sock", {}, &why), nullptr);
     EXPECT_EQ(why.rfind("no server", 0), 0u) << why;
     EXPECT_EQ(sim::RemoteSimBackend::connect(std::string(200, 'x'), {}, &why), nullptr);
