@@ -67,7 +67,13 @@ int main(int argc, char** argv) {
         std::vector<std::string_view> args(words.begin() + 1, words.end());
         int rc = c->run(ctx, args);
         std::cout.flush();
-        return tarvik::cli::interruption::exitCode(rc);
+        const int code = tarvik::cli::interruption::exitCode(rc);
+        if (code != rc && rc == 0) {
+            // The command ran to its end before it could stop; the caller still learns of the signal.
+            std::cerr << "tarvikctl: " << c->name << ": interrupted by signal " << code - 128
+                      << " after the command had finished\n";
+        }
+        return code;
     }
     std::cerr << "tarvikctl: unknown command '" << words.front() << "' (see tarvikctl --help)\n";
     return 2;
