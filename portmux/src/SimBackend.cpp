@@ -358,7 +358,13 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
     }
     if (o.committed) {
         ++commits_;
-        persist();
+        if (!persist() && stateFileHeldByServer(statePath_)) {
+            // A daemon started on this file since: it owns the flash now. Stepping aside as an unplug,
+            // with no reply, fails the write that could not be kept instead of reporting it done.
+            leave();
+            postCount(0);
+            return true;
+        }
     }
     if (o.updateTrigger) {
         ++updateTriggers_;
