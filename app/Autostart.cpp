@@ -33,7 +33,9 @@ bool foundOnSearchPath(const std::filesystem::path& program, std::string_view se
 }
 
 // An argument of an Exec line: quoted when it holds anything the desktop's parser treats specially, with
-// the quoting escapes, then the escapes of the entry's string value.
+// the quoting escapes, then the escapes of the entry's string value. The value is unescaped first, so
+// the backslash of every quoting escape is itself written as "\\": "\\"" for '"', "\\$" for '$',
+// "\\`" for '`' and "\\\\" for a backslash.
 std::string execArgument(const std::string& arg) {
     constexpr std::string_view reserved = " \t\"'\\><~|&;$*?#()`";
     std::string out;
@@ -43,7 +45,7 @@ std::string execArgument(const std::string& arg) {
     }
     for (char c : arg) {
         if (quote && (c == '"' || c == '`' || c == '$')) {
-            out += '\\';
+            out += "\\\\";
         }
         if (c == '\\') {
             out += quote ? "\\\\\\\\" : "\\\\";

@@ -48,12 +48,19 @@ int runProgram(int argc, char** argv) {
 
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const CommandLine line = parseCommandLine(args);
-    const std::optional<InstancePaths> instance = instancePaths();
+    std::string noInstanceFolder;
+    const std::optional<InstancePaths> instance = instancePaths(&noInstanceFolder);
     std::unique_ptr<InstanceLock> lock;
     InstanceLock::State held = InstanceLock::State::Failed;
     if (instance) {
         lock = std::make_unique<InstanceLock>(instance->lock);
         held = lock->tryAcquire();
+    }
+    if (held == InstanceLock::State::Failed) {
+        // Runs on, as the program always has without its lock, but says so: a second start will not find it.
+        std::fprintf(stderr, "tarvik: no single-instance lock: %s\n",
+                     instance ? ("cannot open " + instance->lock.string()).c_str()
+                              : noInstanceFolder.c_str());
     }
     if (held == InstanceLock::State::HeldElsewhere) {
         // A second start: "/Kill" ends the first instance, anything else opens its window. When the lock's
@@ -82,7 +89,7 @@ int runProgram(int argc, char** argv) {
     // Programs started side by side for a test keep their events apart.
     const char* eventPrefix = std::getenv("TARVIK_NAMED_EVENT_PREFIX");
     NamedEvents events(eventPrefix != nullptr && eventPrefix[0] == '/' ? eventPrefix
-                                                                       : std::string(kNamedEventPrefix));
+                                                                       : userNamedEventPrefix());
     std::unique_ptr<InstanceServer> server;
     std::unique_ptr<device::LinkSession> session;
     CTarvikDlg* window = nullptr;

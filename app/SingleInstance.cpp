@@ -4,6 +4,7 @@
 #include "device/MainWindowPort.h"
 #include "platform/Bytes.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
 
 #include <array>
 #include <cerrno>
@@ -33,12 +34,6 @@ constexpr int kClientReadLimitMs = 1000;
 // The socket's whole path must fit into a socket address.
 bool shortEnough(const std::filesystem::path& folder) {
     return (folder / (std::string(kBaseName) + ".sock")).string().size() < sizeof(sockaddr_un::sun_path);
-}
-
-bool privateFolder(const std::filesystem::path& folder) {
-    struct stat st {};
-    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-           (st.st_mode & 077) == 0;
 }
 
 int pollOne(int fd, short events, int timeoutMs) {
@@ -106,18 +101,16 @@ InstancePaths instancePathsIn(const std::filesystem::path& folder) {
                          folder / (std::string(kBaseName) + ".sock")};
 }
 
-std::optional<InstancePaths> instancePaths() {
+std::optional<InstancePaths> instancePaths(std::string* why) {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] != '\0') {
-        if (privateFolder(runtime) && shortEnough(runtime)) {
+        if (paths::isPrivateFolder(runtime) && shortEnough(runtime)) {
             return instancePathsIn(runtime);
         }
     }
-    const std::filesystem::path folder = "/tmp/Tarvik-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return std::nullopt;
-    }
-    // Someone else's folder, or one others may write into, is never used.
-    if (!privateFolder(folder)) {
+    // Someone else's folder, or one others may enter, is never used: /tmp/Tarvik-UID if it is ours, else
+    // one in the user's cache folder.
+    const std::filesystem::path folder = paths::privateFallbackFolder("Tarvik", why);
+    if (folder.empty() || !shortEnough(folder)) {
         return std::nullopt;
     }
     return instancePathsIn(folder);
@@ -208,9 +201,10 @@ bool InstanceServer::start() {
     if (listenFd_ < 0) {
         return false;
     }
-    const mode_t old = ::umask(077);
-    const bool bound = ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
-    ::umask(old);
+    // The folder is private (0700), so the socket's own mode is a second fence only: set after bind, as
+    // the umask is the whole process's and other threads run.
+    const bool bound = ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 &&
+                       ::chmod(socket_.c_str(), 0600) == 0;
     if (!bound || ::listen(listenFd_, 8) != 0 || ::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) {
         ::close(listenFd_);
         listenFd_ = -1;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 namespace tarvik::app {
@@ -24,8 +25,9 @@ struct InstancePaths {
     std::filesystem::path socket; // Tarvik_Mutex_09A.sock
 };
 
-// Nothing when no private folder can be had.
-std::optional<InstancePaths> instancePaths();
+// In $XDG_RUNTIME_DIR when it is private, else in paths::privateFallbackFolder("Tarvik"). Nothing (with
+// the reasons in *why) when no private folder can be had.
+std::optional<InstancePaths> instancePaths(std::string* why = nullptr);
 // The same inside a folder the caller names (tests).
 InstancePaths instancePathsIn(const std::filesystem::path& folder);
 

@@ -104,12 +104,18 @@ std::string notTaken(const device::Commands& commands, std::string_view what, in
                    ")";
         }
     }
-    return "the keyboard did not take " + std::string(what) + " (result " + std::to_string(result) + ")";
+    return "the keyboard did not take " + std::string(what) + " (" + device::describeResult(result) + ")";
 }
 
 std::string downloadNotTaken(const profiles::DownloadOutcome& outcome) {
-    return std::string("the keyboard did not ") + (outcome.verifyFailed() ? "keep" : "take") +
-           " the profiles (" + profiles::describeFailure(outcome) + ")";
+    std::string text = std::string("the keyboard did not ") + (outcome.verifyFailed() ? "keep" : "take") +
+                       " the profiles (" + profiles::describeFailure(outcome) + ")";
+    if (!outcome.verifyFailed()) {
+        // The step and the number alone do not say that the keyboard or its server went away.
+        const std::string meaning = device::describeResult(outcome.result);
+        text += ": " + meaning.substr(meaning.find(", ") + 2);
+    }
+    return text;
 }
 
 std::u16string macroNamePrefix() {

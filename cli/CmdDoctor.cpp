@@ -6,6 +6,7 @@
 #include "device/HeadlessWindowPort.h"
 #include "device/LinkSession.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,7 +35,7 @@ void gatherLibrary(doctor::Facts& f) {
         const char* socket = std::getenv("PORTMUX_SIM_SOCKET");
         f.simSocket = socket != nullptr && socket[0] != '\0'
                           ? std::string(socket)
-                          : (paths::runtimeFolder() / "portmux/sim.sock").string();
+                          : (paths::privateRuntimeFolder("portmux") / "sim.sock").string();
         std::error_code ec;
         f.simServer = std::filesystem::is_socket(f.simSocket, ec);
     }

@@ -4,9 +4,13 @@
 #include "cli/JsonTransfer.h"
 #include "cli/ProfileFormats.h"
 
+#include "platform/AtomicFile.h"
 #include "profiles/KeyboardTransfer.h"
 
+#include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tarvik::cli {
 
@@ -34,8 +38,19 @@ int runExport(CliContext& ctx, std::span<const std::string_view> args) {
     if (!kb) {
         return 1;
     }
-    if (!profiles::readKeyboardToFile(path, kb->commands(), kb->state(), macroNamePrefix())) {
-        ctx.err << "tarvikctl: export: could not read the keyboard into " << path << '\n';
+    std::optional<std::vector<uint8_t>> bytes;
+    try {
+        bytes = profiles::readKeyboardProfile(kb->commands(), kb->state(), macroNamePrefix());
+    } catch (const std::bad_alloc&) {
+        bytes.reset();
+    }
+    if (!bytes) {
+        ctx.err << "tarvikctl: export: could not read the keyboard\n";
+        return 1;
+    }
+    // The keyboard was read; what fails now is the file, and the message says which.
+    if (std::string why; !writeFileAtomically(path, *bytes, &why)) {
+        ctx.err << "tarvikctl: export: cannot write " << path << ": " << why << '\n';
         return 1;
     }
     ctx.out << "exported the keyboard's three profiles and macros to " << path << '\n';

@@ -297,7 +297,7 @@ int runLighting(CliContext& ctx, std::span<const std::string_view> args) {
         return kFailed;
     }
     if (rc != device::kOk) {
-        session.fail("cannot read the lighting settings (result " + std::to_string(rc) + ")");
+        session.fail("cannot read the lighting settings (" + device::describeResult(rc) + ")");
         return kFailed;
     }
 

@@ -29,8 +29,8 @@ int runProfile(CliContext& ctx, std::span<const std::string_view> args) {
         return 1;
     }
     if (int rc = device::selectOnBoardProfile(session.commands(), session.state(), p); rc != device::kOk) {
-        session.fail("the keyboard did not switch to profile " + std::to_string(p) + " (result " +
-                     std::to_string(rc) + ")");
+        session.fail("the keyboard did not switch to profile " + std::to_string(p) + " (" +
+                     device::describeResult(rc) + ")");
         return 1;
     }
     if (ctx.json) {

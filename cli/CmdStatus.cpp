@@ -91,7 +91,7 @@ int runStatus(CliContext& ctx, std::span<const std::string_view> args) {
     if (keyboards > 0) {
         std::array<uint8_t, device::kConfigSize> config{};
         if (int rc = session.commands().readConfig(config); rc != device::kOk) {
-            session.fail("cannot read the keyboard's configuration (result " + std::to_string(rc) + ")");
+            session.fail("cannot read the keyboard's configuration (" + device::describeResult(rc) + ")");
             return 1;
         }
         status = fromConfig(keyboards, config);

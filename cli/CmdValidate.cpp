@@ -35,7 +35,7 @@ int runValidate(CliContext& ctx, std::span<const std::string_view> args) {
         ctx.out << path << ": valid profile file\n";
         return 0;
     }
-    ctx.out << path << ": import would refuse it: " << describeRefusal(c) << '\n';
+    ctx.out << path << ": import would refuse it: " << describeRefusal(c, path) << '\n';
     return 1;
 }
 

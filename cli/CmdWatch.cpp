@@ -1,12 +1,10 @@
 // tarvikctl watch [--json] [--interval SECONDS]: one line per keyboard event until interrupted.
 #include "cli/CliCommand.h"
+#include "cli/Interruption.h"
 #include "cli/Watch.h"
 
 #include <charconv>
-#include <csignal>
 #include <mutex>
-#include <pthread.h>
-#include <thread>
 
 namespace tarvik::cli {
 
@@ -28,37 +26,6 @@ private:
     bool json_;
 };
 
-// SIGINT, SIGTERM and SIGHUP end the watch (exit 0). They are blocked in every thread, the library's
-// included (its threads start later and inherit the mask), and taken by one thread with sigwait, so the
-// stop runs as ordinary code rather than in a signal handler. SIGUSR1 only wakes that thread at the end.
-class SignalStop {
-public:
-    explicit SignalStop(watch::StopSignal& stop) {
-        sigemptyset(&set_);
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) {
-            sigaddset(&set_, s);
-        }
-        pthread_sigmask(SIG_BLOCK, &set_, &previous_);
-        thread_ = std::thread([this, &stop] {
-            int sig = 0;
-            sigwait(&set_, &sig);
-            stop.raise();
-        });
-    }
-    ~SignalStop() {
-        pthread_kill(thread_.native_handle(), SIGUSR1);
-        thread_.join();
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    SignalStop(const SignalStop&) = delete;
-    SignalStop& operator=(const SignalStop&) = delete;
-
-private:
-    sigset_t set_;
-    sigset_t previous_;
-    std::thread thread_;
-};
-
 int runWatchCommand(CliContext& ctx, std::span<const std::string_view> args) {
     watch::Options options;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -78,7 +45,8 @@ int runWatchCommand(CliContext& ctx, std::span<const std::string_view> args) {
         }
     }
     watch::StopSignal stop;
-    SignalStop signals(stop); // before the library starts its threads
+    // SIGINT, SIGTERM and SIGHUP end the watch as its normal way out (exit 0).
+    interruption::OnInterrupt signals([&stop] { stop.raise(); }, true);
     LineSink sink(ctx.out, ctx.json);
     return watch::runWatch(ctx, options, sink, stop);
 }

@@ -1,6 +1,7 @@
 #include "cli/JsonTransfer.h"
 
 #include "cli/CliSupport.h"
+#include "cli/Interruption.h"
 #include "cli/ProfileFormats.h"
 #include "cli/ScopedTempFolder.h"
 #include "lighting/LightingModes.h"
@@ -44,7 +45,8 @@ int exportJson(CliContext& ctx, const std::string& path, bool withLighting) {
         model::Lighting lighting;
         if (int rc = profiles::lightingio::readLighting(kb->commands(), paths::dataFolder(), lighting);
             rc != device::kOk) {
-            ctx.err << "tarvikctl: export: could not read the lighting settings (result " << rc << ")\n";
+            ctx.err << "tarvikctl: export: could not read the lighting settings ("
+                    << device::describeResult(rc) << ")\n";
             return 1;
         }
         doc.lighting = lighting;
@@ -123,6 +125,11 @@ int importJson(CliContext& ctx, const std::string& path) {
                 << '\n';
         return 1;
     }
+    // A signal stops the import between its steps; the download that has begun runs to its end.
+    if (interruption::requested()) {
+        ctx.err << "tarvikctl: import: interrupted; nothing was written\n";
+        return interruption::exitCode();
+    }
     profiles::AssignmentStore store;
     profiles::ImportOutcome imported = profiles::importProfileFile(store, tvk, kb->commands(), kb->state());
     profiles::showImportMessages(imported, prompter);
@@ -131,6 +138,10 @@ int importJson(CliContext& ctx, const std::string& path) {
             ctx.err << "tarvikctl: import: " << downloadNotTaken(imported.download) << '\n';
         }
         return 1;
+    }
+    if (doc.lighting && interruption::requested()) {
+        ctx.err << "tarvikctl: import: interrupted; the profiles were written, the lighting was not\n";
+        return interruption::exitCode();
     }
     if (doc.lighting) {
         const auto skins = paths::programFolder() / "Skins";
@@ -154,8 +165,8 @@ int importJson(CliContext& ctx, const std::string& path) {
             return 1;
         }
         if (outcome.colours != device::kOk) {
-            ctx.err << "tarvikctl: import: " << notTaken(kb->commands(), "the key colours", outcome.colours)
-                    << '\n';
+            ctx.err << "tarvikctl: import: the profiles and lighting settings were written, but "
+                    << notTaken(kb->commands(), "the key colours", outcome.colours) << '\n';
             return 1;
         }
     }

@@ -5,7 +5,11 @@
 #include "profiles/ProfileJson.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvik::cli {
 
@@ -68,10 +72,49 @@ std::string describeProblem(const model::Problem& problem) {
     return problem.path + ": " + problem.message;
 }
 
-std::string describeRefusal(const profiles::ProfileFileCheck& c) {
+std::string unreadableReason(const std::filesystem::path& path, uintmax_t limit) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int e = errno;
+        if (e == ENOENT && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            return "it is a link to a file that is not there";
+        }
+        switch (e) {
+        case ENOENT:
+            return "no such file";
+        case ELOOP:
+            return "its symbolic links go round in a loop";
+        case ENOTDIR:
+            return "a part of its path is not a folder";
+        default:
+            return std::string("it cannot be looked at: ") + std::strerror(e);
+        }
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return "it is a folder, not a file";
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return "it is a FIFO (named pipe), not a regular file";
+    }
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        return "it is a device, not a regular file";
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return "it is not a regular file";
+    }
+    if (limit > 0 && static_cast<uintmax_t>(st.st_size) > limit) {
+        return "it is larger than " + std::to_string(limit / (1024 * 1024)) + " MiB";
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        return std::string("it cannot be opened for reading: ") + std::strerror(errno);
+    }
+    return "it cannot be read";
+}
+
+std::string describeRefusal(const profiles::ProfileFileCheck& c, const std::filesystem::path& path) {
     switch (c.result) {
     case profiles::kCannotOpen:
-        return c.notRegular ? "it is not a regular file" : "it cannot be opened for reading";
+        return unreadableReason(path, 0);
     case profiles::kOutOfMemory:
         return "out of memory while reading it";
     default:
@@ -79,7 +122,7 @@ std::string describeRefusal(const profiles::ProfileFileCheck& c) {
     }
     if (c.result == 0 && !c.badHeader) {
         if (c.fileSize == 0 && c.check.problems.empty()) {
-            return "no such file";
+            return unreadableReason(path, 0);
         }
         return "it holds " + std::to_string(c.fileSize) + " bytes; a profile file has at least " +
                std::to_string(profiles::kMinProfileFileSize) + " and less than 4 GiB";
@@ -105,9 +148,7 @@ bool readProfileDocument(const std::filesystem::path& path, FileFormat format, m
             bytes.reset();
         }
         if (!bytes) {
-            std::error_code ec;
-            reason = std::filesystem::exists(path, ec) ? "it cannot be read (or is larger than 64 MiB)"
-                                                       : "no such file";
+            reason = unreadableReason(path, profiles::json::kMaxDocumentBytes);
             return false;
         }
         model::Problem problem;
@@ -120,7 +161,7 @@ bool readProfileDocument(const std::filesystem::path& path, FileFormat format, m
     }
     profiles::ProfileFileCheck c = profiles::checkProfileFile(path);
     if (c.result != 1 || !c.loadable) {
-        reason = describeRefusal(c);
+        reason = describeRefusal(c, path);
         return false;
     }
     profiles::WorkingCopy working;
@@ -154,8 +195,8 @@ bool writeProfileDocument(const std::filesystem::path& path, FileFormat format, 
         reason = "the contents do not fit a profile file";
         return false;
     }
-    if (!writeFileAtomically(path, bytes)) {
-        reason = "cannot write " + path.string();
+    if (std::string why; !writeFileAtomically(path, bytes, &why)) {
+        reason = "cannot write " + path.string() + (why.empty() ? "" : ": " + why);
         return false;
     }
     return true;

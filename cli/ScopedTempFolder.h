@@ -1,6 +1,8 @@
 // A private folder for one command's temporary files (mode 0700), removed with everything in it when the
-// scope ends.
+// scope ends, or by a second interrupting signal that ends the process at once.
 #pragma once
+
+#include "cli/Interruption.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,10 +18,12 @@ public:
         std::string pattern = (base / "tarvikctl-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
+            interruption::addTemporary(path_);
         }
     }
     ~ScopedTempFolder() {
         if (!path_.empty()) {
+            interruption::removeTemporary(path_);
             std::error_code ec;
             std::filesystem::remove_all(path_, ec);
         }

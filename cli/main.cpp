@@ -1,5 +1,6 @@
 // tarvikctl: the keyboard's settings from the command line, over the same core as the program.
 #include "cli/CliCommand.h"
+#include "cli/Interruption.h"
 
 #include <cstdio>
 #include <iostream>
@@ -32,6 +33,8 @@ void printUsage(std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: a signal then ends a command in order (see Interruption.h).
+    tarvik::cli::interruption::install();
     std::vector<std::string_view> words;
     bool json = false;
     bool verify = true;
@@ -64,7 +67,13 @@ int main(int argc, char** argv) {
         std::vector<std::string_view> args(words.begin() + 1, words.end());
         int rc = c->run(ctx, args);
         std::cout.flush();
-        return rc;
+        const int code = tarvik::cli::interruption::exitCode(rc);
+        if (code != rc && rc == 0) {
+            // The command ran to its end before it could stop; the caller still learns of the signal.
+            std::cerr << "tarvikctl: " << c->name << ": interrupted by signal " << code - 128
+                      << " after the command had finished\n";
+        }
+        return code;
     }
     std::cerr << "tarvikctl: unknown command '" << words.front() << "' (see tarvikctl --help)\n";
     return 2;

@@ -48,12 +48,59 @@ uint8_t readCommandOf(WriteArea area) {
 }
 } // namespace
 
+std::string describeResult(int result) {
+    const char* meaning = nullptr;
+    switch (result) {
+    case kOk:
+        meaning = "done";
+        break;
+    case kNoKeyboard:
+        meaning =
+            "no keyboard any more: it was unplugged, or its service or virtual keyboard server went away";
+        break;
+    case kWriteRefused:
+        meaning = "the keyboard refused the report";
+        break;
+    case kNoReply:
+        meaning = "the keyboard did not answer in time";
+        break;
+    case kBusyFF:
+    case kBusyFE:
+        meaning = "the keyboard stayed busy";
+        break;
+    case kBadBlock:
+        meaning = "no such key block";
+        break;
+    case kBadLength:
+        meaning = "a length or address no report can carry";
+        break;
+    case kLinkBusy:
+        meaning = "another program held the keyboard for too long";
+        break;
+    case kShortReply:
+        meaning = "the keyboard's answer was too short";
+        break;
+    case kVerifyMismatch:
+        meaning = "the keyboard did not keep what was written";
+        break;
+    case kLockUnavailable:
+        meaning = "the per-user keyboard lock cannot be had: its folder is another user's or open to others";
+        break;
+    default:
+        meaning = "an unknown result";
+        break;
+    }
+    return "result " + std::to_string(result) + ", " + meaning;
+}
+
 Commands::Frame Commands::frame() {
     switch (sequence_.enter(SequenceLock::Clock::now() + sequenceWait_)) {
     case SequenceLock::Entry::Held:
         return Frame(&sequence_, kOk);
     case SequenceLock::Entry::TimedOut:
         return Frame(nullptr, kLinkBusy);
+    case SequenceLock::Entry::Unavailable:
+        return Frame(nullptr, kLockUnavailable);
     case SequenceLock::Entry::Closed:
         break;
     }
@@ -61,7 +108,7 @@ Commands::Frame Commands::frame() {
 }
 
 void Commands::discardWrites(int failure) {
-    if (failure == kNoKeyboard || failure == kLinkBusy) {
+    if (failure == kNoKeyboard || failure == kLinkBusy || failure == kLockUnavailable) {
         return;
     }
     Frame held = frame();

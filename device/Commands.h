@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace tarvik::device {
 
@@ -32,10 +33,16 @@ inline constexpr int kShortReply = -204;
 // The keyboard took every write of a sequence, but reading the written bytes back found one it did not
 // keep (Commands::lastMismatch() says which).
 inline constexpr int kVerifyMismatch = -205;
+// The per-user lock file that keeps other processes' sequences apart cannot be had (its folder is another
+// user's or not private); nothing was sent.
+inline constexpr int kLockUnavailable = -206;
 // transact's own results, passed through unchanged.
 inline constexpr int kNoKeyboard = 0;
 inline constexpr int kWriteRefused = -1;
 inline constexpr int kNoReply = -2;
+
+// "result N, WHAT IT MEANS" for a message: a vanished keyboard reads as such, not as a bare number.
+std::string describeResult(int result);
 
 inline constexpr size_t kReportSize = 64;
 inline constexpr size_t kChunkSize = 56;
@@ -143,7 +150,8 @@ public:
             }
         }
         explicit operator bool() const { return lock_ != nullptr; }
-        // 1 when held; kLinkBusy when the wait ran out; kNoKeyboard once the commands are closed.
+        // 1 when held; kLinkBusy when the wait ran out; kLockUnavailable without the lock file;
+        // kNoKeyboard once the commands are closed.
         int result() const { return result_; }
 
     private:

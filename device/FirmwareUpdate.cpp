@@ -1,11 +1,14 @@
 #include "device/FirmwareUpdate.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Utf.h"
 #include "profiles/ProfileFiles.h"
 
+#include <cstdint>
 #include <ctime>
+#include <optional>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -21,12 +24,56 @@ constexpr size_t kLongestStoredPath = IniFile::kDefaultCapacity - 1;
 // Backups started within the same second get "-2", "-3", ... ; past this many something else is wrong.
 constexpr int kMaxSameSecondBackups = 100;
 
-// A file the update can start: there, a regular file (after links), and executable by us. Checked
-// before the keyboard is told anything, since a keyboard in its boot mode with no program to flash it is
-// the one outcome worse than an error message.
+// The part of an ELF header that says which machine runs it: class (32/64 bit), byte order, and the
+// machine number at 18 (in that byte order).
+struct ElfMachine {
+    uint8_t elfClass = 0;
+    uint8_t byteOrder = 0;
+    uint16_t machine = 0;
+    bool operator==(const ElfMachine&) const = default;
+};
+
+std::optional<ElfMachine> elfMachine(const uint8_t* h, size_t size) {
+    if (size < 20 || h[0] != 0x7F || h[1] != 'E' || h[2] != 'L' || h[3] != 'F') {
+        return std::nullopt;
+    }
+    ElfMachine m;
+    m.elfClass = h[4];
+    m.byteOrder = h[5];
+    m.machine = m.byteOrder == 2 ? static_cast<uint16_t>(h[18] << 8 | h[19])
+                                 : static_cast<uint16_t>(h[19] << 8 | h[18]);
+    return m;
+}
+
+std::optional<ElfMachine> elfMachineOf(const fs::path& file) {
+    ReadOnlyFile f(file);
+    uint8_t head[20] = {};
+    if (!f.isOpen() || f.size() < sizeof head || !f.readAt(0, head, sizeof head)) {
+        return std::nullopt;
+    }
+    return elfMachine(head, sizeof head);
+}
+
+// A file the update can start: there, a regular file (after links), executable by us, and a program this
+// machine runs: an ELF for the machine this program itself is built for, or a script ("#!"). Every file on
+// a FAT stick is executable, a Windows updater too. Checked before the keyboard is told anything, since a
+// keyboard in its boot mode with no program to flash it is the one outcome worse than an error message.
 bool isStartable(const fs::path& file) {
     std::error_code ec;
-    return !file.empty() && fs::is_regular_file(file, ec) && ::access(file.c_str(), X_OK) == 0;
+    if (file.empty() || !fs::is_regular_file(file, ec) || ::access(file.c_str(), X_OK) != 0) {
+        return false;
+    }
+    ReadOnlyFile f(file);
+    uint8_t head[2] = {};
+    if (!f.isOpen() || f.size() < sizeof head || !f.readAt(0, head, sizeof head)) {
+        return false;
+    }
+    if (head[0] == '#' && head[1] == '!') {
+        return true;
+    }
+    const std::optional<ElfMachine> theirs = elfMachineOf(file);
+    static const std::optional<ElfMachine> ours = elfMachineOf("/proc/self/exe");
+    return theirs && ours && *theirs == *ours;
 }
 
 } // namespace

@@ -62,8 +62,12 @@ StartResult DetachedProgramStarter::start(const std::filesystem::path& program,
                                           const std::vector<std::string>& arguments,
                                           const std::filesystem::path& workingFolder) {
     StartResult result;
-    // Everything the child needs is built before fork.
-    const std::string path = program.string();
+    // Everything the child needs is built before fork. A relative path is made absolute first: the child
+    // changes folder before exec, and the path would then name another file or none.
+    std::error_code ec;
+    const std::filesystem::path absolute =
+        program.is_absolute() ? program : std::filesystem::absolute(program, ec);
+    const std::string path = (ec ? program : absolute).string();
     const std::string folder = workingFolder.string();
     std::vector<std::string> args;
     args.reserve(arguments.size() + 1);

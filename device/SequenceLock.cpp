@@ -33,12 +33,13 @@ SequenceLock::Entry SequenceLock::enter(Clock::time_point deadline) {
     }
     // The other processes: waited for outside the mutex, so close() is not held up by it; the file lock
     // wait looks at closed() between its tries.
-    if (file_->lockUntil(deadline, [this] { return closed(); }) || file_->unavailable()) {
+    if (file_->lockUntil(deadline, [this] { return closed(); })) {
         return Entry::Held;
     }
     const bool wasClosed = closed();
+    const bool unavailable = file_->unavailable();
     leave();
-    return wasClosed ? Entry::Closed : Entry::TimedOut;
+    return wasClosed ? Entry::Closed : unavailable ? Entry::Unavailable : Entry::TimedOut;
 }
 
 void SequenceLock::leave() {

@@ -18,7 +18,7 @@ namespace tarvik::device {
 class SequenceLock {
 public:
     using Clock = std::chrono::steady_clock;
-    enum class Entry { Held, TimedOut, Closed };
+    enum class Entry { Held, TimedOut, Closed, Unavailable };
 
     // lockFile empty: only the threads of this process are kept apart.
     explicit SequenceLock(const std::filesystem::path& lockFile = {});
@@ -26,8 +26,9 @@ public:
     SequenceLock& operator=(const SequenceLock&) = delete;
 
     // Waits until no other thread or process holds the lock, until deadline at most. The thread that holds
-    // it may enter again (each entry needs its leave()). When the lock file cannot be opened at all the
-    // process gate alone is taken.
+    // it may enter again (each entry needs its leave()). Unavailable when the lock file cannot be opened
+    // or its folder is not the user's own: going on without it would let another process's sequence
+    // interleave with ours, so nothing is held then.
     Entry enter(Clock::time_point deadline);
     void leave();
     // Every waiting enter() ends with Closed, and every later one too. The holder keeps it until it leaves.

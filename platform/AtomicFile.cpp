@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -29,22 +30,51 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// Whether a link in folder may be followed: in a sticky folder that everyone may write to (/tmp), only a
+// link of this user or of the folder's owner, as the kernel's protected-symlinks rule has it. Links are
+// followed by hand here, so that rule would otherwise never apply.
+bool mayFollow(const struct stat& link, const std::filesystem::path& folder) {
+    struct stat dir {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &dir) != 0) {
+        return false;
+    }
+    const bool sharedSticky = (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0;
+    return !sharedSticky || link.st_uid == ::geteuid() || link.st_uid == dir.st_uid;
+}
+
 // The file a path finally names: symbolic links followed (a bounded number of times, as the kernel does),
-// even when the last one points at a file that does not exist yet.
-std::filesystem::path finalTarget(std::filesystem::path path) {
+// even when the last one points at a file that does not exist yet. Nothing (with the reason) for a link
+// another user put in a shared sticky folder, a loop, or a final target that exists but is not a regular
+// file: renaming over a device node or a FIFO would turn it into a plain file.
+std::optional<std::filesystem::path> finalTarget(std::filesystem::path path, std::string* why) {
+    auto refuse = [&](std::string text) -> std::optional<std::filesystem::path> {
+        if (why) {
+            *why = std::move(text);
+        }
+        return std::nullopt;
+    };
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        if (::lstat(path.c_str(), &st) != 0) {
+            return path; // not there yet: it is created
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            if (!S_ISREG(st.st_mode)) {
+                return refuse(path.string() + " is not a regular file");
+            }
             return path;
+        }
+        if (!mayFollow(st, path.parent_path())) {
+            return refuse(path.string() + " is another user's link in a shared folder");
         }
         std::error_code ec;
         std::filesystem::path next = std::filesystem::read_symlink(path, ec);
         if (ec) {
-            return path;
+            return refuse("cannot read the link " + path.string() + ": " + ec.message());
         }
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    return path;
+    return refuse(path.string() + ": too many levels of symbolic links");
 }
 
 // A name beside target that nothing uses yet, created exclusively. The mode 0666 goes through the
@@ -78,11 +108,18 @@ void syncFolder(const std::filesystem::path& folder) {
 } // namespace
 
 std::optional<PendingFile> PendingFile::stage(const std::filesystem::path& path,
-                                              std::span<const uint8_t> bytes) {
-    std::filesystem::path target = finalTarget(path);
+                                              std::span<const uint8_t> bytes, std::string* why) {
+    std::optional<std::filesystem::path> found = finalTarget(path, why);
+    if (!found) {
+        return std::nullopt;
+    }
+    std::filesystem::path target = std::move(*found);
     std::filesystem::path temporary;
     int fd = createTemporary(target, temporary);
     if (fd < 0) {
+        if (why) {
+            *why = "cannot create a file beside " + target.string() + ": " + std::strerror(errno);
+        }
         return std::nullopt;
     }
     bool ok = writeAll(fd, bytes.data(), bytes.size());
@@ -94,6 +131,9 @@ std::optional<PendingFile> PendingFile::stage(const std::filesystem::path& path,
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
+        if (why) {
+            *why = "cannot write " + temporary.string() + ": " + std::strerror(errno);
+        }
         ::unlink(temporary.c_str());
         return std::nullopt;
     }
@@ -139,9 +179,17 @@ bool PendingFile::commit() {
     return true;
 }
 
-bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    std::optional<PendingFile> pending = PendingFile::stage(path, bytes);
-    return pending && pending->commit();
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                         std::string* why) {
+    std::optional<PendingFile> pending = PendingFile::stage(path, bytes, why);
+    if (pending && !pending->commit()) {
+        if (why) {
+            *why = "cannot put the new file in place of " + pending->target().string() + ": " +
+                   std::strerror(errno);
+        }
+        return false;
+    }
+    return pending.has_value();
 }
 
 ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) {

@@ -3,7 +3,9 @@
 //
 // The temporary file is created with the permissions a plain create would give (the kernel applies the
 // process umask, which is never changed here); a file being replaced keeps its own permissions. A path
-// that is a symbolic link is written through: its final target is replaced and the link stays. After the
+// that is a symbolic link is written through: its final target is replaced and the link stays, except a
+// link another user put in a shared sticky folder (/tmp), which is refused. Only a regular file is ever
+// replaced: a device node, a FIFO or a folder at the target is refused and stays as it is. After the
 // rename the folder is flushed too, so the new name survives a crash.
 #pragma once
 
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tarvik {
@@ -21,9 +24,9 @@ namespace tarvik {
 class PendingFile {
 public:
     // Writes bytes into a temporary file beside path (or beside the final target when path is a symbolic
-    // link) and flushes it. Nothing when that fails.
-    static std::optional<PendingFile> stage(const std::filesystem::path& path,
-                                            std::span<const uint8_t> bytes);
+    // link) and flushes it. Nothing (with the reason in *why) when that fails or the target is refused.
+    static std::optional<PendingFile> stage(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                                            std::string* why = nullptr);
 
     PendingFile(PendingFile&& other) noexcept;
     PendingFile& operator=(PendingFile&& other) noexcept;
@@ -46,8 +49,9 @@ private:
     std::filesystem::path temporary_; // empty once committed or discarded
 };
 
-// Returns true when the whole file was written and renamed into place.
-[[nodiscard]] bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// Returns true when the whole file was written and renamed into place; otherwise the reason in *why.
+[[nodiscard]] bool writeFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                                       std::string* why = nullptr);
 
 // The whole file, or nothing when it cannot be read. Only regular files are read: a FIFO, a device or a
 // folder is refused at once, never waited on. Files larger than maxBytes are refused without being read.

@@ -1,12 +1,16 @@
 #include "platform/IniFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/LockFile.h"
 #include "platform/Utf.h"
 
 #include <climits>
 #include <cstdint>
+#include <mutex>
 #include <span>
+#include <sys/stat.h>
 #include <system_error>
+#include <vector>
 
 namespace tarvik {
 
@@ -178,7 +182,7 @@ IniFile IniFile::parse(std::string_view bytes) {
 }
 
 std::optional<IniFile> IniFile::tryLoad(const std::filesystem::path& path) {
-    if (auto bytes = readWholeFile(path)) {
+    if (auto bytes = readWholeFile(path, kMaxFileBytes)) {
         return parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     }
     std::error_code ec;
@@ -428,14 +432,87 @@ void IniFile::setEncoding(IniEncoding e) {
     }
 }
 
+namespace {
+
+// What stat says of a file: when any of it differs, the file was changed (a whole-file write renames a new
+// file into place, so even a change within one clock tick gives another inode).
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t modified = 0;
+    int64_t changed = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> stampOf(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileStamp{st.st_dev, st.st_ino, st.st_size,
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+// The documents last read, each with the stamp its file had: a read of an unchanged file costs one stat.
+class ReadCache {
+public:
+    IniFile document(const std::filesystem::path& file) {
+        const std::optional<FileStamp> stamp = stampOf(file);
+        std::lock_guard lock(m_);
+        if (stamp) {
+            for (const Entry& e : entries_) {
+                if (e.file == file && e.stamp == *stamp) {
+                    return e.doc;
+                }
+            }
+        }
+        IniFile doc = IniFile::load(file);
+        std::erase_if(entries_, [&](const Entry& e) { return e.file == file; });
+        // Only a file that did not change while it was read is kept.
+        if (stamp && stampOf(file) == stamp) {
+            if (entries_.size() >= kEntries) {
+                entries_.erase(entries_.begin());
+            }
+            entries_.push_back(Entry{file, *stamp, doc});
+        }
+        return doc;
+    }
+
+private:
+    static constexpr size_t kEntries = 8;
+    struct Entry {
+        std::filesystem::path file;
+        FileStamp stamp;
+        IniFile doc;
+    };
+    std::mutex m_;
+    std::vector<Entry> entries_;
+};
+
+ReadCache& readCache() {
+    static ReadCache* cache = new ReadCache;
+    return *cache;
+}
+
+} // namespace
+
 std::u16string getPrivateProfileString(std::u16string_view section, std::u16string_view key,
                                        std::u16string_view def, size_t capacity,
                                        const std::filesystem::path& file) {
-    return IniFile::load(file).get(section, key, def, capacity);
+    return readCache().document(file).get(section, key, def, capacity);
 }
 
 bool writePrivateProfileString(std::u16string_view section, std::u16string_view key,
                                std::u16string_view value, const std::filesystem::path& file) {
+    // The program and tarvikctl both write the file: without the lock, one's read-change-write could
+    // undo the other's. A folder where no lock file can be made cannot take the file either; the write
+    // then fails on its own.
+    LockFile lock(file.string() + ".lock");
+    if (!lock.lockUntil(LockFile::Clock::now() + IniFile::kWriteLockWait) && !lock.unavailable()) {
+        return false;
+    }
     std::optional<IniFile> doc = IniFile::tryLoad(file);
     if (!doc) {
         return false;

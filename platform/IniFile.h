@@ -11,7 +11,9 @@
 // but never read. When a section or a key occurs twice, the first one counts.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,10 +28,16 @@ enum class IniEncoding { Utf8, Utf16Le };
 class IniFile {
 public:
     static constexpr size_t kDefaultCapacity = 260; // characters including the terminator
+    // Larger files are not read (as an unreadable file: reads give the defaults, writes leave it alone).
+    // The language file is 14 KB, a settings file a few; a start must not wait for megabytes.
+    static constexpr uintmax_t kMaxFileBytes = 1024u * 1024u;
+    // How long a write waits for another process's write of the same file.
+    static constexpr std::chrono::milliseconds kWriteLockWait{2000};
 
     IniFile() = default;
 
-    // Reads the file; a missing or unreadable file gives an empty document in UTF-8.
+    // Reads the file; a missing or unreadable file (or one over kMaxFileBytes) gives an empty document in
+    // UTF-8.
     static IniFile load(const std::filesystem::path& path);
     // Like load, but tells an unreadable file (nullopt) from a missing one (empty document), so that a
     // read-change-write never replaces a file it could not read.
@@ -102,12 +110,14 @@ private:
     bool bom_ = false;
 };
 
-// GetPrivateProfileString over a file: one read of the file per call.
+// GetPrivateProfileString over a file: the file is read once per change of it (a call on an unchanged file
+// costs one stat).
 std::u16string getPrivateProfileString(std::u16string_view section, std::u16string_view key,
                                        std::u16string_view def, size_t capacity,
                                        const std::filesystem::path& file);
 // WritePrivateProfileString over a file: read, change, write back whole (nothing is written when the
-// value is already there). A missing file is created in UTF-8. False when the file exists but could not
+// value is already there), under a lock file beside it (FILE.lock) that keeps other processes' writes
+// out meanwhile. A missing file is created in UTF-8. False when the file exists but could not
 // be read, the key name cannot be stored (IniFile::isStorableKey), or the write failed; the file is then
 // unchanged.
 [[nodiscard]] bool writePrivateProfileString(std::u16string_view section, std::u16string_view key,

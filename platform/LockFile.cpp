@@ -26,10 +26,11 @@ bool LockFile::open() {
         // Only the last level is ours to create private; the levels above are the user's.
         std::error_code ec;
         std::filesystem::create_directories(folder.parent_path(), ec);
-        // A folder another user made (in a shared /tmp) is not trusted with our lock.
+        // A folder another user made (in a shared /tmp), or one others may write to, is not trusted with
+        // our lock: its holder could keep it for ever, or swap the file.
         struct stat st {};
         if ((::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) || ::lstat(folder.c_str(), &st) != 0 ||
-            !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+            !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 022) != 0) {
             unavailable_ = true;
             return false;
         }

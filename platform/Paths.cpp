@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <pwd.h>
@@ -107,12 +109,13 @@ std::filesystem::path dataFolder() {
     return documentsFolder() / "Velmora";
 }
 
-std::filesystem::path deviceLockFile() {
-    std::error_code ec;
-    if (auto p = envFolder("XDG_RUNTIME_DIR"); !p.empty() && std::filesystem::is_directory(p, ec)) {
-        return p / "tarvik" / "device.lock";
+std::filesystem::path deviceLockFile(std::string* why) {
+    const std::filesystem::path folder = privateRuntimeFolder("tarvik", why);
+    if (!folder.empty()) {
+        return folder / "device.lock";
     }
-    // /tmp is shared by every user: the folder carries the user id.
+    // No private folder anywhere: this place is not private either, and LockFile refuses it, so that
+    // every sequence fails instead of running without the lock.
     return std::filesystem::path("/tmp") / ("tarvik-" + std::to_string(::getuid())) / "device.lock";
 }
 

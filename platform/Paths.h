@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace tarvik::paths {
 
@@ -21,7 +22,8 @@ std::filesystem::path documentsFolder();
 // The data folder "Velmora" inside the documents folder (not created here).
 std::filesystem::path dataFolder();
 // The per-user advisory lock file that makes one keyboard write sequence at a time across processes:
-// $XDG_RUNTIME_DIR/tarvik/device.lock, or /tmp/tarvik-UID/device.lock without a runtime folder.
-std::filesystem::path deviceLockFile();
+// device.lock in privateRuntimeFolder("tarvik"). When no private folder can be had, a path LockFile
+// refuses (with the reasons in *why), so that sequences fail loudly rather than run unlocked.
+std::filesystem::path deviceLockFile(std::string* why = nullptr);
 
 } // namespace tarvik::paths

@@ -4,8 +4,8 @@
 // schema.
 //
 // Reading is as strict as the checks of a binary profile file: an unknown member, key name or kind, a
-// value out of range or a member named twice refuses the whole document, with the JSON path of the first
-// problem found.
+// value out of range, a member named twice or a NUL byte in the text refuses the whole document, with the
+// JSON path of the first problem found.
 #pragma once
 
 #include "profiles/ProfileModel.h"
@@ -18,10 +18,16 @@ namespace tarvik::profiles::json {
 
 inline constexpr std::string_view kFormatName = "tarvik-profile";
 inline constexpr int kFormatVersion = 1;
-// A document with every profile, 100 macros of 2000 actions and the lighting stays far below this.
-inline constexpr size_t kMaxDocumentBytes = 64u * 1024u * 1024u;
+// A full export is about 215 KB; the largest document the format allows (every profile, 100 macros of
+// 2000 actions, the lighting) stays below this.
+inline constexpr size_t kMaxDocumentBytes = 24u * 1024u * 1024u;
 // Deeper than any member of the format nests.
 inline constexpr int kMaxDepth = 16;
+// More members than any object of the format has (its largest name every key of the keyboard), and more
+// elements than its largest array (a macro's 2000 actions). Checked before anything is built, so an
+// oversized object or array costs no more than reading its text once.
+inline constexpr size_t kMaxMembers = 512;
+inline constexpr size_t kMaxElements = 2000;
 
 // The document as text: two-space indentation, one line per assignment, macro action and lit key, and a
 // line feed at the end. The document must pass model::checkDocument.

@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace tarvik::profiles::json {
@@ -28,9 +29,32 @@ using model::indexPath;
 using model::memberPath;
 using model::Problem;
 
+static_assert(kMaxElements >= macros::kMaxActions && kMaxElements >= macros::kMaxMacros);
+static_assert(kMaxMembers >= keyboard::kKeyButtonCount + 1);
+
+// Every member name the format gives an object, except the objects named by key ("keys", "layer0",
+// "layer1"), whose names the second pass checks with the key name functions.
+constexpr std::string_view kMemberNames[] = {
+    "format",       "version",    "profiles",   "macros",      "lighting",   "id",           "name",
+    "cycles",       "actions",    "key",        "down",        "delayMs",    "keys",         "gKeys",
+    "gKeyTags",     "colourKeys", "layer0",     "layer1",      "default",    "none",         "stopMacro",
+    "launch",       "text",       "macro",      "media",       "function",   "stored",       "path",
+    "aux",          "value",      "mode",       "brightness",  "speed",      "direction",    "random",
+    "effectColour", "preset",     "baseColour", "paintColour", "reportRate", "userLighting", "currentSlot",
+    "slots",        "brush",      "colour",     "followsBase"};
+
+bool isMemberName(std::string_view name) {
+    return std::find(std::begin(kMemberNames), std::end(kMemberNames), name) != std::end(kMemberNames);
+}
+
+bool namesKeys(std::string_view member) {
+    return member == "keys" || member == "layer0" || member == "layer1";
+}
+
 // A first pass over the text that builds nothing: it finds syntax errors, a member named twice (the library
-// would silently keep the last one) and nesting deeper than the format ever goes. Paths are put together
-// only for a refusal.
+// would silently keep the last one), a name the format never uses, an object or array larger than any of
+// the format, and nesting deeper than it ever goes. Each check is constant time per value, so the pass is
+// linear in the text. Paths are put together only for a refusal.
 class GuardPass {
 public:
     using Number = Json::number_integer_t;
@@ -52,10 +76,16 @@ public:
     bool end_array() { return close(); }
     bool key(String& name) {
         Frame& f = frames_.back();
-        if (std::find(f.names.begin(), f.names.end(), name) != f.names.end()) {
+        if (!f.keyNamed && !isMemberName(name)) {
+            return refuse(memberPath(path(), name), "unknown member");
+        }
+        if (!f.names.insert(name).second) {
             return refuse(memberPath(path(), name), "this member is named twice");
         }
-        f.names.push_back(name);
+        if (f.names.size() > kMaxMembers) {
+            return refuse(path(), "an object has at most " + std::to_string(kMaxMembers) + " members");
+        }
+        f.last = name;
         return true;
     }
     bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
@@ -73,15 +103,19 @@ public:
 private:
     struct Frame {
         bool object;
-        std::vector<std::string> names; // in order; the last one is the member being read
-        size_t index = 0;               // arrays: the element being read
+        std::unordered_set<std::string> names;
+        std::string last;      // the member being read
+        size_t index = 0;      // arrays: the element being read
+        bool keyNamed = false; // an object whose members are named by key
     };
     bool open(bool object) {
         if (frames_.size() >= static_cast<size_t>(kMaxDepth)) {
             return refuse(childPath(),
                           "the document nests deeper than " + std::to_string(kMaxDepth) + " levels");
         }
-        frames_.push_back(Frame{object, {}, 0});
+        const bool keyNamed =
+            object && !frames_.empty() && frames_.back().object && namesKeys(frames_.back().last);
+        frames_.push_back(Frame{object, {}, {}, 0, keyNamed});
         return true;
     }
     bool close() {
@@ -89,8 +123,8 @@ private:
         return value();
     }
     bool value() {
-        if (!frames_.empty() && !frames_.back().object) {
-            ++frames_.back().index;
+        if (!frames_.empty() && !frames_.back().object && ++frames_.back().index > kMaxElements) {
+            return refuse(path(), "an array has at most " + std::to_string(kMaxElements) + " elements");
         }
         return true;
     }
@@ -104,16 +138,14 @@ private:
             return "$";
         }
         const Frame& f = frames_.back();
-        return f.object ? memberPath(path(), f.names.empty() ? std::string() : f.names.back())
-                        : indexPath(path(), f.index);
+        return f.object ? memberPath(path(), f.last) : indexPath(path(), f.index);
     }
     // The path of the innermost open container.
     std::string path() const {
         std::string out = "$";
         for (size_t i = 0; i + 1 < frames_.size(); ++i) {
             const Frame& f = frames_[i];
-            out = f.object ? memberPath(out, f.names.empty() ? std::string() : f.names.back())
-                           : indexPath(out, f.index);
+            out = f.object ? memberPath(out, f.last) : indexPath(out, f.index);
         }
         return out;
     }
@@ -805,6 +837,11 @@ bool readDocument(std::string_view text, model::Document& out, model::Problem& p
     if (text.size() > kMaxDocumentBytes) {
         problem = {"$", "the document is larger than " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
                             " MiB"};
+        return false;
+    }
+    // The parser would take a NUL for the end of the text and leave what follows unread.
+    if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        problem = {"$", "the text holds a NUL byte (" + lineAndColumn(text, nul) + ")"};
         return false;
     }
     GuardPass guard;

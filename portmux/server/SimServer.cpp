@@ -55,6 +55,10 @@ SimServer::SimServer(ServerOptions options)
 
 SimServer::~SimServer() {
     close();
+    // Only now: stop() may come from a signal handler up to the end of run() and after it.
+    if (const int fd = wakeFd_.exchange(-1); fd >= 0) {
+        ::close(fd);
+    }
 }
 
 void SimServer::log(const std::string& line) {
@@ -118,11 +122,16 @@ bool SimServer::open(std::string* why) {
     if (::listen(listenFd_, 64) != 0) {
         return fail(errnoText("listen"));
     }
-    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) {
-        return fail(errnoText("eventfd"));
+    if (wakeFd_.load() < 0) {
+        wakeFd_.store(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+        if (wakeFd_.load() < 0) {
+            return fail(errnoText("eventfd"));
+        }
     }
     keyboard_ = std::make_unique<SimBackend>(options_.statePath);
+    if (!keyboard_->holdStateFile(&reason)) {
+        return fail(reason);
+    }
     dispatcher_.start();
     keyboard_->start(dispatcher_);
     log("serving the virtual keyboard at " + path + " (state " +
@@ -143,9 +152,9 @@ void SimServer::onPosted() {
 }
 
 void SimServer::wake() {
-    if (wakeFd_ >= 0) {
+    if (const int fd = wakeFd_.load(); fd >= 0) {
         const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+        [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
     }
 }
 
@@ -165,7 +174,7 @@ bool SimServer::run() {
         fds.clear();
         order.clear();
         fds.push_back({listenFd_, POLLIN, 0});
-        fds.push_back({wakeFd_, POLLIN, 0});
+        fds.push_back({wakeFd_.load(), POLLIN, 0});
         for (const auto& [id, c] : clients_) {
             short events = POLLIN;
             {
@@ -191,7 +200,7 @@ bool SimServer::run() {
         }
         if (fds[1].revents & POLLIN) {
             uint64_t n = 0;
-            [[maybe_unused]] const ssize_t r = ::read(wakeFd_, &n, sizeof n);
+            [[maybe_unused]] const ssize_t r = ::read(wakeFd_.load(), &n, sizeof n);
         }
         if (fds[0].revents & POLLIN) {
             accept();
@@ -236,10 +245,6 @@ void SimServer::close() {
             ::unlink(options_.socketPath.c_str());
         }
     }
-    if (wakeFd_ >= 0) {
-        ::close(wakeFd_);
-        wakeFd_ = -1;
-    }
     if (lockFd_ >= 0) {
         ::close(lockFd_);
         lockFd_ = -1;
@@ -263,6 +268,11 @@ void SimServer::accept() {
             continue;
         }
         if (clients_.size() >= options_.maxClients) {
+            // Say so, or the client could take a silent close for an absent server and run on its own.
+            const std::string reason =
+                "the server has " + std::to_string(clients_.size()) + " clients already";
+            const std::vector<uint8_t> frame = wire::encode(wire::Refused{reason});
+            [[maybe_unused]] const ssize_t sent = ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
             log("refused a connection: " + std::to_string(clients_.size()) + " clients already");
             ::close(fd);
             continue;

@@ -93,7 +93,9 @@ private:
     ServerOptions options_;
     int listenFd_ = -1;
     int lockFd_ = -1;
-    int wakeFd_ = -1;
+    // Written by open(), closed by the destructor only: stop() reads it from signal handlers, which may
+    // run on any thread until the server object is gone.
+    std::atomic<int> wakeFd_{-1};
     ino_t socketInode_ = 0;
     std::atomic<bool> stopRequested_{false};
     std::atomic<std::thread::id> pollThread_{};

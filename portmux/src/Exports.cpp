@@ -182,23 +182,37 @@ std::unique_ptr<portmux::Backend> backendFromEnvironment() {
         return portmux::hid::makeHidapiBackend();
     }
     if (std::strcmp(choice, "sim") == 0) {
-        // The keyboard every process shares when its daemon answers; a private one otherwise.
+        // The keyboard every process shares when its daemon answers; a private one only when nothing
+        // listens. A daemon that is busy, stopped or full is not absent: a private keyboard beside it
+        // would take writes that the daemon never sees and later overwrites.
         const std::string socket = portmux::sim::socketPathFromEnvironment();
+        const std::string state = portmux::sim::stateFileFromEnvironment();
         if (!socket.empty()) {
             std::string why;
             if (auto remote = portmux::sim::RemoteSimBackend::connect(socket, {}, &why)) {
                 return remote;
             }
-            // No daemon is the normal case; nor can one listen at a default path too long for a socket
-            // (a deep XDG_RUNTIME_DIR), so only a path the user chose is worth a word about that.
+            // Nor can a daemon listen at a default path too long for a socket (a deep XDG_RUNTIME_DIR).
             const char* chosen = std::getenv("PORTMUX_SIM_SOCKET");
-            const bool quiet = why.rfind("no server", 0) == 0 ||
-                               (why.rfind("socket path too long", 0) == 0 && !(chosen && *chosen));
-            if (!quiet || debugLevel.load() > 0) {
+            const bool absent = why.rfind("no server", 0) == 0 ||
+                                (why.rfind("socket path too long", 0) == 0 && !(chosen && *chosen));
+            if (!absent) {
+                std::fprintf(stderr, "portmux: the virtual keyboard server cannot be used: %s\n",
+                             why.c_str());
+                return nullptr;
+            }
+            if (debugLevel.load() > 0) {
                 std::fprintf(stderr, "portmux: not using the virtual keyboard server: %s\n", why.c_str());
             }
         }
-        return std::make_unique<SimBackend>(portmux::sim::stateFileFromEnvironment());
+        if (portmux::sim::stateFileHeldByServer(state)) {
+            std::fprintf(stderr,
+                         "portmux: the virtual keyboard's state file %s is kept by a portmux-sim serve "
+                         "that does not answer at %s\n",
+                         state.c_str(), socket.empty() ? "(no socket)" : socket.c_str());
+            return nullptr;
+        }
+        return std::make_unique<SimBackend>(state);
     }
     std::fprintf(stderr, "portmux: unknown PORTMUX_BACKEND \"%s\" (hid or sim)\n", choice);
     return nullptr;

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace portmux::sim {
@@ -17,6 +19,27 @@ namespace portmux::sim {
 namespace {
 
 constexpr size_t kMaxStateFile = 1u << 20;
+
+std::string stateLockPath(const std::string& statePath) {
+    return statePath + ".lock";
+}
+
+int openStateLock(const std::string& statePath, bool create) {
+    if (create) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(statePath).parent_path(), ec);
+    }
+    return ::open(stateLockPath(statePath).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0),
+                  0600);
+}
+
+int flockRetrying(int fd, int operation) {
+    int r;
+    do {
+        r = ::flock(fd, operation);
+    } while (r != 0 && errno == EINTR);
+    return r;
+}
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
@@ -95,12 +118,67 @@ bool loadStateFile(const std::string& path, Flash& out) {
     return deserializeFlash(bytes, out);
 }
 
+bool stateFileHeldByServer(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    const int fd = openStateLock(path, false);
+    if (fd < 0) {
+        return false; // no lock file: no daemon has ever served this file
+    }
+    const bool held = flockRetrying(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 SimBackend::SimBackend(std::string statePath) : statePath_(std::move(statePath)) {
     std::lock_guard lock(m_);
     loadFromFile();
 }
 
-SimBackend::~SimBackend() = default;
+SimBackend::~SimBackend() {
+    if (stateLockFd_ >= 0) {
+        ::close(stateLockFd_);
+    }
+}
+
+bool SimBackend::holdStateFile(std::string* why) {
+    std::lock_guard lock(m_);
+    return claimStateLock(why);
+}
+
+bool SimBackend::claimStateLock(std::string* why) {
+    if (stateLockFd_ >= 0) {
+        ::close(stateLockFd_);
+        stateLockFd_ = -1;
+    }
+    if (statePath_.empty()) {
+        return true;
+    }
+    const int fd = openStateLock(statePath_, true);
+    if (fd < 0) {
+        if (why) {
+            *why = "cannot open " + stateLockPath(statePath_) + ": " + std::strerror(errno);
+        }
+        return false;
+    }
+    // An in-process keyboard holds it shared only while it saves: wait that out, briefly.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (flockRetrying(fd, LOCK_EX | LOCK_NB) == 0) {
+            stateLockFd_ = fd;
+            return true;
+        }
+        if (errno != EWOULDBLOCK) {
+            break;
+        }
+        ::usleep(20000);
+    }
+    ::close(fd);
+    if (why) {
+        *why = "the state file " + statePath_ + " is kept by another portmux-sim serve";
+    }
+    return false;
+}
 
 bool SimBackend::start(Dispatcher& dispatcher) {
     std::lock_guard lock(m_);
@@ -153,11 +231,25 @@ bool SimBackend::persist() {
     if (statePath_.empty()) {
         return true;
     }
-    if (!saveStateFile(statePath_, keyboard_.flash())) {
-        std::fprintf(stderr, "portmux sim: cannot save %s\n", statePath_.c_str());
-        return false;
+    int sharedFd = -1;
+    if (stateLockFd_ < 0) {
+        // In-process: a daemon that serves this file would overwrite what we save with its own copy.
+        sharedFd = openStateLock(statePath_, true);
+        if (sharedFd >= 0 && flockRetrying(sharedFd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            ::close(sharedFd);
+            std::fprintf(stderr, "portmux sim: not saving %s: a portmux-sim serve keeps it\n",
+                         statePath_.c_str());
+            return false;
+        }
     }
-    return true;
+    const bool saved = saveStateFile(statePath_, keyboard_.flash());
+    if (sharedFd >= 0) {
+        ::close(sharedFd);
+    }
+    if (!saved) {
+        std::fprintf(stderr, "portmux sim: cannot save %s\n", statePath_.c_str());
+    }
+    return saved;
 }
 
 void SimBackend::record(const Report& report) {
@@ -266,7 +358,13 @@ bool SimBackend::writeReport(std::span<const uint8_t, 64> bytes) {
     }
     if (o.committed) {
         ++commits_;
-        persist();
+        if (!persist() && stateFileHeldByServer(statePath_)) {
+            // A daemon started on this file since: it owns the flash now. Stepping aside as an unplug,
+            // with no reply, fails the write that could not be kept instead of reporting it done.
+            leave();
+            postCount(0);
+            return true;
+        }
     }
     if (o.updateTrigger) {
         ++updateTriggers_;
@@ -438,7 +536,11 @@ std::string SimBackend::statePath() {
 
 bool SimBackend::setStatePath(const std::string& path) {
     std::lock_guard lock(m_);
+    const bool serving = stateLockFd_ >= 0;
     statePath_ = path;
+    if (serving && !claimStateLock(nullptr)) {
+        return false;
+    }
     return loadFromFile();
 }
 

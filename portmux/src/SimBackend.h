@@ -20,6 +20,9 @@ std::string stateFileFromEnvironment();
 bool saveStateFile(const std::string& path, const Flash& flash);
 // Loads a state file; false (and `out` untouched) when it is missing, short or corrupt.
 bool loadStateFile(const std::string& path, Flash& out);
+// Whether a daemon keeps the state file at path (it holds the lock file beside it for as long as it
+// serves). An in-process keyboard never writes such a file: the daemon's next save would undo it.
+bool stateFileHeldByServer(const std::string& path);
 
 // A stretch of a record (reports or violations) by sequence number: entry i of `items` is number
 // first + i; `end` is the number the next entry will get. Numbers start at 0 with reset() or a clear.
@@ -85,6 +88,9 @@ public:
     int32_t updateReturnDelayMs();
     // Saves the committed flash to the state file now (true without a state file).
     bool save();
+    // For the daemon: holds the state file's lock from now on, so that in-process keyboards leave the file
+    // alone. False (with the reason) when another daemon holds it.
+    bool holdStateFile(std::string* why);
 
 private:
     // All private helpers expect m_ to be held.
@@ -95,6 +101,7 @@ private:
     void record(const Report& report);
     void record(ViolationRecord violation);
     bool loadFromFile();
+    bool claimStateLock(std::string* why);
     // Index of the first fault that takes a report with this command (AckDrop takes only writes), or
     // size().
     size_t findFault(uint8_t command) const;
@@ -103,6 +110,7 @@ private:
     Dispatcher* dispatcher_ = nullptr;
     SimKeyboard keyboard_;
     std::string statePath_;
+    int stateLockFd_ = -1; // held while a daemon serves this keyboard
     bool plugged_ = true;
     uint32_t latencyMs_ = 0;
     int32_t updateReturnDelayMs_ = 1000;

@@ -1,5 +1,8 @@
 #include "portmux/src/SimSocket.h"
 
+#include "platform/PrivateFolder.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +32,12 @@ std::string socketPathFromEnvironment() {
     if (const char* s = std::getenv("PORTMUX_SIM_SOCKET")) {
         return s;
     }
-    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x && *x) {
-        return (std::filesystem::path(x) / "portmux" / "sim.sock").string();
+    const std::filesystem::path folder = tarvik::paths::privateRuntimeFolder("portmux");
+    if (!folder.empty()) {
+        return (folder / "sim.sock").string();
     }
+    // Nowhere private: a place that prepareSocketFolder refuses, so a daemon does not start and a client
+    // finds no daemon of ours there.
     return "/tmp/portmux-" + std::to_string(::getuid()) + "/sim.sock";
 }
 
@@ -69,9 +75,9 @@ bool prepareSocketFolder(const std::string& socketPath, std::string* why) {
         }
         return false;
     }
-    if ((st.st_mode & 022) != 0) {
+    if ((st.st_mode & 077) != 0) {
         if (why) {
-            *why = "others may write to " + folder.string() + " (and replace the socket)";
+            *why = "others may enter " + folder.string() + " (its mode must be 0700)";
         }
         return false;
     }
@@ -103,10 +109,22 @@ std::unique_ptr<WireSocket> WireSocket::connect(const std::string& path, wire::R
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    // A server that stops taking connections fills its queue, and a connect would then wait for ever; the
+    // send time limit bounds that wait as well as every later send.
+    const auto limit = std::max(timeout, std::chrono::milliseconds(1));
+    timeval connectLimit{static_cast<time_t>(limit.count() / 1000),
+                         static_cast<suseconds_t>(limit.count() % 1000 * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &connectLimit, sizeof connectLimit);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         const int e = errno;
         ::close(fd);
-        return fail("no server at " + path + ": " + std::strerror(e));
+        if (e == ENOENT || e == ECONNREFUSED || e == ENOTDIR) {
+            return fail("no server at " + path + ": " + std::strerror(e));
+        }
+        if (e == EAGAIN || e == EINPROGRESS) {
+            return fail("the server at " + path + " does not take connections (busy or stopped)");
+        }
+        return fail("cannot connect to the server at " + path + ": " + std::strerror(e));
     }
     // Only the user's own daemon: a socket someone else put in the way is not our keyboard.
     ucred cred{};
@@ -119,11 +137,13 @@ std::unique_ptr<WireSocket> WireSocket::connect(const std::string& path, wire::R
     timeval tv{2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     std::unique_ptr<WireSocket> s(new WireSocket(fd));
-    if (!s->send(wire::Hello{wire::kVersion, role})) {
+    // A full server may have sent its refusal and closed before the greeting went out: read it anyway.
+    const bool greeted = s->send(wire::Hello{wire::kVersion, role});
+    bool timedOut = false;
+    auto answer = s->receive(greeted ? timeout : std::chrono::milliseconds(0), &timedOut);
+    if (!answer && !greeted) {
         return fail("the server at " + path + " closed the connection");
     }
-    bool timedOut = false;
-    auto answer = s->receive(timeout, &timedOut);
     if (!answer) {
         return fail(timedOut ? "the server at " + path + " does not answer"
                              : "the server at " + path + " closed the connection");

@@ -15,12 +15,13 @@
 namespace portmux::sim {
 
 // Where the daemon listens: PORTMUX_SIM_SOCKET when set (an empty value: nowhere, the library keeps its
-// keyboard in-process); otherwise $XDG_RUNTIME_DIR/portmux/sim.sock; without XDG_RUNTIME_DIR
-// /tmp/portmux-UID/sim.sock.
+// keyboard in-process); otherwise sim.sock in the user's private run-time folder "portmux"
+// (tarvik::paths::privateRuntimeFolder: $XDG_RUNTIME_DIR/portmux, else /tmp/portmux-UID, else one in the
+// user's cache folder).
 std::string socketPathFromEnvironment();
 
 // Creates the socket's folder (mode 0700) when it is missing. A folder that belongs to another user or
-// that others may write to is refused: whoever can put a socket there could pose as the daemon.
+// that others may enter is refused: whoever can put a socket there could pose as the daemon.
 bool prepareSocketFolder(const std::string& socketPath, std::string* why);
 
 // A Unix socket path must fit sockaddr_un.
@@ -35,7 +36,9 @@ public:
     WireSocket& operator=(const WireSocket&) = delete;
 
     // Connects and greets. nullptr when nothing answers at path within timeout, or the daemon refuses
-    // (its reason in *why, prefixed "refused: ").
+    // (its reason in *why, prefixed "refused: "). *why begins with "no server" exactly when nothing
+    // listens there (no socket file, or connection refused); a server that is busy, stopped or full
+    // gives another reason, so that a caller never takes a running daemon for an absent one.
     static std::unique_ptr<WireSocket> connect(const std::string& path, wire::Role role,
                                                std::chrono::milliseconds timeout, wire::Welcome* welcome,
                                                std::string* why);

@@ -5,7 +5,10 @@
 #include "tests/app/HubFixture.h"
 
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 namespace tarvik::app::test {
 namespace {
@@ -24,6 +27,87 @@ fs::path executable(const fs::path& p) {
     std::ofstream(p) << "#!/bin/sh\n";
     fs::permissions(p, fs::perms::owner_all);
     return p;
+}
+
+// The arguments of an Exec value as a desktop reads them: the string escapes of the value first, then the
+// quoting (inside double quotes a backslash escapes '"', '`', '$' and itself), then "%%" for '%'.
+// Nothing when the value breaks a rule.
+std::optional<std::vector<std::string>> execArguments(const std::string& value) {
+    std::string unescaped;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\') {
+            unescaped += value[i];
+            continue;
+        }
+        if (++i == value.size()) {
+            return std::nullopt;
+        }
+        const char c = value[i];
+        unescaped += c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+        if (c != 's' && c != 'n' && c != 't' && c != 'r' && c != '\\') {
+            return std::nullopt;
+        }
+    }
+    std::vector<std::string> args;
+    std::string arg;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i < unescaped.size(); ++i) {
+        const char c = unescaped[i];
+        if (quoted) {
+            if (c == '"') {
+                quoted = false;
+            } else if (c == '\\') {
+                if (++i == unescaped.size() ||
+                    std::string_view("\"`$\\").find(unescaped[i]) == std::string::npos) {
+                    return std::nullopt;
+                }
+                arg += unescaped[i];
+            } else {
+                arg += c;
+            }
+        } else if (c == ' ') {
+            if (any) {
+                args.push_back(arg);
+            }
+            arg.clear();
+            any = false;
+            continue;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '\\' || c == '`' || c == '$') {
+            return std::nullopt; // reserved outside quotes
+        } else {
+            arg += c;
+        }
+        any = true;
+    }
+    if (quoted) {
+        return std::nullopt;
+    }
+    if (any) {
+        args.push_back(arg);
+    }
+    for (std::string& a : args) {
+        for (size_t at = a.find('%'); at != std::string::npos; at = a.find('%', at + 1)) {
+            if (at + 1 == a.size() || a[at + 1] != '%') {
+                return std::nullopt; // a field code
+            }
+            a.erase(at, 1);
+        }
+    }
+    return args;
+}
+
+TEST(Autostart, TheExecLineReadsBackAsThePathForEveryAwkwardCharacter) {
+    const fs::path home = testing::useOwnHome();
+    for (const std::string name : {"plain", "two words", "q\"uote", "dollar$HOME", "back`tick`",
+                                   "back\\slash", "100%", "a'b", "all \" $ ` \\ % ' ;"}) {
+        SCOPED_TRACE(name);
+        const fs::path program = executable(home / name / "tarvik");
+        const auto args = execArguments(autostartCommand(program, "") + " /Start");
+        ASSERT_TRUE(args.has_value()) << autostartCommand(program, "");
+        EXPECT_EQ(*args, (std::vector<std::string>{program.string(), "/Start"}));
+    }
 }
 
 TEST(Autostart, TheEntryNamesTheProgramAsTheSearchPathFindsIt) {
@@ -45,7 +129,7 @@ TEST(Autostart, TheEntryNamesTheProgramAsTheSearchPathFindsIt) {
         // Another copy of the program: its own path, so that copy starts.
         {other, other.string()},
         {spaced, "\"" + spaced.string() + "\""},
-        {awkward, "\"" + home.string() + "/100%% \\\"\\$HOME\\\"/tarvik\""},
+        {awkward, "\"" + home.string() + "/100%% \\\\\"\\\\$HOME\\\\\"/tarvik\""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(autostartCommand(c.program, path), c.expected) << c.program;

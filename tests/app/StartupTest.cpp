@@ -78,6 +78,41 @@ TEST(NamedEvents, All208ExistWhileTheWindowLivesAndAreGoneAfterwards) {
     EXPECT_FALSE(openExisting(150));
 }
 
+// Events are host-wide: the names carry the user, an event of another user is never opened, and one of the
+// user's own that was there already (another instance's) is used but left to its creator to remove.
+TEST(NamedEvents, OnlyTheUsersOwnAreOpenedAndOnlyTheCreatorRemovesThem) {
+    EXPECT_EQ(namedEventName(7, userNamedEventPrefix()),
+              "/Tarvik_Event_" + std::to_string(::getuid()) + "_Main_07");
+    const std::string prefix = "/TarvikOwn" + std::to_string(::getpid()) + "_";
+    auto exists = [&](int n) {
+        return ::access(("/dev/shm/sem." + namedEventName(n, prefix).substr(1)).c_str(), F_OK) == 0;
+    };
+    NamedEvents first(prefix);
+    ASSERT_EQ(first.create(), kNamedEventCount);
+    {
+        NamedEvents second(prefix);
+        EXPECT_EQ(second.create(), kNamedEventCount);
+    }
+    EXPECT_TRUE(exists(1) && exists(208)) << "the second instance removed the first one's events";
+    first.close();
+    EXPECT_FALSE(exists(1) || exists(208));
+
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "an event of another user needs root to make";
+    }
+    sem_t* theirs = ::sem_open(namedEventName(5, prefix).c_str(), O_CREAT | O_EXCL, 0666, 0);
+    ASSERT_NE(theirs, SEM_FAILED);
+    ::sem_close(theirs);
+    const std::string file = "/dev/shm/sem." + namedEventName(5, prefix).substr(1);
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    {
+        NamedEvents events(prefix);
+        EXPECT_EQ(events.create(), kNamedEventCount - 1);
+    }
+    EXPECT_TRUE(exists(5)) << "another user's event was removed";
+    ::sem_unlink(namedEventName(5, prefix).c_str());
+}
+
 TEST(StartupFiles, TheAutostartEntryIsRemovedAndItsAbsenceIsFine) {
     const fs::path home = testing::useOwnHome();
     const fs::path entry = home / ".config" / "autostart" / "AppName.desktop";

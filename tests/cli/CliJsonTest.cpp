@@ -14,7 +14,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 
 namespace tarvik::profiles {
 namespace {
@@ -89,6 +91,33 @@ TEST_F(CliJson, TvkToJsonToTvkIsByteExact) {
         RunResult d = tarvikctl("diff '" + tvk.string() + "' '" + (home / "mid.json").string() + "'");
         EXPECT_EQ(d.exitCode, 0) << d.out << d.err;
         EXPECT_EQ(d.out, "");
+    }
+}
+
+// A file that cannot be read says why, for either format: not "no such file" for a link loop, nor a size
+// limit for a FIFO or a folder.
+TEST_F(CliJson, AnUnreadableFileSaysWhatItIs) {
+    struct Row {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        const char* said;
+    } rows[] = {
+        {"missing", [](const fs::path&) {}, "no such file"},
+        {"fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "a FIFO"},
+        {"folder", [](const fs::path& p) { fs::create_directory(p); }, "a folder"},
+        {"loop", [](const fs::path& p) { fs::create_symlink(p.filename(), p); }, "go round in a loop"},
+        {"dangling", [](const fs::path& p) { fs::create_symlink("absent", p); },
+         "a link to a file that is not there"},
+    };
+    for (const char* ext : {".json", ".tvk"}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + ext);
+            const fs::path file = home / (std::string(row.name) + ext);
+            row.make(file);
+            const RunResult v = tarvikctl("validate '" + file.string() + "'");
+            EXPECT_EQ(v.exitCode, 1);
+            EXPECT_NE(v.out.find(row.said), std::string::npos) << v.out;
+        }
     }
 }
 

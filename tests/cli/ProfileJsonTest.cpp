@@ -87,6 +87,15 @@ std::string documentWith(const std::string& profile0, const std::string& macros 
            R"(}, {}, {}, {}], "macros": )" + macros + more + "}";
 }
 
+// n members "PREFIX0": 0, "PREFIX1": 0, ... (or, with an empty prefix, n array elements 0, 0, ...).
+std::string many(const std::string& prefix, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        out += (i ? ", " : "") + (prefix.empty() ? "0" : "\"" + prefix + std::to_string(i) + "\": 0");
+    }
+    return out;
+}
+
 std::string lightingWith(const std::string& profile0Fields) {
     std::string slots = "[";
     for (int s = 0; s < 10; ++s) {
@@ -184,6 +193,13 @@ TEST(ProfileJson, StrictReaderRefusesWithThePathOfTheFirstProblem) {
         {"a lone surrogate", documentWith(R"("keys": {"A": {"text": "\ud800"}})"), "$", "surrogate"},
         {"nested too deep", std::string(40, '[') + std::string(40, ']'),
          "$[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]", "deeper"},
+        {"an unknown member among thousands", documentWith("", "[]", ", " + many("x", 5000)), "$.x0",
+         "unknown member"},
+        {"an object over the cap", documentWith(R"("keys": {)" + many("k", 600) + "}"), "$.profiles[0].keys",
+         "at most 512 members"},
+        {"an array over the cap", documentWith("", "[" + many("", 2001) + "]"), "$.macros",
+         "at most 2000 elements"},
+        {"text after a NUL", documentWith("") + std::string("\0garbage", 8), "$", "NUL byte"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -467,6 +467,21 @@ TEST(Commands, TheFrameKeepsOtherThreadsAndProcessesOutAndIsReentrant) {
     std::filesystem::remove_all(lockFile.parent_path());
 }
 
+// A lock file that cannot be had (its folder open to others, as a pre-created one in /tmp would be) is a
+// failure of every sequence, never a sequence that runs without it.
+TEST(Commands, WithoutItsLockFileNothingIsSent) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("tarvik-open-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    ScriptedExchanger ex;
+    Commands c(ex, LinkTiming{}.scaledDown(1000), folder / "device.lock");
+    EXPECT_EQ(c.beginWrite(), kLockUnavailable);
+    EXPECT_FALSE(c.frame());
+    EXPECT_TRUE(ex.sent.empty());
+    std::filesystem::remove_all(folder);
+}
+
 TEST(OnBoardProfile, CurrentProfileIsReadOnceAndCached) {
     ScriptedExchanger ex;
     Commands c(ex);

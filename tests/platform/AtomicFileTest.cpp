@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <future>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -152,6 +153,54 @@ TEST_F(AtomicFileTest, OnlyRegularFilesAreReadAndAFifoNeverBlocks) {
     tarvik::ReadOnlyFile folder(dir_);
     EXPECT_FALSE(folder.isOpen());
     EXPECT_TRUE(folder.notRegular());
+}
+
+// Only a regular file is ever replaced: a FIFO, a device node, a folder, or a link to one of them stays
+// what it was, and the write is refused with a reason.
+TEST_F(AtomicFileTest, WhatIsNotARegularFileIsRefusedAndLeftAsItIs) {
+    const std::vector<uint8_t> bytes{1, 2, 3};
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    fs::create_directory(dir_ / "folder");
+    fs::create_symlink("fifo", dir_ / "to-fifo");
+    std::vector<fs::path> targets{dir_ / "fifo", dir_ / "folder", dir_ / "to-fifo"};
+    if (::mknod((dir_ / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) { // root only
+        targets.push_back(dir_ / "null");
+    }
+    for (const fs::path& target : targets) {
+        SCOPED_TRACE(target.filename().string());
+        const fs::file_type before = fs::status(target).type();
+        std::string why;
+        EXPECT_FALSE(tarvik::writeFileAtomically(target, bytes, &why));
+        EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
+        EXPECT_EQ(fs::status(target).type(), before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()),
+              static_cast<long>(targets.size()))
+        << "a temporary file was left";
+}
+
+// In a sticky folder everyone may write to, another user's link is not followed: it could lead to a file
+// of the user's own (a ~/.profile) that the write would replace. The user's own link there is followed.
+TEST_F(AtomicFileTest, AnotherUsersLinkInAStickySharedFolderIsRefused) {
+    const fs::path shared = dir_ / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    std::vector<uint8_t> bytes{7};
+    ASSERT_TRUE(tarvik::writeFileAtomically(dir_ / "victim", std::vector<uint8_t>{1}));
+    fs::create_symlink(dir_ / "victim", shared / "mine");
+    EXPECT_TRUE(tarvik::writeFileAtomically(shared / "mine", bytes));
+    EXPECT_EQ(tarvik::readWholeFile(dir_ / "victim"), bytes);
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a link of another user needs root to make";
+    }
+    // Folder and link of two other users.
+    ASSERT_EQ(::chown(shared.c_str(), 65533, 65533), 0);
+    fs::create_symlink(dir_ / "victim", shared / "theirs");
+    ASSERT_EQ(::lchown((shared / "theirs").c_str(), 65534, 65534), 0);
+    std::string why;
+    EXPECT_FALSE(tarvik::writeFileAtomically(shared / "theirs", std::vector<uint8_t>{9}, &why));
+    EXPECT_NE(why.find("another user's link"), std::string::npos) << why;
+    EXPECT_EQ(tarvik::readWholeFile(dir_ / "victim"), bytes);
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tarvik {
 namespace {
@@ -277,6 +279,45 @@ TEST_F(IniFileFiles, UnreadableFileIsNeverReplaced) {
     EXPECT_FALSE(writePrivateProfileString(u"A", u"k", u"v", file));
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readFile(file), "[A]\nkeep=me\n");
+}
+
+// The program and tarvikctl write the same file: every write of two processes at once is kept. A file
+// changed behind the reader's back is read again (even when its size stays the same), and one too large
+// for a settings file is neither read nor replaced.
+TEST_F(IniFileFiles, WritesOfTwoProcessesAreAllKeptAndReadsFollowTheFile) {
+    const fs::path file = dir_ / "shared.ini";
+    constexpr int kEach = 40;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    const std::u16string who = child == 0 ? u"child" : u"parent";
+    bool allWritten = true;
+    for (int i = 0; i < kEach; ++i) {
+        allWritten =
+            writePrivateProfileString(u"S", who + toUtf16(std::to_string(i)), u"1", file) && allWritten;
+    }
+    if (child == 0) {
+        ::_exit(allWritten ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(allWritten);
+    const std::vector<std::u16string> keys = IniFile::load(file).keys(u"S");
+    EXPECT_EQ(keys.size(), 2u * kEach) << "writes were lost";
+
+    writeFile(file, "[A]\nk=1\n");
+    EXPECT_EQ(getPrivateProfileString(u"A", u"k", u"", 260, file), u"1");
+    {
+        std::ofstream same(file, std::ios::binary | std::ios::in | std::ios::out); // same inode, same size
+        same << "[A]\nk=2\n";
+    }
+    EXPECT_EQ(getPrivateProfileString(u"A", u"k", u"", 260, file), u"2");
+
+    const std::string large = "[A]\nk=1\n" + std::string(IniFile::kMaxFileBytes, ';');
+    writeFile(file, large);
+    EXPECT_EQ(getPrivateProfileString(u"A", u"k", u"d", 260, file), u"d");
+    EXPECT_FALSE(writePrivateProfileString(u"A", u"k", u"3", file));
+    EXPECT_EQ(readFile(file), large);
 }
 
 } // namespace

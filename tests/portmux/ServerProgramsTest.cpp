@@ -253,5 +253,72 @@ TEST_F(PortmuxServer, BadVerbsAreRefusedWithOneLine) {
     EXPECT_NE(none.err.find("no server"), std::string::npos) << none.err;
 }
 
+// A daemon that is there but cannot serve (stopped, or full) is never replaced by a private keyboard on
+// its own state file: the command fails with the reason and the daemon's file keeps its bytes.
+TEST_F(PortmuxServer, ADaemonThatCannotServeIsNeverReplacedByAPrivateKeyboard) {
+    ASSERT_EQ(verb({"status"}).exitCode, 0);
+    auto env = clientEnv();
+    env["PORTMUX_SIM_STATE"] = state; // what a private keyboard would have written to
+    ASSERT_EQ(stopServer(SIGTERM), 0);
+    startServer(); // the stop saved the state file: now there is one to compare
+    const std::string before = fileText(state);
+    ASSERT_FALSE(before.empty());
+
+    std::vector<std::unique_ptr<sim::ControlClient>> crowd;
+    while (crowd.size() < 64) {
+        auto c = sim::ControlClient::connect(socket, nullptr);
+        ASSERT_NE(c, nullptr) << crowd.size();
+        crowd.push_back(std::move(c));
+    }
+    const Finished full = runToEnd({program("tarvikctl"), "profile", "2"}, env, dir);
+    EXPECT_NE(full.exitCode, 0);
+    EXPECT_NE(full.err.find("clients already"), std::string::npos) << full.err;
+    crowd.clear();
+    forgetControl();
+
+    server->signal(SIGSTOP);
+    const Finished stopped = runToEnd({program("tarvikctl"), "profile", "2"}, env, dir);
+    server->signal(SIGCONT);
+    EXPECT_NE(stopped.exitCode, 0);
+    EXPECT_NE(stopped.err.find("does not answer"), std::string::npos) << stopped.err;
+    EXPECT_EQ(fileText(state), before) << "a private keyboard wrote the daemon's state file";
+
+    // Without its socket the daemon still keeps its file: a private keyboard may not write it either.
+    fs::remove(socket);
+    const Finished hidden = runToEnd({program("tarvikctl"), "profile", "2"}, env, dir);
+    EXPECT_NE(hidden.exitCode, 0);
+    EXPECT_NE(hidden.err.find("is kept by a portmux-sim serve"), std::string::npos) << hidden.err;
+    EXPECT_EQ(fileText(state), before);
+    server->signal(SIGKILL);
+    server->wait(std::chrono::seconds(10));
+}
+
+// SIGTERM during an import ends it in order: the download that has begun runs to its end (no write
+// sequence is left open on the keyboard), the lighting step is not started, the temporary folder is
+// gone, and the exit code names the signal.
+TEST_F(PortmuxServer, AnImportEndsInOrderOnASignal) {
+    const fs::path json = dir / "profiles.json";
+    const Finished exported = tarvikctl({"export", "--with-lighting", json.string()});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    const fs::path runtime = dir / "rt";
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    ASSERT_EQ(verb({"latency", "5"}).exitCode, 0);
+    auto env = clientEnv();
+    env["XDG_RUNTIME_DIR"] = runtime.string();
+    const uint64_t before = status().reportTotal;
+    ChildProcess import({program("tarvikctl"), "import", json.string()}, env, dir / "import-out",
+                        dir / "import-err");
+    ASSERT_TRUE(eventually([&] { return status().reportTotal > before + 20; })) << import.err();
+    import.signal(SIGTERM);
+    EXPECT_EQ(import.wait(std::chrono::seconds(30)), 143) << import.err();
+    EXPECT_NE(import.err().find("interrupted"), std::string::npos) << import.err();
+    EXPECT_FALSE(status().frameOpen);
+    EXPECT_EQ(status().violations, 0u);
+    for (const auto& entry : fs::directory_iterator(runtime)) {
+        EXPECT_EQ(entry.path().filename().string().rfind("tarvikctl-", 0), std::string::npos) << entry.path();
+    }
+}
+
 } // namespace
 } // namespace portmux::test

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 namespace portmux::test {
@@ -346,17 +347,34 @@ TEST(PortmuxServerSocket, WhereTheDaemonIsLookedFor) {
         EXPECT_EQ(sim::socketPathFromEnvironment(), "") << "empty: no daemon, the keyboard stays in-process";
     }
     {
+        std::string runtimeTemplate = (fs::temp_directory_path() / "pmux-run-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(runtimeTemplate.data()), nullptr);
         ScopedEnv socket("PORTMUX_SIM_SOCKET", nullptr);
-        ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
-        EXPECT_EQ(sim::socketPathFromEnvironment(), "/run/user/1000/portmux/sim.sock");
+        ScopedEnv runtime("XDG_RUNTIME_DIR", runtimeTemplate);
+        EXPECT_EQ(sim::socketPathFromEnvironment(), runtimeTemplate + "/portmux/sim.sock");
+        fs::remove_all(runtimeTemplate);
     }
     {
+        // Without a runtime folder: the user's own folder in /tmp (or, when another user took that name,
+        // one in the cache folder; either way private).
         ScopedEnv socket("PORTMUX_SIM_SOCKET", nullptr);
         ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
-        EXPECT_EQ(sim::socketPathFromEnvironment(),
-                  "/tmp/portmux-" + std::to_string(::getuid()) + "/sim.sock");
+        const fs::path folder = fs::path(sim::socketPathFromEnvironment()).parent_path();
+        struct stat st {};
+        ASSERT_EQ(::lstat(folder.c_str(), &st), 0) << folder;
+        EXPECT_EQ(st.st_uid, ::getuid());
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
     }
     std::string why;
+    {
+        // A socket folder others may enter is not the daemon's, whoever made it.
+        std::string open = (fs::temp_directory_path() / "pmux-open-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(open.data()), nullptr);
+        ::chmod(open.c_str(), 0755);
+        EXPECT_FALSE(sim::prepareSocketFolder(open + "/sim.sock", &why));
+        EXPECT_NE(why.find("0700"), std::string::npos) << why;
+        fs::remove_all(open);
+    }
     EXPECT_EQ(sim::RemoteSimBackend::connect("/nonexistent/portmux/sim.sock", {}, &why), nullptr);
     EXPECT_EQ(why.rfind("no server", 0), 0u) << why;
     EXPECT_EQ(sim::RemoteSimBackend::connect(std::string(200, 'x'), {}, &why), nullptr);

@@ -4,9 +4,13 @@
 #include "tests/support/ScopedEnv.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace portmux::test {
 namespace {
@@ -469,6 +473,30 @@ std::filesystem::path freshFolder(const char* name) {
     return dir;
 }
 
+// A daemon that starts on the state file later owns it (it holds FILE.lock): this in-process keyboard
+// leaves the file alone and steps aside as an unplug, so the write it could not keep fails.
+TEST_F(PortmuxSimCommands, AStateFileADaemonKeepsIsNotOverwrittenInProcess) {
+    const auto dir = freshFolder("sim-held");
+    const std::string file = (dir / "kbd.bin").string();
+    EXPECT_FALSE(sim->setStatePath(file));
+    writeChunked(sim::kWriteKeys, 0, pattern(56, 0x21));
+    auto bytes = [&] {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    ASSERT_FALSE(before.empty());
+    const int daemon = ::open((file + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(daemon, 0);
+    ASSERT_EQ(::flock(daemon, LOCK_EX), 0); // another open file description: as another process holds it
+    ok(request(sim::kBeginWrite));
+    ok(request(sim::kWriteKeys, 56, 0, pattern(56, 0x55)));
+    EXPECT_FALSE(exchange(request(sim::kEndWrite), std::chrono::milliseconds(300)).has_value());
+    EXPECT_EQ(bytes(), before);
+    ::close(daemon);
+    EXPECT_TRUE(sim->plug());
+}
+
 TEST_F(PortmuxSimCommands, FlashPersistsAcrossAReloadOfTheStateFile) {
     const auto dir = freshFolder("sim-persist");
     const std::string file = (dir / "nested" / "kbd.bin").string();
@@ -477,7 +505,9 @@ TEST_F(PortmuxSimCommands, FlashPersistsAcrossAReloadOfTheStateFile) {
     writeChunked(sim::kWriteKeys, 756, block);
     ASSERT_TRUE(std::filesystem::exists(file));
     for (const auto& e : std::filesystem::directory_iterator(dir / "nested")) {
-        EXPECT_EQ(e.path().filename(), "kbd.bin") << "no temporary file left behind";
+        // Beside the file only its lock, which tells in-process keyboards whether a daemon keeps it.
+        EXPECT_TRUE(e.path().filename() == "kbd.bin" || e.path().filename() == "kbd.bin.lock")
+            << "no temporary file left behind: " << e.path();
     }
     // Change the flash without saving, then reload: the saved state comes back.
     EXPECT_FALSE(sim->setStatePath("")) << "no file: factory state, not persisted";

@@ -273,7 +273,7 @@ TEST_F(CliProfile, ValidatingAFifoAnswersAtOnce) {
     ASSERT_TRUE(child.started());
     EXPECT_EQ(child.waitExit(std::chrono::seconds(20)), 1) << "validate waited on the FIFO";
     EXPECT_EQ(tarvik::testsupport::readText(home / "out"),
-              fifo.string() + ": import would refuse it: it is not a regular file\n");
+              fifo.string() + ": import would refuse it: it is a FIFO (named pipe), not a regular file\n");
 }
 
 TEST_F(CliProfile, ExportWithoutAKeyboardFails) {

@@ -109,6 +109,22 @@ TEST_F(FirmwareUpdateTest, AnUpdateFileThatCannotBeStartedStopsBeforeAnythingIsS
              writeFile(package / "notes.txt", "firmware 1.2\n", kPlain);
              choose(package / "notes.txt");
          }},
+        // Every file on a FAT stick is executable: a Windows updater, or an ELF for another machine.
+        {"an executable Windows program",
+         [&] {
+             writeFile(package / "Update.exe", std::string("MZ\x90\0\3\0\0\0", 8), kExecutable);
+             choose(package / "Update.exe");
+         }},
+        {"an ELF of another machine",
+         [&] {
+             std::string elf(64, '\0');
+             elf.replace(0, 6,
+                         "\x7f"
+                         "ELF\x01\x01");        // 32-bit, little-endian
+             elf[18] = static_cast<char>(0xF3); // RISC-V
+             writeFile(package / "update-riscv", elf, kExecutable);
+             choose(package / "update-riscv");
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -124,6 +140,13 @@ TEST_F(FirmwareUpdateTest, AnUpdateFileThatCannotBeStartedStopsBeforeAnythingIsS
         EXPECT_EQ(backupCount(), 0u) << "no backup for an update that cannot run";
         EXPECT_FALSE(update->pendingRestore());
     }
+}
+
+TEST_F(FirmwareUpdateTest, AProgramOfThisMachinePassesTheCheck) {
+    fs::copy_file("/proc/self/exe", package / "update-native");
+    choose(package / "update-native");
+    EXPECT_NE(update->startUpdate(), Result::NoFile);
+    EXPECT_EQ(starter.calls.size(), 1u);
 }
 
 TEST_F(FirmwareUpdateTest, UpdateBacksUpThenTriggersThenStartsTheProgramAndClears) {

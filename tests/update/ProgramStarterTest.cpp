@@ -137,6 +137,19 @@ TEST_F(ProgramStarterTest, RunsTheProgramDetachedWithItsArgumentsAsTheyAre) {
     std::ofstream(out.string() + ".end") << "";
 }
 
+// A program named relative to our folder is still found once the start has changed to its own.
+TEST_F(ProgramStarterTest, ARelativePathNamesTheSameProgramInAnotherWorkingFolder) {
+    const fs::path out = dir / "out";
+    const fs::path here = fs::current_path();
+    fs::create_directories(dir / "elsewhere");
+    fs::current_path(dir);
+    const StartResult r = start("reporter.sh", {out.string()}, dir / "elsewhere");
+    fs::current_path(here);
+    ASSERT_TRUE(r.started) << std::strerror(r.error);
+    std::ofstream(out.string() + ".end") << "";
+    EXPECT_EQ(all(report(out), "cwd"), std::vector<std::string>{fs::canonical(dir / "elsewhere").string()});
+}
+
 TEST_F(ProgramStarterTest, AWorkingFolderThatIsNotThereLeavesTheProgramInOurs) {
     const fs::path out = dir / "out";
     const StartResult r = start(script, {out.string()}, dir / "absent");
