@@ -173,9 +173,9 @@ TEST_F(TarvikctlRecording, WithoutKeyboardStatusSaysSoAndSucceeds) {
     RunResult r = runProgram(program, "status --json", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"attached\": false, \"keyboards\": 0, \"profile\": null, \"macroCapacity\": null, "
-                     "\"modes\": null}\n");
+                     "\"modes\": null, \"road\": \"direct\"}\n");
     r = runProgram(program, "status", "RECORDING_PORTMUX_COUNT=0", dir);
-    EXPECT_EQ(r.out, "keyboard: not attached\n");
+    EXPECT_EQ(r.out, "keyboard: not attached\nroad: direct\n");
     r = runProgram(program, "profile 1", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "tarvikctl: profile: no keyboard attached\n");
