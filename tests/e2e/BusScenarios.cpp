@@ -6,6 +6,7 @@
 #include "cli/BusClient.h"
 #include "tests/e2e/KeyDialogScenario.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -246,6 +247,62 @@ TEST_F(BusScenarios, AChangeMadeWithTarvikctlSurvivesTheProgramsApplyAndShowsBef
     EXPECT_TRUE(waitForEntry(kA, {2, 2, kUsageB}));
     EXPECT_EQ(keyEntry(kQ), (Entry{2, 2, kUsageZ})) << "Apply overwrote tarvikctl's change";
     shot(app->pid(), "A given B and applied");
+}
+
+TEST_F(BusScenarios, WatchFollowsTheProgramsSignalsAndTheNameGoesWithTheProgram) {
+    Process* app = nullptr;
+    ASSERT_TRUE(openWindow(app));
+    ASSERT_TRUE(programOnBus());
+    const RunOutcome xml =
+        desktop().run("/usr/bin/dbus-send",
+                      {"--session", "--print-reply", "--dest=" + std::string(service::kBusName),
+                       std::string(service::kObjectPath), "org.freedesktop.DBus.Introspectable.Introspect"});
+    for (const service::MethodSpec& m : service::kMethods) {
+        EXPECT_NE(xml.output.find("<method name=\"" + std::string(m.member) + "\""), std::string::npos)
+            << m.member;
+    }
+    EXPECT_NE(xml.output.find("<signal name=\"Written\""), std::string::npos) << xml.output;
+
+    const std::filesystem::path log = desktop().home() / "watch.log";
+    Process watcher(desktop().programFolder() / "tarvikctl", {"watch"},
+                    {desktop().environment(), log, -1, {}});
+    // The log holds these lines at least times times.
+    const auto says = [&](const std::string& lines, int times = 1) {
+        return waitUntil(
+            [&] {
+                std::ifstream in(log);
+                const std::string text((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
+                int found = 0;
+                for (size_t at = text.find(lines); at != std::string::npos; at = text.find(lines, at + 1)) {
+                    ++found;
+                }
+                return found >= times;
+            },
+            10s, 50ms);
+    };
+    EXPECT_TRUE(says("attached 1\nprofile 0\n"));
+    ASSERT_EQ(ctl({"profile", "2"}).exitCode, 0);
+    EXPECT_TRUE(says("written SwitchProfile\n"));
+    EXPECT_TRUE(says("profile 2\n"));
+    ASSERT_EQ(desktop().portmuxSim({"layer"}).exitCode, 0);
+    EXPECT_TRUE(says("layer 1\n"));
+    ASSERT_EQ(desktop().portmuxSim({"lighting"}).exitCode, 0);
+    EXPECT_TRUE(says("lighting changed\n"));
+    ASSERT_EQ(desktop().portmuxSim({"unplug"}).exitCode, 0);
+    EXPECT_TRUE(says("detached 0\n"));
+    ASSERT_EQ(desktop().portmuxSim({"plug"}).exitCode, 0);
+    EXPECT_TRUE(says("detached 0\nattached 1\nprofile 2\n"));
+
+    // A logout's SIGTERM: the name goes with the program, and the watch goes on by itself.
+    ASSERT_EQ(::kill(app->pid(), SIGTERM), 0);
+    EXPECT_TRUE(app->wait(10s));
+    EXPECT_EQ(service::BusClient::connectToProgram(), nullptr);
+    EXPECT_NE(ctl({"status"}).output.find("road: direct\n"), std::string::npos);
+    ASSERT_EQ(desktop().portmuxSim({"unplug"}).exitCode, 0);
+    EXPECT_TRUE(says("detached 0\n", 2)) << "the watch did not go on by itself";
+    EXPECT_TRUE(watcher.running());
+    ASSERT_EQ(desktop().portmuxSim({"plug"}).exitCode, 0);
 }
 
 } // namespace
