@@ -50,7 +50,7 @@ private:
     Hooks hooks_;
     std::atomic<int> lastProfile_{-1};
     QDBusConnection bus_;
-    bool started_ = false;
+    std::atomic<bool> started_{false};
     std::atomic<cli::HostedLink*> link_{nullptr};
 };
 
