@@ -80,7 +80,10 @@ std::optional<int> watchThroughProgram(const std::vector<std::string_view>& word
 std::optional<int> throughProgram(const std::vector<std::string_view>& words, bool json) {
     namespace service = tarvik::cli::service;
     std::error_code ec;
-    auto call = service::callOf(words, std::filesystem::current_path(ec).string());
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    // Without a working folder relative paths mean nothing to the program: the command opens the keyboard
+    // itself and says what it finds.
+    auto call = ec ? std::nullopt : service::callOf(words, here.string());
     if (!call) {
         return std::nullopt;
     }
