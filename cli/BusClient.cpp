@@ -175,7 +175,7 @@ BusClient::~BusClient() {
 
 BusClient::Reply BusClient::call(const Call& call, bool json) {
     Reply result;
-    const MethodSpec* method = findMethod(call.member);
+    const MethodInfo* method = findMethod(call.member);
     sd_bus_message* m = nullptr;
     if (method == nullptr ||
         sd_bus_message_new_method_call(bus_, &m, str(kBusName).c_str(), str(kObjectPath).c_str(),

@@ -155,8 +155,8 @@ bool addPath(std::vector<std::string>& line, const std::string& path, std::strin
 
 } // namespace
 
-const MethodSpec* findMethod(std::string_view member) {
-    for (const MethodSpec& m : kMethods) {
+const MethodInfo* findMethod(std::string_view member) {
+    for (const MethodInfo& m : kMethods) {
         if (m.member == member) {
             return &m;
         }
@@ -208,7 +208,7 @@ std::optional<Call> callOf(std::span<const std::string_view> words, const std::s
 }
 
 std::optional<std::vector<std::string>>
-commandLineOf(const MethodSpec& method, const std::vector<Argument>& arguments, std::string& why) {
+commandLineOf(const MethodInfo& method, const std::vector<Argument>& arguments, std::string& why) {
     std::vector<std::string> line{std::string(method.command)};
     if (!fits(arguments, method.signature)) {
         why = "tarvikctl: " + line[0] + ": the method " + std::string(method.member) + " takes (" +

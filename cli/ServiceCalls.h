@@ -26,7 +26,7 @@ inline constexpr std::string_view kErrorFailed = "io.github.tarvik.Tarvik1.Error
 
 // One method: its name, the bus types of its arguments before the options dictionary, the tarvikctl
 // command it runs, and whether it writes the keyboard.
-struct MethodSpec {
+struct MethodInfo {
     std::string_view member;
     std::string_view signature;
     std::string_view command;
@@ -34,7 +34,7 @@ struct MethodSpec {
 };
 
 // clang-format off
-inline constexpr MethodSpec kMethods[] = {
+inline constexpr MethodInfo kMethods[] = {
     {"Status",        "",    "status",      false},
     {"SwitchProfile", "i",   "profile",     true},
     {"SetReportRate", "i",   "report-rate", true},
@@ -47,7 +47,7 @@ inline constexpr MethodSpec kMethods[] = {
 };
 // clang-format on
 
-const MethodSpec* findMethod(std::string_view member);
+const MethodInfo* findMethod(std::string_view member);
 // The single types of a signature made of i, s, b and as: "iss" -> i, s, s; "as" -> as.
 std::vector<std::string_view> argumentTypes(std::string_view signature);
 
@@ -70,7 +70,7 @@ std::optional<Call> callOf(std::span<const std::string_view> words, const std::s
 // The command line of tarvikctl a call stands for. Nullopt with why (a usage line) when the arguments
 // do not fit the method's signature or a path is not absolute.
 std::optional<std::vector<std::string>>
-commandLineOf(const MethodSpec& method, const std::vector<Argument>& arguments, std::string& why);
+commandLineOf(const MethodInfo& method, const std::vector<Argument>& arguments, std::string& why);
 
 struct Outcome {
     int exitCode = 0;

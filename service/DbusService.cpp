@@ -24,7 +24,7 @@ QString qs(std::string_view s) {
 // The arguments of a call as its method's signature lists them, and its options; nullopt when they do
 // not fit.
 std::optional<std::vector<cs::Argument>> argumentsOf(const QDBusMessage& message,
-                                                     const cs::MethodSpec& method, bool& json) {
+                                                     const cs::MethodInfo& method, bool& json) {
     const QVariantList in = message.arguments();
     const QString signature = message.signature();
     if (signature != qs(method.signature) + QStringLiteral("a{sv}")) {
@@ -151,7 +151,7 @@ bool DbusService::handleMessage(const QDBusMessage& message, const QDBusConnecti
         (!message.interface().isEmpty() && message.interface() != qs(cs::kInterface))) {
         return false;
     }
-    const cs::MethodSpec* method = cs::findMethod(message.member().toStdString());
+    const cs::MethodInfo* method = cs::findMethod(message.member().toStdString());
     if (method == nullptr) {
         return false; // the bus library answers UnknownMethod
     }

@@ -16,7 +16,7 @@ std::optional<Words> roundTrip(const Words& words, const std::string& folder = "
     if (!call) {
         return std::nullopt;
     }
-    const MethodSpec* method = findMethod(call->member);
+    const MethodInfo* method = findMethod(call->member);
     EXPECT_NE(method, nullptr) << call->member;
     std::string why;
     auto line = commandLineOf(*method, call->arguments, why);

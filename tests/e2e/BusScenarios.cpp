@@ -260,7 +260,7 @@ TEST_F(BusScenarios, WatchFollowsTheProgramsSignalsAndTheNameGoesWithTheProgram)
         desktop().run("/usr/bin/dbus-send",
                       {"--session", "--print-reply", "--dest=" + std::string(service::kBusName),
                        std::string(service::kObjectPath), "org.freedesktop.DBus.Introspectable.Introspect"});
-    for (const service::MethodSpec& m : service::kMethods) {
+    for (const service::MethodInfo& m : service::kMethods) {
         EXPECT_NE(xml.output.find("<method name=\"" + std::string(m.member) + "\""), std::string::npos)
             << m.member;
     }
