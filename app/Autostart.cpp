@@ -98,7 +98,7 @@ std::string autostartEntry(const std::filesystem::path& program, std::string_vie
            "Exec=" +
            autostartCommand(program, searchPath) +
            " /Start\n"
-           "Icon=tarvik\n"
+           "Icon=io.github.tarvik.Tarvik\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
            "X-GNOME-Autostart-enabled=true\n";

@@ -673,6 +673,22 @@ void MainHub::profilesReloaded() {
     }
 }
 
+void MainHub::keyboardWrittenByClient() {
+    if (exiting_) {
+        return;
+    }
+    // Read on the device worker, behind the client's write and before any later Apply.
+    std::weak_ptr<bool> alive = alive_;
+    p_.toWorker([this, alive, prefix = p_.texts.text("MACRO_NEW_PREFIX")] {
+        profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun, prefix);
+        p_.toUi([this, alive] {
+            if (auto a = alive.lock(); a && *a) {
+                profilesReloaded();
+            }
+        });
+    });
+}
+
 void MainHub::restoreDefaults() {
     if (busy_ || exiting_ || !p_.prompter.askYesNo("MAIN_PROMPT_DEFAULT", false)) {
         return;

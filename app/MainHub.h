@@ -134,6 +134,8 @@ public:
     void profileSwitched(const profiles::SwitchFinish& finish);
     // The profile manager's Apply reached the keyboard: the store was reloaded from it.
     void profilesReloaded();
+    // A client of the session-bus service has written the keyboard: the window shows what it now holds.
+    void keyboardWrittenByClient();
     // The profile menu (control 1009): <Default Profile>, then the on-board profiles by their names, the
     // keyboard's current one checked.
     std::vector<MenuItem> profileMenu() const;

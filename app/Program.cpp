@@ -6,11 +6,13 @@
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
 #include "app/TerminationSignals.h"
+#include "cli/EventTap.h"
 #include "device/FirmwareUpdate.h"
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
 #include "platform/Paths.h"
 #include "profiles/Settings.h"
+#include "service/DbusService.h"
 #include "ui/Language.h"
 
 #include <QApplication>
@@ -81,7 +83,7 @@ int runProgram(int argc, char** argv) {
     // What a window the program gives no title of its own (a message box) is called, and the desktop
     // entry the windows belong to (their icon and name in a Wayland session).
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("tarvik"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tarvik.Tarvik"));
     QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
 
     profiles::SettingsStore settings;
@@ -93,18 +95,39 @@ int runProgram(int argc, char** argv) {
     std::unique_ptr<InstanceServer> server;
     std::unique_ptr<device::LinkSession> session;
     CTarvikDlg* window = nullptr;
+    // The session-bus service: clients' calls run on the device worker; what they wrote is shown.
+    std::optional<cli::HostedLink> hosted;
+    service::DbusService bus(
+        {[&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); },
+         [&window] {
+             QMetaObject::invokeMethod(
+                 qApp,
+                 [&window] {
+                     if (window != nullptr) {
+                         window->hub().keyboardWrittenByClient();
+                     }
+                 },
+                 Qt::QueuedConnection);
+         }});
 
     MainWindowSetup setup{
         state,   store,   settings, folder, paths::dataFolder(), {}, {},      {},      {}, {}, {},
         nullptr, nullptr, {},       {},     ui::exitQuietly,     {}, nullptr, nullptr, {}};
+    // What the link tells the window also becomes the service's signals.
+    std::unique_ptr<cli::watch::EventTap> tapHolder;
     setup.openLink = [&]() -> device::Commands& {
-        session = std::make_unique<device::LinkSession>(state, window->port());
+        tapHolder = std::make_unique<cli::watch::EventTap>(
+            window->port(), state, bus, [&session] { return session ? session->link().devicePresent() : 0; });
+        cli::watch::EventTap& tap = *tapHolder;
+        session = std::make_unique<device::LinkSession>(state, tap);
         if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
             // No service library, an entry point missing or its start refused: nothing shows.
             std::fflush(nullptr);
             ::_exit(0);
         }
         session->commands().setVerifyWrites(settings.readVerifyWrites());
+        hosted.emplace(cli::HostedLink{session->commands(), session->link(), state});
+        bus.setLink(&*hosted);
         return session->commands();
     };
     setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };
@@ -125,9 +148,12 @@ int runProgram(int argc, char** argv) {
             }
         });
         server->start();
+        // Without a session bus (a console, a service manager's unit) the program runs without it.
+        bus.start();
     };
     setup.createNamedEvents = [&] { events.create(); };
     setup.closeInstance = [&] {
+        bus.stop();
         if (server) {
             server->close();
         }
@@ -161,6 +187,7 @@ int runProgram(int argc, char** argv) {
     // Closing never waits for the user-interface thread: the window's port answers nothing any more,
     // the workers finish what they run, and the link goes before the window it reports to.
     window->port().close();
+    bus.stop();
     if (server) {
         server->join();
     }

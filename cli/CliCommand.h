@@ -15,6 +15,9 @@ struct CliContext {
     // Read back what is written to the keyboard (--no-verify, or VerifyWrites=0 in the settings, turns it
     // off).
     bool verify = true;
+    // How the command reaches the keyboard: "direct" (this process opens it) or "program" (the running
+    // program does it for a client of its session-bus service). tarvikctl status prints it.
+    std::string_view road = "direct";
 };
 
 struct CliCommand {

@@ -10,6 +10,10 @@
 namespace tarvik::cli {
 
 void loadUiTexts() {
+    // In the program the table is the windows' own, loaded and switched by them.
+    if (HostedLinkScope::current() != nullptr) {
+        return;
+    }
     static bool loaded = false;
     if (!loaded) {
         ui::uiTexts().load(ui::languageFilePath());

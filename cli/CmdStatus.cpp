@@ -34,7 +34,7 @@ Status fromConfig(int keyboards, std::span<const uint8_t, device::kConfigSize> c
     return s;
 }
 
-void printJson(std::ostream& out, const std::optional<Status>& s, int keyboards) {
+void printJson(std::ostream& out, const std::optional<Status>& s, int keyboards, std::string_view road) {
     out << "{\"attached\": " << (s ? "true" : "false") << ", \"keyboards\": " << keyboards
         << ", \"profile\": ";
     if (s && s->profile) {
@@ -58,12 +58,13 @@ void printJson(std::ostream& out, const std::optional<Status>& s, int keyboards)
     } else {
         out << "null";
     }
-    out << "}\n";
+    out << ", \"road\": \"" << road << "\"}\n";
 }
 
-void printText(std::ostream& out, const std::optional<Status>& s) {
+void printText(std::ostream& out, const std::optional<Status>& s, std::string_view road) {
     if (!s) {
         out << "keyboard: not attached\n";
+        out << "road: " << road << '\n';
         return;
     }
     out << "keyboard: attached (" << s->keyboards << ")\n";
@@ -74,6 +75,7 @@ void printText(std::ostream& out, const std::optional<Status>& s) {
         out << ' ' << m;
     }
     out << '\n';
+    out << "road: " << road << '\n';
 }
 
 int runStatus(CliContext& ctx, std::span<const std::string_view> args) {
@@ -98,9 +100,9 @@ int runStatus(CliContext& ctx, std::span<const std::string_view> args) {
         session.state().currentProfile.store(status->profile.value_or(-1));
     }
     if (ctx.json) {
-        printJson(ctx.out, status, keyboards);
+        printJson(ctx.out, status, keyboards, ctx.road);
     } else {
-        printText(ctx.out, status);
+        printText(ctx.out, status, ctx.road);
     }
     return 0;
 }
@@ -113,8 +115,10 @@ extern const CliCommand kStatusCommand{
     "on-board profile (0-2), its macro capacity in bytes and the lighting modes it supports.\n"
     "With --json the output is one object with exactly these members:\n"
     "  {\"attached\": true, \"keyboards\": 1, \"profile\": 0, \"macroCapacity\": 8192, \"modes\": [1, 2, "
-    "...]}\n"
-    "profile, macroCapacity and modes are null when no keyboard is attached.\n"
+    "...],\n"
+    "   \"road\": \"program\"}\n"
+    "profile, macroCapacity and modes are null when no keyboard is attached. road says how tarvikctl\n"
+    "reached the keyboard: \"program\" through the running program, \"direct\" by opening it itself.\n"
     "Exit status 0 with or without a keyboard; 1 when the library cannot be loaded or the keyboard does\n"
     "not answer.",
     runStatus};

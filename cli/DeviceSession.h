@@ -24,6 +24,29 @@
 
 namespace tarvik::cli {
 
+// A keyboard link already open in this process: the program's, while its session-bus service runs a
+// client's command on the device worker. The command then uses it instead of binding the library a
+// second time, so the program stays the keyboard's one owner.
+struct HostedLink {
+    device::Commands& commands;
+    device::DeviceLink& link;
+    device::AppLinkState& state;
+};
+
+// Lends a hosted link to the commands this thread runs while the scope lasts.
+class HostedLinkScope {
+public:
+    explicit HostedLinkScope(HostedLink& link) : previous_(current_) { current_ = &link; }
+    ~HostedLinkScope() { current_ = previous_; }
+    HostedLinkScope(const HostedLinkScope&) = delete;
+    HostedLinkScope& operator=(const HostedLinkScope&) = delete;
+    static HostedLink* current() { return current_; }
+
+private:
+    HostedLink* previous_;
+    static inline thread_local HostedLink* current_ = nullptr;
+};
+
 class DeviceSession {
 public:
     // Messages of the link (a default key block that could not be read) go to prompter, or, without
@@ -36,6 +59,10 @@ public:
     // Binds, starts the channel and waits (bounded) for the arrival. False, with one line on ctx.err,
     // when the library cannot be bound or the arrival does not finish in time.
     bool open() {
+        // The program's link has handled the arrival already, and its verify setting is the user's.
+        if ((hosted_ = HostedLinkScope::current()) != nullptr) {
+            return true;
+        }
         const device::LinkTiming timing;
         link_ = std::make_unique<device::LinkSession>(state_, *window_, timing);
         std::string detail;
@@ -69,10 +96,15 @@ public:
     }
 
     // The number of keyboards attached now.
-    int keyboards() { return link_ != nullptr ? link_->link().devicePresent() : 0; }
-    device::Commands& commands() { return link_->commands(); }
-    device::DeviceLink& link() { return link_->link(); }
-    device::AppLinkState& state() { return state_; }
+    int keyboards() {
+        if (hosted_ != nullptr) {
+            return hosted_->link.devicePresent();
+        }
+        return link_ != nullptr ? link_->link().devicePresent() : 0;
+    }
+    device::Commands& commands() { return hosted_ != nullptr ? hosted_->commands : link_->commands(); }
+    device::DeviceLink& link() { return hosted_ != nullptr ? hosted_->link : link_->link(); }
+    device::AppLinkState& state() { return hosted_ != nullptr ? hosted_->state : state_; }
 
     // One line "tarvikctl: COMMAND: what" on ctx.err.
     void fail(std::string_view what) { ctx_.err << "tarvikctl: " << command_ << ": " << what << '\n'; }
@@ -102,6 +134,7 @@ private:
     device::AppLinkState state_;
     std::unique_ptr<Window> window_;
     std::unique_ptr<device::LinkSession> link_;
+    HostedLink* hosted_ = nullptr;
 };
 
 } // namespace tarvik::cli

@@ -48,12 +48,18 @@ if(TARGET portmux-sim)
   list(APPEND tarvik_man_pages portmux-sim)
 endif()
 # The metainfo is made in any case so the package check can validate it.
-configure_file(${TARVIK_PACKAGING_DIR}/tarvik.metainfo.xml.in ${CMAKE_BINARY_DIR}/packaging/tarvik.metainfo.xml
-               @ONLY)
+# Every name the desktop knows the program by is its application id.
+set(TARVIK_APP_ID io.github.tarvik.Tarvik)
+configure_file(${TARVIK_PACKAGING_DIR}/${TARVIK_APP_ID}.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/packaging/${TARVIK_APP_ID}.metainfo.xml @ONLY)
 if(TARGET tarvik)
   list(APPEND tarvik_man_pages tarvik)
-  install(FILES ${TARVIK_PACKAGING_DIR}/tarvik.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/tarvik.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${TARVIK_PACKAGING_DIR}/${TARVIK_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/${TARVIK_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The running program's session-bus interface, for clients and introspection tools.
+  install(FILES ${PROJECT_SOURCE_DIR}/service/io.github.tarvik.Tarvik1.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/interfaces)
   # The main window as the whole-program tests photograph it, there once the e2e tests have run; else the
   # committed picture (taken by them too), so the screenshot the metainfo names is always installed.
   set(shot ${CMAKE_BINARY_DIR}/e2e/main-window.png)

@@ -10,8 +10,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "check-package: $*" >&2; exit 1; }
 
-desktop-file-validate "$here/packaging/tarvik.desktop"
-appstreamcli validate --no-net "$build/packaging/tarvik.metainfo.xml"
+app_id=io.github.tarvik.Tarvik
+desktop-file-validate "$here/packaging/$app_id.desktop"
+appstreamcli validate --no-net "$build/packaging/$app_id.metainfo.xml"
 
 rm -f "$build"/tarvik_*.deb
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
@@ -26,8 +27,8 @@ expect=(
   "./usr/lib/tarvik/Skins/main_normal@2x.jpg" "./usr/lib/tarvik/Skins/language.ini"
   "./usr/lib/tarvik/Help/index.html" "./usr/lib/tarvik/Package/"
   "./usr/bin/tarvikctl -> ../lib/tarvik/tarvikctl" "./usr/lib/udev/rules.d/70-tarvik.rules"
-  "./usr/share/icons/hicolor/16x16/apps/tarvik.png" "./usr/share/icons/hicolor/512x512/apps/tarvik.png"
-  "./usr/share/icons/hicolor/scalable/apps/tarvik.svg" "./usr/share/man/man1/tarvikctl.1.gz"
+  "./usr/share/icons/hicolor/16x16/apps/$app_id.png" "./usr/share/icons/hicolor/512x512/apps/$app_id.png"
+  "./usr/share/icons/hicolor/scalable/apps/$app_id.svg" "./usr/share/man/man1/tarvikctl.1.gz"
   "./usr/share/doc/tarvik/copyright" "./usr/share/doc/tarvik/changelog.gz"
 )
 for program in tarvik portmux-sim; do
@@ -37,15 +38,17 @@ for program in tarvik portmux-sim; do
   fi
 done
 if [ -x "$build/bin/tarvik" ]; then
-  expect+=("./usr/share/applications/tarvik.desktop" "./usr/share/metainfo/tarvik.metainfo.xml"
+  expect+=("./usr/share/applications/$app_id.desktop" "./usr/share/metainfo/$app_id.metainfo.xml"
+           "./usr/share/dbus-1/interfaces/io.github.tarvik.Tarvik1.xml"
            "./usr/share/tarvik/screenshots/main-window.png")
 fi
 for path in "${expect[@]}"; do
   grep -qxF -- "$path" "$work/contents" || fail "the package lacks $path"
 done
 allowed='^\./(usr/(lib/tarvik/.*|bin/(tarvik|tarvikctl|portmux-sim)( -> .*)?|lib/udev/rules\.d/70-tarvik\.rules'
-allowed+='|share/applications/tarvik\.desktop|share/metainfo/tarvik\.metainfo\.xml'
-allowed+='|share/icons/hicolor/[^/]+/apps/tarvik\.(png|svg)|share/man/man1/(tarvik|tarvikctl|portmux-sim)\.1\.gz'
+allowed+='|share/applications/io\.github\.tarvik\.Tarvik\.desktop|share/metainfo/io\.github\.tarvik\.Tarvik\.metainfo\.xml'
+allowed+='|share/dbus-1/interfaces/io\.github\.tarvik\.Tarvik1\.xml'
+allowed+='|share/icons/hicolor/[^/]+/apps/io\.github\.tarvik\.Tarvik\.(png|svg)|share/man/man1/(tarvik|tarvikctl|portmux-sim)\.1\.gz'
 allowed+='|share/doc/tarvik/(copyright|changelog\.gz)|share/tarvik/screenshots/main-window\.png)|.*/)$'
 if grep -vE "$allowed" "$work/contents" >"$work/stray"; then
   cat "$work/stray" >&2

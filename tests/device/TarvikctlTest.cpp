@@ -69,7 +69,7 @@ TEST_F(Tarvikctl, StatusJsonOfTheFactoryKeyboard) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "{\"attached\": true, \"keyboards\": 1, \"profile\": 0, \"macroCapacity\": 8192, \"modes\": "
-              "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20]}\n");
+              "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20], \"road\": \"direct\"}\n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -173,9 +173,9 @@ TEST_F(TarvikctlRecording, WithoutKeyboardStatusSaysSoAndSucceeds) {
     RunResult r = runProgram(program, "status --json", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"attached\": false, \"keyboards\": 0, \"profile\": null, \"macroCapacity\": null, "
-                     "\"modes\": null}\n");
+                     "\"modes\": null, \"road\": \"direct\"}\n");
     r = runProgram(program, "status", "RECORDING_PORTMUX_COUNT=0", dir);
-    EXPECT_EQ(r.out, "keyboard: not attached\n");
+    EXPECT_EQ(r.out, "keyboard: not attached\nroad: direct\n");
     r = runProgram(program, "profile 1", "RECORDING_PORTMUX_COUNT=0", dir);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "tarvikctl: profile: no keyboard attached\n");

@@ -130,7 +130,7 @@ Desktop::Desktop(std::string scenario, DesktopOptions options)
                              "XDG_CACHE_HOME=" + (home_ / ".cache").string(),
                              "XDG_RUNTIME_DIR=" + runtime.string(),
                              "TARVIK_BIN_DIR=" + programFolder_.string(),
-                             // No session bus: Qt must not find (or start) one, so the tray is trayer.
+                             // No bus but the desk's own (startSessionBus): never the real one.
                              "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (runtime / "no-bus").string(),
                              "QT_QPA_PLATFORM=xcb",
                              "QT_ACCESSIBILITY=0",
@@ -145,8 +145,8 @@ Desktop::Desktop(std::string scenario, DesktopOptions options)
         }
         return;
     }
-    if (!startXServer() || !startWindowManager() || (options_.trayHost && !startTrayHost()) ||
-        !startVirtualKeyboard()) {
+    if ((options_.sessionBus && !startSessionBus()) || !startXServer() || !startWindowManager() ||
+        (options_.trayHost && !startTrayHost()) || !startVirtualKeyboard()) {
         return;
     }
 }
@@ -406,6 +406,27 @@ bool Desktop::startTrayHost() {
         10s, 20ms);
     if (!up) {
         error_ = "trayer did not come up";
+    }
+    return up;
+}
+
+bool Desktop::startSessionBus() {
+    // The bus has no tray watcher, so the program's tray icon stays an XEmbed icon in trayer.
+    const std::filesystem::path socket = root_ / "run" / "bus";
+    const std::string address = "unix:path=" + socket.string();
+    start(which("dbus-daemon"), {"--session", "--nofork", "--nopidfile", "--address=" + address});
+    assign(environment_, {"DBUS_SESSION_BUS_ADDRESS=" + address});
+    const bool up = waitUntil(
+        [&] {
+            return run(which("dbus-send"),
+                       {"--session", "--dest=org.freedesktop.DBus", "--print-reply", "/org/freedesktop/DBus",
+                        "org.freedesktop.DBus.GetId"},
+                       5s)
+                       .exitCode == 0;
+        },
+        10s, 20ms);
+    if (!up) {
+        error_ = "dbus-daemon did not answer";
     }
     return up;
 }

@@ -1,12 +1,13 @@
 // The whole-program test runner: a desktop of its own for one scenario. It starts an X server (Xvfb, on
-// a display number it picks itself), a window manager (openbox), a tray host (trayer), and the virtual
-// keyboard's server (`portmux-sim serve` with a fresh state file) when that program is in the program
-// folder, else it points every program at the in-process virtual keyboard with a fresh state file
-// shared through the file. Programs run with HOME and the XDG folders in a temporary folder, never the
-// real ones. Each step can be photographed into build/e2e/. Every process the runner starts is ended by
-// its process id when the Desktop goes, also when the scenario failed, and the named events of the
-// programs (a prefix of the desktop's own) are removed. With the Wayland option the
-// desktop is a headless Wayland compositor (weston) instead, for the Wayland smoke scenario.
+// a display number it picks itself), a private session bus (dbus-daemon), a window manager (openbox), a
+// tray host (trayer), and the virtual keyboard's server (`portmux-sim serve` with a fresh state file)
+// when that program is in the program folder, else it points every program at the in-process virtual
+// keyboard with a fresh state file shared through the file. Programs run with HOME and the XDG folders
+// in a temporary folder, never the real ones. Each step can be photographed into build/e2e/. Every
+// process the runner starts is ended by its process id when the Desktop goes, also when the scenario
+// failed, and the named events of the programs (a prefix of the desktop's own) are removed. With the
+// Wayland option the desktop is a headless Wayland compositor (weston) instead, for the Wayland smoke
+// scenario.
 //
 //   Desktop d("report-rate");
 //   ASSERT_TRUE(d.ok()) << d.error();
@@ -52,6 +53,9 @@ struct DesktopOptions {
     // system allows): what a program writes into its own folder (the language choice) stays out of the
     // build.
     bool privateProgramFolder = false;
+    // A private session bus (dbus-daemon) for the X11 desktop: the program owns its name there and
+    // tarvikctl calls it. Without it programs see no bus at all.
+    bool sessionBus = true;
 };
 
 // A top-level window of a program, as the X server and the window manager see it.
@@ -156,6 +160,7 @@ private:
     bool startWindowManager();
     bool startTrayHost();
     bool startVirtualKeyboard();
+    bool startSessionBus();
     bool copyProgramFolder();
     void removeNamedEvents() const;
     void forgetOldSteps() const;

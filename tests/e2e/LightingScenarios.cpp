@@ -407,7 +407,7 @@ TEST_F(LightingScenarios, ALightingChangeMadeOnTheKeyboardIsReadIntoThePanel) {
     const ScreenRect speed = place("CONTROL_SpeedSlider");
     const QImage wave = waitForStill(speed);
     // Changed behind the window's back, as the keyboard's own lighting keys do.
-    const RunOutcome still = desktop().tarvikctl({"lighting", "mode", "6"});
+    const RunOutcome still = desktop().tarvikctl({"--direct", "lighting", "mode", "6"});
     ASSERT_EQ(still.exitCode, 0) << still.output;
     ASSERT_EQ(setting(0), 6);
     EXPECT_TRUE(samePixels(wave, part(screen(), speed))) << "the panel changed before the keyboard said so";

@@ -321,15 +321,16 @@ TEST(GeneratedSkins, TrayIconsStandOutOnLightAndDarkPanelsAndDifferAtSixteenPixe
 TEST(GeneratedSkins, ThemeIconsInEverySizeAndAsScalableSvg) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
         const std::string dim = std::to_string(size) + "x" + std::to_string(size);
-        const QImage icon(
-            QString::fromStdString((iconFolder() / "hicolor" / dim / "apps" / "tarvik.png").string()));
+        const QImage icon(QString::fromStdString(
+            (iconFolder() / "hicolor" / dim / "apps" / "io.github.tarvik.Tarvik.png").string()));
         ASSERT_FALSE(icon.isNull()) << dim;
         EXPECT_EQ(icon.size(), QSize(size, size));
         EXPECT_TRUE(icon.hasAlphaChannel()) << dim;
         EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << dim << ": corners are transparent";
         EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << dim;
     }
-    QFile svg(QString::fromStdString((iconFolder() / "hicolor/scalable/apps/tarvik.svg").string()));
+    QFile svg(QString::fromStdString(
+        (iconFolder() / "hicolor/scalable/apps/io.github.tarvik.Tarvik.svg").string()));
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&svg);
     int shapes = 0;

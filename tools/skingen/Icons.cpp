@@ -220,10 +220,10 @@ void writeIcons(Output& out) {
 
 void writeThemeIcons(Output& out) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
-        out.image(QStringLiteral("hicolor/%1x%1/apps/tarvik.png").arg(size),
+        out.image(QStringLiteral("hicolor/%1x%1/apps/io.github.tarvik.Tarvik.png").arg(size),
                   renderShapes(keyboardShapes(size, IconKind::Program), size));
     }
-    out.file(QStringLiteral("hicolor/scalable/apps/tarvik.svg"),
+    out.file(QStringLiteral("hicolor/scalable/apps/io.github.tarvik.Tarvik.svg"),
              svgOf(keyboardShapes(128, IconKind::Program), 128));
 }
 
