@@ -592,6 +592,10 @@ void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
     if (sent && outcome.succeeded()) {
         setModified(false);
     }
+    if (outcome.download.merged) {
+        // Another program's changes are in the working copy now: the buttons show them.
+        p_.view.refreshKeyButtons();
+    }
     showDownloadMessages(outcome.download);
 }
 
@@ -604,6 +608,9 @@ void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {
     }
     if (outcome.verifyFailed()) {
         p_.prompter.show("EXTRA_VERIFY_FAILED");
+    }
+    if (outcome.merged) {
+        p_.prompter.show("MAIN_KEYBOARD_CHANGED");
     }
 }
 
@@ -671,6 +678,33 @@ void MainHub::profilesReloaded() {
     if (lighting_ != nullptr) {
         lighting_->reload(editingProfile_);
     }
+}
+
+void MainHub::keyboardWrittenByClient() {
+    if (exiting_) {
+        return;
+    }
+    std::weak_ptr<bool> alive = alive_;
+    const std::u16string prefix = p_.texts.text("MACRO_NEW_PREFIX");
+    p_.toWorker([this, alive, prefix] {
+        const profiles::KeyboardCheck check =
+            profiles::takeKeyboardChanges(p_.store, p_.commands, p_.state, prefix);
+        p_.toUi([this, alive, check] {
+            auto a = alive.lock();
+            if (!a || !*a || exiting_) {
+                return;
+            }
+            if (!check.areas && !modified_ && !busy_) {
+                // Nothing was known of the keyboard to merge against: it is read whole, as on arrival.
+                profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun,
+                                             p_.texts.text("MACRO_NEW_PREFIX"));
+            }
+            p_.view.refreshKeyButtons();
+            if (lighting_ != nullptr) {
+                lighting_->reload(editingProfile_);
+            }
+        });
+    });
 }
 
 void MainHub::restoreDefaults() {
@@ -746,6 +780,8 @@ void MainHub::importFile(const std::filesystem::path& file) {
             // only a taken import replaces it, and then the keyboard holds what the window shows.
             if (outcome->succeeded()) {
                 setModified(false);
+            }
+            if (outcome->succeeded() || outcome->download.merged) {
                 p_.view.refreshKeyButtons();
             }
         });

@@ -19,6 +19,7 @@
 #include "profiles/ApplyChanges.h"
 #include "profiles/AssignmentStore.h"
 #include "profiles/DataFolder.h"
+#include "profiles/KeyboardGuard.h"
 #include "profiles/ProfileMenu.h"
 #include "profiles/ProfileSwitcher.h"
 #include "profiles/Settings.h"
@@ -134,6 +135,10 @@ public:
     void profileSwitched(const profiles::SwitchFinish& finish);
     // The profile manager's Apply reached the keyboard: the store was reloaded from it.
     void profilesReloaded();
+    // A client of the program's service wrote to the keyboard: what changed is read and merged into the
+    // working and applied copies (the user's unapplied edits stay and win on what they touched), and the
+    // buttons and the lighting panel show it. No notice: the user's own tools asked for it.
+    void keyboardWrittenByClient();
     // The profile menu (control 1009): <Default Profile>, then the on-board profiles by their names, the
     // keyboard's current one checked.
     std::vector<MenuItem> profileMenu() const;

@@ -9,6 +9,7 @@
 
 #include "keyboard/KeyAssignment.h"
 #include "macros/MacroRecord.h"
+#include "profiles/KeyboardFingerprint.h"
 
 #include <array>
 #include <cstddef>
@@ -119,6 +120,8 @@ public:
     WorkingCopy& working() { return working_; }
     // Under the applied-copy lock.
     AppliedCopy& applied() { return applied_; }
+    // What the applied copy was last read from or written to the keyboard as (under the applied-copy lock).
+    KeyboardFingerprint& fingerprint() { return fingerprint_; }
 
     // Releases both copies under their locks (at exit).
     void releaseAll();
@@ -128,6 +131,7 @@ private:
     std::recursive_mutex appliedMutex_;
     WorkingCopy working_;
     AppliedCopy applied_;
+    KeyboardFingerprint fingerprint_;
 };
 
 // The record block of a new default store: header for no macros and no texts, the device identity block,
