@@ -44,14 +44,14 @@ struct DownloadOutcome {
     // was sent).
     int result = 0;
     bool namesDropped = false; // EXTRA_PROFILE_SPACE_TIGHT to be shown
-    // Another program had changed the keyboard; its changes were merged into what was sent
-    // (MAIN_KEYBOARD_CHANGED to be shown, once).
-    bool merged = false;
-    bool tooLong = false; // EXTRA_MACRO_TOO_LONG to be shown
+    bool tooLong = false;      // EXTRA_MACRO_TOO_LONG to be shown
     DownloadStep failedStep = DownloadStep::Skipped;
     unsigned failedBlock = 0; // failedStep KeyBlock: the on-board profile whose block was refused
     // failedStep Verify with result kVerifyMismatch: the area and first byte the keyboard did not keep.
     std::optional<device::WriteMismatch> mismatch = std::nullopt;
+    // Another program had changed the keyboard; its changes were merged into what was sent
+    // (MAIN_KEYBOARD_CHANGED to be shown, once).
+    bool merged = false;
     bool succeeded() const { return result == device::kOk; }
     // The keyboard acknowledged everything and then read back otherwise: EXTRA_VERIFY_FAILED to be shown.
     bool verifyFailed() const { return failedStep == DownloadStep::Verify && mismatch.has_value(); }
