@@ -592,10 +592,7 @@ void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
     if (sent && outcome.succeeded()) {
         setModified(false);
     }
-    if (outcome.download.merged) {
-        // Another program's changes are in the working copy now: the buttons show them.
-        p_.view.refreshKeyButtons();
-    }
+    keyboardChangedElsewhere(outcome.download);
     showDownloadMessages(outcome.download);
 }
 
@@ -609,8 +606,18 @@ void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {
     if (outcome.verifyFailed()) {
         p_.prompter.show("EXTRA_VERIFY_FAILED");
     }
-    if (outcome.merged) {
+    if (outcome.keyboardChanged()) {
         p_.prompter.show("MAIN_KEYBOARD_CHANGED");
+    }
+}
+
+void MainHub::keyboardChangedElsewhere(const profiles::DownloadOutcome& outcome) {
+    // Another program's changes are in the working copy now: the buttons show them.
+    if (outcome.merged) {
+        p_.view.refreshKeyButtons();
+    }
+    if (outcome.settingsChanged && lighting_ != nullptr) {
+        lighting_->reload(editingProfile_);
     }
 }
 
@@ -781,9 +788,10 @@ void MainHub::importFile(const std::filesystem::path& file) {
             if (outcome->succeeded()) {
                 setModified(false);
             }
-            if (outcome->succeeded() || outcome->download.merged) {
+            if (outcome->succeeded()) {
                 p_.view.refreshKeyButtons();
             }
+            keyboardChangedElsewhere(outcome->download);
         });
     });
 }

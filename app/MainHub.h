@@ -208,6 +208,8 @@ private:
     void closeEditorsForLostKeyboard();
     void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
     void showDownloadMessages(const profiles::DownloadOutcome& outcome);
+    // A download found another program's changes: the buttons and the lighting panel show them.
+    void keyboardChangedElsewhere(const profiles::DownloadOutcome& outcome);
     // Imports a profile file on the device worker (busy meanwhile) and shows its messages afterwards.
     void importFile(const std::filesystem::path& file);
     void offerRestore();

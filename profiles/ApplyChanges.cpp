@@ -23,6 +23,7 @@ ApplyOutcome applyChanges(AssignmentStore& store, device::Commands& commands, de
         return outcome;
     }
     outcome.download.merged = check.merged;
+    outcome.download.settingsChanged = check.settingsChanged;
     std::optional<PendingFile> cache = stageCacheFile(store);
     if (!cache) {
         return outcome;

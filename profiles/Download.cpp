@@ -111,6 +111,7 @@ DownloadOutcome downloadChecked(AssignmentStore& store, device::Commands& comman
                                 device::AppLinkState& state, bool allProfiles, const KeyboardCheck& check) {
     DownloadOutcome out;
     out.merged = check.merged;
+    out.settingsChanged = check.settingsChanged;
     auto stop = [&out](DownloadStep step, int result) {
         out.failedStep = step;
         out.result = result;
@@ -229,7 +230,7 @@ void showDownloadMessages(const DownloadOutcome& outcome, Prompter& prompter) {
     if (outcome.verifyFailed()) {
         prompter.show("EXTRA_VERIFY_FAILED");
     }
-    if (outcome.merged) {
+    if (outcome.keyboardChanged()) {
         prompter.show("MAIN_KEYBOARD_CHANGED");
     }
 }

@@ -52,6 +52,10 @@ struct DownloadOutcome {
     // Another program had changed the keyboard; its changes were merged into what was sent
     // (MAIN_KEYBOARD_CHANGED to be shown, once).
     bool merged = false;
+    // Another program had changed the lighting or report rate settings: what shows them is to be read again
+    // (and MAIN_KEYBOARD_CHANGED shown, once with merged).
+    bool settingsChanged = false;
+    bool keyboardChanged() const { return merged || settingsChanged; }
     bool succeeded() const { return result == device::kOk; }
     // The keyboard acknowledged everything and then read back otherwise: EXTRA_VERIFY_FAILED to be shown.
     bool verifyFailed() const { return failedStep == DownloadStep::Verify && mismatch.has_value(); }

@@ -16,11 +16,12 @@ namespace tarvik::profiles {
 
 using KeyBlockBytes = std::array<uint8_t, device::kKeyBlockSize>;
 
-// The keyboard's areas as read: the key blocks of the on-board profiles and the macro image, as long as
-// its header says (empty when the area holds no image).
+// The keyboard's areas as read: the key blocks of the on-board profiles, the macro image as long as its
+// header says (empty when the area holds no image), and the settings records of the three profiles.
 struct KeyboardAreas {
     std::array<KeyBlockBytes, device::kProfileCount> keyBlocks{};
     std::vector<uint8_t> macroImage;
+    std::array<uint8_t, device::kSettingsAreaSize> settings{};
 };
 
 // 64-bit FNV-1a.

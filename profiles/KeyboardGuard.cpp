@@ -35,11 +35,13 @@ KeyboardCheck readAndMerge(AssignmentStore& store, device::Commands& commands, d
     if (!seen.known()) {
         return check;
     }
+    const device::SettingsShadow settingsSeen = commands.settingsSeen();
     check.areas = readKeyboardAreas(commands, state, seen.macroImageSize());
     if (!check.areas) {
         check.result = device::kNoReply;
         return check;
     }
+    check.settingsChanged = settingsSeen.differsFrom(check.areas->settings);
     if (!seen.changedIn(*check.areas, state.macroCapacity.load())) {
         return check;
     }

@@ -2,7 +2,8 @@
 // keyboard's key blocks and macro image are read once and compared with the store's fingerprint of them;
 // when another writer changed them, what the keyboard holds now is merged into the working copy
 // (StoreMerge.h: the user's unapplied edits win on what they touched) and the merged copy is what gets
-// sent.
+// sent. The settings records are read in the same pass and compared with what this process last read
+// or wrote of them (device::SettingsShadow).
 #pragma once
 
 #include "device/AppLinkState.h"
@@ -23,6 +24,10 @@ struct KeyboardCheck {
     // the working copy now, or gave way to the user's edits of the same keys.
     bool merged = false;
     MergeOutcome merge;
+    // Another writer had changed a settings byte this process last read or wrote otherwise (lighting,
+    // report rate). Settings are written field by field as the user changes them, so there is nothing of
+    // the user's to merge: what is shown of them is to be read again.
+    bool settingsChanged = false;
     // What was read; nothing when the store knew nothing to compare with (no read of the keyboard since
     // it arrived), and then nothing was read.
     std::optional<KeyboardAreas> areas;

@@ -122,6 +122,15 @@ std::optional<KeyboardAreas> readKeyboardAreas(device::Commands& commands, devic
         return std::nullopt;
     }
     areas.macroImage = std::move(*image);
+    for (unsigned p = 0; p < device::kProfileCount; ++p) {
+        std::array<uint8_t, device::kChunkSize> chunk{};
+        const auto at = static_cast<uint16_t>(p * device::kSettingsRecordSize);
+        if (commands.readSettings(chunk, static_cast<uint8_t>(device::kSettingsRecordSize), at) !=
+            device::kOk) {
+            return std::nullopt;
+        }
+        std::copy_n(chunk.begin(), device::kSettingsRecordSize, areas.settings.begin() + at);
+    }
     return areas;
 }
 

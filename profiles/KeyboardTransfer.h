@@ -26,7 +26,8 @@ namespace tarvik::profiles {
 std::optional<std::vector<uint8_t>> readMacroImage(device::Commands& commands, device::AppLinkState& state,
                                                    size_t firstRead = 0);
 
-// The three key blocks and the macro image (readMacroImage), in one frame; nothing when a read fails.
+// The three key blocks, the macro image (readMacroImage) and the three settings records, in one frame;
+// nothing when a read fails.
 std::optional<KeyboardAreas> readKeyboardAreas(device::Commands& commands, device::AppLinkState& state,
                                                size_t macroReadSize = 0);
 

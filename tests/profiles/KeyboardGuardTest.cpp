@@ -2,6 +2,8 @@
 // change where the user did not edit.
 #include "profiles/KeyboardGuard.h"
 
+#include "device/OnBoardProfile.h"
+
 #include "profiles/ApplyChanges.h"
 #include "profiles/Download.h"
 #include "profiles/KeyboardTransfer.h"
@@ -143,6 +145,30 @@ TEST_F(KeyboardGuardTest, AKeyboardThatCannotBeCheckedGetsNothing) {
     otherWriterAssigns(kA, kQtoZ);
     EXPECT_TRUE(applyChanges(store, commands, state).succeeded());
     EXPECT_EQ(onKeyboard(kA), kAtoB);
+}
+
+TEST_F(KeyboardGuardTest, SettingsChangedByAnotherWriterAreToldOwnWritesAreNot) {
+    AssignmentStore store;
+    ASSERT_TRUE(reloadFromKeyboard(store, commands, state));
+    const struct {
+        const char* name;
+        device::Commands* writer;
+        bool told;
+    } cases[] = {{"this process's own report rate", &commands, false},
+                 {"another process's report rate", &other, true},
+                 {"nothing since", nullptr, false}};
+    uint8_t rate = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.writer != nullptr) {
+            ASSERT_EQ(device::writeReportRate(*c.writer, 1, ++rate), device::kOk);
+        }
+        edit(store, kA, rate % 2 ? kAtoB : kQtoZ);
+        const ApplyOutcome out = applyChanges(store, commands, state);
+        EXPECT_TRUE(out.succeeded());
+        EXPECT_EQ(out.download.settingsChanged, c.told);
+        EXPECT_FALSE(out.download.merged);
+    }
 }
 
 } // namespace
