@@ -2,7 +2,9 @@
 // staged, the current profile's key block and the macro area sent) against the virtual keyboard answering
 // each report after 1 ms, with the store's fingerprint known (the check reads the three key blocks and
 // the macro image once) and forgotten (no check, as before it existed). Prints both medians, their
-// difference and the reports each sends, against what the check's reads alone cost at 1 ms per report.
+// difference and the reports each sends, against what the check's reads alone cost at 1 ms per report
+// (the check may cost at most one read of each area). Arguments: rounds, latency in ms, macros (4 of
+// 120 actions each by default).
 #include "device/HeadlessWindowPort.h"
 #include "device/LinkSession.h"
 #include "macros/MacroRecord.h"
@@ -24,6 +26,7 @@ using namespace tarvik;
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const uint32_t latencyMs = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1;
+    const int macroCount = argc > 3 ? std::clamp(std::atoi(argv[3]), 0, 100) : 4;
     // A home of its own: Apply writes the cache file into the user's data folder.
     char home[] = "/tmp/apply-check-bench-XXXXXX";
     if (mkdtemp(home) == nullptr) {
@@ -60,7 +63,7 @@ int main(int argc, char** argv) {
     {
         auto lock = store.lockKeyData();
         auto& list = store.working().macros();
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < macroCount; ++m) {
             macros::MacroRecord r = macros::createMacroRecord(list, u"bench");
             r.setActions(std::vector<macros::MacroAction>(120, macros::MacroAction{20, 0x1E, 0}));
             list.push_back(r);
@@ -113,16 +116,20 @@ int main(int argc, char** argv) {
         auto image = profiles::readMacroImage(commands, state);
         return image ? image->size() : size_t{0};
     }();
+    // Three key blocks, the macro image, and one report per settings record.
     const size_t checkReads = 3 * ((device::kKeyBlockSize + device::kChunkSize - 1) / device::kChunkSize) +
-                              (imageBytes + device::kChunkSize - 1) / device::kChunkSize;
+                              (imageBytes + device::kChunkSize - 1) / device::kChunkSize +
+                              device::kProfileCount;
     std::printf("apply with the check: %d rounds, %d failed, macro image %zu bytes, latency %u ms\n", rounds,
                 failures, imageBytes, latencyMs);
     std::printf("reports per Apply: %zu with the check, %zu without (the check's reads: %zu)\n",
                 checkedReports, plainReports, checkReads);
     std::printf("Apply median: %.2f ms with the check, %.2f ms without; the check adds %.2f ms\n", a, b,
                 a - b);
-    std::printf("added / the check's reads at %u ms each: %.3f (goal <= 1.05)\n", latencyMs,
-                (a - b) / static_cast<double>(checkReads * latencyMs));
+    if (latencyMs > 0) {
+        std::printf("added / the check's reads at %u ms each: %.3f (1.0 = the reads' latency alone)\n",
+                    latencyMs, (a - b) / static_cast<double>(checkReads * latencyMs));
+    }
     std::filesystem::remove_all(home);
     return failures == 0 ? 0 : 1;
 }
