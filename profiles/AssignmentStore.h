@@ -1,6 +1,8 @@
 // The assignment store: the key assignment records of four profiles, the texts attached to some of them
 // and the macro set, held twice. The working copy is what every editor changes; the applied copy is the
-// snapshot taken at each download, from which the keyboard's key blocks and macro image are built.
+// snapshot taken at each download, from which the keyboard's key blocks and macro image are built. Once
+// the keyboard has taken a download, or has been read, the applied copy is what it holds: the base that
+// tells the user's edits from another program's changes (KeyboardGuard.h).
 //
 // Locks: the key-data lock guards the working copy, the applied-copy lock the applied copy. Both are
 // re-entrant, and the applied-copy lock is only ever taken while the key-data lock is held: lockApplied()
