@@ -91,7 +91,7 @@ TEST_F(KeyboardGuardTest, EveryWriterMergesAnotherWritersChange) {
              AssignmentStore file;
              {
                  auto lock = file.lockKeyData();
-                 auto theirs = store.lockKeyData();
+                 auto source = store.lockKeyData();
                  file.working().block() = store.working().block();
                  file.working().setRecord(kA, kAtoB);
              }
