@@ -592,6 +592,7 @@ void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
     if (sent && outcome.succeeded()) {
         setModified(false);
     }
+    keyboardChangedElsewhere(outcome.download);
     showDownloadMessages(outcome.download);
 }
 
@@ -604,6 +605,19 @@ void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {
     }
     if (outcome.verifyFailed()) {
         p_.prompter.show("EXTRA_VERIFY_FAILED");
+    }
+    if (outcome.keyboardChanged()) {
+        p_.prompter.show("MAIN_KEYBOARD_CHANGED");
+    }
+}
+
+void MainHub::keyboardChangedElsewhere(const profiles::DownloadOutcome& outcome) {
+    // Another program's changes are in the working copy now: the buttons show them.
+    if (outcome.merged) {
+        p_.view.refreshKeyButtons();
+    }
+    if (outcome.settingsChanged && lighting_ != nullptr) {
+        lighting_->reload(editingProfile_);
     }
 }
 
@@ -677,13 +691,26 @@ void MainHub::keyboardWrittenByClient() {
     if (exiting_) {
         return;
     }
-    // Read on the device worker, behind the client's write and before any later Apply.
     std::weak_ptr<bool> alive = alive_;
-    p_.toWorker([this, alive, prefix = p_.texts.text("MACRO_NEW_PREFIX")] {
-        profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun, prefix);
+    const std::u16string prefix = p_.texts.text("MACRO_NEW_PREFIX");
+    // Whether a whole read may replace the working copy is decided here, on the window's thread that owns
+    // the modified flag; the reading itself belongs to the device worker.
+    const bool mayReload = !modified_ && !busy_;
+    p_.toWorker([this, alive, prefix, mayReload] {
+        const profiles::KeyboardCheck check =
+            profiles::takeKeyboardChanges(p_.store, p_.commands, p_.state, prefix);
+        if (check.ok() && !check.areas && mayReload) {
+            // Nothing was known of the keyboard to merge against: it is read whole, as on arrival.
+            profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun, prefix);
+        }
         p_.toUi([this, alive] {
-            if (auto a = alive.lock(); a && *a) {
-                profilesReloaded();
+            auto a = alive.lock();
+            if (!a || !*a || exiting_) {
+                return;
+            }
+            p_.view.refreshKeyButtons();
+            if (lighting_ != nullptr) {
+                lighting_->reload(editingProfile_);
             }
         });
     });
@@ -762,8 +789,11 @@ void MainHub::importFile(const std::filesystem::path& file) {
             // only a taken import replaces it, and then the keyboard holds what the window shows.
             if (outcome->succeeded()) {
                 setModified(false);
+            }
+            if (outcome->succeeded()) {
                 p_.view.refreshKeyButtons();
             }
+            keyboardChangedElsewhere(outcome->download);
         });
     });
 }

@@ -19,6 +19,7 @@
 #include "profiles/ApplyChanges.h"
 #include "profiles/AssignmentStore.h"
 #include "profiles/DataFolder.h"
+#include "profiles/KeyboardGuard.h"
 #include "profiles/ProfileMenu.h"
 #include "profiles/ProfileSwitcher.h"
 #include "profiles/Settings.h"
@@ -134,7 +135,9 @@ public:
     void profileSwitched(const profiles::SwitchFinish& finish);
     // The profile manager's Apply reached the keyboard: the store was reloaded from it.
     void profilesReloaded();
-    // A client of the session-bus service has written the keyboard: the window shows what it now holds.
+    // A client of the program's service wrote to the keyboard: what changed is read and merged into the
+    // working and applied copies (the user's unapplied edits stay and win on what they touched), and the
+    // buttons and the lighting panel show it. No notice: the user's own tools asked for it.
     void keyboardWrittenByClient();
     // The profile menu (control 1009): <Default Profile>, then the on-board profiles by their names, the
     // keyboard's current one checked.
@@ -205,6 +208,8 @@ private:
     void closeEditorsForLostKeyboard();
     void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
     void showDownloadMessages(const profiles::DownloadOutcome& outcome);
+    // A download found another program's changes: the buttons and the lighting panel show them.
+    void keyboardChangedElsewhere(const profiles::DownloadOutcome& outcome);
     // Imports a profile file on the device worker (busy meanwhile) and shows its messages afterwards.
     void importFile(const std::filesystem::path& file);
     void offerRestore();

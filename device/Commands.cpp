@@ -242,6 +242,7 @@ int Commands::beginWrite() {
     }
     // The keyboard restarts its frame from flash: what an earlier frame wrote is no longer this one's.
     written_.clear();
+    settings_.frameBegun();
     std::array<uint8_t, kReportSize> reply{};
     return exchange(CMD_BEGIN_WRITE, 0, 0, {}, reply);
 }
@@ -253,7 +254,11 @@ int Commands::endWrite() {
     }
     std::this_thread::sleep_for(endWritePause_);
     std::array<uint8_t, kReportSize> reply{};
-    return exchange(CMD_END_WRITE, 0, 0, {}, reply);
+    const int rc = exchange(CMD_END_WRITE, 0, 0, {}, reply);
+    if (rc == kOk) {
+        settings_.frameCommitted();
+    }
+    return rc;
 }
 
 int Commands::readConfig(std::span<uint8_t, kConfigSize> out) {
@@ -287,6 +292,7 @@ int Commands::readSettings(std::span<uint8_t, kChunkSize> out, uint8_t length, u
     int rc = exchange(CMD_READ_SETTINGS, length, address, {}, reply, kReportSize);
     if (rc == kOk) {
         std::copy_n(reply.begin() + kOffData, kChunkSize, out.begin());
+        settings_.read(address, std::span<const uint8_t>(out.data(), std::min<size_t>(length, kChunkSize)));
     }
     return rc;
 }
@@ -303,6 +309,7 @@ int Commands::writeSettings(std::span<const uint8_t> data, uint16_t address) {
     const int rc = exchange(CMD_WRITE_SETTINGS, static_cast<uint8_t>(data.size()), address, data, reply);
     if (rc == kOk) {
         noteWritten(CMD_WRITE_SETTINGS, address, data);
+        settings_.staged(address, data);
     }
     return rc;
 }

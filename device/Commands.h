@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/SequenceLock.h"
+#include "device/SettingsShadow.h"
 #include "device/Timing.h"
 #include "device/WriteVerify.h"
 
@@ -51,6 +52,7 @@ inline constexpr size_t kSettingsRecordSize = 42;
 inline constexpr size_t kKeyBlockSize = 378;
 inline constexpr size_t kColourProfileSize = 512;
 inline constexpr unsigned kProfileCount = 3;
+static_assert(kSettingsAreaSize == kProfileCount * kSettingsRecordSize);
 
 // Fields of the configuration block.
 inline constexpr size_t kConfigCurrentProfile = 10;
@@ -228,6 +230,10 @@ public:
 
     Exchanger& exchanger() { return ex_; }
 
+    // What this process last read from or had committed to the settings area (SettingsShadow). The
+    // caller holds the frame.
+    SettingsShadow settingsSeen() const { return settings_; }
+
 private:
     // One report: builds it, exchanges it and maps the reply's status. reply holds the reply on return;
     // a reply shorter than replyBytes (the status byte and the data the caller reads) is refused.
@@ -243,7 +249,8 @@ private:
     std::chrono::milliseconds sequenceWait_;
     SequenceLock sequence_;
     std::atomic<bool> verify_{false};
-    WriteLog written_; // touched only by the thread holding the frame
+    WriteLog written_;        // touched only by the thread holding the frame
+    SettingsShadow settings_; // the same
     mutable std::mutex mismatchMutex_;
     std::optional<WriteMismatch> lastMismatch_;
 };

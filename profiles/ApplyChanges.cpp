@@ -16,11 +16,19 @@ ApplyOutcome applyChanges(AssignmentStore& store, device::Commands& commands, de
         return outcome;
     }
     AssignmentStore::Lock lock = store.lockKeyData();
+    // Another writer's changes are merged first, so that the cache file holds what the keyboard will.
+    const KeyboardCheck check = checkBeforeDownload(store, commands, state);
+    if (!check.ok()) {
+        outcome.download = checkFailed(check);
+        return outcome;
+    }
+    outcome.download.merged = check.merged;
+    outcome.download.settingsChanged = check.settingsChanged;
     std::optional<PendingFile> cache = stageCacheFile(store);
     if (!cache) {
         return outcome;
     }
-    outcome.download = makeAppliedCopy(store, commands, state, false);
+    outcome.download = downloadChecked(store, commands, state, false, check);
     if (outcome.download.succeeded()) {
         outcome.saved = cache->commit();
     }

@@ -18,7 +18,9 @@ struct ApplyOutcome {
     bool succeeded() const { return saved && download.result == 1; }
 };
 
-// Saves the working copy into the keyboard cache file and downloads the current profile's key block with
+// Checks the keyboard for another writer's changes and merges them into the working copy (checkKeyboard;
+// a keyboard that cannot be read for it gets nothing), then saves the working copy into the keyboard
+// cache file and downloads the current profile's key block with
 // the macro image, so that both hold the same or neither changes: the new cache file is written beside
 // the old one first (no cache file yet, or none can be written: nothing is sent), then the download runs,
 // and only when the keyboard took all of it does the new file replace the old. A refused or failed

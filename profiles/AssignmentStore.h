@@ -1,6 +1,8 @@
 // The assignment store: the key assignment records of four profiles, the texts attached to some of them
 // and the macro set, held twice. The working copy is what every editor changes; the applied copy is the
-// snapshot taken at each download, from which the keyboard's key blocks and macro image are built.
+// snapshot taken at each download, from which the keyboard's key blocks and macro image are built. Once
+// the keyboard has taken a download, or has been read, the applied copy is what it holds: the base that
+// tells the user's edits from another program's changes (KeyboardGuard.h).
 //
 // Locks: the key-data lock guards the working copy, the applied-copy lock the applied copy. Both are
 // re-entrant, and the applied-copy lock is only ever taken while the key-data lock is held: lockApplied()
@@ -9,6 +11,7 @@
 
 #include "keyboard/KeyAssignment.h"
 #include "macros/MacroRecord.h"
+#include "profiles/KeyboardFingerprint.h"
 
 #include <array>
 #include <cstddef>
@@ -119,6 +122,8 @@ public:
     WorkingCopy& working() { return working_; }
     // Under the applied-copy lock.
     AppliedCopy& applied() { return applied_; }
+    // What the applied copy was last read from or written to the keyboard as (under the applied-copy lock).
+    KeyboardFingerprint& fingerprint() { return fingerprint_; }
 
     // Releases both copies under their locks (at exit).
     void releaseAll();
@@ -128,6 +133,7 @@ private:
     std::recursive_mutex appliedMutex_;
     WorkingCopy working_;
     AppliedCopy applied_;
+    KeyboardFingerprint fingerprint_;
 };
 
 // The record block of a new default store: header for no macros and no texts, the device identity block,

@@ -3,6 +3,7 @@
 #include "device/OnBoardProfile.h"
 #include "macros/MacroImage.h"
 #include "macros/MacroSetLookup.h"
+#include "profiles/KeyboardGuard.h"
 #include "profiles/ProfileFile.h"
 
 #include <new>
@@ -23,6 +24,8 @@ const char* describe(DownloadStep step) {
         return "macro space";
     case DownloadStep::Keyboard:
         return "holding the keyboard";
+    case DownloadStep::Check:
+        return "reading what the keyboard holds";
     case DownloadStep::CurrentProfile:
         return "reading the current profile";
     case DownloadStep::BeginWrite:
@@ -67,27 +70,48 @@ keyboard::DefaultLayout keyboardLayout(const device::AppLinkState& state) {
 
 bool prepareAppliedCopy(AssignmentStore& store) {
     AssignmentStore::AppliedLock lock = store.lockApplied();
-    AppliedCopy& applied = store.applied();
-    WorkingCopy& working = store.working();
-    applied.release();
-    try {
-        applied.pool = packTexts(working);
-        *applied.block = working.block();
-        ProfileFileHeader::forContents(static_cast<uint16_t>(working.macros().size()),
-                                       static_cast<uint32_t>(applied.pool.size()))
-            .write(
-                std::span<uint8_t, kProfileHeaderSize>(applied.block->headerArea.data(), kProfileHeaderSize));
-        applied.macros = working.macros();
-    } catch (const std::bad_alloc&) {
-        applied.release();
-        return false;
-    }
-    return true;
+    return fillAppliedCopy(store.applied(), store.working());
+}
+
+DownloadOutcome checkFailed(const KeyboardCheck& check) {
+    DownloadOutcome out;
+    out.failedStep = DownloadStep::Check;
+    out.result = check.result;
+    return out;
 }
 
 DownloadOutcome download(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
                          bool allProfiles) {
+    device::Commands::Frame held = commands.frame();
+    if (!held) {
+        DownloadOutcome out;
+        out.failedStep = DownloadStep::Keyboard;
+        out.result = held.result();
+        return out;
+    }
+    AssignmentStore::Lock lock = store.lockKeyData();
+    const KeyboardCheck check = checkBeforeDownload(store, commands, state);
+    if (!check.ok()) {
+        return checkFailed(check);
+    }
+    return downloadChecked(store, commands, state, allProfiles, check);
+}
+
+KeyboardCheck checkBeforeDownload(AssignmentStore& store, device::Commands& commands,
+                                  device::AppLinkState& state) {
+    // A set the user made too long is refused before anything is sent, reads included; a set the user
+    // did not edit fitted when it was read.
+    if (!fitMacroImage(store.working().macros(), state.macroCapacity.load()).fits) {
+        return KeyboardCheck{};
+    }
+    return checkKeyboard(store, commands, state);
+}
+
+DownloadOutcome downloadChecked(AssignmentStore& store, device::Commands& commands,
+                                device::AppLinkState& state, bool allProfiles, const KeyboardCheck& check) {
     DownloadOutcome out;
+    out.merged = check.merged;
+    out.settingsChanged = check.settingsChanged;
     auto stop = [&out](DownloadStep step, int result) {
         out.failedStep = step;
         out.result = result;
@@ -98,6 +122,19 @@ DownloadOutcome download(AssignmentStore& store, device::Commands& commands, dev
         return stop(DownloadStep::Keyboard, held.result());
     }
     AssignmentStore::AppliedLock lock = store.lockApplied();
+    // The base of the next check stays what the keyboard holds until it has taken the new contents.
+    AppliedCopy base = std::move(store.applied());
+    store.applied().block = std::make_unique<RecordBlock>();
+    struct KeepBase {
+        AssignmentStore& store;
+        AppliedCopy& base;
+        bool committed = false;
+        ~KeepBase() {
+            if (!committed) {
+                store.applied() = std::move(base);
+            }
+        }
+    } keepBase{store, base};
     if (!prepareAppliedCopy(store)) {
         return stop(DownloadStep::Prepare, 0);
     }
@@ -157,6 +194,17 @@ DownloadOutcome download(AssignmentStore& store, device::Commands& commands, dev
     if (int rc = commands.endWrite(); rc != device::kOk) {
         return failed(DownloadStep::EndWrite, rc);
     }
+    // The keyboard holds the new contents now: they are the base of the next check, with the areas not
+    // written as the check read them.
+    keepBase.committed = true;
+    KeyboardFingerprint& seen = store.fingerprint();
+    if (check.areas) {
+        seen.recordRead(*check.areas, state.macroCapacity.load());
+    }
+    seen.recordMacroImage(image, state.macroCapacity.load());
+    for (const auto& [profile, block] : blocks) {
+        seen.recordKeyBlock(profile, block);
+    }
     // Committed: what the keyboard did not keep cannot be discarded any more, only reported.
     if (device::VerifyResult checked = commands.verifyWritten(); !checked.ok()) {
         out.mismatch = checked.mismatch;
@@ -181,6 +229,9 @@ void showDownloadMessages(const DownloadOutcome& outcome, Prompter& prompter) {
     }
     if (outcome.verifyFailed()) {
         prompter.show("EXTRA_VERIFY_FAILED");
+    }
+    if (outcome.keyboardChanged()) {
+        prompter.show("MAIN_KEYBOARD_CHANGED");
     }
 }
 

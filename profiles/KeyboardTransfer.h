@@ -10,6 +10,7 @@
 #include "profiles/AssignmentStore.h"
 #include "profiles/DataFolder.h"
 #include "profiles/Download.h"
+#include "profiles/KeyboardFingerprint.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,22 @@
 #include <vector>
 
 namespace tarvik::profiles {
+
+// The macro image in the keyboard's macro area, as long as its header says (never beyond the macro
+// capacity); empty when the area holds no image. firstRead bytes are read first (at least the header):
+// the area is read a second time only when the image is longer than that. Nothing when a read fails.
+std::optional<std::vector<uint8_t>> readMacroImage(device::Commands& commands, device::AppLinkState& state,
+                                                   size_t firstRead = 0);
+
+// The three key blocks, the macro image (readMacroImage) and the three settings records, in one frame;
+// nothing when a read fails.
+std::optional<KeyboardAreas> readKeyboardAreas(device::Commands& commands, device::AppLinkState& state,
+                                               size_t macroReadSize = 0);
+
+// The areas decoded as a working copy (profile 3 all zero), with the host-only records of the keyboard
+// cache file kept in it when that file is valid.
+WorkingCopy keyboardCopyOf(KeyboardAreas areas, const device::AppLinkState& state,
+                           std::u16string_view macroPrefix = u"Macro");
 
 // The macros in the keyboard's macro area, decoded (ids 1, 2, ... in its order). An area without the
 // image's mark holds no macros; a header promising more than the area holds is read up to the area's end.
@@ -50,7 +67,8 @@ std::optional<WorkingCopy> readKeyboardKeepingHostRecords(device::Commands& comm
 // On keyboard arrival and from the profile manager: makes sure the data folder exists, reads the keyboard
 // (readKeyboardKeepingHostRecords) into the cache file and loads it into the working copy; when the
 // keyboard cannot be read the working copy becomes a new default store. True when it came from the
-// keyboard. The caller refreshes the key buttons and disables Apply either way.
+// keyboard; the applied copy and the store's fingerprint then hold what was read, the base against which
+// later writes are checked. The caller refreshes the key buttons and disables Apply either way.
 bool reloadFromKeyboard(AssignmentStore& store, device::Commands& commands, device::AppLinkState& state,
                         const FirstRunHook& firstRun = {}, std::u16string_view macroPrefix = u"Macro");
 

@@ -24,8 +24,8 @@ std::span<const uint8_t, kProfileHeaderSize> headerOf(std::span<const uint8_t> b
     return std::span<const uint8_t, kProfileHeaderSize>(bytes.data(), kProfileHeaderSize);
 }
 
-// The text at a pool offset: its units up to the terminator. False when the offset lies outside the pool
-// or no terminator follows inside it.
+} // namespace
+
 bool textAt(std::span<const uint8_t> pool, uint32_t value, std::u16string& text, ProfileProblem& problem) {
     size_t at = value & ~uint32_t{1};
     if (at >= pool.size()) {
@@ -46,7 +46,6 @@ bool textAt(std::span<const uint8_t> pool, uint32_t value, std::u16string& text,
     problem = ProfileProblem::TextNotTerminated;
     return false;
 }
-} // namespace
 
 ProfileFileHeader ProfileFileHeader::forContents(uint16_t macroCount, uint32_t poolSize) {
     ProfileFileHeader h;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -77,6 +78,10 @@ struct ProfileCheck {
     size_t firstBadRecord = 0; // TextOutsidePool / TextNotTerminated: the record index
     bool ok() const { return problems.empty(); }
 };
+
+// The text at a pool offset (a type 3 or 6 record's value): its units up to the terminator. False, with
+// the problem, when the offset lies outside the pool or no terminator follows inside it.
+bool textAt(std::span<const uint8_t> pool, uint32_t value, std::u16string& text, ProfileProblem& problem);
 
 // The header check of an import. bytes is the whole file (at least 32 bytes).
 ProfileCheck checkProfileHeader(std::span<const uint8_t> bytes);

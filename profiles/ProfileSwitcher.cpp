@@ -77,6 +77,9 @@ SwitchFinish finishSwitch(const SwitchWork& work, const SwitchResult& result) {
         if (result.apply->download.verifyFailed()) {
             f.messages.push_back("EXTRA_VERIFY_FAILED");
         }
+        if (result.apply->download.keyboardChanged()) {
+            f.messages.push_back("MAIN_KEYBOARD_CHANGED");
+        }
     }
     return f;
 }

@@ -105,6 +105,9 @@ inline constexpr TextEntry kStartupTexts[] = {
     // After a download or a lighting write that the keyboard acknowledged and then read back otherwise.
     {"EXTRA_VERIFY_FAILED",
      u"The keyboard did not keep all that was sent (found by reading it back). Please try again."},
+    // After a download that found another program's changes on the keyboard and merged them.
+    {"MAIN_KEYBOARD_CHANGED",
+     u"The keyboard was changed by another program; your edits were kept and merged"},
 };
 
 // Read on demand: the main window's button labels and tooltips, the two menus, the About box and the

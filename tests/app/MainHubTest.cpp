@@ -3,6 +3,7 @@
 #include "keyboard/KeyAssignment.h"
 #include "lighting/KeyButtons.h"
 #include "profiles/DataFolder.h"
+#include "profiles/KeyboardTransfer.h"
 #include "profiles/ProfileFiles.h"
 
 #include <fstream>
@@ -202,6 +203,53 @@ TEST_F(HubTest, ApplyAfterAnEditWritesTheKeyBlockOnTheWorkerAndDisablesApply) {
     EXPECT_EQ(requestsOf(device::CMD_END_WRITE), 1u);
     EXPECT_FALSE(hub->modified());
     EXPECT_NE(keyboard.keyBlock(0), before); // A now sends what the edit gave it
+}
+
+// A client of the program's service wrote Q -> Z while the user's A -> B waits for Apply.
+TEST_F(HubTest, AClientsWriteIsMergedAtOnceAndTheUsersUnappliedEditStays) {
+    FakeLighting lighting;
+    hub->setLighting(&lighting);
+    startWithKeyboard();
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    {
+        auto lock = store.lockKeyData();
+        store.working().block().profile(0)[0x1E] = singleKey(0x30);
+    }
+    hub->assignmentsChanged();
+    {
+        profiles::AssignmentStore theirs;
+        auto read = profiles::readKeyboardKeepingHostRecords(commands, state);
+        ASSERT_TRUE(read);
+        auto lock = theirs.lockKeyData();
+        std::swap(theirs.working(), *read);
+        theirs.working().block().profile(0)[0x10] = singleKey(0x2C);
+        ASSERT_TRUE(profiles::makeAppliedCopy(theirs, commands, state, true).succeeded());
+    }
+    view.calls.clear();
+    lighting.calls.clear();
+
+    hub->keyboardWrittenByClient();
+    settle();
+    {
+        auto lock = store.lockKeyData();
+        EXPECT_EQ(store.working().block().profile(0)[0x10], singleKey(0x2C)) << "the client's write";
+        EXPECT_EQ(store.working().block().profile(0)[0x1E], singleKey(0x30)) << "the user's edit";
+    }
+    EXPECT_TRUE(hub->modified()) << "the user's edit still waits for Apply";
+    EXPECT_TRUE(view.has("refreshKeyButtons"));
+    EXPECT_EQ(lighting.calls, std::vector<std::string>{"reload 0"});
+
+    // The applied copy took the client's write too: Apply finds nothing new to tell.
+    hub->onControl(control::kApply);
+    settle();
+    EXPECT_FALSE(hub->modified());
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.shown.front();
+    auto back = profiles::readKeyboardKeepingHostRecords(commands, state);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->block().profile(0)[0x10], singleKey(0x2C));
+    EXPECT_EQ(back->block().profile(0)[0x1E], singleKey(0x30));
+    hub->setLighting(nullptr);
 }
 
 TEST_F(HubTest, AFailedApplyLeavesApplyEnabled) {

@@ -75,6 +75,12 @@ public:
         case device::CMD_READ_DEFAULT_KEYS:
             copyOut(defaultBlock, q, reply);
             break;
+        case device::CMD_READ_SETTINGS:
+            copyOut(settings, q, reply);
+            break;
+        case device::CMD_WRITE_SETTINGS:
+            copyIn(settings, q);
+            break;
         default:
             break;
         }
@@ -120,6 +126,7 @@ public:
     std::vector<uint8_t> defaultBlock = std::vector<uint8_t>(
         keyboard::DefaultLayout::builtIn().bytes().begin(), keyboard::DefaultLayout::builtIn().bytes().end());
     std::vector<uint8_t> macroArea;
+    std::vector<uint8_t> settings = std::vector<uint8_t>(126);
     std::vector<FakeRequest> requests;
     std::map<uint8_t, int> transactFailures; // command -> transact result
     std::map<uint8_t, uint8_t> busy;         // command -> status byte

@@ -43,7 +43,7 @@ TEST(TextTable, StartsWithTheInitialTextsUnderUniqueKeys) {
         EXPECT_TRUE(keys.insert(e.key).second) << "duplicate key " << e.key;
         EXPECT_EQ(table.text(e.key), e.initial) << e.key;
     }
-    EXPECT_EQ(keys.size(), 87u);
+    EXPECT_EQ(keys.size(), 88u);
     EXPECT_EQ(table.text("UNKNOWN_KEY"), u"Unknown Key: %03x");
     EXPECT_EQ(table.text("MAIN_NO_DEVICE_PROMPT"),
               u"Device is not detected\uFF0Cthe key settings can not be displayed! ");
