@@ -8,6 +8,11 @@
 
 namespace tarvik::app {
 
+static_assert(static_cast<int>(TrayActivation::Context) == QSystemTrayIcon::Context &&
+              static_cast<int>(TrayActivation::DoubleClick) == QSystemTrayIcon::DoubleClick &&
+              static_cast<int>(TrayActivation::Trigger) == QSystemTrayIcon::Trigger &&
+              static_cast<int>(TrayActivation::MiddleClick) == QSystemTrayIcon::MiddleClick);
+
 void fillMenu(QMenu& menu, const std::vector<MenuItem>& items, const std::function<void(int)>& onCommand) {
     menu.clear();
     for (const MenuItem& item : items) {
@@ -62,8 +67,8 @@ bool CTrayIcon::create(int iconId, const QString& tip) {
         connect(menu_.get(), &QMenu::aboutToShow, this, &CTrayIcon::rebuildMenu);
         tray_->setContextMenu(menu_.get());
         connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::DoubleClick && owner_.doubleClick) {
-                owner_.doubleClick();
+            if (clicks_.opens(static_cast<TrayActivation>(r)) && owner_.open) {
+                owner_.open();
             }
         });
         rebuildMenu();
