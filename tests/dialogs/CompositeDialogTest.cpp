@@ -187,6 +187,10 @@ TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("A"));
     shoot(dialog, "key_captured");
 
+    // The Windows key comes through the low-level hook alone, and shows as well.
+    sendKey(dialog, QEvent::KeyPress, Qt::Key_Super_L, 125 + 8);
+    EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("Win"));
+
     // Escape is captured too, and does not close the dialog.
     sendKey(dialog, QEvent::KeyPress, Qt::Key_Escape, kNativeEsc);
     EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("Esc"));

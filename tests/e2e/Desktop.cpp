@@ -370,18 +370,8 @@ bool Desktop::startWayland() {
 }
 
 bool Desktop::startWindowManager() {
-    // The system's configuration without its Print Screen binding (a screenshot tool): the scenarios
-    // press that key as one to assign, and the window manager's grab would take it from the program.
-    std::string config = readFile("/etc/xdg/openbox/rc.xml");
-    const size_t bind = config.find("<keybind key=\"Print\">");
-    const size_t end = config.find("</keybind>", bind);
-    if (bind != std::string::npos && end != std::string::npos) {
-        config.erase(bind, end + std::strlen("</keybind>") - bind);
-        const std::filesystem::path folder = home_ / ".config" / "openbox";
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        std::ofstream(folder / "rc.xml") << config;
-    }
+    // The system's own configuration, Print Screen binding included: the program's keyboard grab takes
+    // the key from the window manager while the key dialog captures.
     start(which("openbox"), {"--sm-disable"});
     const bool up = waitUntil(
         [&] {
