@@ -421,14 +421,26 @@ void Tarvik_DlgComposite::updateKeyboardHold() {
                               model_.shownPanel() == Panel::SingleKey);
 }
 
+void Tarvik_DlgComposite::updateWindowReady() {
+    hold_.setWindowActive(WindowKeyboardGrabber::scopedToFocus() ? isVisible() : isActiveWindow());
+    if (built_) {
+        updateKeyboardHold();
+    }
+}
+
 void Tarvik_DlgComposite::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange) {
-        hold_.setWindowActive(isActiveWindow());
-        if (built_) {
-            updateKeyboardHold();
-        }
+        updateWindowReady();
     }
     ui::CBaseDialog::changeEvent(event);
+}
+
+bool Tarvik_DlgComposite::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        // After the window system has the window (its surface exists only once showing has finished).
+        QMetaObject::invokeMethod(this, &Tarvik_DlgComposite::updateWindowReady, Qt::QueuedConnection);
+    }
+    return ui::CBaseDialog::event(event);
 }
 
 void Tarvik_DlgComposite::showNotice(std::string_view key, unsigned number) {

@@ -94,6 +94,7 @@ protected:
     void onInitDialog() override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     struct Pending {
@@ -115,6 +116,8 @@ private:
     void sync();
     void updateKeyFilter();
     void updateKeyboardHold();
+    // Whether the hold may be in force: the active window, or just shown where the desktop scopes it.
+    void updateWindowReady();
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);

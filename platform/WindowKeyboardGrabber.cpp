@@ -68,6 +68,10 @@ WindowKeyboardGrabber::~WindowKeyboardGrabber() {
     release();
 }
 
+bool WindowKeyboardGrabber::scopedToFocus() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 bool WindowKeyboardGrabber::grab() {
     QWindow* window = window_.windowHandle();
     if (window == nullptr || !window->isVisible()) {
@@ -78,7 +82,7 @@ bool WindowKeyboardGrabber::grab() {
         x11Grab_ = window->setKeyboardGrabEnabled(true);
         return x11Grab_;
     }
-    if (!platform.startsWith(QLatin1String("wayland"))) {
+    if (!scopedToFocus()) {
         return false;
     }
     const InhibitManager& m = inhibitManager();

@@ -24,6 +24,9 @@ public:
 
     bool grab() override;
     void release() override;
+    // True where the desktop applies the hold only while the window has the keyboard focus (Wayland):
+    // it may then be asked for as soon as the window shows, before the first key can arrive.
+    static bool scopedToFocus();
 
 private:
     QWidget& window_;

@@ -1,0 +1,454 @@
+#include "tests/e2e/SwayDesk.h"
+
+#include "TestPaths.h"
+#include "platform/IniFile.h"
+#include "platform/Utf.h"
+#include "ui/SkinRect.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <pwd.h>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tarvik::e2e {
+
+namespace {
+
+constexpr const char* kUser = "tarvik-e2e";
+constexpr int kBarHeight = 30;
+
+std::filesystem::path which(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        const std::filesystem::path candidate = std::filesystem::path(dir) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return name;
+}
+
+std::string nameOf(const std::string& assignment) {
+    return assignment.substr(0, assignment.find('='));
+}
+
+void assign(std::vector<std::string>& env, const std::vector<std::string>& entries) {
+    for (const std::string& e : entries) {
+        const std::string name = nameOf(e);
+        std::erase_if(env, [&](const std::string& old) { return nameOf(old) == name; });
+        env.push_back(e);
+    }
+}
+
+std::string safeName(const std::string& what) {
+    std::string out;
+    for (char c : what) {
+        out += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
+    }
+    return out;
+}
+
+std::string tail(const std::filesystem::path& log) {
+    const std::string text = readFile(log);
+    return text.size() > 600 ? text.substr(text.size() - 600) : text;
+}
+
+void collectWindows(const nlohmann::json& node, std::vector<SwayWindow>& out) {
+    if (node.contains("pid") && node["pid"].is_number() && node.value("visible", false)) {
+        SwayWindow w;
+        w.id = node.value("id", 0L);
+        w.title = node["name"].is_string() ? node["name"].get<std::string>() : std::string();
+        w.appId = node["app_id"].is_string() ? node["app_id"].get<std::string>() : std::string();
+        w.pid = node["pid"].get<pid_t>();
+        w.focused = node.value("focused", false);
+        const nlohmann::json& r = node["rect"];
+        w.place = ScreenRect{r.value("x", 0), r.value("y", 0), r.value("width", 0), r.value("height", 0)};
+        out.push_back(w);
+    }
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        if (node.contains(children)) {
+            for (const nlohmann::json& child : node[children]) {
+                collectWindows(child, out);
+            }
+        }
+    }
+}
+
+} // namespace
+
+SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
+    : scenario_(safeName(scenario)), options_(options) {
+    const char* bin = std::getenv("TARVIK_BIN_DIR");
+    programFolder_ = bin != nullptr && bin[0] != '\0' ? bin : TARVIK_TEST_BIN_DIR;
+    shotFolder_ = TARVIK_E2E_SHOT_DIR;
+    wlinput_ = std::filesystem::path(TARVIK_E2E_SHOT_DIR).parent_path() / "tests" / "wlinput";
+    std::error_code ec;
+    std::filesystem::create_directories(shotFolder_, ec);
+
+    switchUser_ = ::getuid() == 0;
+    uid_ = ::getuid();
+    gid_ = ::getgid();
+    if (switchUser_ && !createUser()) {
+        return;
+    }
+    char tmpl[] = "/tmp/tarvik-sway-XXXXXX";
+    if (::mkdtemp(tmpl) == nullptr) {
+        error_ = std::string("cannot create a temporary folder: ") + std::strerror(errno);
+        return;
+    }
+    root_ = tmpl;
+    home_ = root_ / "home";
+    runtime_ = root_ / "run";
+    for (const auto& folder : {home_ / ".config", home_ / "Documents", runtime_}) {
+        std::filesystem::create_directories(folder, ec);
+    }
+    ::chmod(runtime_.c_str(), 0700);
+    // The desk's user owns its folders (the program folder only needs to be readable).
+    for (const auto& folder : {root_, home_, home_ / ".config", home_ / "Documents", runtime_}) {
+        if (::chown(folder.c_str(), uid_, gid_) != 0) {
+            error_ = "cannot give " + folder.string() + " to the desk's user";
+            return;
+        }
+    }
+
+    for (char** e = environ; *e != nullptr; ++e) {
+        environment_.emplace_back(*e);
+    }
+    std::erase_if(environment_, [](const std::string& e) {
+        const std::string n = nameOf(e);
+        return n == "DISPLAY" || n == "WAYLAND_DISPLAY" || n == "XAUTHORITY" || n == "SESSION_MANAGER" ||
+               n == "SWAYSOCK" || n == "DBUS_SESSION_BUS_ADDRESS" || n.rfind("XDG_", 0) == 0 ||
+               n.rfind("PORTMUX_", 0) == 0 || n.rfind("WLR_", 0) == 0;
+    });
+    const std::filesystem::path state = root_ / "sim-keyboard.bin";
+    assign(environment_, {
+                             "HOME=" + home_.string(),
+                             "USER=" + std::string(switchUser_ ? kUser : ""),
+                             "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
+                             "XDG_STATE_HOME=" + (home_ / ".local/state").string(),
+                             "XDG_DATA_HOME=" + (home_ / ".local/share").string(),
+                             "XDG_CACHE_HOME=" + (home_ / ".cache").string(),
+                             "XDG_RUNTIME_DIR=" + runtime_.string(),
+                             "TARVIK_BIN_DIR=" + programFolder_.string(),
+                             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (runtime_ / "bus").string(),
+                             // No software GPU, no input devices, no X server inside the compositor.
+                             "WLR_BACKENDS=headless",
+                             "WLR_RENDERER=pixman",
+                             "WLR_LIBINPUT_NO_DEVICES=1",
+                             "WAYLAND_DISPLAY=wayland-1",
+                             "QT_QPA_PLATFORM=wayland",
+                             "QT_ACCESSIBILITY=0",
+                             "NO_AT_BRIDGE=1",
+                             "GTK_A11Y=none",
+                             "PORTMUX_BACKEND=sim",
+                             "PORTMUX_SIM_SOCKET=" + (runtime_ / "portmux" / "sim.sock").string(),
+                             "PORTMUX_SIM_STATE=" + state.string(),
+                             "TARVIK_NAMED_EVENT_PREFIX=/TarvikSway" + std::to_string(::getpid()) + "_",
+                         });
+
+    const std::filesystem::path config = root_ / "sway.config";
+    {
+        const int w = options_.width * options_.scale, h = options_.height * options_.scale;
+        std::ofstream out(config);
+        out << "output HEADLESS-1 resolution " << w << "x" << h << " scale " << options_.scale << "\n"
+            << "xwayland disable\ndefault_border none\ndefault_floating_border none\nfocus_follows_mouse no\n"
+            // The desktop's own use of two keys, which a capture must take from it.
+            << "bindsym --release Super_L exec touch " << (root_ / "super-taken").string() << "\n"
+            << "bindsym Print exec touch " << (root_ / "print-taken").string() << "\n";
+    }
+    const std::filesystem::path bar = root_ / "waybar.json";
+    const std::filesystem::path style = root_ / "waybar.css";
+    std::ofstream(bar) << "{\"layer\": \"top\", \"position\": \"top\", \"height\": " << kBarHeight
+                       << ", \"modules-left\": [], \"modules-center\": [\"tray\"], \"modules-right\": [], "
+                          "\"tray\": {\"icon-size\": 22, \"spacing\": 4}}\n";
+    std::ofstream(style) << "* { font-family: sans-serif; font-size: 12px; min-height: 0; }\n"
+                            "window#waybar { background: #30343a; }\n";
+
+    const std::filesystem::path wayland = runtime_ / "wayland-1";
+    if (!startPart("sway", which("sway"), {"-c", config.string()},
+                   [&] { return std::filesystem::exists(wayland) && !swaySocket().empty(); })) {
+        return;
+    }
+    assign(environment_, {"SWAYSOCK=" + swaySocket()});
+    if (!startPart("dbus-daemon", which("dbus-daemon"),
+                   {"--session", "--nofork", "--address=unix:path=" + (runtime_ / "bus").string()},
+                   [&] { return std::filesystem::exists(runtime_ / "bus"); })) {
+        return;
+    }
+    // Our pointer and keyboard, kept for the desk's life: a seat without a pointer gives no client one.
+    if (!startPart("wlinput", wlinput_,
+                   {"--size", std::to_string(options_.width), std::to_string(options_.height), "hold"}, [&] {
+                       return swaymsg({"-t", "get_inputs"}).output.find("\"type\": \"pointer\"") !=
+                              std::string::npos;
+                   })) {
+        return;
+    }
+    if (!startPart("waybar", which("waybar"), {"-c", bar.string(), "-s", style.string()}, [&] {
+            return run(which("gdbus"), {"call", "--session", "--dest", "org.freedesktop.DBus",
+                                        "--object-path", "/org/freedesktop/DBus", "--method",
+                                        "org.freedesktop.DBus.NameHasOwner", "org.kde.StatusNotifierWatcher"})
+                       .output.find("true") != std::string::npos;
+        })) {
+        return;
+    }
+    const std::filesystem::path server = programFolder_ / "portmux-sim";
+    startPart("portmux-sim", server,
+              {"serve", "--state", state.string(), "--socket", (runtime_ / "portmux" / "sim.sock").string()},
+              [&] {
+                  return portmuxSim({"status", "--json"}).exitCode == 0;
+              });
+}
+
+SwayDesk::~SwayDesk() {
+    while (!processes_.empty()) {
+        Process& p = processes_.back();
+        if (!p.end()) {
+            std::cerr << "e2e: " << p.name() << " (process " << p.pid() << ") did not end\n";
+        }
+        processes_.pop_back();
+    }
+    if (root_.empty()) {
+        return;
+    }
+    if (::testing::Test::HasFailure() || ::testing::UnitTest::GetInstance()->failed_test_count() > 0) {
+        std::cerr << "e2e: the desk's home, logs and state are kept in " << root_ << "\n";
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+}
+
+bool SwayDesk::createUser() {
+    if (passwd* pw = ::getpwnam(kUser)) {
+        uid_ = pw->pw_uid;
+        gid_ = pw->pw_gid;
+        return true;
+    }
+    const RunOutcome made = runToEnd(which("useradd"),
+                                     {"--system", "--user-group", "--no-create-home", "--home-dir",
+                                      "/nonexistent", "--shell", "/usr/sbin/nologin", kUser},
+                                     {"PATH=/usr/sbin:/usr/bin:/sbin:/bin"}, "/tmp", 20s);
+    passwd* pw = ::getpwnam(kUser);
+    if (pw == nullptr) {
+        error_ = "cannot create the user " + std::string(kUser) + ": " + made.output;
+        return false;
+    }
+    uid_ = pw->pw_uid;
+    gid_ = pw->pw_gid;
+    return true;
+}
+
+std::string SwayDesk::swaySocket() const {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(runtime_, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("sway-ipc.", 0) == 0) {
+            return entry.path().string();
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> SwayDesk::asUser(const std::filesystem::path& program,
+                                          const std::vector<std::string>& args) const {
+    std::vector<std::string> argv;
+    if (switchUser_) {
+        // The parent-death signal is set after the switch, which clears one set before it.
+        argv = {"--reuid=" + std::to_string(uid_),
+                "--regid=" + std::to_string(gid_),
+                "--clear-groups",
+                "--pdeathsig",
+                "SIGKILL",
+                "--"};
+    }
+    argv.push_back(program.string());
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+Process& SwayDesk::start(const std::filesystem::path& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& extraEnv) {
+    const std::filesystem::path log =
+        root_ / (program.filename().string() + "-" + std::to_string(++logs_) + ".log");
+    std::vector<std::string> env = environment_;
+    assign(env, extraEnv);
+    std::vector<std::string> argv = asUser(program, args);
+    if (!switchUser_) {
+        argv.erase(argv.begin());
+        processes_.emplace_back(program, argv, Process::Options{env, log, -1, {}});
+    } else {
+        processes_.emplace_back(which("setpriv"), argv, Process::Options{env, log, -1, {}});
+    }
+    return processes_.back();
+}
+
+bool SwayDesk::startPart(const std::string& what, const std::filesystem::path& program,
+                         const std::vector<std::string>& args, const std::function<bool()>& up) {
+    const int log = logs_ + 1;
+    Process& p = start(program, args);
+    if (!p.running() || !waitUntil(up, 15s, 50ms)) {
+        error_ = what + " did not come up: " +
+                 tail(root_ / (program.filename().string() + "-" + std::to_string(log) + ".log"));
+        return false;
+    }
+    return true;
+}
+
+Process& SwayDesk::startProgram(const std::string& name, const std::vector<std::string>& args,
+                                const std::vector<std::string>& extraEnv) {
+    return start(programFolder_ / name, args, extraEnv);
+}
+
+RunOutcome SwayDesk::run(const std::filesystem::path& program, const std::vector<std::string>& args,
+                         std::chrono::milliseconds timeout) const {
+    if (!switchUser_) {
+        return runToEnd(program, args, environment_, root_, timeout);
+    }
+    return runToEnd(which("setpriv"), asUser(program, args), environment_, root_, timeout);
+}
+
+RunOutcome SwayDesk::tarvikctl(const std::vector<std::string>& args) const {
+    return run(programFolder_ / "tarvikctl", args);
+}
+
+RunOutcome SwayDesk::portmuxSim(const std::vector<std::string>& args) const {
+    return run(programFolder_ / "portmux-sim", args);
+}
+
+RunOutcome SwayDesk::swaymsg(const std::vector<std::string>& args) const {
+    return run(which("swaymsg"), args, 10s);
+}
+
+RunOutcome SwayDesk::input(const std::vector<std::string>& args) const {
+    std::vector<std::string> all = {"--size", std::to_string(options_.width),
+                                    std::to_string(options_.height)};
+    all.insert(all.end(), args.begin(), args.end());
+    return run(wlinput_, all, 10s);
+}
+
+std::vector<SwayWindow> SwayDesk::windows() const {
+    std::vector<SwayWindow> out;
+    const RunOutcome r = swaymsg({"-r", "-t", "get_tree"});
+    const nlohmann::json tree = nlohmann::json::parse(r.output, nullptr, false);
+    if (r.exitCode == 0 && !tree.is_discarded()) {
+        collectWindows(tree, out);
+    }
+    return out;
+}
+
+std::optional<SwayWindow> SwayDesk::findWindow(const std::string& titlePattern,
+                                               std::chrono::milliseconds timeout) const {
+    const std::regex pattern(titlePattern, std::regex::extended);
+    std::optional<SwayWindow> found;
+    waitUntil(
+        [&] {
+            for (const SwayWindow& w : windows()) {
+                if (std::regex_search(w.title, pattern)) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout, 50ms);
+    return found;
+}
+
+std::vector<std::string> SwayDesk::trayItems() const {
+    const RunOutcome r =
+        run(which("gdbus"), {"call", "--session", "--dest", "org.kde.StatusNotifierWatcher", "--object-path",
+                             "/StatusNotifierWatcher", "--method", "org.freedesktop.DBus.Properties.Get",
+                             "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems"});
+    // (<['bus-name/path', ...]>,)
+    std::vector<std::string> items;
+    const std::regex item("'([^']+)'");
+    for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), item); it != std::sregex_iterator();
+         ++it) {
+        items.push_back((*it)[1]);
+    }
+    return items;
+}
+
+ScreenPoint SwayDesk::trayIconPlace() const {
+    return ScreenPoint{options_.width / 2, kBarHeight / 2};
+}
+
+bool SwayDesk::activateTrayItem(const std::string& item) const {
+    const size_t slash = item.find('/');
+    if (slash == std::string::npos) {
+        return false;
+    }
+    return run(which("gdbus"),
+               {"call", "--session", "--dest", item.substr(0, slash), "--object-path", item.substr(slash),
+                "--method", "org.kde.StatusNotifierItem.Activate", "0", "0"})
+               .exitCode == 0;
+}
+
+bool SwayDesk::click(ScreenPoint at) const {
+    return input({"click", std::to_string(at.x), std::to_string(at.y)}).exitCode == 0;
+}
+
+bool SwayDesk::clickAt(const SwayWindow& window, const std::filesystem::path& layoutFile,
+                       std::string_view key) const {
+    const IniFile layout = IniFile::load(layoutFile);
+    const ui::SkinRect r = ui::readSkinRect(layout, toUtf16(std::string(key)));
+    if (r.w <= 0 || r.h <= 0) {
+        return false;
+    }
+    return click(ScreenPoint{window.place.x + r.x + r.w / 2, window.place.y + r.y + r.h / 2});
+}
+
+bool SwayDesk::key(const std::vector<int>& codes) const {
+    std::vector<std::string> args = {"key"};
+    for (int c : codes) {
+        args.push_back(std::to_string(c));
+    }
+    return input(args).exitCode == 0;
+}
+
+bool SwayDesk::setScale(int scale) {
+    const std::string size =
+        std::to_string(options_.width * scale) + "x" + std::to_string(options_.height * scale);
+    const bool done =
+        swaymsg({"output", "HEADLESS-1", "resolution", size, "scale", std::to_string(scale)}).exitCode == 0;
+    if (done) {
+        options_.scale = scale;
+    }
+    return done;
+}
+
+void SwayDesk::setScenario(const std::string& scenario) {
+    scenario_ = safeName(scenario);
+    steps_ = 0;
+}
+
+std::filesystem::path SwayDesk::step(const std::string& what) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", ++steps_);
+    // grim writes as the desk's user, into the desk's folder; the picture is then kept in build/e2e.
+    const std::filesystem::path taken = root_ / "shot.png";
+    std::error_code ec;
+    std::filesystem::remove(taken, ec);
+    if (run(which("grim"), {taken.string()}, 20s).exitCode != 0) {
+        return {};
+    }
+    const std::filesystem::path file =
+        shotFolder_ / (scenario_ + "-" + number + "-" + safeName(what) + ".png");
+    std::filesystem::copy_file(taken, file, std::filesystem::copy_options::overwrite_existing, ec);
+    return ec ? std::filesystem::path() : file;
+}
+
+} // namespace tarvik::e2e
