@@ -5,6 +5,8 @@
 #include "platform/Utf.h"
 #include "ui/SkinRect.h"
 
+#include <QString>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -428,6 +430,32 @@ bool SwayDesk::setScale(int scale) {
         options_.scale = scale;
     }
     return done;
+}
+
+QImage SwayDesk::picture() const {
+    const std::filesystem::path taken = root_ / "picture.png";
+    std::error_code ec;
+    std::filesystem::remove(taken, ec);
+    if (run(which("grim"), {taken.string()}, 20s).exitCode != 0) {
+        return {};
+    }
+    return QImage(QString::fromStdString(taken.string()));
+}
+
+bool SwayDesk::waitUntilDrawn(const QImage& before, const ScreenRect& area,
+                              std::chrono::milliseconds timeout) const {
+    const QRect pixels(area.x * options_.scale, area.y * options_.scale, area.w * options_.scale,
+                       area.h * options_.scale);
+    if (before.isNull()) {
+        return false;
+    }
+    const QImage old = before.copy(pixels);
+    return waitUntil(
+        [&] {
+            const QImage now = picture();
+            return !now.isNull() && now.size() == before.size() && now.copy(pixels) != old;
+        },
+        timeout, 100ms);
 }
 
 void SwayDesk::setScenario(const std::string& scenario) {

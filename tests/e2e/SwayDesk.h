@@ -16,6 +16,8 @@
 #include "tests/e2e/Desktop.h"
 #include "tests/e2e/Process.h"
 
+#include <QImage>
+
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -90,6 +92,11 @@ public:
     bool setScale(int scale);
     int scale() const { return options_.scale; }
 
+    // The output as it is now (null when grim fails), and a wait until an area of it (logical pixels)
+    // differs from an earlier picture: a window in sway's tree may not be drawn yet.
+    QImage picture() const;
+    bool waitUntilDrawn(const QImage& before, const ScreenRect& area,
+                        std::chrono::milliseconds timeout = 10s) const;
     // The whole output as build/e2e/<scenario>-NN-<what>.png; empty on failure.
     std::filesystem::path step(const std::string& what);
 

@@ -74,6 +74,7 @@ protected:
     }
     // A click on a key of the main window, then the key dialog, focused.
     std::optional<SwayWindow> openKeyDialog(pid_t pid, const SwayWindow& window, const char* key) {
+        const QImage before = desk_->picture();
         if (!desk_->clickAt(window, desk_->skinFile("Main.ini"), key)) {
             return std::nullopt;
         }
@@ -89,6 +90,9 @@ protected:
                 return false;
             },
             10s, 50ms);
+        if (dialog && !desk_->waitUntilDrawn(before, dialog->place)) {
+            ADD_FAILURE() << "the key dialog is in the compositor's tree but not on the screen";
+        }
         return dialog;
     }
     bool closedByClick(const SwayWindow& dialog, const char* control) {
