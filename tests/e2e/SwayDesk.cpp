@@ -322,10 +322,6 @@ RunOutcome SwayDesk::run(const std::filesystem::path& program, const std::vector
     return runToEnd(which("setpriv"), asUser(program, args), environment_, root_, timeout);
 }
 
-RunOutcome SwayDesk::tarvikctl(const std::vector<std::string>& args) const {
-    return run(programFolder_ / "tarvikctl", args);
-}
-
 RunOutcome SwayDesk::portmuxSim(const std::vector<std::string>& args) const {
     return run(programFolder_ / "portmux-sim", args);
 }

@@ -67,7 +67,6 @@ public:
                           const std::vector<std::string>& extraEnv = {});
     RunOutcome run(const std::filesystem::path& program, const std::vector<std::string>& args,
                    std::chrono::milliseconds timeout = 20s) const;
-    RunOutcome tarvikctl(const std::vector<std::string>& args) const;
     RunOutcome portmuxSim(const std::vector<std::string>& args) const;
     RunOutcome swaymsg(const std::vector<std::string>& args) const;
 
