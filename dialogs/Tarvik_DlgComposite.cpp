@@ -55,7 +55,6 @@ const std::pair<std::string_view, const char16_t*> kOwnTexts[] = {
     {"MACRO_MEMORY_USED", u"Macro memory: %d of %d bytes"},
     {"MACRO_MEMORY_UNKNOWN", u"Macro memory: %d bytes (the keyboard has not been read yet)"},
     {"COMPOSITE_TITLE", u"Key assignment"},
-    {"COMPOSITE_KEYS_KEPT", u"This desktop may keep some keys, such as the Windows key or Print Screen."},
 };
 
 const std::vector<std::string> kPictureFiles = {
