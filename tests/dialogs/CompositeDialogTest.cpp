@@ -177,6 +177,21 @@ TEST_F(CompositeDialog, ATabShowsItsPanel) {
     }
 }
 
+TEST_F(CompositeDialog, WhereTheDesktopGivesNoHoldOfTheKeyboardTheFieldSaysSo) {
+    // The offscreen platform has no keyboard grab: the capture runs without a hold.
+    open(kSlotA, {});
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(dialog.keyFilterInstalled());
+    EXPECT_FALSE(dialog.keyboardHeld());
+    QLabel& hint = child<QLabel>("COMPOSITE_KEYS_KEPT");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hint.isVisible(); }, 2000));
+    EXPECT_GE(hint.y(), child("FUNC_KEY_INPUT").geometry().bottom()) << "the hint is under the field";
+    shoot(dialog, "keys_kept_hint");
+    click("CONTROL_MEDIA");
+    EXPECT_FALSE(hint.isVisible()) << "no capture on the media panel";
+}
+
 TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     open(kSlotA, {});
     ASSERT_TRUE(dialog.keyFilterInstalled());
