@@ -199,9 +199,11 @@ SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
         return;
     }
     if (!startPart("waybar", which("waybar"), {"-c", bar.string(), "-s", style.string()}, [&] {
-            return run(which("gdbus"), {"call", "--session", "--dest", "org.freedesktop.DBus",
-                                        "--object-path", "/org/freedesktop/DBus", "--method",
-                                        "org.freedesktop.DBus.NameHasOwner", "org.kde.StatusNotifierWatcher"})
+            // Qt chooses the StatusNotifier road only when a host has registered with the watcher.
+            return run(which("gdbus"),
+                       {"call", "--session", "--dest", "org.kde.StatusNotifierWatcher", "--object-path",
+                        "/StatusNotifierWatcher", "--method", "org.freedesktop.DBus.Properties.Get",
+                        "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"})
                        .output.find("true") != std::string::npos;
         })) {
         return;
