@@ -126,6 +126,10 @@ SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
         }
     }
 
+    if (switchUser_ && !copyProgramFolder()) {
+        return;
+    }
+
     for (char** e = environ; *e != nullptr; ++e) {
         environment_.emplace_back(*e);
     }
@@ -252,6 +256,49 @@ bool SwayDesk::createUser() {
     }
     uid_ = pw->pw_uid;
     gid_ = pw->pw_gid;
+    return true;
+}
+
+bool SwayDesk::copyProgramFolder() {
+    // The build tree may lie where the desk's user cannot reach (a root-only home): the programs run
+    // from a folder of the desk, hard-linked where the file system allows; the files a program writes
+    // into (its .ini files) are the user's own copies.
+    const std::filesystem::path to = root_ / "bin";
+    std::error_code ec;
+    std::filesystem::create_directories(to, ec);
+    auto own = [&](const std::filesystem::path& p) { return ::chown(p.c_str(), uid_, gid_) == 0; };
+    bool ok = own(to);
+    auto place = [&](const std::filesystem::path& from, const std::filesystem::path& target) {
+        std::error_code fileEc;
+        if (from.extension() == ".ini") {
+            std::filesystem::copy_file(from, target, fileEc);
+            ok = ok && !fileEc && own(target);
+            return;
+        }
+        std::filesystem::create_hard_link(from, target, fileEc);
+        if (fileEc) {
+            fileEc.clear();
+            std::filesystem::copy_file(from, target, fileEc);
+        }
+        ok = ok && !fileEc;
+    };
+    for (auto it = std::filesystem::recursive_directory_iterator(programFolder_, ec);
+         ok && !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::filesystem::path target = to / std::filesystem::relative(it->path(), programFolder_);
+        if (it->is_directory()) {
+            std::filesystem::create_directories(target, ec);
+            ok = ok && own(target);
+        } else {
+            place(it->path(), target);
+        }
+    }
+    place(wlinput_, to / "wlinput");
+    if (!ok || ec) {
+        error_ = "cannot copy the program folder to " + to.string();
+        return false;
+    }
+    programFolder_ = to;
+    wlinput_ = to / "wlinput";
     return true;
 }
 

@@ -101,6 +101,7 @@ public:
 
 private:
     bool createUser();
+    bool copyProgramFolder();
     std::string swaySocket() const;
     bool startPart(const std::string& what, const std::filesystem::path& program,
                    const std::vector<std::string>& args, const std::function<bool()>& up);
