@@ -173,7 +173,9 @@ SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
             << "xwayland disable\ndefault_border none\ndefault_floating_border none\nfocus_follows_mouse no\n"
             // The desktop's own use of two keys, which a capture must take from it.
             << "bindsym --release Super_L exec touch " << (root_ / "super-taken").string() << "\n"
-            << "bindsym Print exec touch " << (root_ / "print-taken").string() << "\n";
+            << "bindsym Print exec touch " << (root_ / "print-taken").string() << "\n"
+            << "bindsym Mod1+Tab exec touch " << (root_ / "alt-tab-taken").string() << "\n"
+            << "bindsym Ctrl+Mod1+Left exec touch " << (root_ / "ctrl-alt-left-taken").string() << "\n";
     }
     const std::filesystem::path bar = root_ / "waybar.json";
     const std::filesystem::path style = root_ / "waybar.css";
@@ -458,8 +460,8 @@ bool SwayDesk::clickAt(const SwayWindow& window, const std::filesystem::path& la
     return click(ScreenPoint{window.place.x + r.x + r.w / 2, window.place.y + r.y + r.h / 2});
 }
 
-bool SwayDesk::key(const std::vector<int>& codes) const {
-    std::vector<std::string> args = {"key"};
+bool SwayDesk::chord(const std::vector<int>& codes) const {
+    std::vector<std::string> args = {"chord"};
     for (int c : codes) {
         args.push_back(std::to_string(c));
     }

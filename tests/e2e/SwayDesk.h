@@ -85,8 +85,8 @@ public:
     // Left click at the centre of a "BUTTONINFO" rectangle of a skin layout file, in the window.
     bool clickAt(const SwayWindow& window, const std::filesystem::path& layoutFile,
                  std::string_view key) const;
-    // Each evdev key code pressed and released in turn.
-    bool key(const std::vector<int>& codes) const;
+    // The evdev key codes pressed in order and released in reverse (one code: a key pressed and released).
+    bool chord(const std::vector<int>& codes) const;
     // The output's scale from now on (the layout keeps its logical size).
     bool setScale(int scale);
     int scale() const { return options_.scale; }

@@ -58,15 +58,29 @@ uint32_t now() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// The US layout as text, handed to the compositor through a shared file.
-bool sendKeymap(zwp_virtual_keyboard_v1* keyboard) {
+// The US layout, and the state of its modifiers as the keys go down and up: the compositor takes a
+// virtual keyboard's modifiers from the client, not from its keys.
+struct Layout {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
-    xkb_keymap* keymap =
-        context ? xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
-    char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+    xkb_keymap* keymap = nullptr;
+    xkb_state* state = nullptr;
+    Layout() {
+        const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
+        keymap = context ? xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
+        state = keymap ? xkb_state_new(keymap) : nullptr;
+    }
+    ~Layout() {
+        xkb_state_unref(state);
+        xkb_keymap_unref(keymap);
+        xkb_context_unref(context);
+    }
+};
+
+// The layout as text, handed to the compositor through a shared file.
+bool sendKeymap(zwp_virtual_keyboard_v1* keyboard, const Layout& layout) {
+    char* text = layout.keymap ? xkb_keymap_get_as_string(layout.keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
     bool sent = false;
-    if (text != nullptr) {
+    if (text != nullptr && layout.state != nullptr) {
         const size_t size = std::strlen(text) + 1;
         const int fd = memfd_create("wlinput-keymap", MFD_CLOEXEC);
         if (fd >= 0 && ::write(fd, text, size) == static_cast<ssize_t>(size)) {
@@ -77,10 +91,8 @@ bool sendKeymap(zwp_virtual_keyboard_v1* keyboard) {
         if (fd >= 0) {
             ::close(fd);
         }
-        std::free(text);
     }
-    xkb_keymap_unref(keymap);
-    xkb_context_unref(context);
+    std::free(text);
     return sent;
 }
 
@@ -120,7 +132,8 @@ int main(int argc, char** argv) {
         zwlr_virtual_pointer_manager_v1_create_virtual_pointer(g.pointers, g.seat);
     zwp_virtual_keyboard_v1* keyboard =
         zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(g.keyboards, g.seat);
-    if (!sendKeymap(keyboard)) {
+    const Layout layout;
+    if (!sendKeymap(keyboard, layout)) {
         std::fputs("wlinput: no keymap\n", stderr);
         return 1;
     }
@@ -140,6 +153,13 @@ int main(int argc, char** argv) {
     auto keyEvent = [&](uint32_t code, bool down) {
         zwp_virtual_keyboard_v1_key(keyboard, now(), code,
                                     down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+        // X key codes are evdev codes + 8.
+        xkb_state_update_key(layout.state, code + 8, down ? XKB_KEY_DOWN : XKB_KEY_UP);
+        zwp_virtual_keyboard_v1_modifiers(
+            keyboard, xkb_state_serialize_mods(layout.state, XKB_STATE_MODS_DEPRESSED),
+            xkb_state_serialize_mods(layout.state, XKB_STATE_MODS_LATCHED),
+            xkb_state_serialize_mods(layout.state, XKB_STATE_MODS_LOCKED),
+            xkb_state_serialize_layout(layout.state, XKB_STATE_LAYOUT_EFFECTIVE));
         // Each event its own round trip, so a client sees press and release as separate events.
         wl_display_roundtrip(display);
     };
