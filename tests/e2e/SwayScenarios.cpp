@@ -1,7 +1,8 @@
 // The program on a wlroots desk (headless sway, waybar's StatusNotifier tray), all scenarios on one desk:
 // a click on the tray item opens the window; the key dialog captures keys the compositor has bound for
-// itself (the Windows key, Print Screen, Alt+Tab, Ctrl+Alt+Left) while it holds the keyboard, and the desk has them back once
-// the dialog is gone; at output scale 2 the window fits and a click at a key's place hits that key.
+// itself (the Windows key, Print Screen, Alt+Tab, Ctrl+Alt+Left) while it holds the keyboard, and the
+// desk has them back once the dialog is gone; at output scale 2 the window fits and a click at a key's
+// place hits that key.
 // Screenshots in build/e2e/sway-*.png.
 #include "keyboard/KeyAssignment.h"
 #include "profiles/AssignmentStore.h"
