@@ -76,10 +76,14 @@ bool CTrayIcon::create(int iconId, const QString& tip) {
     iconId_ = iconId;
     tray_->setIcon(iconFor(iconId));
     tray_->setToolTip(tip);
+    // Asked before the icon registers: on a StatusNotifier desktop the question is a blocking call to the
+    // host, which may at that moment be asking this program about its new item, and both would wait for
+    // D-Bus's 25-second timeout.
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     // Shown even without a notification area: Qt puts it there when one appears.
     tray_->show();
     created_ = true;
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return available;
 }
 
 void CTrayIcon::setIcon(int iconId) {
