@@ -203,7 +203,7 @@ void CTarvikDlg::onInitDialog() {
     tray_ = std::make_unique<CTrayIcon>(pictureFolder(),
                                         CTrayIcon::Owner{[this] { return hub_->trayMenu(); },
                                                          [this](int command) { hub_->onCommand(command); },
-                                                         [this] { hub_->onTrayDoubleClick(); }});
+                                                         [this] { hub_->onTrayOpen(); }});
 
     // Without every state picture none of the controls is placed.
     if (ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture)) {

@@ -120,7 +120,7 @@ public:
     void onHelpKey() { onControl(control::kHelp); }
     std::vector<MenuItem> mainMenu() const;
     std::vector<MenuItem> trayMenu() const;
-    void onTrayDoubleClick() { onCommand(command::kOpen); }
+    void onTrayOpen() { onCommand(command::kOpen); }
     // An editor changed the working copy (the key dialog after OK, the macro panel): Apply becomes
     // enabled and the buttons show the new assignments.
     void assignmentsChanged();

@@ -168,6 +168,10 @@ void Tarvik_DlgComposite::build() {
     keyField_->setFocusPolicy(Qt::NoFocus);
     keyField_->setAlignment(Qt::AlignCenter);
     keyField_->setFont(skinFont("Verdana", 18));
+    keysKeptHint_ = &label("COMPOSITE_KEYS_KEPT", 9);
+    keysKeptHint_->setWordWrap(true);
+    keysKeptHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    keysKeptHint_->hide();
 
     media_ = new QComboBox(this);
     media_->setObjectName(QStringLiteral("FUNC_MEDIA_SELECT"));
@@ -278,6 +282,8 @@ void Tarvik_DlgComposite::placeControls() {
                                                       keyField_, media_, function_}) {
         ui::placeControl(*w, l, w->objectName().toStdU16String());
     }
+    const QRect field = keyField_->geometry();
+    keysKeptHint_->setGeometry(field.x(), field.bottom() + 6, field.width(), 40);
     macroPanel_->place(l, macroSet_);
 }
 
@@ -321,6 +327,7 @@ void Tarvik_DlgComposite::applyTexts() {
     singlePrompt_->setText(text("SINGLE_STATIC"));
     mediaPrompt_->setText(text("MEDIA_EDIT_TISHI"));
     functionPrompt_->setText(text("FUNCTION_TISHI"));
+    keysKeptHint_->setText(text("COMPOSITE_KEYS_KEPT").trimmed());
     macroPanel_->setTexts([this](std::string_view key) { return text(key); });
 }
 
@@ -386,18 +393,53 @@ void Tarvik_DlgComposite::sync() {
 
 void Tarvik_DlgComposite::updateKeyFilter() {
     if (model_.isOpen() && model_.keyHooksInstalled()) {
-        filter_.install([this](uint32_t vk, bool down) { return model_.captureLowLevelKey(vk, down); },
-                        [this](uint32_t vk, uint32_t lParam) {
-                            const macros::HookResult r = model_.captureKeyMessage(vk, lParam);
-                            keyField_->setText(qs(model_.keyField()));
-                            return r;
-                        });
+        // Both hooks show what they captured: the Windows keys come only through the low-level one.
+        filter_.install(
+            [this](uint32_t vk, bool down) {
+                const macros::HookResult r = model_.captureLowLevelKey(vk, down);
+                keyField_->setText(qs(model_.keyField()));
+                return r;
+            },
+            [this](uint32_t vk, uint32_t lParam) {
+                const macros::HookResult r = model_.captureKeyMessage(vk, lParam);
+                keyField_->setText(qs(model_.keyField()));
+                return r;
+            });
     } else if (model_.isOpen() && macroPanel_->recording()) {
         filter_.install([this](uint32_t vk, bool down) { return macroPanel_->lowLevelKey(vk, down); },
                         [this](uint32_t vk, uint32_t lParam) { return macroPanel_->keyMessage(vk, lParam); });
     } else {
         filter_.remove();
     }
+    updateKeyboardHold();
+}
+
+void Tarvik_DlgComposite::updateKeyboardHold() {
+    hold_.setCapturing(filter_.installed());
+    keysKeptHint_->setVisible(hold_.desktopMayKeepKeys() && model_.isOpen() &&
+                              model_.shownPanel() == Panel::SingleKey);
+}
+
+void Tarvik_DlgComposite::updateWindowReady() {
+    hold_.setWindowActive(WindowKeyboardGrabber::scopedToFocus() ? isVisible() : isActiveWindow());
+    if (built_) {
+        updateKeyboardHold();
+    }
+}
+
+void Tarvik_DlgComposite::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) {
+        updateWindowReady();
+    }
+    ui::CBaseDialog::changeEvent(event);
+}
+
+bool Tarvik_DlgComposite::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        // After the window system has the window (its surface exists only once showing has finished).
+        QMetaObject::invokeMethod(this, &Tarvik_DlgComposite::updateWindowReady, Qt::QueuedConnection);
+    }
+    return ui::CBaseDialog::event(event);
 }
 
 void Tarvik_DlgComposite::showNotice(std::string_view key, unsigned number) {
@@ -427,8 +469,9 @@ void Tarvik_DlgComposite::accept() {
 }
 
 void Tarvik_DlgComposite::done(int result) {
-    // Closing: no key filter, no recording, the copies dropped.
+    // Closing: no key filter, no hold of the keyboard, no recording, the copies dropped.
     filter_.remove();
+    hold_.setCapturing(false);
     if (model_.isOpen()) {
         macroPanel_->stopRecording();
         model_.close();

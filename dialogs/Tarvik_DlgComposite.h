@@ -5,6 +5,8 @@
 
 #include "dialogs/CompositeModel.h"
 #include "dialogs/KeyHookFilter.h"
+#include "platform/KeyboardHold.h"
+#include "platform/WindowKeyboardGrabber.h"
 #include "ui/CBaseDialog.h"
 #include "ui/Editor.h"
 #include "ui/SkinLayout.h"
@@ -78,6 +80,8 @@ public:
     void selectTab(Panel tab);
     // Whether the application-wide key filter runs (single-key panel shown, or recording).
     bool keyFilterInstalled() const { return filter_.installed(); }
+    // Whether the desktop holds the keyboard for the capture (an X11 grab, a Wayland inhibitor).
+    bool keyboardHeld() const { return hold_.held(); }
 
 public slots:
     // Apply: hands the macros back and writes the record.
@@ -89,6 +93,8 @@ public slots:
 protected:
     void onInitDialog() override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     struct Pending {
@@ -109,6 +115,9 @@ private:
     void placeBesideButton();
     void sync();
     void updateKeyFilter();
+    void updateKeyboardHold();
+    // Whether the hold may be in force: the active window, or just shown where the desktop scopes it.
+    void updateWindowReady();
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
@@ -118,6 +127,9 @@ private:
     std::filesystem::path languageFile_;
     Pending pending_;
     KeyHookFilter filter_;
+    // While the filter captures, the desktop's shortcuts are held off; released before the window goes.
+    WindowKeyboardGrabber grabber_{*this};
+    KeyboardHold hold_{grabber_};
     QElapsedTimer clock_;
     std::map<std::string, QString, std::less<>> texts_;
 
@@ -141,6 +153,7 @@ private:
     QLabel* mediaPrompt_ = nullptr;
     QLabel* functionPrompt_ = nullptr;
     QLineEdit* keyField_ = nullptr;
+    QLabel* keysKeptHint_ = nullptr; // under the key field when the desktop gave no hold
     QComboBox* media_ = nullptr;
     QComboBox* function_ = nullptr;
     macros::MacroPanel* macroPanel_ = nullptr; // a child of the dialog

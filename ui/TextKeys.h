@@ -156,7 +156,8 @@ inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEA
                                                           "MEDIA_EDIT_TISHI",
                                                           "FUNCTION_TISHI",
                                                           "MACRO_MEMORY_USED",
-                                                          "MACRO_MEMORY_UNKNOWN"};
+                                                          "MACRO_MEMORY_UNKNOWN",
+                                                          "COMPOSITE_KEYS_KEPT"};
 
 // The firmware update dialog's own texts, read when it opens or shows a message: the open button's tip,
 // the path label while no program is chosen, and the messages about the automatic backup ("%s" is a

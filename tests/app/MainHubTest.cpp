@@ -90,11 +90,11 @@ TEST_F(HubTest, OpeningWithoutAKeyboardShowsTheMessageAndKeepsTheWindowHidden) {
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"MAIN_NO_DEVICE_PROMPT"});
     EXPECT_FALSE(view.has("showWindow"));
     // The tray's Open and its double click follow the same rule.
-    hub->onTrayDoubleClick();
+    hub->onTrayOpen();
     hub->onCommand(command::kOpen);
     EXPECT_EQ(prompter.shown.size(), 3u);
     state.devicePresence.store(1);
-    hub->onTrayDoubleClick();
+    hub->onTrayOpen();
     EXPECT_TRUE(view.has("showWindow"));
 }
 

@@ -177,6 +177,21 @@ TEST_F(CompositeDialog, ATabShowsItsPanel) {
     }
 }
 
+TEST_F(CompositeDialog, WhereTheDesktopGivesNoHoldOfTheKeyboardTheFieldSaysSo) {
+    // The offscreen platform has no keyboard grab: the capture runs without a hold.
+    open(kSlotA, {});
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(dialog.keyFilterInstalled());
+    EXPECT_FALSE(dialog.keyboardHeld());
+    QLabel& hint = child<QLabel>("COMPOSITE_KEYS_KEPT");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hint.isVisible(); }, 2000));
+    EXPECT_GE(hint.y(), child("FUNC_KEY_INPUT").geometry().bottom()) << "the hint is under the field";
+    shoot(dialog, "keys_kept_hint");
+    click("CONTROL_MEDIA");
+    EXPECT_FALSE(hint.isVisible()) << "no capture on the media panel";
+}
+
 TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     open(kSlotA, {});
     ASSERT_TRUE(dialog.keyFilterInstalled());
@@ -186,6 +201,10 @@ TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     sendKey(dialog, QEvent::KeyPress, Qt::Key_A, kNativeA, QStringLiteral("a"));
     EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("A"));
     shoot(dialog, "key_captured");
+
+    // The Windows key comes through the low-level hook alone, and shows as well.
+    sendKey(dialog, QEvent::KeyPress, Qt::Key_Super_L, 125 + 8);
+    EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("Win"));
 
     // Escape is captured too, and does not close the dialog.
     sendKey(dialog, QEvent::KeyPress, Qt::Key_Escape, kNativeEsc);

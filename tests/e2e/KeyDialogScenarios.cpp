@@ -15,9 +15,9 @@ class KeyDialogScenarios : public KeyDialogScenario {};
 
 // Key codes of the keys the scenarios click and press, and the keyboard-page usages they are sent as.
 constexpr keyboard::KeyCode kA = 0x1E, kB = 0x30, kQ = 0x10, kW = 0x11, kE = 0x12, kR = 0x13, kT = 0x14,
-                            kWin = 0x15B;
+                            kY = 0x15, kU = 0x16, kWin = 0x15B;
 constexpr int kUsageA = 0x04, kUsageB = 0x05, kUsageEnter = 0x28, kUsageEscape = 0x29, kUsageTab = 0x2B,
-              kUsagePrintScreen = 0x46, kUsageT = 0x17;
+              kUsagePrintScreen = 0x46, kUsageT = 0x17, kUsageLeft = 0x50;
 
 TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfterApply) {
     Process* app = nullptr;
@@ -46,7 +46,7 @@ TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfter
     shot(app->pid(), "applied");
 }
 
-TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAndCloseNothingVolumeUpPassesOn) {
+TEST_F(KeyDialogScenarios, EnterEscapeTabPrintScreenAndTheDesktopsShortcutsAreCapturedVolumeUpPassesOn) {
     Process* app = nullptr;
     const auto window = openWindow(app);
     ASSERT_TRUE(window);
@@ -58,7 +58,10 @@ TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAndCloseNothin
     } cases[] = {{"KEY_010", "Return", kQ, kUsageEnter},
                  {"KEY_011", "Escape", kW, kUsageEscape},
                  {"KEY_012", "Tab", kE, kUsageTab},
-                 {"KEY_013", "Print", kR, kUsagePrintScreen}};
+                 {"KEY_013", "Print", kR, kUsagePrintScreen},
+                 // openbox binds these (and Print) for itself: the dialog's keyboard grab takes them.
+                 {"KEY_015", "alt+Tab", kY, kUsageTab},
+                 {"KEY_016", "ctrl+alt+Left", kU, kUsageLeft}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
         const auto dialog = openKeyDialog(app->pid(), *window, c.button);
