@@ -10,6 +10,7 @@
 #include "ui/CBitmapSlider.h"
 #include "ui/CPngButton.h"
 #include "ui/CSkinColorBtn.h"
+#include "ui/Language.h"
 #include "ui/SkinLayout.h"
 #include "ui/TextTable.h"
 
@@ -209,6 +210,7 @@ void LightingPanel::buildControls() {
     slotList_->setInsertPolicy(QComboBox::NoInsert);
     slotList_->setCompleter(nullptr); // a name typed is a name, not a search among the others
     slotList_->setMaxVisibleItems(kSlotCount);
+    slotList_->installEventFilter(this);
 
     // With the panel off, its area says which effect the keyboard runs and how to change it. It covers the
     // controls that the panel hides, not the switch and the mode list beside them.
@@ -578,6 +580,10 @@ void LightingPanel::retranslate() {
     for (size_t i = 0; i < userCaptions_.size(); ++i) {
         userCaptions_[i]->setText(qs(captionText(layout_, language, keys[i])));
     }
+    const QString automatic = ui::text("LIGHT_AUTOMATIC").trimmed();
+    for (ui::CSkinColorBtn* b : {effectColour_, fixedColour_, paintColour_, baseColour_}) {
+        b->setAutomaticText(automatic.isEmpty() ? QStringLiteral("Automatic") : automatic);
+    }
     language_ = -1; // the mode names are read again at the next draw
     drawing_ = true;
     drawModeList();
@@ -780,9 +786,15 @@ bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == modeList_) {
-        // The arrows would step through the effects, writing each to the keyboard.
-        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+    if (watched == modeList_ || watched == slotList_) {
+        // A wheel over a closed list would step through its entries, writing each to the keyboard; in
+        // the opened list the wheel only scrolls.
+        if (event->type() == QEvent::Wheel) {
+            return true;
+        }
+        // The arrows would step through the effects the same way.
+        if (watched == modeList_ &&
+            (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
         }

@@ -81,7 +81,7 @@ CSkinColorPopup::CSkinColorPopup(CSkinColorBtn& owner) : QFrame(&owner, Qt::Popu
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(6);
-    automatic_ = new QPushButton(tr("Automatic"), this);
+    automatic_ = new QPushButton(owner.automaticText(), this);
     connect(automatic_, &QAbstractButton::clicked, this, [this] { owner_.pick(CSkinColorBtn::kAutomatic); });
     column->addWidget(automatic_);
     auto* grid = new QGridLayout;

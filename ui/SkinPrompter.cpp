@@ -4,6 +4,10 @@
 #include "ui/MessageBox.h"
 #include "ui/VisibleOwner.h"
 
+#include <QPushButton>
+
+#include <memory>
+
 namespace tarvik::ui {
 
 namespace {
@@ -54,6 +58,18 @@ bool SkinPrompter::askYesNo(std::string_view languageKey, bool defaultYes) {
         makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
     box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box->exec() == QMessageBox::Yes;
+}
+
+Prompter::Answer SkinPrompter::askYesNoCancel(std::string_view languageKey) {
+    QWidget* owner = visibleOwner(parent_);
+    std::unique_ptr<QMessageBox> box(
+        makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
+    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    cancel->setText(cancelText());
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setEscapeButton(QMessageBox::Cancel);
+    const int answer = box->exec();
+    return answer == QMessageBox::Yes ? Answer::Yes : answer == QMessageBox::No ? Answer::No : Answer::Cancel;
 }
 
 } // namespace tarvik::ui
