@@ -1,5 +1,6 @@
 #include "lighting/KeyLightLayer.h"
 
+#include "lighting/LegendContrast.h"
 #include "lighting/LightBlend.h"
 #include "ui/CPngButton.h"
 
@@ -264,6 +265,7 @@ bool KeyLightLayer::takeFace(Covered& c) {
     c.faceOrigin = origin;
     c.selfPainted =
         face.format() != QImage::Format_RGB32 || !face.rect().contains(QRect(origin, c.face.size()));
+    c.legend = c.selfPainted ? KeyLegend{} : findKeyLegend(face, QRect(origin, c.face.size()));
     if (!c.selfPainted) {
         const size_t bytes = static_cast<size_t>(c.face.width()) * 4;
         for (int y = 0; y < c.face.height(); ++y) {
@@ -276,6 +278,8 @@ bool KeyLightLayer::takeFace(Covered& c) {
 
 void KeyLightLayer::takeLight(Covered& c, const std::optional<Rgb>& light) {
     c.light = light;
+    c.ink = light && !c.selfPainted && !c.legend.empty() ? legendInk(c.legend.cap, c.legend.ink, *light)
+                                                         : LegendInk::Printed;
     Run& run = runs_[c.run];
     uint32_t add = 0;
     if (light && !c.selfPainted) {
@@ -346,6 +350,13 @@ void KeyLightLayer::write(const Target& to, size_t index, const QRect& area) con
         const int kind = std::min(fromEdge, kRowKinds - 1);
         addLight(dst, src, run.add.data() + static_cast<size_t>(kind * run.area.width() + from),
                  area.width());
+    }
+    // Legends that would not stand out from their lit cap, inked over it.
+    const QRect clip = area.translated(to.origin);
+    for (const Covered& c : covered_) {
+        if (c.ink != LegendInk::Printed && c.run == index && c.face.intersects(area)) {
+            inkLegend(to.bits, to.stride, to.origin + c.face.topLeft(), c.legend, c.ink, clip);
+        }
     }
     // The faces that paint themselves, over their plain pictures.
     for (const Covered& c : covered_) {

@@ -11,6 +11,7 @@
 
 #include "lighting/Colour.h"
 #include "lighting/KeyButtons.h"
+#include "lighting/KeyLegend.h"
 #include "lighting/LightBlend.h"
 
 #include <QImage>
@@ -77,6 +78,8 @@ private:
         // A face with more than a picture: the button paints itself, its light included.
         bool selfPainted = false;
         std::optional<Rgb> light;
+        KeyLegend legend;                   // where its legend lies on its face
+        LegendInk ink = LegendInk::Printed; // the legend's ink on its light
     };
     // Rows of the light to add to a run, one channel quad per pixel: a key's light leaves out a one-pixel
     // edge, and a square at each corner, so rows near the top and bottom edges light less of each key.

@@ -1,6 +1,8 @@
 #include "lighting/LightingPanel.h"
 
+#include "lighting/KeyLegend.h"
 #include "lighting/KeyLightLayer.h"
+#include "lighting/LegendContrast.h"
 #include "lighting/LightBlend.h"
 #include "lighting/LightingControls.h"
 #include "lighting/LightingModes.h"
@@ -364,6 +366,14 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             band(QRect(face.left(), face.top() + corner, corner, face.height() - 2 * corner));
             band(QRect(face.right() - corner + 1, face.top() + corner, corner, face.height() - 2 * corner));
             p.restore();
+            // A legend that would not stand out from its lit cap is inked over it (as the light layer
+            // does it).
+            if (const KeyLegend* legend = legendOf(index, button)) {
+                if (const LegendInk ink = legendInk(legend->cap, legend->ink, *light);
+                    ink != LegendInk::Printed) {
+                    p.drawImage(QPoint(0, 0), legend->shade(ink));
+                }
+            }
         });
         if ((index >= 0 && index < kKeyButtonCount) || index == kFnButton) {
             b->installEventFilter(this);
@@ -386,6 +396,21 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
         layer_->setButtons(buttons);
     }
     kickPreview(false);
+}
+
+const KeyLegend* LightingPanel::legendOf(int index, const ui::CPngButton& button) {
+    QPoint origin;
+    const QPixmap* picture = button.plainFace(origin);
+    if (picture == nullptr) {
+        return nullptr; // a tint or a caption: more than its picture, no legend to find
+    }
+    FaceLegend& f = legends_[static_cast<size_t>(index)];
+    if (f.picture != picture->cacheKey() || f.origin != origin) {
+        f.picture = picture->cacheKey();
+        f.origin = origin;
+        f.legend = findKeyLegend(picture->toImage(), QRect(origin, button.size()));
+    }
+    return f.legend.empty() ? nullptr : &f.legend;
 }
 
 const QImage& LightingPanel::lightPicture(QSize size, qreal ratio, const QColor& colour) {
