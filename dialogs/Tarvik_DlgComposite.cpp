@@ -8,6 +8,7 @@
 #include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -84,6 +85,7 @@ Tarvik_DlgComposite::Tarvik_DlgComposite(QWidget* parent, CompositeStore& store,
     setObjectName(QStringLiteral("Tarvik_DlgComposite"));
     setStyleSheet(QString::fromLatin1(kStyle));
     clock_.start();
+    filter_.setPassOn([this] { return keysGoElsewhere(); });
     model_.setApplyListener([this](bool enabled) {
         if (apply_ != nullptr) {
             apply_->setEnabled(enabled);
@@ -403,6 +405,13 @@ void Tarvik_DlgComposite::sync() {
     macroPanel_->refresh();
     apply_->setEnabled(model_.applyEnabled());
     updateKeyFilter();
+}
+
+bool Tarvik_DlgComposite::keysGoElsewhere() const {
+    // A menu (the notification-area icon's) or a question shown over the dialog (the exit's) takes the
+    // keys the user types into it; they are not keys to assign.
+    const QWidget* modal = QApplication::activeModalWidget();
+    return QApplication::activePopupWidget() != nullptr || (modal != nullptr && modal != this);
 }
 
 void Tarvik_DlgComposite::updateKeyFilter() {

@@ -120,6 +120,8 @@ private:
     void placeBesideButton();
     void sync();
     void updateKeyFilter();
+    // Keys typed now belong to a menu or a question over the dialog.
+    bool keysGoElsewhere() const;
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
