@@ -587,7 +587,7 @@ void CTarvikDlg::refreshButton(int controlId) {
     b->setTipText(QString::fromStdU16String(look.tip).trimmed());
     b->setTwoStateMode(look.colourMode);
     b->setTwoStateValue(look.colourFlag);
-    b->setDown(look.pressed);
+    b->setLatched(look.pressed);
     if (flipPage_ != nullptr) {
         flipPage_->setLegend(controlId, b->geometry(), QString::fromStdU16String(look.legend));
     }

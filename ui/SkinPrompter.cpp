@@ -4,6 +4,7 @@
 #include "ui/MessageBox.h"
 #include "ui/VisibleOwner.h"
 
+#include <QIcon>
 #include <QPushButton>
 
 #include <memory>
@@ -66,6 +67,7 @@ Prompter::Answer SkinPrompter::askYesNoCancel(std::string_view languageKey) {
         makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
     QPushButton* cancel = box->addButton(QMessageBox::Cancel);
     cancel->setText(cancelText());
+    cancel->setIcon(QIcon()); // like Yes and No: words only
     box->setDefaultButton(QMessageBox::Yes);
     box->setEscapeButton(QMessageBox::Cancel);
     const int answer = box->exec();
