@@ -12,7 +12,6 @@
 #include "ui/CBitmapSlider.h"
 #include "ui/CPngButton.h"
 #include "ui/CSkinColorBtn.h"
-#include "ui/Language.h"
 #include "ui/SkinLayout.h"
 #include "ui/TextTable.h"
 
@@ -605,7 +604,7 @@ void LightingPanel::retranslate() {
     for (size_t i = 0; i < userCaptions_.size(); ++i) {
         userCaptions_[i]->setText(qs(captionText(layout_, language, keys[i])));
     }
-    const QString automatic = ui::text("LIGHT_AUTOMATIC").trimmed();
+    const QString automatic = languageText(pictureFolder_, "LIGHT_AUTOMATIC");
     for (ui::CSkinColorBtn* b : {effectColour_, fixedColour_, paintColour_, baseColour_}) {
         b->setAutomaticText(automatic.isEmpty() ? QStringLiteral("Automatic") : automatic);
     }

@@ -129,6 +129,13 @@ void CSkinColorBtn::setAutomaticColor(int colorRef) {
     update();
 }
 
+void CSkinColorBtn::setAutomaticText(const QString& text) {
+    automaticText_ = text;
+    if (popup_ != nullptr) {
+        popup_->automaticEntry()->setText(text);
+    }
+}
+
 void CSkinColorBtn::openPopup() {
     if (popup_ == nullptr) {
         popup_ = new CSkinColorPopup(*this);

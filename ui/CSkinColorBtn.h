@@ -71,7 +71,7 @@ public:
     int automaticColor() const { return automatic_; }
     void setAutomaticColor(int colorRef);
     // The pop-up's word for the automatic colour, in the language of the moment.
-    void setAutomaticText(const QString& text) { automaticText_ = text; }
+    void setAutomaticText(const QString& text);
     const QString& automaticText() const { return automaticText_; }
     // What the button shows and what its users send: the automatic colour when the value is -1.
     int effectiveColor() const { return colour_ == kAutomatic ? automatic_ : colour_; }

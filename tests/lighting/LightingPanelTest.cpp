@@ -494,6 +494,29 @@ TEST_F(LightingPanelTest, InEveryModeEveryLitLegendKeepsAContrastOfAtLeastFourAn
     EXPECT_GE(worst, 4.5) << where;
 }
 
+TEST_F(LightingPanelTest, TheColourPopUpsAutomaticComesFromTheLanguageFile) {
+    auto automatic = [&] {
+        auto& button = control<ui::CSkinColorBtn>(control::kEffectButton);
+        button.openPopup();
+        const auto* popup = button.popup();
+        const QString text = popup != nullptr ? popup->automaticEntry()->text() : QString();
+        if (popup != nullptr) {
+            button.popup()->close();
+        }
+        return text;
+    };
+    ui::uiTexts().load(skins / "language.ini");
+    panel->retranslate();
+    EXPECT_EQ(automatic(), QStringLiteral("Automatic"));
+    // Chinese chosen in a copy of the file: the program folder's keeps its choice for the other tests.
+    const fs::path chosen = folder / "language.ini";
+    fs::copy_file(skins / "language.ini", chosen, fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(ui::uiTexts().switchLanguage(chosen, ui::TextTable::kChinese));
+    panel->retranslate();
+    EXPECT_EQ(automatic(), QStringLiteral("自动"));
+    ui::uiTexts().load(skins / "language.ini");
+}
+
 TEST_F(LightingPanelTest, AWheelOverAClosedListChangesNothing) {
     turnOn();
     selectMode(1);
