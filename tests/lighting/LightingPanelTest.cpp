@@ -402,46 +402,36 @@ TEST_F(LightingPanelTest, WhileThePreviewAnimatesOneLayerPaintsTheKeysExactlyAsT
     EXPECT_NE(host.findChild<KeyLightLayer*>(), nullptr);
 }
 
-// The contrast of a key's legend with its cap as `shown` (the window's picture) has them: the legend's
-// wholly-legend pixels against the cap's, each as their median. Found from the button's unlit face.
+// The contrast of a key's legend with its cap in `shown` (the window's picture): the median of the
+// wholly-legend pixels against that of the cap's own colour, both found in the button's unlit face.
 std::optional<double> legendContrast(const ui::CPngButton& button, const QImage& shown) {
     QPoint origin;
     const QPixmap* picture = button.plainFace(origin);
-    if (picture == nullptr) {
-        return std::nullopt;
-    }
-    const QImage face = picture->toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage face =
+        picture != nullptr ? picture->toImage().convertToFormat(QImage::Format_RGB32) : QImage();
     const KeyLegend legend = findKeyLegend(face, QRect(origin, button.size()));
-    if (legend.empty()) {
-        return std::nullopt;
-    }
-    auto rgb = [](QRgb c) {
-        return Rgb{static_cast<uint8_t>(qRed(c)), static_cast<uint8_t>(qGreen(c)),
-                   static_cast<uint8_t>(qBlue(c))};
-    };
-    auto median = [](std::vector<Rgb> v) {
-        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end(),
-                         [](Rgb a, Rgb b) { return relativeLuminance(a) < relativeLuminance(b); });
-        return v[v.size() / 2];
-    };
-    const QPoint at = button.geometry().topLeft();
+    auto rgb = [](QRgb c) { return fromColorRef(qRgb(qBlue(c), qGreen(c), qRed(c)) & 0xFFFFFF); };
     std::vector<Rgb> ink, cap;
-    for (const KeyLegend::Pixel& p : legend.pixels) {
-        if (p.weight == 255) {
-            ink.push_back(rgb(shown.pixel(at + QPoint(p.x, p.y))));
+    for (int y = 3; y < button.height() - 3; ++y) {
+        for (int x = 3; x < button.width() - 3; ++x) {
+            if (rgb(face.pixel(origin + QPoint(x, y))) == legend.cap) {
+                cap.push_back(rgb(shown.pixel(button.pos() + QPoint(x, y))));
+            }
         }
     }
-    const QRect inner = button.rect().adjusted(3, 3, -3, -3);
-    for (int y = inner.top(); y <= inner.bottom(); ++y) {
-        for (int x = inner.left(); x <= inner.right(); ++x) {
-            if (rgb(face.pixel(origin + QPoint(x, y))) == legend.cap) {
-                cap.push_back(rgb(shown.pixel(at + QPoint(x, y))));
-            }
+    for (const KeyLegend::Pixel& p : legend.pixels) {
+        if (p.weight == 255) {
+            ink.push_back(rgb(shown.pixel(button.pos() + QPoint(p.x, p.y))));
         }
     }
     if (ink.empty() || cap.empty()) {
         return std::nullopt;
     }
+    auto median = [](std::vector<Rgb> v) {
+        std::sort(v.begin(), v.end(),
+                  [](Rgb a, Rgb b) { return relativeLuminance(a) < relativeLuminance(b); });
+        return v[v.size() / 2];
+    };
     return contrastRatio(median(ink), median(cap));
 }
 
@@ -498,11 +488,8 @@ TEST_F(LightingPanelTest, TheColourPopUpsAutomaticComesFromTheLanguageFile) {
     auto automatic = [&] {
         auto& button = control<ui::CSkinColorBtn>(control::kEffectButton);
         button.openPopup();
-        const auto* popup = button.popup();
-        const QString text = popup != nullptr ? popup->automaticEntry()->text() : QString();
-        if (popup != nullptr) {
-            button.popup()->close();
-        }
+        const QString text = button.popup()->automaticEntry()->text();
+        button.popup()->close();
         return text;
     };
     ui::uiTexts().load(skins / "language.ini");
