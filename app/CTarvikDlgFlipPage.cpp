@@ -73,7 +73,6 @@ void CTarvikDlgFlipPage::relayout() {
     }
     setGeometry(bounds);
     setMask(area.translated(-bounds.topLeft()));
-    raise();
     show();
     update();
 }

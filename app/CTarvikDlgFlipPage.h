@@ -16,7 +16,8 @@ class CTarvikDlgFlipPage final : public QWidget {
     Q_OBJECT
 
 public:
-    // parent: the window the key buttons are placed in. Starts empty and hidden.
+    // parent: the window the key buttons are placed in; made after them, it lies over them. Starts empty
+    // and hidden.
     explicit CTarvikDlgFlipPage(QWidget& parent);
 
     // The legend of a button at rect (parent coordinates); an empty legend shows the printed one.
