@@ -124,7 +124,7 @@ bool Tarvik_DlgComposite::isOpen() const {
 }
 
 std::string_view Tarvik_DlgComposite::unsavedEditsQuestion() const {
-    return model_.hasUnsavedEdits() ? "EXIT_UNSAVED_KEY" : "";
+    return model_.hasUnsavedEdits() ? ui::kExitQuestionKeys[0] : "";
 }
 
 void Tarvik_DlgComposite::saveEdits() {

@@ -212,8 +212,8 @@ void CTarvik_DlgProfile::build() {
 void CTarvik_DlgProfile::setColumnCaptions() {
     // Read at each opening, in the language of the moment.
     QStringList captions;
-    for (size_t c = 0; c < kManagerColumnTextKeys.size(); ++c) {
-        const QString t = ui::text(kManagerColumnTextKeys[c]).trimmed();
+    for (size_t c = 0; c < kManagerColumnCaptions.size(); ++c) {
+        const QString t = ui::text(ui::kProfileColumnTextKeys[c]).trimmed();
         captions << (t.isEmpty() ? QString::fromStdU16String(std::u16string(kManagerColumnCaptions[c])) : t);
     }
     list_->setHorizontalHeaderLabels(captions);
@@ -323,7 +323,7 @@ void CTarvik_DlgProfile::keyPressEvent(QKeyEvent* event) {
 
 std::string_view CTarvik_DlgProfile::unsavedEditsQuestion() const {
     // While Apply runs, its edits are on their way already.
-    return model_.isOpen() && model_.modified() && !applying_ ? "EXIT_UNSAVED_PROFILES" : "";
+    return model_.isOpen() && model_.modified() && !applying_ ? ui::kExitQuestionKeys[1] : "";
 }
 
 void CTarvik_DlgProfile::saveEdits() {

@@ -27,9 +27,7 @@ inline constexpr std::string_view kProfileFileFilter = "(*.tvk)|*.tvk|(*.*)|*.*|
 inline constexpr std::string_view kProfileFileExtension = ".tvk";
 
 // The list's columns: the tick box, the file name, the folder. Their captions are texts of the language
-// file; a file without them shows the list's own captions.
-inline constexpr std::array<std::string_view, 3> kManagerColumnTextKeys{
-    "PROFILE_COLUMN_ACTIVE", "PROFILE_COLUMN_NAME", "PROFILE_COLUMN_PATH"};
+// file (ui/TextKeys.h); a file without them shows the list's own captions.
 inline constexpr std::array<std::u16string_view, 3> kManagerColumnCaptions{u"激活", u"名称", u"路径"};
 inline constexpr std::array<int, 3> kManagerColumnWidths{60, 120, 230};
 

@@ -38,7 +38,7 @@ QString noText() {
 }
 
 QString cancelText() {
-    return textOr("MESSAGE_CANCEL", "Cancel");
+    return textOr(kMessageBoxTextKeys[3], "Cancel");
 }
 
 QPixmap messageSign(BoxKind kind, int side, qreal devicePixelRatio) {
