@@ -29,6 +29,7 @@ inline uint32_t byteMul(uint32_t x, uint32_t a) {
 
 KeyLegend findKeyLegend(const QImage& picture, const QRect& face) {
     KeyLegend legend;
+    legend.face = face.size();
     const QRect inner = face.adjusted(kEdge, kEdge, -kEdge, -kEdge) & picture.rect();
     if (inner.isEmpty()) {
         return legend;
@@ -58,9 +59,6 @@ KeyLegend findKeyLegend(const QImage& picture, const QRect& face) {
     if (lift < kLeastLift) {
         return legend;
     }
-    legend.darkShade = QImage(face.size(), QImage::Format_ARGB32_Premultiplied);
-    legend.darkShade.fill(Qt::transparent);
-    legend.lightShade = legend.darkShade;
     for (int y = inner.top(); y <= inner.bottom(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = inner.left(); x <= inner.right(); ++x) {
@@ -72,11 +70,21 @@ KeyLegend findKeyLegend(const QImage& picture, const QRect& face) {
             const int fy = y - face.top();
             legend.pixels.push_back(KeyLegend::Pixel{static_cast<uint16_t>(fx), static_cast<uint16_t>(fy),
                                                      static_cast<uint8_t>(weight)});
-            legend.darkShade.setPixel(fx, fy, qRgba(0, 0, 0, weight));
-            legend.lightShade.setPixel(fx, fy, qRgba(weight, weight, weight, weight)); // premultiplied white
         }
     }
     return legend;
+}
+
+QImage legendShade(const KeyLegend& legend, LegendInk ink) {
+    QImage shade(legend.face, QImage::Format_ARGB32_Premultiplied);
+    shade.fill(Qt::transparent);
+    for (const KeyLegend::Pixel& p : legend.pixels) {
+        const int w = p.weight;
+        // Premultiplied: white at weight w is (w, w, w, w).
+        reinterpret_cast<QRgb*>(shade.scanLine(p.y))[p.x] =
+            ink == LegendInk::Light ? qRgba(w, w, w, w) : qRgba(0, 0, 0, w);
+    }
+    return shade;
 }
 
 void inkLegend(uchar* bits, qsizetype stride, QPoint at, const KeyLegend& legend, LegendInk ink,

@@ -24,21 +24,22 @@ struct KeyLegend {
         uint8_t weight = 0; // 255: wholly legend
     };
     std::vector<Pixel> pixels;
+    QSize face;
     Rgb cap; // the cap's own colour (the face's median)
     Rgb ink; // the legend's colour (the face's brightest)
-    // The face's size: black and white with the pixels' weights as alpha, for a painter.
-    QImage darkShade;
-    QImage lightShade;
 
     bool empty() const { return pixels.empty(); }
-    const QImage& shade(LegendInk ink) const { return ink == LegendInk::Dark ? darkShade : lightShade; }
 };
 
 // The legend of the face `face` (picture coordinates) of a picture; empty for a blank cap.
 KeyLegend findKeyLegend(const QImage& picture, const QRect& face);
 
+// The legend inked (Dark or Light) as a picture of the face's size for a painter: the ink with the
+// pixels' weights as alpha.
+QImage legendShade(const KeyLegend& legend, LegendInk ink);
+
 // Inks the legend's pixels (Dark or Light) in a picture of four-byte pixels whose face lies at `at`,
-// inside `clip` (picture coordinates), as a painter laying `shade(ink)` over it would.
+// inside `clip` (picture coordinates), as a painter laying legendShade() over it would.
 void inkLegend(uchar* bits, qsizetype stride, QPoint at, const KeyLegend& legend, LegendInk ink,
                const QRect& clip);
 

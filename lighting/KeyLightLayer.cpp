@@ -247,6 +247,12 @@ void KeyLightLayer::relayout() {
         takeFace(c);
         takeLight(c, lights_[static_cast<size_t>(c.index)]);
     }
+    // Only the faces shown now are kept (pictures given back and loaded again come with new keys).
+    std::erase_if(legends_, [this](const auto& entry) {
+        return std::none_of(covered_.begin(), covered_.end(), [&](const Covered& c) {
+            return std::tuple(c.faceKey, c.faceOrigin.x(), c.faceOrigin.y()) == entry.first;
+        });
+    });
 }
 
 bool KeyLightLayer::takeFace(Covered& c) {
@@ -265,7 +271,14 @@ bool KeyLightLayer::takeFace(Covered& c) {
     c.faceOrigin = origin;
     c.selfPainted =
         face.format() != QImage::Format_RGB32 || !face.rect().contains(QRect(origin, c.face.size()));
-    c.legend = c.selfPainted ? KeyLegend{} : findKeyLegend(face, QRect(origin, c.face.size()));
+    c.legend = KeyLegend{};
+    if (!c.selfPainted) {
+        auto [known, added] = legends_.try_emplace(std::tuple(c.faceKey, origin.x(), origin.y()));
+        if (added) {
+            known->second = findKeyLegend(face, QRect(origin, c.face.size()));
+        }
+        c.legend = known->second;
+    }
     if (!c.selfPainted) {
         const size_t bytes = static_cast<size_t>(c.face.width()) * 4;
         for (int y = 0; y < c.face.height(); ++y) {

@@ -21,8 +21,10 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
+#include <tuple>
 #include <vector>
 
 class QPainter;
@@ -105,6 +107,9 @@ private:
     // Writes every pixel of `area`, a part of run `run`, in the layer's coordinates.
     void write(const Target& to, size_t run, const QRect& area) const;
 
+    // Legends found in the faces' pictures, by picture and place in it: a layout or a hover brings back
+    // faces seen before.
+    std::map<std::tuple<qint64, int, int>, KeyLegend> legends_;
     std::vector<std::pair<int, QPointer<ui::CPngButton>>> buttons_;
     std::vector<Covered> covered_;
     std::array<bool, kLitButtonCount> isCovered_{};

@@ -9,6 +9,7 @@
 #include "lighting/LightBlend.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tarvik::lighting {
@@ -19,13 +20,18 @@ inline constexpr Rgb kLightLegend{255, 255, 255};
 
 enum class LegendInk { Printed, Dark, Light };
 
-// Relative luminance of an sRGB colour, 0 (black) to 1 (white).
+// Relative luminance of an sRGB colour, 0 (black) to 1 (white). The preview asks it for every key on
+// every frame: the channel's linear value comes from a table made once.
 inline double relativeLuminance(Rgb c) {
-    auto linear = [](uint8_t v) {
-        const double s = v / 255.0;
-        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
+    static const std::array<double, 256> linear = [] {
+        std::array<double, 256> t{};
+        for (size_t v = 0; v < t.size(); ++v) {
+            const double s = static_cast<double>(v) / 255.0;
+            t[v] = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        }
+        return t;
+    }();
+    return 0.2126 * linear[c.r] + 0.7152 * linear[c.g] + 0.0722 * linear[c.b];
 }
 
 // 1 (none) to 21 (black on white).

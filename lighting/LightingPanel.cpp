@@ -367,11 +367,8 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             p.restore();
             // A legend that would not stand out from its lit cap is inked over it (as the light layer
             // does it).
-            if (const KeyLegend* legend = legendOf(index, button)) {
-                if (const LegendInk ink = legendInk(legend->cap, legend->ink, *light);
-                    ink != LegendInk::Printed) {
-                    p.drawImage(QPoint(0, 0), legend->shade(ink));
-                }
+            if (const QImage* shade = legendShadeOf(index, button, *light)) {
+                p.drawImage(QPoint(0, 0), *shade);
             }
         });
         if ((index >= 0 && index < kKeyButtonCount) || index == kFnButton) {
@@ -397,7 +394,7 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
     kickPreview(false);
 }
 
-const KeyLegend* LightingPanel::legendOf(int index, const ui::CPngButton& button) {
+const QImage* LightingPanel::legendShadeOf(int index, const ui::CPngButton& button, Rgb light) {
     QPoint origin;
     const QPixmap* picture = button.plainFace(origin);
     if (picture == nullptr) {
@@ -405,11 +402,20 @@ const KeyLegend* LightingPanel::legendOf(int index, const ui::CPngButton& button
     }
     FaceLegend& f = legends_[static_cast<size_t>(index)];
     if (f.picture != picture->cacheKey() || f.origin != origin) {
-        f.picture = picture->cacheKey();
-        f.origin = origin;
-        f.legend = findKeyLegend(picture->toImage(), QRect(origin, button.size()));
+        f = FaceLegend{picture->cacheKey(), origin,
+                       findKeyLegend(picture->toImage(), QRect(origin, button.size())), LegendInk::Printed,
+                       QImage()};
     }
-    return f.legend.empty() ? nullptr : &f.legend;
+    const LegendInk ink =
+        f.legend.empty() ? LegendInk::Printed : legendInk(f.legend.cap, f.legend.ink, light);
+    if (ink == LegendInk::Printed) {
+        return nullptr;
+    }
+    if (ink != f.shadeInk) {
+        f.shade = legendShade(f.legend, ink);
+        f.shadeInk = ink;
+    }
+    return &f.shade;
 }
 
 const QImage& LightingPanel::lightPicture(QSize size, qreal ratio, const QColor& colour) {

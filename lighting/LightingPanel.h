@@ -158,8 +158,9 @@ private:
     // A picture of the face size filled with the light colour, to add onto a key (one per size in
     // device pixels, filled again only when the colour changes).
     const QImage& lightPicture(QSize size, qreal ratio, const QColor& colour);
-    // The legend on the button's face now, found once per face picture; null for none.
-    const KeyLegend* legendOf(int index, const ui::CPngButton& button);
+    // The ink to lay over the legend on the button's face now under `light`, the legend found once per
+    // face picture; null when the printed legend stands out.
+    const QImage* legendShadeOf(int index, const ui::CPngButton& button, Rgb light);
 
     // Painting strokes.
     int paintableButtonAt(const QPoint& globalPos) const;
@@ -211,6 +212,8 @@ private:
         qint64 picture = 0;
         QPoint origin;
         KeyLegend legend;
+        LegendInk shadeInk = LegendInk::Printed;
+        QImage shade;
     };
     std::array<FaceLegend, kLitButtonCount> legends_{};
     std::array<uint8_t, kColourTableSize> colours_{}; // the current profile's key colours, as last read
