@@ -593,9 +593,14 @@ bool MainHub::runExit(bool askEditors) {
     if (exiting_) {
         return true;
     }
+    if (askEditors && askingEditors_) {
+        return false; // one question at a time: the exit that asks it goes on when it is answered
+    }
     p_.view.hideWindow();
     // Any editor may refuse; the program then stays resident, icon and all.
+    askingEditors_ = askEditors;
     const EditorsClosed closed = askEditors ? closeEditors() : EditorsClosed::Closed;
+    askingEditors_ = false;
     if (exiting_) {
         return true; // ended while a question was open
     }

@@ -243,6 +243,7 @@ private:
     int flip_ = 0;
     bool busy_ = false;
     bool exiting_ = false;
+    bool askingEditors_ = false; // an exit's question to an editor is on the screen
     // Apply was asked for while one ran: it runs again when that one is back.
     bool applyPending_ = false;
     // Counts the edits, so that an Apply clears the modified flag only when no edit came during it.
