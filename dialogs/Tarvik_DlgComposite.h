@@ -49,6 +49,11 @@ public:
         // After each Apply (OK included): the main window gives the clicked button its look and summary,
         // redraws the buttons whose macro records were reset, and marks its configuration changed.
         std::function<void(const AssignOutcome&)> assigned;
+        // After the Apply button (not OK): the main window writes its changed configuration to the
+        // keyboard while the dialog stays open.
+        std::function<void()> applyToKeyboard;
+        // The dialog closed; controlId is the button it was opened for (drawn pressed meanwhile).
+        std::function<void(int controlId)> closed;
         // A message whose text needs a number filled in, which the Prompter cannot do. Default: a
         // message box.
         std::function<void(const QString& text)> notice;
@@ -71,9 +76,12 @@ public:
     // The same without waiting: the dialog opens window-modal and the call returns.
     void openForSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect);
 
-    // ui::Editor: closing drops the edits, as Cancel does.
+    // ui::Editor: closing drops the edits, as Cancel does; edits not yet written are asked about first,
+    // and kept as OK keeps them.
     bool requestClose() override;
     bool isOpen() const override;
+    std::string_view unsavedEditsQuestion() const override;
+    void saveEdits() override;
 
     CompositeModel& model() { return model_; }
     // As a click on the panel's tab (the skin gallery shows each panel so).
@@ -84,7 +92,8 @@ public:
     bool keyboardHeld() const { return hold_.held(); }
 
 public slots:
-    // Apply: hands the macros back and writes the record.
+    // Apply: hands the macros back, writes the record, and has the main window write it to the keyboard;
+    // the dialog stays open.
     void apply();
     // OK: Apply, then close.
     void accept() override;
@@ -105,6 +114,8 @@ private:
     };
 
     void prepare(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect);
+    // What Apply and OK share: the macros handed back and the record written.
+    void assign();
     void build();
     void openPending();
     void placeControls();
@@ -118,6 +129,8 @@ private:
     void updateKeyboardHold();
     // Whether the hold may be in force: the active window, or just shown where the desktop scopes it.
     void updateWindowReady();
+    // Keys typed now belong to a menu or a question over the dialog.
+    bool keysGoElsewhere() const;
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
@@ -136,7 +149,7 @@ private:
     bool built_ = false;
     bool picturesLoaded_ = false;
     std::vector<QPixmap> pictures_;
-    ui::StatePictures keySet_, macroSet_, macro2Set_, mediaSet_, functionSet_;
+    ui::StatePictures keySet_, applySet_, macroSet_, macro2Set_, mediaSet_, functionSet_;
 
     ui::CPngButton* mask_ = nullptr;
     ui::CPngButton* title_ = nullptr;
@@ -148,6 +161,7 @@ private:
     ui::CPngButton* osk_ = nullptr;
     ui::CPngButton* ok_ = nullptr;
     ui::CPngButton* cancel_ = nullptr;
+    ui::CPngButton* apply_ = nullptr;
     QLabel* heading_ = nullptr;
     QLabel* singlePrompt_ = nullptr;
     QLabel* mediaPrompt_ = nullptr;
