@@ -214,7 +214,7 @@ private:
     void finishExit();
     void onKeyClick(int controlId);
     void setModified(bool modified);
-    void closeEditorsForLostKeyboard();
+    void closeEditorsWithoutAsking();
     void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
     void showDownloadMessages(const profiles::DownloadOutcome& outcome);
     // A download found another program's changes: the buttons and the lighting panel show them.
