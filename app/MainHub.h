@@ -8,7 +8,7 @@
 // the toWorker poster and come back through toUi; nothing is shown while a store lock is held.
 #pragma once
 
-#include "app/LightingControl.h"
+#include "app/LightingPanelPort.h"
 #include "app/MainIds.h"
 #include "app/MainView.h"
 #include "device/AppLinkState.h"
@@ -71,7 +71,7 @@ public:
 
     // --- wiring, before the first message ---
     // The lighting panel, when the window has one.
-    void setLighting(LightingControl* lighting) { lighting_ = lighting; }
+    void setLighting(LightingPanelPort* lighting) { lighting_ = lighting; }
     // The web addresses Link, Link1, Link2 of the skin.
     void setLinks(std::array<std::string, 3> links) { links_ = std::move(links); }
     // The About box first, then the editors in the order the exit sequence asks them (profile manager,
@@ -229,7 +229,7 @@ private:
     std::u16string onDemand(std::string_view key) const;
 
     MainHubParts p_;
-    LightingControl* lighting_ = nullptr;
+    LightingPanelPort* lighting_ = nullptr;
     std::array<std::string, 3> links_;
     ui::Editor* about_ = nullptr;
     std::vector<ui::Editor*> editors_;

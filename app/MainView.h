@@ -1,4 +1,4 @@
-// What the main window's decisions ask of the window: MainHub decides, the Qt window (CTarvikDlg) draws
+// What the main window's decisions ask of the window: MainHub decides, the Qt window (MainWindow) draws
 // and opens, tests record. Every call is made on the user-interface thread.
 #pragma once
 

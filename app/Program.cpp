@@ -1,19 +1,19 @@
 #include "app/Program.h"
 
-#include "app/CTarvikDlg.h"
 #include "app/CommandLine.h"
+#include "app/MainWindow.h"
 #include "app/NamedEvents.h"
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
 #include "app/TerminationSignals.h"
 #include "cli/EventTap.h"
-#include "device/FirmwareUpdate.h"
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
 #include "platform/Paths.h"
 #include "profiles/Settings.h"
 #include "service/DbusService.h"
 #include "ui/Language.h"
+#include "update/FirmwareUpdate.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -94,7 +94,7 @@ int runProgram(int argc, char** argv) {
                                                                        : userNamedEventPrefix());
     std::unique_ptr<InstanceServer> server;
     std::unique_ptr<device::LinkSession> session;
-    CTarvikDlg* window = nullptr;
+    MainWindow* window = nullptr;
     // The session-bus service: clients' calls run on the device worker; what they wrote is shown.
     std::optional<cli::HostedLink> hosted;
     service::DbusService bus(
@@ -133,7 +133,7 @@ int runProgram(int argc, char** argv) {
     setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };
     // The firmware update's trigger, through the link once it is open.
     setup.sendRaw = [&session](std::span<const uint8_t> report) {
-        return session ? device::sendRawThrough(*session)(report) : device::kNoKeyboard;
+        return session ? update::sendRawThrough(*session)(report) : device::kNoKeyboard;
     };
     setup.onTagged = [&] {
         if (!instance || held != InstanceLock::State::Acquired) {
@@ -179,7 +179,7 @@ int runProgram(int argc, char** argv) {
         }
     });
 
-    window = new CTarvikDlg(std::move(setup));
+    window = new MainWindow(std::move(setup));
     window->initialise(); // created hidden; MSG_INIT is on its way
     const int loop = QApplication::exec();
     (void)loop; // the program always ends with 0

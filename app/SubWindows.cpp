@@ -1,12 +1,12 @@
 #include "app/SubWindows.h"
 
-#include "device/CTarvik_DlgUpdate.h"
-#include "device/UpdateMessageBox.h"
+#include "dialogs/KeyDialog.h"
 #include "dialogs/ProfileStoreAccess.h"
-#include "dialogs/Tarvik_DlgComposite.h"
 #include "lighting/LightingPanel.h"
 #include "lighting/LightingState.h"
-#include "profiles/CTarvik_DlgProfile.h"
+#include "profiles/ProfileManagerDialog.h"
+#include "update/UpdateDialog.h"
+#include "update/UpdateMessageBox.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -17,9 +17,9 @@ namespace tarvik::app {
 // The lighting panel as the hub asks for it. The panel keeps the lighting state to itself; the few steps
 // it has no request for (the profile to read on an arrival, the report rate read back) run on the device
 // worker too, in order with the panel's own requests.
-class SubWindows::PanelLighting final : public LightingControl {
+class SubWindows::LightingPanelAdapter final : public LightingPanelPort {
 public:
-    PanelLighting(SubWindows& owner, lighting::LightingPanel& panel) : owner_(owner), panel_(panel) {}
+    LightingPanelAdapter(SubWindows& owner, lighting::LightingPanel& panel) : owner_(owner), panel_(panel) {}
 
     bool keyClicksPaint() const override { return panel_.keyClicksPaint(); }
     bool panelOn() const override { return panel_.view().panelOn; }
@@ -88,27 +88,27 @@ SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPng
     });
     connect(panel_.get(), &lighting::LightingPanel::panelTurnedOff, this,
             [this] { p_.hub.lightingPanelTurnedOff(); });
-    lightingControl_ = std::make_unique<PanelLighting>(*this, *panel_);
-    hub.setLighting(lightingControl_.get());
+    lightingPort_ = std::make_unique<LightingPanelAdapter>(*this, *panel_);
+    hub.setLighting(lightingPort_.get());
 
     // The firmware update.
     if (p_.updatePrompter == nullptr) {
-        ownUpdatePrompter_ = std::make_unique<device::UpdateMessageBox>(&window, p_.languageFile);
+        ownUpdatePrompter_ = std::make_unique<update::UpdateMessageBox>(&window, p_.languageFile);
         p_.updatePrompter = ownUpdatePrompter_.get();
     }
     if (p_.programStarter == nullptr) {
-        ownStarter_ = std::make_unique<device::DetachedProgramStarter>();
+        ownStarter_ = std::make_unique<update::DetachedProgramStarter>();
         p_.programStarter = ownStarter_.get();
     }
-    device::FirmwareUpdate::RawSender sendRaw = p_.sendRaw;
+    update::FirmwareUpdate::RawSender sendRaw = p_.sendRaw;
     if (!sendRaw) {
         sendRaw = [](std::span<const uint8_t>) { return device::kNoKeyboard; };
     }
-    update_ = std::make_unique<device::FirmwareUpdate>(
+    update_ = std::make_unique<update::FirmwareUpdate>(
         p_.store, p_.settings,
-        device::FirmwareUpdate::Seams{p_.prompter, *p_.updatePrompter, p_.files, *p_.programStarter,
+        update::FirmwareUpdate::Seams{p_.prompter, *p_.updatePrompter, p_.files, *p_.programStarter,
                                       std::move(sendRaw)},
-        device::FirmwareUpdate::Folders{p_.programFolder / "Package", p_.firstRun});
+        update::FirmwareUpdate::Folders{p_.programFolder / "Package", p_.firstRun});
     hub.setRestoreOffer([this] { return update_->offerRestore(); });
     // The dialogs are built when they are first opened: a resident program that is never opened keeps
     // none of their controls and pictures.
@@ -119,18 +119,18 @@ SubWindows::~SubWindows() {
     updateDialog_.reset();
     manager_.reset();
     keyDialog_.reset();
-    lightingControl_.reset();
+    lightingPort_.reset();
     panel_.reset();
 }
 
-dialogs::Tarvik_DlgComposite& SubWindows::keyDialog() {
+dialogs::KeyDialog& SubWindows::keyDialog() {
     if (!keyDialog_) {
         const std::filesystem::path skins = p_.programFolder / "Skins";
         MainHub& hub = p_.hub;
         // It edits the profile the window shows.
         storeAccess_ = std::make_unique<dialogs::ProfileStoreAccess>(
             p_.store, [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
-        dialogs::Tarvik_DlgComposite::Hooks keyHooks;
+        dialogs::KeyDialog::Hooks keyHooks;
         keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
         keyHooks.openHelp = [this] { openHelp(); };
         keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
@@ -139,23 +139,23 @@ dialogs::Tarvik_DlgComposite& SubWindows::keyDialog() {
         keyHooks.notice = p_.notice;
         keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
         keyHooks.missingPicture = p_.missingPicture;
-        keyDialog_ = std::make_unique<dialogs::Tarvik_DlgComposite>(
-            &window_, *storeAccess_, p_.prompter, p_.settings, std::move(keyHooks), skins, p_.languageFile);
+        keyDialog_ = std::make_unique<dialogs::KeyDialog>(&window_, *storeAccess_, p_.prompter, p_.settings,
+                                                          std::move(keyHooks), skins, p_.languageFile);
         hub.addEditor(keyDialog_.get());
         hub.setKeyDialog(keyDialog_.get());
     }
     return *keyDialog_;
 }
 
-profiles::CTarvik_DlgProfile& SubWindows::profileManager() {
+profiles::ProfileManagerDialog& SubWindows::profileManager() {
     if (!manager_) {
         const std::filesystem::path skins = p_.programFolder / "Skins";
-        manager_ = std::make_unique<profiles::CTarvik_DlgProfile>(
+        manager_ = std::make_unique<profiles::ProfileManagerDialog>(
             &window_, skins / "Profile.ini", skins,
             profiles::ProfileManagerServices{p_.files, p_.prompter, p_.settings, p_.store, p_.commands,
                                              p_.state, p_.toWorker, p_.firstRun, [this] { openHelp(); }},
             p_.missingPicture);
-        connect(manager_.get(), &profiles::CTarvik_DlgProfile::applied, this, [this](bool succeeded) {
+        connect(manager_.get(), &profiles::ProfileManagerDialog::applied, this, [this](bool succeeded) {
             // A refused import changed nothing.
             if (succeeded) {
                 p_.hub.profilesReloaded();
@@ -167,13 +167,13 @@ profiles::CTarvik_DlgProfile& SubWindows::profileManager() {
     return *manager_;
 }
 
-device::CTarvik_DlgUpdate& SubWindows::updateDialog() {
+update::UpdateDialog& SubWindows::updateDialog() {
     if (!updateDialog_) {
-        device::CTarvik_DlgUpdate::Hooks updateHooks;
+        update::UpdateDialog::Hooks updateHooks;
         updateHooks.openHelp = [this] { openHelp(); };
         updateHooks.missingPicture = p_.missingPicture;
-        updateDialog_ = std::make_unique<device::CTarvik_DlgUpdate>(
-            &window_, *update_, p_.programFolder / "Skins", p_.languageFile, updateHooks);
+        updateDialog_ = std::make_unique<update::UpdateDialog>(&window_, *update_, p_.programFolder / "Skins",
+                                                               p_.languageFile, updateHooks);
         p_.hub.addEditor(updateDialog_.get());
     }
     return *updateDialog_;

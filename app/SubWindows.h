@@ -4,12 +4,10 @@
 // to MainHub: the hub decides, these windows show and edit.
 #pragma once
 
-#include "app/LightingControl.h"
+#include "app/LightingPanelPort.h"
 #include "app/MainHub.h"
 #include "device/AppLinkState.h"
 #include "device/Commands.h"
-#include "device/FirmwareUpdate.h"
-#include "device/ProgramStarter.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
 #include "profiles/AssignmentStore.h"
@@ -17,6 +15,8 @@
 #include "profiles/ProfileSwitchRunner.h"
 #include "profiles/Settings.h"
 #include "ui/SkinLayout.h"
+#include "update/FirmwareUpdate.h"
+#include "update/ProgramStarter.h"
 
 #include <QObject>
 #include <QRect>
@@ -31,18 +31,18 @@ class QWidget;
 
 namespace tarvik::dialogs {
 class ProfileStoreAccess;
-class Tarvik_DlgComposite;
+class KeyDialog;
 } // namespace tarvik::dialogs
-namespace tarvik::device {
-class CTarvik_DlgUpdate;
+namespace tarvik::update {
+class UpdateDialog;
 class UpdateMessageBox;
-} // namespace tarvik::device
+} // namespace tarvik::update
 namespace tarvik::lighting {
 class LightingPanel;
 class LightingState;
 } // namespace tarvik::lighting
 namespace tarvik::profiles {
-class CTarvik_DlgProfile;
+class ProfileManagerDialog;
 }
 namespace tarvik::ui {
 class CPngButton;
@@ -67,11 +67,11 @@ struct SubWindowParts {
     std::filesystem::path languageFile;
     profiles::FirstRunHook firstRun;
     // The firmware update's trigger report; empty: no keyboard to send it to.
-    device::FirmwareUpdate::RawSender sendRaw;
+    update::FirmwareUpdate::RawSender sendRaw;
     // The update's messages that name a file, and how it starts the update program; null: message boxes
     // and a detached process.
-    device::UpdatePrompter* updatePrompter = nullptr;
-    device::ProgramStarter* programStarter = nullptr;
+    update::UpdatePrompter* updatePrompter = nullptr;
+    update::ProgramStarter* programStarter = nullptr;
     // The key dialog's on-screen keyboard button; empty: onboard or florence from the search path.
     std::function<void()> startOnScreenKeyboard;
     // A message whose text is already made (the key dialog's numbers filled in).
@@ -96,15 +96,15 @@ public:
     void switchProfile(int profile, profiles::SwitchSource source);
 
     // The dialogs, built on first use (each then joins the hub's editors).
-    dialogs::Tarvik_DlgComposite& keyDialog();
-    profiles::CTarvik_DlgProfile& profileManager();
-    device::CTarvik_DlgUpdate& updateDialog();
-    device::FirmwareUpdate& firmwareUpdate() { return *update_; }
+    dialogs::KeyDialog& keyDialog();
+    profiles::ProfileManagerDialog& profileManager();
+    update::UpdateDialog& updateDialog();
+    update::FirmwareUpdate& firmwareUpdate() { return *update_; }
     lighting::LightingPanel& lightingPanel() { return *panel_; }
     profiles::ProfileSwitchRunner& switchRunner() { return *runner_; }
 
 private:
-    class PanelLighting;
+    class LightingPanelAdapter;
 
     // profiles::ProfileSwitchHost
     profiles::SwitchContext switchContext() const override;
@@ -115,16 +115,16 @@ private:
 
     QWidget& window_;
     SubWindowParts p_;
-    std::unique_ptr<device::UpdateMessageBox> ownUpdatePrompter_;
-    std::unique_ptr<device::ProgramStarter> ownStarter_;
+    std::unique_ptr<update::UpdateMessageBox> ownUpdatePrompter_;
+    std::unique_ptr<update::ProgramStarter> ownStarter_;
     std::unique_ptr<dialogs::ProfileStoreAccess> storeAccess_;
     std::unique_ptr<profiles::ProfileSwitchRunner> runner_;
     std::unique_ptr<lighting::LightingPanel> panel_;
-    std::unique_ptr<PanelLighting> lightingControl_;
-    std::unique_ptr<dialogs::Tarvik_DlgComposite> keyDialog_;
-    std::unique_ptr<profiles::CTarvik_DlgProfile> manager_;
-    std::unique_ptr<device::FirmwareUpdate> update_;
-    std::unique_ptr<device::CTarvik_DlgUpdate> updateDialog_;
+    std::unique_ptr<LightingPanelAdapter> lightingPort_;
+    std::unique_ptr<dialogs::KeyDialog> keyDialog_;
+    std::unique_ptr<profiles::ProfileManagerDialog> manager_;
+    std::unique_ptr<update::FirmwareUpdate> update_;
+    std::unique_ptr<update::UpdateDialog> updateDialog_;
 };
 
 } // namespace tarvik::app

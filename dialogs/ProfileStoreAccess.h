@@ -2,14 +2,14 @@
 // the profile the main window is editing.
 #pragma once
 
-#include "dialogs/CompositeStore.h"
+#include "dialogs/KeyDialogStore.h"
 #include "profiles/AssignmentStore.h"
 
 #include <functional>
 
 namespace tarvik::dialogs {
 
-class ProfileStoreAccess final : public CompositeStore {
+class ProfileStoreAccess final : public KeyDialogStore {
 public:
     // currentProfile: the profile being edited (0-3), read at each call.
     ProfileStoreAccess(profiles::AssignmentStore& store, std::function<unsigned()> currentProfile);

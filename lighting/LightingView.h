@@ -4,7 +4,7 @@
 #pragma once
 
 #include "lighting/Colour.h"
-#include "lighting/LightingControls.h"
+#include "lighting/LightingPanelIds.h"
 #include "lighting/UserLighting.h"
 
 #include <array>

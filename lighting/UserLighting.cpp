@@ -1,6 +1,6 @@
 #include "lighting/UserLighting.h"
 
-#include "lighting/LightingControls.h"
+#include "lighting/LightingPanelIds.h"
 #include "lighting/ParamsIo.h"
 #include "lighting/UserFiles.h"
 

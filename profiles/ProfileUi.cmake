@@ -1,6 +1,6 @@
 # The Qt half of profile switching and the profile manager; included only with TARVIK_GUI.
 add_library(tarvik_profiles_ui STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/CTarvik_DlgProfile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProfileManagerDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProfileSwitchRunner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProfileMenuWidgets.cpp)
 tarvik_target_defaults(tarvik_profiles_ui)

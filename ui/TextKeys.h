@@ -132,7 +132,7 @@ inline constexpr std::string_view kProfileSubmenuKey = "MENU_PROFILES";
 inline constexpr std::string_view kMessageBoxTextKeys[] = {"PROFILE_OK", "MESSAGE_YES", "MESSAGE_NO",
                                                            "MESSAGE_CANCEL"};
 inline constexpr std::string_view kAboutTextKeys[] = {"GUANYU_JIESHAO", "GUANYU_BANQUAN"};
-inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEAR",
+inline constexpr std::string_view kKeyDialogTextKeys[] = {"COMPOSITE_PROMPT_CLEAR",
                                                           "COMPOSITE_PROMPT_OSK",
                                                           "COMPOSITE_MACRO_OVER",
                                                           "MACRO_CYCLES",

@@ -3,7 +3,7 @@
 // runs, and a keyboard behind the command seam.
 #pragma once
 
-#include "app/LightingControl.h"
+#include "app/LightingPanelPort.h"
 #include "app/MainHub.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
@@ -157,7 +157,7 @@ public:
 };
 
 // The lighting panel as the hub sees it: what it was asked, and the two states the hub reads.
-class FakeLighting final : public LightingControl {
+class FakeLighting final : public LightingPanelPort {
 public:
     std::vector<std::string> calls;
     bool paints = false;

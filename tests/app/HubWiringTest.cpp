@@ -4,11 +4,11 @@
 #include "tests/app/HubFixture.h"
 
 #include "app/Autostart.h"
-#include "device/FirmwareUpdate.h"
 #include "keyboard/KeyAssignment.h"
 #include "profiles/DataFolder.h"
 #include "profiles/ProfileFiles.h"
 #include "tests/update/UpdateFakes.h"
+#include "update/FirmwareUpdate.h"
 
 #include <fstream>
 
@@ -179,17 +179,17 @@ protected:
         program = package / "flash";
         std::ofstream(program) << "#!/bin/sh\nexit 0\n";
         std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-        update = std::make_unique<device::FirmwareUpdate>(
+        update = std::make_unique<update::FirmwareUpdate>(
             store, *settings,
-            device::FirmwareUpdate::Seams{prompter, updatePrompter, chooser, starter, trigger.sender()},
-            device::FirmwareUpdate::Folders{package, {}});
+            update::FirmwareUpdate::Seams{prompter, updatePrompter, chooser, starter, trigger.sender()},
+            update::FirmwareUpdate::Folders{package, {}});
         hub->setRestoreOffer([this] { return update->offerRestore(); });
     }
     // An update run to its end: the backup written, the keyboard sent to its boot mode.
     void runUpdate() {
         chooser.answers.push_back(program);
         update->chooseUpdateFile();
-        ASSERT_EQ(update->startUpdate(), device::FirmwareUpdate::UpdateResult::Started);
+        ASSERT_EQ(update->startUpdate(), update::FirmwareUpdate::UpdateResult::Started);
         ASSERT_FALSE(update->lastAutomaticBackup().empty());
     }
     size_t questions() const {
@@ -205,7 +205,7 @@ protected:
     tarvik::testing::ScriptedChooser chooser;
     tarvik::testing::ScriptedStarter starter;
     tarvik::testing::RecordingTrigger trigger;
-    std::unique_ptr<device::FirmwareUpdate> update;
+    std::unique_ptr<update::FirmwareUpdate> update;
 };
 
 TEST_F(RestoreOfferTest, AfterAnUpdateTheArrivalAsksOnceAndYesImportsTheBackupOnTheWorker) {

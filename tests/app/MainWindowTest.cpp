@@ -4,7 +4,7 @@
 #include "tests/app/WindowFixture.h"
 
 #include "app/AboutBox.h"
-#include "app/CTrayIcon.h"
+#include "app/TrayIcon.h"
 #include "keyboard/KeyAssignment.h"
 #include "ui/CPngButton.h"
 #include "ui/ClickablePicture.h"

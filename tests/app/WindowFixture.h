@@ -3,7 +3,7 @@
 // opened or started on the desktop.
 #pragma once
 
-#include "app/CTarvikDlg.h"
+#include "app/MainWindow.h"
 #include "app/SubWindows.h"
 #include "device/SerialWorker.h"
 #include "lighting/LightingPanel.h"
@@ -74,7 +74,7 @@ protected:
     }
     // Creates and initialises the window, and lets the posted MSG_INIT run.
     void start(MainWindowSetup s) {
-        window = new CTarvikDlg(std::move(s));
+        window = new MainWindow(std::move(s));
         window->initialise();
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->hub().isReady(); }, 5000));
     }
@@ -114,7 +114,7 @@ protected:
     tarvik::testing::ScriptedStarter starter;
     int onScreenKeyboards = 0;
     device::SerialWorker worker;
-    CTarvikDlg* window = nullptr;
+    MainWindow* window = nullptr;
     int tagged = 0;
     int eventsCreated = 0;
     std::vector<QString> texts;

@@ -7,16 +7,16 @@
 
 #include "app/AboutBox.h"
 #include "app/Autostart.h"
-#include "app/CTrayIcon.h"
 #include "app/SubWindows.h"
-#include "device/CTarvik_DlgUpdate.h"
-#include "dialogs/Tarvik_DlgComposite.h"
+#include "app/TrayIcon.h"
+#include "dialogs/KeyDialog.h"
 #include "keyboard/KeyAssignment.h"
 #include "lighting/LightingModes.h"
 #include "lighting/LightingPanel.h"
-#include "profiles/CTarvik_DlgProfile.h"
 #include "profiles/ProfileFiles.h"
+#include "profiles/ProfileManagerDialog.h"
 #include "ui/CPngButton.h"
+#include "update/UpdateDialog.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
     SubWindows& sub() { return *window->subWindows(); }
-    dialogs::Tarvik_DlgComposite& keyDialog() { return sub().keyDialog(); }
+    dialogs::KeyDialog& keyDialog() { return sub().keyDialog(); }
     CPngButton& dialogButton(QWidget& dialog, const char* key) {
         auto* b = dialog.findChild<CPngButton*>(QString::fromLatin1(key));
         EXPECT_NE(b, nullptr) << key;
@@ -82,7 +82,7 @@ TEST_F(WiringTest, AKeyClickOpensTheOneKeyDialogForTheButtonsSlotBesideItAndOkEn
     state.linkStatusMode.store(0x03); // G-key layer B
     CPngButton& g3 = *window->button("FUNC_G3");
     QTest::mouseClick(&g3, Qt::LeftButton);
-    dialogs::Tarvik_DlgComposite& d = keyDialog();
+    dialogs::KeyDialog& d = keyDialog();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     EXPECT_TRUE(d.isOpen());
     EXPECT_EQ(d.model().request().slot, 267);
@@ -112,7 +112,7 @@ TEST_F(WiringTest, AKeyClickOpensTheOneKeyDialogForTheButtonsSlotBesideItAndOkEn
     EXPECT_TRUE(QTest::qWaitFor([&] { return d.isVisible(); }, 5000));
     EXPECT_TRUE(d.model().macroOnly());
     EXPECT_EQ(d.model().request().slot, 273);
-    EXPECT_EQ(window->findChildren<dialogs::Tarvik_DlgComposite*>().size(), 1);
+    EXPECT_EQ(window->findChildren<dialogs::KeyDialog*>().size(), 1);
     // F1 in it opens the help page.
     QTest::keyClick(&d, Qt::Key_F1);
     ASSERT_EQ(opened.size(), 1u);
@@ -184,7 +184,7 @@ TEST_F(WiringTest, TheProfileMenuOnTheProfileButtonNamesTheProfilesAndSwitches) 
 TEST_F(WiringTest, TheProfileManagersApplySelectsTheTickedProfileAndReloadsTheWindow) {
     show();
     QTest::mouseClick(window->button("FUNC_PROFILES"), Qt::LeftButton);
-    profiles::CTarvik_DlgProfile& d = sub().profileManager();
+    profiles::ProfileManagerDialog& d = sub().profileManager();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     auto* list = d.findChild<QTableWidget*>(QStringLiteral("PROGRAM_LIST"));
     ASSERT_NE(list, nullptr);
@@ -215,7 +215,7 @@ TEST_F(WiringTest, Command32780OpensTheUpdateDialogFromTheMenu) {
     ASSERT_NE(update, nullptr);
     update->trigger();
     menu->close();
-    device::CTarvik_DlgUpdate& d = sub().updateDialog();
+    update::UpdateDialog& d = sub().updateDialog();
     ASSERT_TRUE(QTest::qWaitFor([&] { return d.isVisible(); }, 5000));
     EXPECT_TRUE(d.isOpen());
     // Update without a program: its message, and nothing sent to the keyboard.
@@ -232,9 +232,9 @@ TEST_F(WiringTest, Command32780OpensTheUpdateDialogFromTheMenu) {
 // once.
 TEST_F(WiringTest, TheDialogsAreBuiltWhenFirstOpenedAndThenReused) {
     show();
-    EXPECT_TRUE(window->findChildren<dialogs::Tarvik_DlgComposite*>().isEmpty());
-    EXPECT_TRUE(window->findChildren<profiles::CTarvik_DlgProfile*>().isEmpty());
-    EXPECT_TRUE(window->findChildren<device::CTarvik_DlgUpdate*>().isEmpty());
+    EXPECT_TRUE(window->findChildren<dialogs::KeyDialog*>().isEmpty());
+    EXPECT_TRUE(window->findChildren<profiles::ProfileManagerDialog*>().isEmpty());
+    EXPECT_TRUE(window->findChildren<update::UpdateDialog*>().isEmpty());
     for (int round = 0; round < 2; ++round) {
         window->hub().onCommand(command::kUpdate);
         ASSERT_TRUE(QTest::qWaitFor([&] { return sub().updateDialog().isVisible(); }, 5000));
@@ -243,9 +243,9 @@ TEST_F(WiringTest, TheDialogsAreBuiltWhenFirstOpenedAndThenReused) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return sub().profileManager().isVisible(); }, 5000));
         sub().profileManager().requestClose();
     }
-    EXPECT_EQ(window->findChildren<device::CTarvik_DlgUpdate*>().size(), 1);
-    EXPECT_EQ(window->findChildren<profiles::CTarvik_DlgProfile*>().size(), 1);
-    EXPECT_TRUE(window->findChildren<dialogs::Tarvik_DlgComposite*>().isEmpty());
+    EXPECT_EQ(window->findChildren<update::UpdateDialog*>().size(), 1);
+    EXPECT_EQ(window->findChildren<profiles::ProfileManagerDialog*>().size(), 1);
+    EXPECT_TRUE(window->findChildren<dialogs::KeyDialog*>().isEmpty());
 }
 
 class ExitWithAnEditor : public WiringTest, public ::testing::WithParamInterface<const char*> {};
@@ -373,7 +373,7 @@ TEST_F(WiringTest, AnArrivalAfterAnUpdateOffersItsBackup) {
     const std::filesystem::path backup = home / "Documents" / "Velmora" / "backups" / "update-1.tvk";
     std::filesystem::create_directories(backup.parent_path());
     ASSERT_TRUE(profiles::exportProfileFile(store, backup));
-    ASSERT_TRUE(settings->writeSetting(device::kPendingRestoreSetting, backup.u16string()));
+    ASSERT_TRUE(settings->writeSetting(update::kPendingRestoreSetting, backup.u16string()));
     start();
     arrive();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !updatePrompter.entries.empty(); }, 5000));

@@ -1,7 +1,7 @@
 #include "dialogs/ProfileStoreAccess.h"
 
-#include "dialogs/CompositeModel.h"
-#include "tests/dialogs/FakeCompositeStore.h"
+#include "dialogs/KeyDialogModel.h"
+#include "tests/dialogs/FakeKeyDialogStore.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +108,7 @@ TEST_F(StoreAccess, TheDeleteQuestionIsAskedWithTheLockReleased) {
     std::filesystem::path dir = std::filesystem::path(std::getenv("HOME")) / "dialogs" / "lock-probe";
     std::filesystem::create_directories(dir);
     profiles::SettingsStore settings(dir / "tarvik.ini");
-    CompositeModel model(access, prompter, settings);
+    KeyDialogModel model(access, prompter, settings);
     profile = 0;
     model.open(OpenRequest{0x30, 1078, false});
     ASSERT_EQ(model.panel().selected(), 2) << "the record plays macro 3";

@@ -9,7 +9,7 @@
 #include "lighting/KeyLightLayer.h"
 #include "lighting/LegendContrast.h"
 #include "lighting/LightBlend.h"
-#include "lighting/LightingControls.h"
+#include "lighting/LightingPanelIds.h"
 #include "lighting/PictureButton.h"
 #include "lighting/UserFiles.h"
 #include "platform/IniFile.h"

@@ -1,6 +1,6 @@
 // The profile manager's wiring, offscreen: the list as opened, the tick boxes, Add and Delete, Apply on
 // the device worker, OK and Cancel.
-#include "profiles/CTarvik_DlgProfile.h"
+#include "profiles/ProfileManagerDialog.h"
 
 #include "device/SerialWorker.h"
 #include "platform/IniFile.h"
@@ -39,8 +39,8 @@ protected:
     }
     ~ProfileDialogTest() override { worker.stop(); }
 
-    std::unique_ptr<CTarvik_DlgProfile> open() {
-        auto d = std::make_unique<CTarvik_DlgProfile>(
+    std::unique_ptr<ProfileManagerDialog> open() {
+        auto d = std::make_unique<ProfileManagerDialog>(
             nullptr, skins / "Profile.ini", skins,
             ProfileManagerServices{files,
                                    prompter,
@@ -55,20 +55,20 @@ protected:
         d->show();
         return d;
     }
-    static QTableWidget& list(CTarvik_DlgProfile& d) {
+    static QTableWidget& list(ProfileManagerDialog& d) {
         return *d.findChild<QTableWidget*>(QStringLiteral("PROGRAM_LIST"));
     }
-    static ui::CPngButton& button(CTarvik_DlgProfile& d, const char* key) {
+    static ui::CPngButton& button(ProfileManagerDialog& d, const char* key) {
         return *d.findChild<ui::CPngButton*>(QString::fromLatin1(key));
     }
-    static std::vector<bool> ticks(CTarvik_DlgProfile& d) {
+    static std::vector<bool> ticks(ProfileManagerDialog& d) {
         std::vector<bool> out;
         for (int r = 0; r < list(d).rowCount(); ++r) {
             out.push_back(list(d).item(r, 0)->checkState() == Qt::Checked);
         }
         return out;
     }
-    static void clickCell(CTarvik_DlgProfile& d, int row, int column) {
+    static void clickCell(ProfileManagerDialog& d, int row, int column) {
         QTableWidget& l = list(d);
         const QRect cell = l.visualItemRect(l.item(row, column));
         QTest::mouseClick(l.viewport(), Qt::LeftButton, {}, cell.center());
@@ -166,7 +166,7 @@ TEST_F(ProfileDialogTest, AddAppendsANewFileAndDeleteRemovesTheSelectedRow) {
 
 TEST_F(ProfileDialogTest, OkAppliesOnTheWorkerThenCloses) {
     auto d = open();
-    QSignalSpy applied(d.get(), &CTarvik_DlgProfile::applied);
+    QSignalSpy applied(d.get(), &ProfileManagerDialog::applied);
     clickCell(*d, 2, 0);
     QTest::mouseClick(&button(*d, "CONTROL_OK"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !d->isVisible(); }, kWaitMs));

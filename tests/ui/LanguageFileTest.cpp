@@ -37,7 +37,7 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kMessageBoxTextKeys),
                                                    std::span<const std::string_view>(&kProfileSubmenuKey, 1),
                                                    std::span<const std::string_view>(kAboutTextKeys),
-                                                   std::span<const std::string_view>(kCompositeTextKeys),
+                                                   std::span<const std::string_view>(kKeyDialogTextKeys),
                                                    std::span<const std::string_view>(kSkinCaptionTextKeys),
                                                    std::span<const std::string_view>(kLightingTextKeys),
                                                    std::span<const std::string_view>(kUpdateTextKeys),

@@ -2,8 +2,8 @@
 // control it names shows, in every mode, never on top of another caption, above the panel's opaque
 // picture controls, and in the active language. Screenshots of each mode family go to build/tests/screens.
 #include "device/Commands.h"
-#include "lighting/LightingControls.h"
 #include "lighting/LightingPanel.h"
+#include "lighting/LightingPanelIds.h"
 #include "lighting/LightingState.h"
 #include "lighting/UserFiles.h"
 #include "tests/lighting/FakeKeyboard.h"

@@ -1,7 +1,7 @@
 // The firmware update's decisions with scripted seams: which message each failure shows, what is sent
 // and started and in which order, what happens to the chosen file, the automatic backup and the restore
 // offer.
-#include "device/FirmwareUpdate.h"
+#include "update/FirmwareUpdate.h"
 
 #include "profiles/ProfileFiles.h"
 #include "tests/macros/RecordingPrompter.h"
@@ -16,7 +16,7 @@
 #include <fstream>
 #include <memory>
 
-namespace tarvik::device {
+namespace tarvik::update {
 namespace {
 
 namespace fs = std::filesystem;
@@ -396,4 +396,4 @@ TEST(FirmwareUpdateTexts, BackupNamesCarryTheLocalTime) {
 }
 
 } // namespace
-} // namespace tarvik::device
+} // namespace tarvik::update

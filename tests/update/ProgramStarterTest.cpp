@@ -1,6 +1,6 @@
 // The detached program starter with real processes: a small script reports what it got (arguments,
 // folder, descriptors, signals, parent and session), and files that are no program are refused.
-#include "device/ProgramStarter.h"
+#include "update/ProgramStarter.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace tarvik::device {
+namespace tarvik::update {
 namespace {
 
 namespace fs = std::filesystem;
@@ -184,4 +184,4 @@ TEST_F(ProgramStarterTest, FilesThatAreNoProgramAreNotStarted) {
 }
 
 } // namespace
-} // namespace tarvik::device
+} // namespace tarvik::update

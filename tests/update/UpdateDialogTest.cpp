@@ -1,9 +1,8 @@
 // The update dialog's window, offscreen, with the generated skins of the program folder and scripted
 // seams. Each test also leaves a picture of what it looked at in the build tree (screens/update/).
-#include "device/CTarvik_DlgUpdate.h"
+#include "update/UpdateDialog.h"
 
 #include "TestPaths.h"
-#include "device/UpdateMessageBox.h"
 #include "tests/macros/RecordingPrompter.h"
 #include "tests/profiles/StoreSamples.h"
 #include "tests/profiles/TestHome.h"
@@ -11,6 +10,7 @@
 #include "ui/CPngButton.h"
 #include "ui/SkinRect.h"
 #include "ui/TextTable.h"
+#include "update/UpdateMessageBox.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -24,7 +24,7 @@
 #include <fstream>
 #include <memory>
 
-namespace tarvik::device {
+namespace tarvik::update {
 namespace {
 
 namespace fs = std::filesystem;
@@ -49,7 +49,7 @@ void shoot(QWidget& w, const char* name) {
     ASSERT_TRUE(image.save(dir + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png")));
 }
 
-class UpdateDialog : public ::testing::Test {
+class UpdateDialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ui::uiTexts().load(skins() / "language.ini"); }
 
@@ -65,11 +65,10 @@ protected:
         FirmwareUpdate::Seams seams{prompter, files, chooser, starter, trigger.sender()};
         update =
             std::make_unique<FirmwareUpdate>(store, settings, seams, FirmwareUpdate::Folders{package, {}});
-        CTarvik_DlgUpdate::Hooks hooks;
+        UpdateDialog::Hooks hooks;
         hooks.openHelp = [this] { ++helpOpened; };
         hooks.missingPicture = [this](const fs::path& p) { missing.push_back(p); };
-        dialog =
-            std::make_unique<CTarvik_DlgUpdate>(nullptr, *update, skins(), skins() / "language.ini", hooks);
+        dialog = std::make_unique<UpdateDialog>(nullptr, *update, skins(), skins() / "language.ini", hooks);
     }
     void TearDown() override {
         if (dialog->isVisible()) {
@@ -102,10 +101,10 @@ protected:
     std::unique_ptr<FirmwareUpdate> update;
     int helpOpened = 0;
     std::vector<fs::path> missing;
-    std::unique_ptr<CTarvik_DlgUpdate> dialog;
+    std::unique_ptr<UpdateDialog> dialog;
 };
 
-TEST_F(UpdateDialog, ControlsSitWhereTheSkinPutsThem) {
+TEST_F(UpdateDialogTest, ControlsSitWhereTheSkinPutsThem) {
     open();
     EXPECT_EQ(dialog->size(), QSize(480, 178));
     for (const char* key : {"CONTROL_UPStatic", "CONTROL_OPENButton", "CONTROL_UPButton", "CONTROL_CUPButton",
@@ -124,7 +123,7 @@ TEST_F(UpdateDialog, ControlsSitWhereTheSkinPutsThem) {
     shoot(*dialog, "empty");
 }
 
-TEST_F(UpdateDialog, ChooseCancelReopenAndUpdateFindsNoFile) {
+TEST_F(UpdateDialogTest, ChooseCancelReopenAndUpdateFindsNoFile) {
     open();
     click("CONTROL_UPButton");
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"MAIN_UPDATE_ERROR_TEXT"});
@@ -148,7 +147,7 @@ TEST_F(UpdateDialog, ChooseCancelReopenAndUpdateFindsNoFile) {
     EXPECT_TRUE(trigger.reports.empty());
 }
 
-TEST_F(UpdateDialog, TheChoiceSurvivesClosingByUpdateErrorsOnly) {
+TEST_F(UpdateDialogTest, TheChoiceSurvivesClosingByUpdateErrorsOnly) {
     open();
     chooser.answers = {program};
     click("CONTROL_OPENButton");
@@ -173,7 +172,7 @@ TEST_F(UpdateDialog, TheChoiceSurvivesClosingByUpdateErrorsOnly) {
     EXPECT_EQ(pathText(), QStringLiteral("No update program chosen")) << "an attempt clears the file";
 }
 
-TEST_F(UpdateDialog, BackupReportsEachOutcome) {
+TEST_F(UpdateDialogTest, BackupReportsEachOutcome) {
     open();
     std::ofstream(home / "a-file") << "";
     chooser.answers = {home / "before.tvk", home / "a-file" / "x.tvk", std::nullopt};
@@ -185,7 +184,7 @@ TEST_F(UpdateDialog, BackupReportsEachOutcome) {
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST_F(UpdateDialog, KeysAndTheCloseRequest) {
+TEST_F(UpdateDialogTest, KeysAndTheCloseRequest) {
     open();
     chooser.answers = {program};
     click("CONTROL_OPENButton");
@@ -203,7 +202,7 @@ TEST_F(UpdateDialog, KeysAndTheCloseRequest) {
     EXPECT_TRUE(dialog->requestClose()) << "closed already: nothing to refuse";
 }
 
-TEST_F(UpdateDialog, AMissingPictureEndsTheFirstOpening) {
+TEST_F(UpdateDialogTest, AMissingPictureEndsTheFirstOpening) {
     const fs::path copy = home / "skins-without-one-picture";
     fs::create_directories(copy);
     for (const auto& entry : fs::directory_iterator(skins())) {
@@ -212,16 +211,16 @@ TEST_F(UpdateDialog, AMissingPictureEndsTheFirstOpening) {
         }
     }
     std::vector<fs::path> reported;
-    CTarvik_DlgUpdate::Hooks h;
+    UpdateDialog::Hooks h;
     h.missingPicture = [&](const fs::path& p) { reported.push_back(p); };
-    CTarvik_DlgUpdate other(nullptr, *update, copy, copy / "language.ini", h);
+    UpdateDialog other(nullptr, *update, copy, copy / "language.ini", h);
     other.show();
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].filename(), "update_over.jpg");
     other.reject();
 }
 
-TEST_F(UpdateDialog, TextsFollowTheActiveLanguage) {
+TEST_F(UpdateDialogTest, TextsFollowTheActiveLanguage) {
     // Switching the language writes the file: a copy of it.
     const fs::path language = home / "language.ini";
     fs::copy_file(skins() / "language.ini", language);
@@ -243,4 +242,4 @@ TEST_F(UpdateDialog, TextsFollowTheActiveLanguage) {
 }
 
 } // namespace
-} // namespace tarvik::device
+} // namespace tarvik::update

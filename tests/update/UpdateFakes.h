@@ -3,9 +3,9 @@
 // note what happened in order.
 #pragma once
 
-#include "device/FirmwareUpdate.h"
-#include "device/ProgramStarter.h"
 #include "platform/FileChooser.h"
+#include "update/FirmwareUpdate.h"
+#include "update/ProgramStarter.h"
 
 #include <cstdint>
 #include <deque>
@@ -44,7 +44,7 @@ public:
     std::vector<Call> calls;
 };
 
-class RecordingUpdatePrompter final : public device::UpdatePrompter {
+class RecordingUpdatePrompter final : public update::UpdatePrompter {
 public:
     explicit RecordingUpdatePrompter(UpdateLog* log = nullptr) : log_(log) {}
     struct Entry {
@@ -79,7 +79,7 @@ private:
     UpdateLog* log_;
 };
 
-class ScriptedStarter final : public device::ProgramStarter {
+class ScriptedStarter final : public update::ProgramStarter {
 public:
     explicit ScriptedStarter(UpdateLog* log = nullptr) : log_(log) {}
     struct Call {
@@ -87,7 +87,7 @@ public:
         std::vector<std::string> arguments;
         std::filesystem::path folder;
     };
-    device::StartResult start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+    update::StartResult start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                               const std::filesystem::path& folder) override {
         calls.push_back({program, arguments, folder});
         if (log_ != nullptr) {
@@ -95,7 +95,7 @@ public:
         }
         return result;
     }
-    device::StartResult result{true, 0, 4242};
+    update::StartResult result{true, 0, 4242};
     std::vector<Call> calls;
 
 private:
@@ -104,7 +104,7 @@ private:
 
 // sendRaw as the device link offers it, answering a set result and keeping every report.
 struct RecordingTrigger {
-    device::FirmwareUpdate::RawSender sender(UpdateLog* log = nullptr) {
+    update::FirmwareUpdate::RawSender sender(UpdateLog* log = nullptr) {
         return [this, log](std::span<const uint8_t> report) {
             reports.emplace_back(report.begin(), report.end());
             if (log != nullptr) {

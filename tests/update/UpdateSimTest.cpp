@@ -1,7 +1,7 @@
 // The update against the virtual keyboard: the trigger as the keyboard receives it, the automatic backup
 // on disk before it, the keyboard leaving and coming back, and the restore bringing back what a flash
 // wiped.
-#include "device/FirmwareUpdate.h"
+#include "update/FirmwareUpdate.h"
 
 #include "profiles/Download.h"
 #include "profiles/KeyboardTransfer.h"
@@ -49,14 +49,15 @@ protected:
         std::ofstream(program) << "#!/bin/sh\nexit 0\n";
         fs::permissions(program, fs::perms::owner_all);
         settings = profiles::SettingsStore(home / "tarvik.ini");
-        FirmwareUpdate::Seams seams{prompter, files, chooser, starter,
-                                    [this, raw = sendRawThrough(*session)](std::span<const uint8_t> r) {
-                                        triggerSentAt = fs::file_time_type::clock::now();
-                                        backupBeforeTrigger = fs::exists(update->lastAutomaticBackup());
-                                        return raw(r);
-                                    }};
-        update =
-            std::make_unique<FirmwareUpdate>(store, settings, seams, FirmwareUpdate::Folders{package, {}});
+        update::FirmwareUpdate::Seams seams{
+            prompter, files, chooser, starter,
+            [this, raw = update::sendRawThrough(*session)](std::span<const uint8_t> r) {
+                triggerSentAt = fs::file_time_type::clock::now();
+                backupBeforeTrigger = fs::exists(update->lastAutomaticBackup());
+                return raw(r);
+            }};
+        update = std::make_unique<update::FirmwareUpdate>(store, settings, seams,
+                                                          update::FirmwareUpdate::Folders{package, {}});
     }
     void TearDown() override {
         update.reset();
@@ -81,7 +82,7 @@ protected:
     tarvik::testing::RecordingUpdatePrompter files;
     tarvik::testing::ScriptedChooser chooser;
     tarvik::testing::ScriptedStarter starter;
-    std::unique_ptr<FirmwareUpdate> update;
+    std::unique_ptr<update::FirmwareUpdate> update;
     fs::file_time_type triggerSentAt{};
     bool backupBeforeTrigger = false;
 };
@@ -89,7 +90,7 @@ protected:
 TEST_F(UpdateSim, TheKeyboardGetsTheTriggerAfterTheBackupIsOnDisk) {
     sim->setUpdateReturnDelayMs(-1); // no reads of a returning keyboard among the reports
     choose();
-    EXPECT_EQ(update->startUpdate(), FirmwareUpdate::UpdateResult::Started);
+    EXPECT_EQ(update->startUpdate(), update::FirmwareUpdate::UpdateResult::Started);
     ASSERT_TRUE(sim->waitIdle(5000));
     EXPECT_EQ(sim->updateTriggerCount(), 1u);
     const auto reports = sim->reports();
@@ -114,7 +115,7 @@ TEST_F(UpdateSim, WhenTheKeyboardReturnsWipedTheBackupBringsItsSettingsBack) {
     sim->setUpdateReturnDelayMs(-1); // away until plugged in, as while the update program runs
     const size_t syncsBefore = window.count(test::WindowEvent::Send, MSG_PROFILE_SYNC);
     choose();
-    ASSERT_EQ(update->startUpdate(), FirmwareUpdate::UpdateResult::Started);
+    ASSERT_EQ(update->startUpdate(), update::FirmwareUpdate::UpdateResult::Started);
     ASSERT_TRUE(waitFor([&] { return sim->keyboardCount() == 0; }, std::chrono::seconds(5)));
     EXPECT_EQ(triggersReceived(), 1u);
 
@@ -156,7 +157,7 @@ protected:
 };
 
 TEST_F(TriggerSim, TheTriggerNeverGoesOutInsideAnotherThreadsSequence) {
-    const FirmwareUpdate::RawSender send = sendRawThrough(*session);
+    const update::FirmwareUpdate::RawSender send = update::sendRawThrough(*session);
     std::promise<void> begun;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -183,13 +184,13 @@ TEST_F(TriggerSim, TheTriggerNeverGoesOutInsideAnotherThreadsSequence) {
     } atExit{finish};
     ASSERT_EQ(begun.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 
-    EXPECT_EQ(send(kUpdateTriggerReport), kLinkBusy);
+    EXPECT_EQ(send(update::kUpdateTriggerReport), kLinkBusy);
     ASSERT_TRUE(sim->waitIdle(5000));
     EXPECT_EQ(sim->updateTriggerCount(), 0u);
 
     // Once the sequence is over the trigger goes out, after its end.
     finish();
-    EXPECT_EQ(send(kUpdateTriggerReport), kOk);
+    EXPECT_EQ(send(update::kUpdateTriggerReport), kOk);
     ASSERT_TRUE(sim->waitIdle(5000));
     EXPECT_EQ(sim->updateTriggerCount(), 1u);
     const auto reports = sim->reports();

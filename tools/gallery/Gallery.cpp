@@ -1,19 +1,19 @@
 #include "tools/gallery/Gallery.h"
 
-#include "app/CTarvikDlg.h"
+#include "app/MainWindow.h"
 #include "app/SubWindows.h"
-#include "device/CTarvik_DlgUpdate.h"
-#include "dialogs/Tarvik_DlgComposite.h"
+#include "dialogs/KeyDialog.h"
 #include "keyboard/KeyAssignment.h"
 #include "keyboard/Layout.h"
 #include "lighting/KeyButtons.h"
 #include "lighting/LightingModes.h"
 #include "lighting/LightingPanel.h"
-#include "profiles/CTarvik_DlgProfile.h"
+#include "profiles/ProfileManagerDialog.h"
 #include "tests/app/WholeKeyboard.h"
 #include "ui/CPngButton.h"
 #include "ui/Language.h"
 #include "ui/MessageBox.h"
+#include "update/UpdateDialog.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -50,7 +50,7 @@ public:
     }
 };
 
-class QuietUpdatePrompter final : public device::UpdatePrompter {
+class QuietUpdatePrompter final : public update::UpdatePrompter {
 public:
     void show(std::string_view, const std::filesystem::path&) override {}
     bool askYesNo(std::string_view, const std::filesystem::path&, bool defaultYes) override {
@@ -58,9 +58,9 @@ public:
     }
 };
 
-class NoStarter final : public device::ProgramStarter {
+class NoStarter final : public update::ProgramStarter {
 public:
-    device::StartResult start(const std::filesystem::path&, const std::vector<std::string>&,
+    update::StartResult start(const std::filesystem::path&, const std::vector<std::string>&,
                               const std::filesystem::path&) override {
         return {};
     }
@@ -111,7 +111,7 @@ int controlIdOf(const char* skinKey) {
 }
 
 // Selects a lighting effect in the panel's mode list as the user does.
-bool chooseMode(app::CTarvikDlg& w, int code) {
+bool chooseMode(app::MainWindow& w, int code) {
     auto* modes = w.findChild<QComboBox*>(QStringLiteral("CONTROL_XGcombox"));
     if (modes == nullptr) {
         return false;
@@ -130,7 +130,7 @@ bool chooseMode(app::CTarvikDlg& w, int code) {
 Gallery::Gallery(std::filesystem::path skins, QDir out, QString suffix)
     : skins_(std::move(skins)), out_(std::move(out)), suffix_(std::move(suffix)) {}
 
-bool Gallery::settle(app::CTarvikDlg& w) {
+bool Gallery::settle(app::MainWindow& w) {
     app::SubWindows& s = *w.subWindows();
     return QTest::qWaitFor(
         [&] {
@@ -196,7 +196,7 @@ QStringList Gallery::run() {
     setup.onMissingPicture = [this](const std::filesystem::path& missing) {
         problems_ << QStringLiteral("missing picture %1").arg(path(missing));
     };
-    app::CTarvikDlg w(std::move(setup));
+    app::MainWindow w(std::move(setup));
     w.initialise();
     if (!QTest::qWaitFor([&] { return w.hub().isReady(); }, kWaitMs) || w.subWindows() == nullptr) {
         problems_ << QStringLiteral("the main window did not start");
@@ -252,7 +252,7 @@ void Gallery::shoot(QWidget& w, const QString& name, double scale) {
     }
 }
 
-void Gallery::mainWindow(app::CTarvikDlg& w, profiles::AssignmentStore& store, device::AppLinkState& state) {
+void Gallery::mainWindow(app::MainWindow& w, profiles::AssignmentStore& store, device::AppLinkState& state) {
     app::MainHub& hub = w.hub();
     lighting::LightingPanel& panel = w.subWindows()->lightingPanel();
     std::vector<CPngButton*> keys;
@@ -370,8 +370,8 @@ void Gallery::mainWindow(app::CTarvikDlg& w, profiles::AssignmentStore& store, d
     w.port().sendMessage(device::MSG_KEYMODE_CHANGED, device::kCodeLed);
 }
 
-void Gallery::compositeDialog(app::CTarvikDlg& w) {
-    dialogs::Tarvik_DlgComposite& d = w.subWindows()->keyDialog();
+void Gallery::compositeDialog(app::MainWindow& w) {
+    dialogs::KeyDialog& d = w.subWindows()->keyDialog();
     auto button = [&](const char* key) { return d.findChild<CPngButton*>(QString::fromLatin1(key)); };
     // Opened as a click on a key opens it, beside the key.
     QTest::mouseClick(w.button("KEY_01E"), Qt::LeftButton);
@@ -405,8 +405,8 @@ void Gallery::compositeDialog(app::CTarvikDlg& w) {
     d.reject();
 }
 
-void Gallery::profileDialog(app::CTarvikDlg& w) {
-    profiles::CTarvik_DlgProfile& d = w.subWindows()->profileManager();
+void Gallery::profileDialog(app::MainWindow& w) {
+    profiles::ProfileManagerDialog& d = w.subWindows()->profileManager();
     QTest::mouseClick(w.button("FUNC_PROFILES"), Qt::LeftButton);
     if (!QTest::qWaitForWindowExposed(&d) || !d.isOpen()) {
         problems_ << QStringLiteral("the profile manager did not open");
@@ -421,8 +421,8 @@ void Gallery::profileDialog(app::CTarvikDlg& w) {
     d.reject();
 }
 
-void Gallery::updateDialog(app::CTarvikDlg& w) {
-    device::CTarvik_DlgUpdate& d = w.subWindows()->updateDialog();
+void Gallery::updateDialog(app::MainWindow& w) {
+    update::UpdateDialog& d = w.subWindows()->updateDialog();
     w.hub().onCommand(app::command::kUpdate);
     if (!QTest::qWaitForWindowExposed(&d) || !d.isOpen()) {
         problems_ << QStringLiteral("the update dialog did not open");
@@ -435,7 +435,7 @@ void Gallery::updateDialog(app::CTarvikDlg& w) {
     d.reject();
 }
 
-void Gallery::messageBoxes(app::CTarvikDlg& w) {
+void Gallery::messageBoxes(app::MainWindow& w) {
     auto shootBox = [&](ui::BoxKind kind, const char* key, const QString& name) {
         std::unique_ptr<QMessageBox> box(
             ui::makeMessageBox(&w, kind, ui::text("MAIN_CAPTION").trimmed(), ui::text(key).trimmed()));

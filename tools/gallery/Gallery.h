@@ -11,7 +11,7 @@
 class QWidget;
 
 namespace tarvik::app {
-class CTarvikDlg;
+class MainWindow;
 }
 namespace tarvik::device {
 struct AppLinkState;
@@ -32,16 +32,16 @@ public:
     QStringList run();
 
 private:
-    void mainWindow(app::CTarvikDlg& w, profiles::AssignmentStore& store, device::AppLinkState& state);
-    void compositeDialog(app::CTarvikDlg& w);
-    void profileDialog(app::CTarvikDlg& w);
-    void updateDialog(app::CTarvikDlg& w);
+    void mainWindow(app::MainWindow& w, profiles::AssignmentStore& store, device::AppLinkState& state);
+    void compositeDialog(app::MainWindow& w);
+    void profileDialog(app::MainWindow& w);
+    void updateDialog(app::MainWindow& w);
     // A message and a question, in the program's look (the question in Chinese).
-    void messageBoxes(app::CTarvikDlg& w);
+    void messageBoxes(app::MainWindow& w);
     // Saves the widget as it would appear on screen: pixels outside its window region are transparent.
     void shoot(QWidget& w, const QString& name, double scale = 1.0);
     // Lets queued work (the lighting panel's answers, a switch) come back; false after the bound.
-    bool settle(app::CTarvikDlg& w);
+    bool settle(app::MainWindow& w);
 
     std::filesystem::path skins_;
     QDir out_;

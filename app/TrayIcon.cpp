@@ -1,4 +1,4 @@
-#include "app/CTrayIcon.h"
+#include "app/TrayIcon.h"
 
 #include "ui/DarkStyle.h"
 
@@ -40,14 +40,14 @@ void fillMenu(QMenu& menu, const std::vector<MenuItem>& items, const std::functi
     }
 }
 
-CTrayIcon::CTrayIcon(std::filesystem::path skinFolder, Owner owner, QObject* parent)
+TrayIcon::TrayIcon(std::filesystem::path skinFolder, Owner owner, QObject* parent)
     : QObject(parent), skinFolder_(std::move(skinFolder)), owner_(std::move(owner)) {}
 
-CTrayIcon::~CTrayIcon() {
+TrayIcon::~TrayIcon() {
     remove();
 }
 
-QIcon CTrayIcon::iconFor(int iconId) const {
+QIcon TrayIcon::iconFor(int iconId) const {
     auto it = icons_.find(iconId);
     if (it == icons_.end()) {
         const std::filesystem::path file = skinFolder_ / ("tray_" + std::to_string(iconId) + ".png");
@@ -58,13 +58,13 @@ QIcon CTrayIcon::iconFor(int iconId) const {
     return it->second;
 }
 
-bool CTrayIcon::create(int iconId, const QString& tip) {
+bool TrayIcon::create(int iconId, const QString& tip) {
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>();
         menu_ = std::make_unique<QMenu>();
         menu_->setStyleSheet(ui::darkStyleSheet());
         // The texts are read each time the menu opens, so a language switch shows at once.
-        connect(menu_.get(), &QMenu::aboutToShow, this, &CTrayIcon::rebuildMenu);
+        connect(menu_.get(), &QMenu::aboutToShow, this, &TrayIcon::rebuildMenu);
         tray_->setContextMenu(menu_.get());
         connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
             if (clicks_.opens(static_cast<TrayActivation>(r)) && owner_.open) {
@@ -86,7 +86,7 @@ bool CTrayIcon::create(int iconId, const QString& tip) {
     return available;
 }
 
-void CTrayIcon::setIcon(int iconId) {
+void TrayIcon::setIcon(int iconId) {
     if (!created_ || iconId == iconId_) {
         return;
     }
@@ -94,24 +94,24 @@ void CTrayIcon::setIcon(int iconId) {
     tray_->setIcon(iconFor(iconId));
 }
 
-void CTrayIcon::setTooltip(const QString& tip) {
+void TrayIcon::setTooltip(const QString& tip) {
     if (created_) {
         tray_->setToolTip(tip);
     }
 }
 
-QString CTrayIcon::tooltip() const {
+QString TrayIcon::tooltip() const {
     return tray_ ? tray_->toolTip() : QString();
 }
 
-void CTrayIcon::remove() {
+void TrayIcon::remove() {
     if (tray_) {
         tray_->hide();
     }
     created_ = false;
 }
 
-void CTrayIcon::rebuildMenu() {
+void TrayIcon::rebuildMenu() {
     if (!menu_ || !owner_.menu) {
         return;
     }

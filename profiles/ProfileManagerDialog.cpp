@@ -1,4 +1,4 @@
-#include "profiles/CTarvik_DlgProfile.h"
+#include "profiles/ProfileManagerDialog.h"
 
 #include "ui/CPngButton.h"
 #include "ui/Language.h"
@@ -105,17 +105,18 @@ QString qs(const std::u16string& s) {
 
 } // namespace
 
-CTarvik_DlgProfile::CTarvik_DlgProfile(QWidget* parent, std::filesystem::path layoutFile,
-                                       std::filesystem::path pictureFolder, ProfileManagerServices services,
-                                       ui::MissingPictureHandler onMissingPicture)
+ProfileManagerDialog::ProfileManagerDialog(QWidget* parent, std::filesystem::path layoutFile,
+                                           std::filesystem::path pictureFolder,
+                                           ProfileManagerServices services,
+                                           ui::MissingPictureHandler onMissingPicture)
     : CBaseDialog(kTemplateId, parent, std::move(layoutFile), std::move(pictureFolder)),
       services_(std::move(services)), onMissingPicture_(std::move(onMissingPicture)) {
     setModal(true);
 }
 
-CTarvik_DlgProfile::~CTarvik_DlgProfile() = default;
+ProfileManagerDialog::~ProfileManagerDialog() = default;
 
-void CTarvik_DlgProfile::onInitDialog() {
+void ProfileManagerDialog::onInitDialog() {
     CBaseDialog::onInitDialog();
     if (!built_) {
         built_ = true;
@@ -127,7 +128,7 @@ void CTarvik_DlgProfile::onInitDialog() {
     refreshButtons();
 }
 
-void CTarvik_DlgProfile::build() {
+void ProfileManagerDialog::build() {
     // The pressed picture also stands for the disabled and the selected state.
     if (!ui::loadRequiredPictures(pictureFolder(),
                                   {"Profile_normal.jpg", "Profile_over.jpg", "Profile_down.jpg"}, pictures_,
@@ -209,7 +210,7 @@ void CTarvik_DlgProfile::build() {
     connect(cancel_, &QAbstractButton::clicked, this, [this] { reject(); });
 }
 
-void CTarvik_DlgProfile::setColumnCaptions() {
+void ProfileManagerDialog::setColumnCaptions() {
     // Read at each opening, in the language of the moment.
     QStringList captions;
     for (size_t c = 0; c < kManagerColumnCaptions.size(); ++c) {
@@ -219,7 +220,7 @@ void CTarvik_DlgProfile::setColumnCaptions() {
     list_->setHorizontalHeaderLabels(captions);
 }
 
-void CTarvik_DlgProfile::refreshList() {
+void ProfileManagerDialog::refreshList() {
     if (list_ == nullptr) {
         return;
     }
@@ -256,7 +257,7 @@ void CTarvik_DlgProfile::refreshList() {
     filling_ = false;
 }
 
-void CTarvik_DlgProfile::refreshButtons() {
+void ProfileManagerDialog::refreshButtons() {
     if (apply_ == nullptr) {
         return;
     }
@@ -266,7 +267,7 @@ void CTarvik_DlgProfile::refreshButtons() {
     }
 }
 
-void CTarvik_DlgProfile::profileSwitched(int profile) {
+void ProfileManagerDialog::profileSwitched(int profile) {
     if (!model_.isOpen()) {
         return;
     }
@@ -275,14 +276,14 @@ void CTarvik_DlgProfile::profileSwitched(int profile) {
     refreshButtons();
 }
 
-void CTarvik_DlgProfile::startApply(bool closeAfter) {
+void ProfileManagerDialog::startApply(bool closeAfter) {
     if (applying_) {
         return;
     }
     const ManagerApply plan = model_.apply(services_.settings);
     applying_ = true;
     refreshButtons();
-    QPointer<CTarvik_DlgProfile> self(this);
+    QPointer<ProfileManagerDialog> self(this);
     ProfileManagerServices& s = services_;
     s.postToWorker([self, plan, closeAfter, &store = s.store, &commands = s.commands, &link = s.link,
                     firstRun = s.firstRun] {
@@ -299,7 +300,7 @@ void CTarvik_DlgProfile::startApply(bool closeAfter) {
     });
 }
 
-void CTarvik_DlgProfile::finishApply(const ManagerApplyResult& result, bool closeAfter) {
+void ProfileManagerDialog::finishApply(const ManagerApplyResult& result, bool closeAfter) {
     applying_ = false;
     model_.applied(result.succeeded());
     refreshButtons();
@@ -312,7 +313,7 @@ void CTarvik_DlgProfile::finishApply(const ManagerApplyResult& result, bool clos
     }
 }
 
-void CTarvik_DlgProfile::keyPressEvent(QKeyEvent* event) {
+void ProfileManagerDialog::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_F1 || event->key() == Qt::Key_Help) && services_.openHelp) {
         services_.openHelp();
         event->accept();
@@ -321,24 +322,24 @@ void CTarvik_DlgProfile::keyPressEvent(QKeyEvent* event) {
     CBaseDialog::keyPressEvent(event);
 }
 
-std::string_view CTarvik_DlgProfile::unsavedEditsQuestion() const {
+std::string_view ProfileManagerDialog::unsavedEditsQuestion() const {
     // While Apply runs, its edits are on their way already.
     return model_.isOpen() && model_.modified() && !applying_ ? ui::kExitQuestionKeys[1] : "";
 }
 
-void CTarvik_DlgProfile::saveEdits() {
+void ProfileManagerDialog::saveEdits() {
     // The closing that follows leaves the worker to finish it; the exit waits for the worker.
     startApply(false);
 }
 
-bool CTarvik_DlgProfile::requestClose() {
+bool ProfileManagerDialog::requestClose() {
     if (isVisible()) {
         reject();
     }
     return true;
 }
 
-void CTarvik_DlgProfile::done(int result) {
+void ProfileManagerDialog::done(int result) {
     model_.close();
     refreshButtons();
     CBaseDialog::done(result);

@@ -1,4 +1,4 @@
-#include "device/FirmwareUpdate.h"
+#include "update/FirmwareUpdate.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 namespace fs = std::filesystem;
 
@@ -215,14 +215,14 @@ void FirmwareUpdate::forgetRestore() {
     }
 }
 
-FirmwareUpdate::RawSender sendRawThrough(LinkSession& session) {
+FirmwareUpdate::RawSender sendRawThrough(device::LinkSession& session) {
     return [&session](std::span<const uint8_t> report) {
         if (!session.isOpen()) {
-            return kNoKeyboard;
+            return device::kNoKeyboard;
         }
         // No command exchange, but it sends the keyboard away: it must not land inside a write sequence of
         // another thread (a lighting write on the device worker) or of another process.
-        const Commands::Frame held = session.commands().frame();
+        const device::Commands::Frame held = session.commands().frame();
         if (!held) {
             return held.result();
         }
@@ -247,4 +247,4 @@ std::optional<fs::path> FirmwareUpdate::offerRestore() {
     return backup;
 }
 
-} // namespace tarvik::device
+} // namespace tarvik::update

@@ -3,10 +3,10 @@
 // its calls and shows the path it holds. The main window owns one for the whole run.
 #pragma once
 
-#include "device/FirmwareUpdate.h"
 #include "ui/CBaseDialog.h"
 #include "ui/Editor.h"
 #include "ui/SkinLayout.h"
+#include "update/FirmwareUpdate.h"
 
 #include <QPixmap>
 #include <QString>
@@ -22,9 +22,9 @@ namespace tarvik::ui {
 class CPngButton;
 }
 
-namespace tarvik::device {
+namespace tarvik::update {
 
-class CTarvik_DlgUpdate final : public ui::CBaseDialog, public ui::Editor {
+class UpdateDialog final : public ui::CBaseDialog, public ui::Editor {
     Q_OBJECT
 
 public:
@@ -38,9 +38,9 @@ public:
     };
 
     // skinFolder holds UpdateDlg.ini and the pictures; languageFile the texts read at each opening.
-    CTarvik_DlgUpdate(QWidget* parent, FirmwareUpdate& update, std::filesystem::path skinFolder,
-                      std::filesystem::path languageFile, Hooks hooks);
-    ~CTarvik_DlgUpdate() override;
+    UpdateDialog(QWidget* parent, FirmwareUpdate& update, std::filesystem::path skinFolder,
+                 std::filesystem::path languageFile, Hooks hooks);
+    ~UpdateDialog() override;
 
     // The main window's command 32780: shows the dialog modally and returns when it closes (Accepted
     // once the update program has been started).
@@ -88,4 +88,4 @@ private:
     ui::CPngButton* backup_ = nullptr;
 };
 
-} // namespace tarvik::device
+} // namespace tarvik::update

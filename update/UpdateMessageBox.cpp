@@ -1,4 +1,4 @@
-#include "device/UpdateMessageBox.h"
+#include "update/UpdateMessageBox.h"
 
 #include "ui/MessageBox.h"
 #include "ui/TextTable.h"
@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 namespace {
 
@@ -42,4 +42,4 @@ bool UpdateMessageBox::askYesNo(std::string_view languageKey, const std::filesys
     return box->exec() == QMessageBox::Yes;
 }
 
-} // namespace tarvik::device
+} // namespace tarvik::update

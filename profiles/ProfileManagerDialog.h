@@ -45,7 +45,7 @@ struct ProfileManagerServices {
     std::function<void()> openHelp = {}; // the help key: the program's help page
 };
 
-class CTarvik_DlgProfile : public ui::CBaseDialog, public ui::Editor {
+class ProfileManagerDialog : public ui::CBaseDialog, public ui::Editor {
     Q_OBJECT
 
 public:
@@ -53,10 +53,10 @@ public:
     // Control ids of the dialog.
     static constexpr int kList = 1007, kLoad = 1008, kAdd = 1010, kDelete = 1011, kApply = 1012;
 
-    CTarvik_DlgProfile(QWidget* parent, std::filesystem::path layoutFile, std::filesystem::path pictureFolder,
-                       ProfileManagerServices services,
-                       ui::MissingPictureHandler onMissingPicture = ui::exitQuietly);
-    ~CTarvik_DlgProfile() override;
+    ProfileManagerDialog(QWidget* parent, std::filesystem::path layoutFile,
+                         std::filesystem::path pictureFolder, ProfileManagerServices services,
+                         ui::MissingPictureHandler onMissingPicture = ui::exitQuietly);
+    ~ProfileManagerDialog() override;
 
     const ProfileManagerModel& model() const { return model_; }
     // The keyboard work of an Apply is under way: the dialog takes no input.

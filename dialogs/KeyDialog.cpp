@@ -1,4 +1,4 @@
-#include "dialogs/Tarvik_DlgComposite.h"
+#include "dialogs/KeyDialog.h"
 
 #include "dialogs/OnScreenKeyboard.h"
 #include "keyboard/KeyAssignment.h"
@@ -77,12 +77,12 @@ QString qs(const std::u16string& s) {
 
 } // namespace
 
-Tarvik_DlgComposite::Tarvik_DlgComposite(QWidget* parent, CompositeStore& store, Prompter& prompter,
-                                         profiles::SettingsStore& settings, Hooks hooks,
-                                         std::filesystem::path skinFolder, std::filesystem::path languageFile)
+KeyDialog::KeyDialog(QWidget* parent, KeyDialogStore& store, Prompter& prompter,
+                     profiles::SettingsStore& settings, Hooks hooks, std::filesystem::path skinFolder,
+                     std::filesystem::path languageFile)
     : ui::CBaseDialog(kTemplateId, parent, skinFolder / "Composite.ini", skinFolder),
       model_(store, prompter, settings), hooks_(std::move(hooks)), languageFile_(std::move(languageFile)) {
-    setObjectName(QStringLiteral("Tarvik_DlgComposite"));
+    setObjectName(QStringLiteral("KeyDialog"));
     setStyleSheet(QString::fromLatin1(kStyle));
     clock_.start();
     filter_.setPassOn([this] { return keysGoElsewhere(); });
@@ -93,46 +93,45 @@ Tarvik_DlgComposite::Tarvik_DlgComposite(QWidget* parent, CompositeStore& store,
     });
 }
 
-Tarvik_DlgComposite::~Tarvik_DlgComposite() {
+KeyDialog::~KeyDialog() {
     filter_.remove();
 }
 
-void Tarvik_DlgComposite::prepare(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
+void KeyDialog::prepare(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
     pending_ = Pending{slot, controlId, macroOnly, buttonGlobalRect};
 }
 
-int Tarvik_DlgComposite::editSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
+int KeyDialog::editSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
     prepare(slot, controlId, macroOnly, buttonGlobalRect);
     return exec();
 }
 
-void Tarvik_DlgComposite::openForSlot(int slot, int controlId, bool macroOnly,
-                                      const QRect& buttonGlobalRect) {
+void KeyDialog::openForSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
     prepare(slot, controlId, macroOnly, buttonGlobalRect);
     open();
 }
 
-bool Tarvik_DlgComposite::requestClose() {
+bool KeyDialog::requestClose() {
     if (isVisible() || model_.isOpen()) {
         reject();
     }
     return true;
 }
 
-bool Tarvik_DlgComposite::isOpen() const {
+bool KeyDialog::isOpen() const {
     return model_.isOpen();
 }
 
-std::string_view Tarvik_DlgComposite::unsavedEditsQuestion() const {
+std::string_view KeyDialog::unsavedEditsQuestion() const {
     return model_.hasUnsavedEdits() ? ui::kExitQuestionKeys[0] : "";
 }
 
-void Tarvik_DlgComposite::saveEdits() {
+void KeyDialog::saveEdits() {
     // As OK keeps them; the one asking writes the keyboard afterwards.
     assign();
 }
 
-void Tarvik_DlgComposite::onInitDialog() {
+void KeyDialog::onInitDialog() {
     ui::CBaseDialog::onInitDialog();
     if (!built_) {
         build();
@@ -141,21 +140,21 @@ void Tarvik_DlgComposite::onInitDialog() {
     openPending();
 }
 
-ui::CPngButton& Tarvik_DlgComposite::imageButton(const char* key) {
+ui::CPngButton& KeyDialog::imageButton(const char* key) {
     auto* b = new ui::CPngButton(this);
     b->setObjectName(QString::fromLatin1(key));
     b->setFocusPolicy(Qt::NoFocus);
     return *b;
 }
 
-QLabel& Tarvik_DlgComposite::label(const char* key, double points) {
+QLabel& KeyDialog::label(const char* key, double points) {
     auto* l = new QLabel(this);
     l->setObjectName(QString::fromLatin1(key));
     l->setFont(skinFont("Tahoma", points));
     return *l;
 }
 
-void Tarvik_DlgComposite::build() {
+void KeyDialog::build() {
     // The panel picture first: every other control lies on it.
     mask_ = &imageButton("CONTROL_MASK");
     title_ = &imageButton("CONTROL_TITLE");
@@ -231,14 +230,14 @@ void Tarvik_DlgComposite::build() {
             QProcess::startDetached(QString::fromStdString(program->string()), {});
         }
     });
-    connect(ok_, &QAbstractButton::clicked, this, &Tarvik_DlgComposite::accept);
-    connect(cancel_, &QAbstractButton::clicked, this, &Tarvik_DlgComposite::reject);
-    connect(apply_, &QAbstractButton::clicked, this, &Tarvik_DlgComposite::apply);
+    connect(ok_, &QAbstractButton::clicked, this, &KeyDialog::accept);
+    connect(cancel_, &QAbstractButton::clicked, this, &KeyDialog::reject);
+    connect(apply_, &QAbstractButton::clicked, this, &KeyDialog::apply);
     connect(media_, &QComboBox::activated, this, [this](int i) { model_.selectMedia(i); });
     connect(function_, &QComboBox::activated, this, [this](int i) { model_.selectFunction(i); });
 }
 
-void Tarvik_DlgComposite::openPending() {
+void KeyDialog::openPending() {
     if (!picturesLoaded_) {
         // Once per run; the buttons keep pointers to these.
         ui::loadRequiredPictures(pictureFolder(), kPictureFiles, pictures_, hooks_.missingPicture);
@@ -257,7 +256,7 @@ void Tarvik_DlgComposite::openPending() {
     placeControls();
     fillCombos();
 
-    CompositeTexts texts;
+    KeyDialogTexts texts;
     texts.recordDelayName = ui::uiText("MACRO_ACTION_RECORD_DELAY");
     model_.open(
         OpenRequest{static_cast<keyboard::KeySlot>(pending_.slot), pending_.controlId, pending_.macroOnly},
@@ -284,12 +283,12 @@ void Tarvik_DlgComposite::openPending() {
     sync();
 }
 
-void Tarvik_DlgComposite::selectTab(Panel tab) {
+void KeyDialog::selectTab(Panel tab) {
     model_.selectTab(tab);
     sync();
 }
 
-void Tarvik_DlgComposite::placeControls() {
+void KeyDialog::placeControls() {
     const IniFile& l = layout();
     for (ui::CPngButton* b :
          {title_, tabKey_, tabMacro_, tabMedia_, tabFunction_, clear_, osk_, ok_, cancel_}) {
@@ -308,8 +307,8 @@ void Tarvik_DlgComposite::placeControls() {
     macroPanel_->place(l, macroSet_);
 }
 
-void Tarvik_DlgComposite::readTexts() {
-    std::vector<std::string_view> keys(std::begin(ui::kCompositeTextKeys), std::end(ui::kCompositeTextKeys));
+void KeyDialog::readTexts() {
+    std::vector<std::string_view> keys(std::begin(ui::kKeyDialogTextKeys), std::end(ui::kKeyDialogTextKeys));
     for (const auto& [key, fallback] : kOwnTexts) {
         keys.push_back(key);
     }
@@ -326,14 +325,14 @@ void Tarvik_DlgComposite::readTexts() {
     }
 }
 
-QString Tarvik_DlgComposite::text(std::string_view key) const {
+QString KeyDialog::text(std::string_view key) const {
     if (const auto it = texts_.find(key); it != texts_.end()) {
         return it->second;
     }
     return qs(ui::uiText(key));
 }
 
-void Tarvik_DlgComposite::applyTexts() {
+void KeyDialog::applyTexts() {
     // The window's name in the task switcher and the window manager's lists.
     setWindowTitle(text("COMPOSITE_TITLE").trimmed());
     tabKey_->setText(text("SINGLE_KEY"));
@@ -353,7 +352,7 @@ void Tarvik_DlgComposite::applyTexts() {
     macroPanel_->setTexts([this](std::string_view key) { return text(key); });
 }
 
-void Tarvik_DlgComposite::fillCombos() {
+void KeyDialog::fillCombos() {
     media_->clear();
     for (const keyboard::MediaKey& m : keyboard::MediaKeyList()) {
         media_->addItem(qs(keyboard::KeyName(m.key)));
@@ -364,7 +363,7 @@ void Tarvik_DlgComposite::fillCombos() {
     }
 }
 
-void Tarvik_DlgComposite::placeBesideButton() {
+void KeyDialog::placeBesideButton() {
     if (!pending_.button.isValid()) {
         return;
     }
@@ -385,7 +384,7 @@ void Tarvik_DlgComposite::placeBesideButton() {
     move(p.x, p.y);
 }
 
-void Tarvik_DlgComposite::sync() {
+void KeyDialog::sync() {
     const Panel panel = model_.shownPanel();
     const ui::StatePictures& set = panel == Panel::Macro      ? macroSet_
                                    : panel == Panel::Media    ? mediaSet_
@@ -414,14 +413,14 @@ void Tarvik_DlgComposite::sync() {
     updateKeyFilter();
 }
 
-bool Tarvik_DlgComposite::keysGoElsewhere() const {
+bool KeyDialog::keysGoElsewhere() const {
     // A menu (the notification-area icon's) or a question shown over the dialog (the exit's) takes the
     // keys the user types into it; they are not keys to assign.
     const QWidget* modal = QApplication::activeModalWidget();
     return QApplication::activePopupWidget() != nullptr || (modal != nullptr && modal != this);
 }
 
-void Tarvik_DlgComposite::updateKeyFilter() {
+void KeyDialog::updateKeyFilter() {
     if (model_.isOpen() && model_.keyHooksInstalled()) {
         // Both hooks show what they captured: the Windows keys come only through the low-level one.
         filter_.install(
@@ -444,35 +443,35 @@ void Tarvik_DlgComposite::updateKeyFilter() {
     updateKeyboardHold();
 }
 
-void Tarvik_DlgComposite::updateKeyboardHold() {
+void KeyDialog::updateKeyboardHold() {
     hold_.setCapturing(filter_.installed());
     keysKeptHint_->setVisible(hold_.desktopMayKeepKeys() && model_.isOpen() &&
                               model_.shownPanel() == Panel::SingleKey);
 }
 
-void Tarvik_DlgComposite::updateWindowReady() {
+void KeyDialog::updateWindowReady() {
     hold_.setWindowActive(WindowKeyboardGrabber::scopedToFocus() ? isVisible() : isActiveWindow());
     if (built_) {
         updateKeyboardHold();
     }
 }
 
-void Tarvik_DlgComposite::changeEvent(QEvent* event) {
+void KeyDialog::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange) {
         updateWindowReady();
     }
     ui::CBaseDialog::changeEvent(event);
 }
 
-bool Tarvik_DlgComposite::event(QEvent* event) {
+bool KeyDialog::event(QEvent* event) {
     if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
         // After the window system has the window (its surface exists only once showing has finished).
-        QMetaObject::invokeMethod(this, &Tarvik_DlgComposite::updateWindowReady, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &KeyDialog::updateWindowReady, Qt::QueuedConnection);
     }
     return ui::CBaseDialog::event(event);
 }
 
-void Tarvik_DlgComposite::showNotice(std::string_view key, unsigned number) {
+void KeyDialog::showNotice(std::string_view key, unsigned number) {
     const QString message = qs(macros::fillNumbers(ui::uiText(key), {number})).trimmed();
     if (hooks_.notice) {
         hooks_.notice(message);
@@ -481,7 +480,7 @@ void Tarvik_DlgComposite::showNotice(std::string_view key, unsigned number) {
     QMessageBox::warning(this, QString(), message);
 }
 
-void Tarvik_DlgComposite::assign() {
+void KeyDialog::assign() {
     if (!model_.isOpen()) {
         return;
     }
@@ -493,7 +492,7 @@ void Tarvik_DlgComposite::assign() {
     }
 }
 
-void Tarvik_DlgComposite::apply() {
+void KeyDialog::apply() {
     if (!model_.isOpen()) {
         return;
     }
@@ -503,12 +502,12 @@ void Tarvik_DlgComposite::apply() {
     }
 }
 
-void Tarvik_DlgComposite::accept() {
+void KeyDialog::accept() {
     assign();
     ui::CBaseDialog::accept();
 }
 
-void Tarvik_DlgComposite::done(int result) {
+void KeyDialog::done(int result) {
     // Closing: no key filter, no hold of the keyboard, no recording, the copies dropped.
     filter_.remove();
     hold_.setCapturing(false);
@@ -524,7 +523,7 @@ void Tarvik_DlgComposite::done(int result) {
     }
 }
 
-void Tarvik_DlgComposite::keyPressEvent(QKeyEvent* event) {
+void KeyDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

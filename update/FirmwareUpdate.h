@@ -6,12 +6,12 @@
 
 #include "device/Commands.h"
 #include "device/LinkSession.h"
-#include "device/ProgramStarter.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
 #include "profiles/AssignmentStore.h"
 #include "profiles/DataFolder.h"
 #include "profiles/Settings.h"
+#include "update/ProgramStarter.h"
 
 #include <array>
 #include <chrono>
@@ -23,10 +23,11 @@
 #include <string>
 #include <string_view>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 // Not a command exchange: the keyboard answers it by leaving for its boot mode. Checksum bytes stay 0.
-inline constexpr std::array<uint8_t, kReportSize> kUpdateTriggerReport = {0x04, 0x00, 0x00, 0xEE, 0xEE};
+inline constexpr std::array<uint8_t, device::kReportSize> kUpdateTriggerReport = {0x04, 0x00, 0x00, 0xEE,
+                                                                                  0xEE};
 
 // Update programs for Linux have no extension, so every file comes first; "*.exe" is kept for the
 // packages that still ship one.
@@ -134,6 +135,6 @@ private:
 // The device link's sendRaw as FirmwareUpdate wants it: 0 (no keyboard) while the session is not open. The
 // report goes out under the commands' frame, between sequences; when the frame cannot be had in time the
 // result is the frame's (kLinkBusy) and nothing is sent.
-FirmwareUpdate::RawSender sendRawThrough(LinkSession& session);
+FirmwareUpdate::RawSender sendRawThrough(device::LinkSession& session);
 
-} // namespace tarvik::device
+} // namespace tarvik::update

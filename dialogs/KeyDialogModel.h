@@ -3,7 +3,7 @@
 // clicked button. The window turns its events into calls here and draws what it reads back.
 #pragma once
 
-#include "dialogs/CompositeStore.h"
+#include "dialogs/KeyDialogStore.h"
 #include "dialogs/Placement.h"
 #include "keyboard/KeyTable.h"
 #include "keyboard/Layout.h"
@@ -36,18 +36,18 @@ struct OpenRequest {
 };
 
 // Texts of the UI text table that decide something: read by the window at each opening.
-struct CompositeTexts {
+struct KeyDialogTexts {
     // The name of the record-delays setting: the text of MACRO_ACTION_RECORD_DELAY.
     std::u16string recordDelayName = std::u16string(profiles::kRecordDelayDefaultName);
 };
 
-class CompositeModel {
+class KeyDialogModel {
 public:
-    CompositeModel(CompositeStore& store, Prompter& prompter, profiles::SettingsStore& settings);
+    KeyDialogModel(KeyDialogStore& store, Prompter& prompter, profiles::SettingsStore& settings);
 
     // The opening: combos at item 0, repeat count 1, the macro list copied, the slot's record read, the
     // record-delays setting read and written back normalised, the panel of the record shown and loaded.
-    void open(const OpenRequest& request, const CompositeTexts& texts = {});
+    void open(const OpenRequest& request, const KeyDialogTexts& texts = {});
     // OK, Cancel and a close request end here: recording stops, the copies are dropped.
     void close();
     bool isOpen() const { return openCount_ > 0; }
@@ -109,10 +109,10 @@ private:
     void capture(keyboard::KeyCode key);
     void setApplyEnabled(bool enabled);
 
-    CompositeStore& store_;
+    KeyDialogStore& store_;
     profiles::SettingsStore& settings_;
     macros::MacroPanelModel panel_;
-    CompositeTexts texts_;
+    KeyDialogTexts texts_;
 
     OpenRequest request_;
     int openCount_ = 0;

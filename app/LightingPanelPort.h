@@ -5,9 +5,9 @@
 
 namespace tarvik::app {
 
-class LightingControl {
+class LightingPanelPort {
 public:
-    virtual ~LightingControl() = default;
+    virtual ~LightingPanelPort() = default;
 
     // The panel is on and its mode list shows the user mode: a click on a key button or Fn paints.
     virtual bool keyClicksPaint() const = 0;

@@ -1,4 +1,4 @@
-#include "device/ProgramStarter.h"
+#include "update/ProgramStarter.h"
 
 #include <cerrno>
 #include <csignal>
@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 namespace {
 
@@ -141,4 +141,4 @@ StartResult DetachedProgramStarter::start(const std::filesystem::path& program,
     return result;
 }
 
-} // namespace tarvik::device
+} // namespace tarvik::update

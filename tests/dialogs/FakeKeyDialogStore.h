@@ -2,7 +2,7 @@
 // handed back.
 #pragma once
 
-#include "dialogs/CompositeStore.h"
+#include "dialogs/KeyDialogStore.h"
 
 #include <array>
 #include <optional>
@@ -10,7 +10,7 @@
 
 namespace tarvik::dialogs::test {
 
-class FakeCompositeStore final : public CompositeStore {
+class FakeKeyDialogStore final : public KeyDialogStore {
 public:
     keyboard::KeyAssignment record(keyboard::KeySlot slot) override { return records.at(slot); }
     macros::MacroSet macros() override { return list; }

@@ -1,4 +1,4 @@
-#include "dialogs/CompositeModel.h"
+#include "dialogs/KeyDialogModel.h"
 
 #include "keyboard/KeyAssignment.h"
 
@@ -33,13 +33,13 @@ long long readDecimal(std::u16string_view text) {
 
 } // namespace
 
-CompositeModel::CompositeModel(CompositeStore& store, Prompter& prompter, profiles::SettingsStore& settings)
+KeyDialogModel::KeyDialogModel(KeyDialogStore& store, Prompter& prompter, profiles::SettingsStore& settings)
     : store_(store), settings_(settings),
       panel_(prompter, [&store](const macros::MacroRecord& m) { return store.macroPlayedByKeys(m); }) {
     panel_.setModifiedCallback([this] { markModified(); });
 }
 
-Panel CompositeModel::shownPanel() const {
+Panel KeyDialogModel::shownPanel() const {
     switch (panelType_) {
     case kPanelMacro:
         return Panel::Macro;
@@ -52,15 +52,15 @@ Panel CompositeModel::shownPanel() const {
     }
 }
 
-bool CompositeModel::tabEnabled(Panel tab) const {
+bool KeyDialogModel::tabEnabled(Panel tab) const {
     return !request_.macroOnly || tab == Panel::Macro;
 }
 
-std::string_view CompositeModel::headingKey() const {
+std::string_view KeyDialogModel::headingKey() const {
     return request_.macroOnly ? "MACRO_EDIT_TISHI" : "KEY_SETTING_TISHI";
 }
 
-void CompositeModel::open(const OpenRequest& request, const CompositeTexts& texts) {
+void KeyDialogModel::open(const OpenRequest& request, const KeyDialogTexts& texts) {
     ++openCount_;
     request_ = request;
     texts_ = texts;
@@ -88,7 +88,7 @@ void CompositeModel::open(const OpenRequest& request, const CompositeTexts& text
     setApplyEnabled(false);
 }
 
-void CompositeModel::close() {
+void KeyDialogModel::close() {
     keyHooks_ = false;
     panel_.clearPanel();
     setApplyEnabled(false);
@@ -97,7 +97,7 @@ void CompositeModel::close() {
     }
 }
 
-void CompositeModel::showPanel(bool loadFromRecord) {
+void KeyDialogModel::showPanel(bool loadFromRecord) {
     // What the loaded record's value means depends on its type: it is only a macro id in a play-macro
     // record and only a key in a single-key record.
     const uint32_t macroId = recordType_ == kPanelMacro ? recordValue_ : 0;
@@ -151,7 +151,7 @@ void CompositeModel::showPanel(bool loadFromRecord) {
     }
 }
 
-void CompositeModel::selectTab(Panel tab) {
+void KeyDialogModel::selectTab(Panel tab) {
     if (!isOpen() || !tabEnabled(tab)) {
         return;
     }
@@ -182,7 +182,7 @@ void CompositeModel::selectTab(Panel tab) {
     setApplyEnabled(true);
 }
 
-void CompositeModel::clear() {
+void KeyDialogModel::clear() {
     if (!isOpen() || !clearEnabled()) {
         return;
     }
@@ -193,21 +193,21 @@ void CompositeModel::clear() {
     }
 }
 
-void CompositeModel::selectMedia(int index) {
+void KeyDialogModel::selectMedia(int index) {
     if (index >= 0 && static_cast<size_t>(index) < keyboard::kMediaKeyCount && index != mediaIndex_) {
         mediaIndex_ = index;
         setApplyEnabled(true);
     }
 }
 
-void CompositeModel::selectFunction(int index) {
+void KeyDialogModel::selectFunction(int index) {
     if (index >= 0 && static_cast<size_t>(index) < keyboard::kFunctionKeyCount && index != functionIndex_) {
         functionIndex_ = index;
         setApplyEnabled(true);
     }
 }
 
-std::u16string CompositeModel::repeatCountChanged(std::u16string_view text) {
+std::u16string KeyDialogModel::repeatCountChanged(std::u16string_view text) {
     const long long v = readDecimal(text);
     std::u16string shown(text);
     if (v <= 0) {
@@ -220,7 +220,7 @@ std::u16string CompositeModel::repeatCountChanged(std::u16string_view text) {
     return shown;
 }
 
-void CompositeModel::setApplyEnabled(bool enabled) {
+void KeyDialogModel::setApplyEnabled(bool enabled) {
     if (enabled == applyEnabled_) {
         return;
     }
@@ -230,14 +230,14 @@ void CompositeModel::setApplyEnabled(bool enabled) {
     }
 }
 
-void CompositeModel::capture(keyboard::KeyCode key) {
+void KeyDialogModel::capture(keyboard::KeyCode key) {
     capturedKey_ = key;
     keyField_ = keyboard::KeyName(key);
     panelType_ = kPanelSingleKey;
     setApplyEnabled(true);
 }
 
-macros::HookResult CompositeModel::captureKeyMessage(uint32_t vk, uint32_t lParam) {
+macros::HookResult KeyDialogModel::captureKeyMessage(uint32_t vk, uint32_t lParam) {
     if (!keyHooks_) {
         return macros::HookResult::PassOn;
     }
@@ -252,7 +252,7 @@ macros::HookResult CompositeModel::captureKeyMessage(uint32_t vk, uint32_t lPara
     return macros::HookResult::Swallow;
 }
 
-macros::HookResult CompositeModel::captureLowLevelKey(uint32_t vk, bool) {
+macros::HookResult KeyDialogModel::captureLowLevelKey(uint32_t vk, bool) {
     if (!keyHooks_) {
         return macros::HookResult::PassOn;
     }
@@ -264,16 +264,16 @@ macros::HookResult CompositeModel::captureLowLevelKey(uint32_t vk, bool) {
     return macros::HookResult::Swallow;
 }
 
-void CompositeModel::toggleRecordDelays() {
+void KeyDialogModel::toggleRecordDelays() {
     panel_.setRecordDelays(
         settings_.writeRecordDelay(panel_.recordDelays() == 1 ? 0 : 1, texts_.recordDelayName));
 }
 
-macros::MacroMemoryMeter CompositeModel::memoryMeter(size_t capacity) const {
+macros::MacroMemoryMeter KeyDialogModel::memoryMeter(size_t capacity) const {
     return macros::measureMacroMemory(panel_.imageSizes(), capacity);
 }
 
-std::optional<keyboard::KeyAssignment> CompositeModel::buildRecord() const {
+std::optional<keyboard::KeyAssignment> KeyDialogModel::buildRecord() const {
     keyboard::KeyAssignment r;
     r.type = panelType_;
     r.aux = keyboard::GKeyTagOfSlot(request_.slot);
@@ -309,7 +309,7 @@ std::optional<keyboard::KeyAssignment> CompositeModel::buildRecord() const {
     return r;
 }
 
-AssignOutcome CompositeModel::apply() {
+AssignOutcome KeyDialogModel::apply() {
     if (!isOpen()) {
         return {};
     }

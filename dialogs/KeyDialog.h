@@ -3,7 +3,7 @@
 // one and opens it for each click; it writes nothing until Apply or OK.
 #pragma once
 
-#include "dialogs/CompositeModel.h"
+#include "dialogs/KeyDialogModel.h"
 #include "dialogs/KeyHookFilter.h"
 #include "platform/KeyboardHold.h"
 #include "platform/WindowKeyboardGrabber.h"
@@ -34,7 +34,7 @@ class MacroPanel;
 
 namespace tarvik::dialogs {
 
-class Tarvik_DlgComposite final : public ui::CBaseDialog, public ui::Editor {
+class KeyDialog final : public ui::CBaseDialog, public ui::Editor {
     Q_OBJECT
 
 public:
@@ -65,10 +65,9 @@ public:
     };
 
     // skinFolder holds Composite.ini and the pictures; languageFile the texts read at each opening.
-    Tarvik_DlgComposite(QWidget* parent, CompositeStore& store, Prompter& prompter,
-                        profiles::SettingsStore& settings, Hooks hooks, std::filesystem::path skinFolder,
-                        std::filesystem::path languageFile);
-    ~Tarvik_DlgComposite() override;
+    KeyDialog(QWidget* parent, KeyDialogStore& store, Prompter& prompter, profiles::SettingsStore& settings,
+              Hooks hooks, std::filesystem::path skinFolder, std::filesystem::path languageFile);
+    ~KeyDialog() override;
 
     // The main window's entry: edits the record of slot for the button controlId whose screen
     // rectangle is buttonGlobalRect, beside it, and returns when the dialog closes (Accepted after OK).
@@ -83,7 +82,7 @@ public:
     std::string_view unsavedEditsQuestion() const override;
     void saveEdits() override;
 
-    CompositeModel& model() { return model_; }
+    KeyDialogModel& model() { return model_; }
     // As a click on the panel's tab (the skin gallery shows each panel so).
     void selectTab(Panel tab);
     // Whether the application-wide key filter runs (single-key panel shown, or recording).
@@ -135,7 +134,7 @@ private:
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
 
-    CompositeModel model_;
+    KeyDialogModel model_;
     Hooks hooks_;
     std::filesystem::path languageFile_;
     Pending pending_;

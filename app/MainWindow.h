@@ -11,12 +11,12 @@
 #include "app/MainHub.h"
 #include "app/MainView.h"
 #include "app/WindowPortBridge.h"
-#include "device/FirmwareUpdate.h"
-#include "device/ProgramStarter.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
 #include "ui/CBaseDialog.h"
 #include "ui/SkinLayout.h"
+#include "update/FirmwareUpdate.h"
+#include "update/ProgramStarter.h"
 
 #include <QMenu>
 #include <QPixmap>
@@ -49,8 +49,8 @@ class QtFileChooser;
 namespace tarvik::app {
 
 class AboutBox;
-class CTarvikDlgFlipPage;
-class CTrayIcon;
+class MainWindowFlipPage;
+class TrayIcon;
 class SubWindows;
 
 // What the main window's controls open. The initialisation fills each hook left empty with the window's
@@ -89,21 +89,21 @@ struct MainWindowSetup {
     // A required picture that is missing: the program ends quietly; tests record it.
     ui::MissingPictureHandler onMissingPicture = ui::exitQuietly;
     // The firmware update's trigger report through the device link; empty: no keyboard takes it.
-    device::FirmwareUpdate::RawSender sendRaw = {};
+    update::FirmwareUpdate::RawSender sendRaw = {};
     // The update's messages that name a file and how it starts the update program; null: message boxes
     // and a detached process.
-    device::UpdatePrompter* updatePrompter = nullptr;
-    device::ProgramStarter* programStarter = nullptr;
+    update::UpdatePrompter* updatePrompter = nullptr;
+    update::ProgramStarter* programStarter = nullptr;
     // The key dialog's on-screen keyboard button; empty: onboard or florence from the search path.
     std::function<void()> startOnScreenKeyboard = {};
 };
 
-class CTarvikDlg : public ui::CBaseDialog, public MainView, private WindowPortBridge::Target {
+class MainWindow : public ui::CBaseDialog, public MainView, private WindowPortBridge::Target {
     Q_OBJECT
 
 public:
-    explicit CTarvikDlg(MainWindowSetup setup, QWidget* parent = nullptr);
-    ~CTarvikDlg() override;
+    explicit MainWindow(MainWindowSetup setup, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // What the device link is given as its main window.
     WindowPortBridge& port() { return *bridge_; }
@@ -113,7 +113,7 @@ public:
     // An editor the exit sequence and a lost keyboard ask to close, in the order added (after About).
     void addEditor(ui::Editor* editor);
     AboutBox& aboutBox() { return *about_; }
-    CTrayIcon& trayIcon() { return *tray_; }
+    TrayIcon& trayIcon() { return *tray_; }
     lighting::LightingState* lightingState() { return lighting_.get(); }
     // The key dialog, the profile manager, the update dialog, the lighting panel; null until the
     // initialisation has placed the controls.
@@ -124,7 +124,7 @@ public:
     // The tag other instances recognise the main window by; 0 until the initialisation set it.
     uint32_t windowTag() const { return tag_; }
     ui::ClickablePicture* busyPicture() const { return busyPicture_; }
-    CTarvikDlgFlipPage* flipPage() const { return flipPage_; }
+    MainWindowFlipPage* flipPage() const { return flipPage_; }
     QLabel* reportRateCaption() const { return reportCaption_; }
     QMenu* lastMenu() const { return lastMenu_; }
     // A timer of the main window by its number (1050, 1051, 1052), if running.
@@ -203,7 +203,7 @@ private:
     // After the lighting state: it goes first.
     std::unique_ptr<SubWindows> windows_;
     std::unique_ptr<AboutBox> about_;
-    std::unique_ptr<CTrayIcon> tray_;
+    std::unique_ptr<TrayIcon> tray_;
     std::vector<ui::Editor*> pendingEditors_;
 
     std::vector<QPixmap> pictures_;   // the main window's seven state pictures
@@ -213,7 +213,7 @@ private:
     enum class PictureKind { Button, Lamp, Indicator, Key };
     std::map<ui::CPngButton*, PictureKind> pictureKind_;
     ui::ClickablePicture* busyPicture_ = nullptr;
-    CTarvikDlgFlipPage* flipPage_ = nullptr; // a child over the key buttons
+    MainWindowFlipPage* flipPage_ = nullptr; // a child over the key buttons
     QLabel* reportCaption_ = nullptr;
     QPointer<QMenu> lastMenu_;
     std::map<int, QTimer*> timers_;

@@ -1,7 +1,7 @@
-#include "dialogs/CompositeModel.h"
+#include "dialogs/KeyDialogModel.h"
 
 #include "platform/IniFile.h"
-#include "tests/dialogs/FakeCompositeStore.h"
+#include "tests/dialogs/FakeKeyDialogStore.h"
 #include "tests/macros/RecordingPrompter.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 
 using keyboard::KeyAssignment;
 using macros::HookResult;
-using test::FakeCompositeStore;
+using test::FakeKeyDialogStore;
 using test::macroWithId;
 using test::recordOf;
 
@@ -50,10 +50,10 @@ protected:
         model.open(OpenRequest{slot, 1000, macroOnly});
     }
 
-    FakeCompositeStore store;
+    FakeKeyDialogStore store;
     testing::RecordingPrompter prompter;
     profiles::SettingsStore settings;
-    CompositeModel model;
+    KeyDialogModel model;
 };
 
 TEST_F(Composite, OpeningShowsThePanelOfTheRecord) {
@@ -243,11 +243,11 @@ TEST_F(Composite, RecordsWrittenByApply) {
         const char* what;
         keyboard::KeySlot slot;
         KeyAssignment loaded;
-        std::function<void(CompositeModel&)> edit;
+        std::function<void(KeyDialogModel&)> edit;
         KeyAssignment written;
     };
     auto capture = [](keyboard::KeyCode code, uint32_t vk) {
-        return [=](CompositeModel& m) { m.captureKeyMessage(vk, lParamOf(code)); };
+        return [=](KeyDialogModel& m) { m.captureKeyMessage(vk, lParamOf(code)); };
     };
     const Case cases[] = {
         {"A given A is the default function", kSlotA, {}, capture(0x01E, 0x41), recordOf(0, 0x01E)},
@@ -262,7 +262,7 @@ TEST_F(Composite, RecordsWrittenByApply) {
         {"macro: its id and the repeat count",
          kSlotA,
          {},
-         [](CompositeModel& m) {
+         [](KeyDialogModel& m) {
              m.selectTab(Panel::Macro);
              m.panel().selectMacro(1);
              m.repeatCountChanged(u"12");
@@ -271,7 +271,7 @@ TEST_F(Composite, RecordsWrittenByApply) {
         {"media",
          kSlotG3,
          {},
-         [](CompositeModel& m) {
+         [](KeyDialogModel& m) {
              m.selectTab(Panel::Media);
              m.selectMedia(5);
          },
@@ -279,24 +279,24 @@ TEST_F(Composite, RecordsWrittenByApply) {
         {"function",
          kSlotA,
          {},
-         [](CompositeModel& m) {
+         [](KeyDialogModel& m) {
              m.selectTab(Panel::Function);
              m.selectFunction(10);
          },
          recordOf(8, 10)},
         {"an untouched single-key record is written again", kSlotA, recordOf(2, 0x03B),
-         [](CompositeModel&) {}, recordOf(2, 0x03B)},
-        {"a blocked key left alone stays blocked", kSlotA, recordOf(1, 0), [](CompositeModel&) {},
+         [](KeyDialogModel&) {}, recordOf(2, 0x03B)},
+        {"a blocked key left alone stays blocked", kSlotA, recordOf(1, 0), [](KeyDialogModel&) {},
          recordOf(1, 0)},
-        {"a launch record left alone keeps its value", kSlotA, recordOf(3, 0x40), [](CompositeModel&) {},
+        {"a launch record left alone keeps its value", kSlotA, recordOf(3, 0x40), [](KeyDialogModel&) {},
          recordOf(3, 0x40)},
         {"a launch record's value is no key for the single-key tab", kSlotA, recordOf(3, 0x40),
-         [](CompositeModel& m) {
+         [](KeyDialogModel& m) {
              m.selectTab(Panel::Media);
              m.selectTab(Panel::SingleKey);
          },
          recordOf(0, 0)},
-        {"Clear on a blocked key", kSlotA, recordOf(1, 0), [](CompositeModel& m) { m.clear(); },
+        {"Clear on a blocked key", kSlotA, recordOf(1, 0), [](KeyDialogModel& m) { m.clear(); },
          recordOf(0, 0)},
     };
     for (const Case& c : cases) {
@@ -354,7 +354,7 @@ TEST_F(Composite, RecordDelaysSetting) {
         model.close();
     }
     // The value's name is the current text of MACRO_ACTION_RECORD_DELAY.
-    CompositeTexts texts;
+    KeyDialogTexts texts;
     texts.recordDelayName = u"Aufnahmeverzoegerung";
     model.open(OpenRequest{kSlotA, 1000, false}, texts);
     model.toggleRecordDelays();

@@ -12,13 +12,13 @@
 
 namespace tarvik::app {
 
-class CTarvikDlgFlipPage final : public QWidget {
+class MainWindowFlipPage final : public QWidget {
     Q_OBJECT
 
 public:
     // parent: the window the key buttons are placed in; made after them, it lies over them. Starts empty
     // and hidden.
-    explicit CTarvikDlgFlipPage(QWidget& parent);
+    explicit MainWindowFlipPage(QWidget& parent);
 
     // The legend of a button at rect (parent coordinates); an empty legend shows the printed one.
     void setLegend(int controlId, const QRect& rect, const QString& legend);

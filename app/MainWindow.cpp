@@ -1,10 +1,10 @@
-#include "app/CTarvikDlg.h"
+#include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
-#include "app/CTarvikDlgFlipPage.h"
-#include "app/CTrayIcon.h"
+#include "app/MainWindowFlipPage.h"
 #include "app/StartupFiles.h"
 #include "app/SubWindows.h"
+#include "app/TrayIcon.h"
 #include "keyboard/Layout.h"
 #include "lighting/KeyButtons.h"
 #include "lighting/LightingState.h"
@@ -118,7 +118,7 @@ constexpr const char* kDefaultLinks[] = {"https://example.org/tarvik/",
 
 } // namespace
 
-CTarvikDlg::CTarvikDlg(MainWindowSetup setup, QWidget* parent)
+MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     : CBaseDialog(102, parent, setup.programFolder / "Skins" / "Main.ini", setup.programFolder / "Skins",
                   Kind::MainWindow),
       setup_(std::move(setup)) {
@@ -136,7 +136,7 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-CTarvikDlg::~CTarvikDlg() {
+MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     bridge_->close();
     if (setup_.state.mainWindow.load() == bridge_.get()) {
@@ -146,11 +146,11 @@ CTarvikDlg::~CTarvikDlg() {
     hub_.reset();
 }
 
-Prompter& CTarvikDlg::prompter() {
+Prompter& MainWindow::prompter() {
     return setup_.prompter != nullptr ? *setup_.prompter : *ownPrompter_;
 }
 
-void CTarvikDlg::addEditor(ui::Editor* editor) {
+void MainWindow::addEditor(ui::Editor* editor) {
     if (hub_) {
         hub_->addEditor(editor);
     } else {
@@ -161,7 +161,7 @@ void CTarvikDlg::addEditor(ui::Editor* editor) {
 // ---------------------------------------------------------------------------------------------------
 // Initialisation, in the program's order
 
-void CTarvikDlg::onInitDialog() {
+void MainWindow::onInitDialog() {
     CBaseDialog::onInitDialog();
     removeAutostartEntry();
     const QIcon icon(QString::fromStdString((pictureFolder() / "program_icon.png").string()));
@@ -201,10 +201,10 @@ void CTarvikDlg::onInitDialog() {
         hub_->addEditor(e);
     }
     pendingEditors_.clear();
-    tray_ = std::make_unique<CTrayIcon>(pictureFolder(),
-                                        CTrayIcon::Owner{[this] { return hub_->trayMenu(); },
-                                                         [this](int command) { hub_->onCommand(command); },
-                                                         [this] { hub_->onTrayOpen(); }});
+    tray_ = std::make_unique<TrayIcon>(pictureFolder(),
+                                       TrayIcon::Owner{[this] { return hub_->trayMenu(); },
+                                                       [this](int command) { hub_->onCommand(command); },
+                                                       [this] { hub_->onTrayOpen(); }});
 
     // Without every state picture none of the controls is placed.
     if (ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture)) {
@@ -229,7 +229,7 @@ void CTarvikDlg::onInitDialog() {
     bindTexts();
 }
 
-ui::CPngButton& CTarvikDlg::addButton(const std::string& key, int controlId, const StatePictures& pictures) {
+ui::CPngButton& MainWindow::addButton(const std::string& key, int controlId, const StatePictures& pictures) {
     auto* b = new CPngButton(this);
     b->setObjectName(QString::fromStdString(key));
     ui::placeImageButton(*b, layout(), u16(key), pictures);
@@ -243,7 +243,7 @@ ui::CPngButton& CTarvikDlg::addButton(const std::string& key, int controlId, con
     return *b;
 }
 
-void CTarvikDlg::placeControls() {
+void MainWindow::placeControls() {
     const StatePictures set{&pictures_[kNormal], &pictures_[kOver], &pictures_[kDown], &pictures_[kDisabled],
                             &pictures_[kSelected]};
     const StatePictures still{&pictures_[kNormal], &pictures_[kNormal], &pictures_[kNormal],
@@ -292,7 +292,7 @@ void CTarvikDlg::placeControls() {
                                             CPngButton::kDtVCenter | CPngButton::kDtSingleLine);
 
     // Over every key button, under whatever the window places later.
-    flipPage_ = new CTarvikDlgFlipPage(*this);
+    flipPage_ = new MainWindowFlipPage(*this);
 
     reportCaption_ = new QLabel(this);
     reportCaption_->setObjectName(QStringLiteral("CONTROL_UsbStatic"));
@@ -313,7 +313,7 @@ void CTarvikDlg::placeControls() {
     busyPicture_->hide();
 }
 
-void CTarvikDlg::createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile) {
+void MainWindow::createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile) {
     if (byId_.empty()) {
         return; // no controls were placed (a picture is missing): nothing to attach the panel to
     }
@@ -361,7 +361,7 @@ void CTarvikDlg::createSubWindows(device::Commands& commands, const std::filesys
     }
 }
 
-void CTarvikDlg::bindTexts() {
+void MainWindow::bindTexts() {
     auto& binder = ui::TextBinder::instance();
     binder.bind(*this, "MAIN_CAPTION", ui::TextRole::WindowTitle);
     const std::pair<const char*, const char*> labels[] = {
@@ -407,7 +407,7 @@ void CTarvikDlg::bindTexts() {
     }
 }
 
-void CTarvikDlg::onShowDialog() {
+void MainWindow::onShowDialog() {
     // Nothing is initialised again: the window is the same one each time it is opened; only its
     // pictures come back.
     if (pictures_.empty() && !pictureKind_.empty()) {
@@ -418,7 +418,7 @@ void CTarvikDlg::onShowDialog() {
     }
 }
 
-void CTarvikDlg::applyStatePictures() {
+void MainWindow::applyStatePictures() {
     if (pictures_.size() != kStatePictureNames.size()) {
         return;
     }
@@ -447,7 +447,7 @@ void CTarvikDlg::applyStatePictures() {
     busyFrames_ = ui::loadPictures(pictureFolder(), frames);
 }
 
-void CTarvikDlg::releaseStatePictures() {
+void MainWindow::releaseStatePictures() {
     const QPixmap none;
     for (auto [b, kind] : pictureKind_) {
         const QPoint at = b->pictureOffset();
@@ -464,7 +464,7 @@ void CTarvikDlg::releaseStatePictures() {
     ::malloc_trim(0);
 }
 
-void CTarvikDlg::hideEvent(QHideEvent* event) {
+void MainWindow::hideEvent(QHideEvent* event) {
     CBaseDialog::hideEvent(event);
     // Minimizing or another desktop hides nothing for good (the window system does those); a window the
     // program hid gives its pictures back.
@@ -476,33 +476,33 @@ void CTarvikDlg::hideEvent(QHideEvent* event) {
 // ---------------------------------------------------------------------------------------------------
 // The device link's side
 
-intptr_t CTarvikDlg::onMessage(uint32_t message, uint32_t wParam, bool posted) {
+intptr_t MainWindow::onMessage(uint32_t message, uint32_t wParam, bool posted) {
     return hub_ ? hub_->handleMessage(message, wParam, posted) : 0;
 }
 
-void CTarvikDlg::onHide() {
+void MainWindow::onHide() {
     hide();
 }
 
-void CTarvikDlg::onSetIcon(int iconId) {
+void MainWindow::onSetIcon(int iconId) {
     if (hub_) {
         hub_->setTrayIcon(iconId);
     }
 }
 
-void CTarvikDlg::onStartTimer(int timerId, int periodMs) {
+void MainWindow::onStartTimer(int timerId, int periodMs) {
     startTimerById(timerId, periodMs);
 }
 
-void CTarvikDlg::onShowMessage(const std::string& languageKey) {
+void MainWindow::onShowMessage(const std::string& languageKey) {
     prompter().show(languageKey);
 }
 
-bool CTarvikDlg::ready() const {
+bool MainWindow::ready() const {
     return hub_ != nullptr && hub_->isReady();
 }
 
-void CTarvikDlg::startTimerById(int timerId, int periodMs) {
+void MainWindow::startTimerById(int timerId, int periodMs) {
     QTimer*& t = timers_[timerId];
     if (t == nullptr) {
         t = new QTimer(this);
@@ -515,12 +515,12 @@ void CTarvikDlg::startTimerById(int timerId, int periodMs) {
     t->start(periodMs);
 }
 
-bool CTarvikDlg::timerActive(int timerId) const {
+bool MainWindow::timerActive(int timerId) const {
     auto it = timers_.find(timerId);
     return it != timers_.end() && it->second->isActive();
 }
 
-void CTarvikDlg::killTimer(int timerId) {
+void MainWindow::killTimer(int timerId) {
     if (auto it = timers_.find(timerId); it != timers_.end()) {
         it->second->stop();
     }
@@ -529,17 +529,17 @@ void CTarvikDlg::killTimer(int timerId) {
 // ---------------------------------------------------------------------------------------------------
 // MainView
 
-ui::CPngButton* CTarvikDlg::button(const std::string& skinKey) const {
+ui::CPngButton* MainWindow::button(const std::string& skinKey) const {
     auto it = buttons_.find(skinKey);
     return it != buttons_.end() ? it->second : nullptr;
 }
 
-ui::CPngButton* CTarvikDlg::buttonById(int controlId) const {
+ui::CPngButton* MainWindow::buttonById(int controlId) const {
     auto it = byId_.find(controlId);
     return it != byId_.end() ? it->second : nullptr;
 }
 
-void CTarvikDlg::showWindow() {
+void MainWindow::showWindow() {
     if (isMinimized()) {
         showNormal();
     } else {
@@ -549,25 +549,25 @@ void CTarvikDlg::showWindow() {
     activateWindow();
 }
 
-void CTarvikDlg::hideWindow() {
+void MainWindow::hideWindow() {
     hide();
 }
 
-void CTarvikDlg::minimizeWindow() {
+void MainWindow::minimizeWindow() {
     showMinimized();
 }
 
-void CTarvikDlg::quit() {
+void MainWindow::quit() {
     QCoreApplication::exit(0);
 }
 
-void CTarvikDlg::setApplyEnabled(bool enabled) {
+void MainWindow::setApplyEnabled(bool enabled) {
     if (auto* b = button("CONTROL2_APPLY")) {
         b->setEnabled(enabled);
     }
 }
 
-void CTarvikDlg::refreshKeyButtons() {
+void MainWindow::refreshKeyButtons() {
     for (const keyboard::GButton& g : keyboard::GButtons()) {
         refreshButton(g.controlId);
     }
@@ -577,7 +577,7 @@ void CTarvikDlg::refreshKeyButtons() {
     refreshButton(control::kFn);
 }
 
-void CTarvikDlg::refreshButton(int controlId) {
+void MainWindow::refreshButton(int controlId) {
     CPngButton* b = buttonById(controlId);
     if (b == nullptr || !hub_) {
         return;
@@ -593,13 +593,13 @@ void CTarvikDlg::refreshButton(int controlId) {
     }
 }
 
-void CTarvikDlg::setLayerIndicator(int layer) {
+void MainWindow::setLayerIndicator(int layer) {
     if (auto* b = button("LOCK_AB")) {
         b->setSelected(layer == 1);
     }
 }
 
-void CTarvikDlg::setProfileButtons(int selected) {
+void MainWindow::setProfileButtons(int selected) {
     shownProfile_ = selected;
     for (int p = 0; p < 3; ++p) {
         if (auto* b = buttonById(control::kProfile1 + p)) {
@@ -613,7 +613,7 @@ void CTarvikDlg::setProfileButtons(int selected) {
     }
 }
 
-void CTarvikDlg::setReportRateButtons(int selected) {
+void MainWindow::setReportRateButtons(int selected) {
     for (int r = 0; r < 4; ++r) {
         if (auto* b = buttonById(kReportButtons[r])) {
             b->setSelected(r == selected);
@@ -621,20 +621,20 @@ void CTarvikDlg::setReportRateButtons(int selected) {
     }
 }
 
-void CTarvikDlg::setFlip(int flip) {
+void MainWindow::setFlip(int flip) {
     if (auto* b = button("FLIP_0")) {
         b->setSelected(flip == 1);
     }
     update(); // the key picture
 }
 
-void CTarvikDlg::setSwitchText(const std::u16string& text) {
+void MainWindow::setSwitchText(const std::u16string& text) {
     if (auto* b = button("FUNC_SWITCH")) {
         b->setText(QString::fromStdU16String(text));
     }
 }
 
-void CTarvikDlg::setBusy(bool busy) {
+void MainWindow::setBusy(bool busy) {
     busy_ = busy;
     if (busy) {
         showBusyFrame(0);
@@ -652,13 +652,13 @@ void CTarvikDlg::setBusy(bool busy) {
     }
 }
 
-void CTarvikDlg::showBusyFrame(int frame) {
+void MainWindow::showBusyFrame(int frame) {
     if (busyPicture_ != nullptr && frame >= 0 && static_cast<size_t>(frame) < busyFrames_.size()) {
         busyPicture_->setPicture(busyFrames_[static_cast<size_t>(frame)]);
     }
 }
 
-void CTarvikDlg::showMenu(const std::vector<MenuItem>& items) {
+void MainWindow::showMenu(const std::vector<MenuItem>& items) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setStyleSheet(ui::darkStyleSheet());
@@ -671,27 +671,27 @@ void CTarvikDlg::showMenu(const std::vector<MenuItem>& items) {
     menu->popup(QCursor::pos());
 }
 
-void CTarvikDlg::createTray(int iconId, const std::u16string& tip) {
+void MainWindow::createTray(int iconId, const std::u16string& tip) {
     tray_->create(iconId, QString::fromStdU16String(tip));
 }
 
-void CTarvikDlg::removeTray() {
+void MainWindow::removeTray() {
     tray_->remove();
 }
 
-void CTarvikDlg::setTrayIcon(int iconId) {
+void MainWindow::setTrayIcon(int iconId) {
     tray_->setIcon(iconId);
 }
 
-void CTarvikDlg::setTrayTip(const std::u16string& tip) {
+void MainWindow::setTrayTip(const std::u16string& tip) {
     tray_->setTooltip(QString::fromStdU16String(tip));
 }
 
-void CTarvikDlg::openAbout() {
+void MainWindow::openAbout() {
     about_->open();
 }
 
-void CTarvikDlg::openKeyDialog(int slot, bool macroOnly, int controlId) {
+void MainWindow::openKeyDialog(int slot, bool macroOnly, int controlId) {
     if (!hooks_.keyDialog) {
         return;
     }
@@ -702,25 +702,25 @@ void CTarvikDlg::openKeyDialog(int slot, bool macroOnly, int controlId) {
     hooks_.keyDialog(slot, controlId, macroOnly, at);
 }
 
-void CTarvikDlg::openProfileManager() {
+void MainWindow::openProfileManager() {
     if (hooks_.profileManager) {
         hooks_.profileManager();
     }
 }
 
-void CTarvikDlg::openUpdateDialog() {
+void MainWindow::openUpdateDialog() {
     if (hooks_.updateDialog) {
         hooks_.updateDialog();
     }
 }
 
-void CTarvikDlg::switchProfile(int profile, profiles::SwitchSource source) {
+void MainWindow::switchProfile(int profile, profiles::SwitchSource source) {
     if (hooks_.switchProfile) {
         hooks_.switchProfile(profile, source);
     }
 }
 
-void CTarvikDlg::openUrl(const std::string& url) {
+void MainWindow::openUrl(const std::string& url) {
     const QUrl u(QString::fromStdString(url));
     if (setup_.desktopOpen) {
         setup_.desktopOpen(u);
@@ -729,7 +729,7 @@ void CTarvikDlg::openUrl(const std::string& url) {
     }
 }
 
-void CTarvikDlg::openFile(const std::filesystem::path& file) {
+void MainWindow::openFile(const std::filesystem::path& file) {
     const QUrl u = QUrl::fromLocalFile(QString::fromStdString(file.string()));
     if (setup_.desktopOpen) {
         setup_.desktopOpen(u);
@@ -738,7 +738,7 @@ void CTarvikDlg::openFile(const std::filesystem::path& file) {
     }
 }
 
-void CTarvikDlg::showText(const std::u16string& text) {
+void MainWindow::showText(const std::u16string& text) {
     const QString t = QString::fromStdU16String(text).trimmed();
     if (setup_.showText) {
         setup_.showText(t);
@@ -747,7 +747,7 @@ void CTarvikDlg::showText(const std::u16string& text) {
     }
 }
 
-void CTarvikDlg::retext() {
+void MainWindow::retext() {
     CBaseDialog::retext();
     if (hub_) {
         setSwitchText(hub_->switchText());
@@ -759,7 +759,7 @@ void CTarvikDlg::retext() {
 // ---------------------------------------------------------------------------------------------------
 // Events
 
-void CTarvikDlg::paintEvent(QPaintEvent* event) {
+void MainWindow::paintEvent(QPaintEvent* event) {
     if (isMinimized()) {
         // What a minimized window shows where it is still drawn: the program's icon.
         QPainter p(this);
@@ -772,7 +772,7 @@ void CTarvikDlg::paintEvent(QPaintEvent* event) {
     CBaseDialog::paintEvent(event);
 }
 
-void CTarvikDlg::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && hub_) {
         hub_->onHelpKey();
         event->accept();
@@ -781,22 +781,22 @@ void CTarvikDlg::keyPressEvent(QKeyEvent* event) {
     CBaseDialog::keyPressEvent(event);
 }
 
-void CTarvikDlg::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The window manager's close hides the window; the program lives on in the notification area.
     event->ignore();
     hide();
 }
 
-void CTarvikDlg::reject() {
+void MainWindow::reject() {
     hide();
 }
 
-bool CTarvikDlg::takesInput(QObject* watched, QEvent* event) const {
+bool MainWindow::takesInput(QObject* watched, QEvent* event) const {
     auto* w = qobject_cast<QWidget*>(watched);
     return w != nullptr && w->window() == this && isUserInput(event->type());
 }
 
-bool CTarvikDlg::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (busy_ && takesInput(watched, event)) {
         return true; // nothing but the animation while the keyboard is written
     }

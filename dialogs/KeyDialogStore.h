@@ -19,9 +19,9 @@ struct AssignOutcome {
     macros::ReconcileResult reconcile;
 };
 
-class CompositeStore {
+class KeyDialogStore {
 public:
-    virtual ~CompositeStore() = default;
+    virtual ~KeyDialogStore() = default;
     // The record of the slot in the current profile of the working copy.
     virtual keyboard::KeyAssignment record(keyboard::KeySlot slot) = 0;
     // A copy of the working copy's macro list.

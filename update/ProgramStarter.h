@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 struct StartResult {
     bool started = false;
@@ -34,4 +34,4 @@ public:
                       const std::filesystem::path& workingFolder) override;
 };
 
-} // namespace tarvik::device
+} // namespace tarvik::update

@@ -2,7 +2,7 @@
 // language, read from the language file when shown, with the path in place of "%s".
 #pragma once
 
-#include "device/FirmwareUpdate.h"
+#include "update/FirmwareUpdate.h"
 
 #include <QPointer>
 #include <QString>
@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 class UpdateMessageBox final : public UpdatePrompter {
 public:
@@ -30,4 +30,4 @@ private:
     std::filesystem::path languageFile_;
 };
 
-} // namespace tarvik::device
+} // namespace tarvik::update

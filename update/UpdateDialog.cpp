@@ -1,4 +1,4 @@
-#include "device/CTarvik_DlgUpdate.h"
+#include "update/UpdateDialog.h"
 
 #include "ui/CPngButton.h"
 #include "ui/TextKeys.h"
@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QStyle>
 
-namespace tarvik::device {
+namespace tarvik::update {
 
 namespace {
 
@@ -28,39 +28,38 @@ QString qs(const std::u16string& s) {
 
 } // namespace
 
-CTarvik_DlgUpdate::CTarvik_DlgUpdate(QWidget* parent, FirmwareUpdate& update,
-                                     std::filesystem::path skinFolder, std::filesystem::path languageFile,
-                                     Hooks hooks)
+UpdateDialog::UpdateDialog(QWidget* parent, FirmwareUpdate& update, std::filesystem::path skinFolder,
+                           std::filesystem::path languageFile, Hooks hooks)
     : ui::CBaseDialog(kTemplateId, parent, skinFolder / "UpdateDlg.ini", skinFolder), update_(update),
       languageFile_(std::move(languageFile)), hooks_(std::move(hooks)) {
-    setObjectName(QStringLiteral("CTarvik_DlgUpdate"));
+    setObjectName(QStringLiteral("UpdateDialog"));
     setStyleSheet(QString::fromLatin1(kStyle));
 }
 
-CTarvik_DlgUpdate::~CTarvik_DlgUpdate() = default;
+UpdateDialog::~UpdateDialog() = default;
 
-int CTarvik_DlgUpdate::runModal() {
+int UpdateDialog::runModal() {
     return exec();
 }
 
-bool CTarvik_DlgUpdate::requestClose() {
+bool UpdateDialog::requestClose() {
     if (isVisible()) {
         reject();
     }
     return true;
 }
 
-bool CTarvik_DlgUpdate::isOpen() const {
+bool UpdateDialog::isOpen() const {
     return isVisible();
 }
 
-void CTarvik_DlgUpdate::reject() {
+void UpdateDialog::reject() {
     update_.cancel();
     showPath();
     ui::CBaseDialog::reject();
 }
 
-void CTarvik_DlgUpdate::onInitDialog() {
+void UpdateDialog::onInitDialog() {
     ui::CBaseDialog::onInitDialog();
     if (!built_) {
         build();
@@ -79,14 +78,14 @@ void CTarvik_DlgUpdate::onInitDialog() {
     showPath();
 }
 
-ui::CPngButton& CTarvik_DlgUpdate::imageButton(const char* key) {
+ui::CPngButton& UpdateDialog::imageButton(const char* key) {
     auto* b = new ui::CPngButton(this);
     b->setObjectName(QString::fromLatin1(key));
     b->setFocusPolicy(Qt::NoFocus);
     return *b;
 }
 
-void CTarvik_DlgUpdate::build() {
+void UpdateDialog::build() {
     path_ = new QLabel(this);
     path_->setObjectName(QStringLiteral("CONTROL_UPStatic"));
     QFont f(QStringLiteral("Verdana"));
@@ -102,13 +101,13 @@ void CTarvik_DlgUpdate::build() {
     start_ = &imageButton("CONTROL_UPButton");
     cancel_ = &imageButton("CONTROL_CUPButton");
     backup_ = &imageButton("CONTROL_BACKUPButton");
-    connect(open_, &QAbstractButton::clicked, this, &CTarvik_DlgUpdate::onChoose);
-    connect(start_, &QAbstractButton::clicked, this, &CTarvik_DlgUpdate::onUpdate);
-    connect(cancel_, &QAbstractButton::clicked, this, &CTarvik_DlgUpdate::reject);
-    connect(backup_, &QAbstractButton::clicked, this, &CTarvik_DlgUpdate::onBackup);
+    connect(open_, &QAbstractButton::clicked, this, &UpdateDialog::onChoose);
+    connect(start_, &QAbstractButton::clicked, this, &UpdateDialog::onUpdate);
+    connect(cancel_, &QAbstractButton::clicked, this, &UpdateDialog::reject);
+    connect(backup_, &QAbstractButton::clicked, this, &UpdateDialog::onBackup);
 }
 
-void CTarvik_DlgUpdate::placeControls() {
+void UpdateDialog::placeControls() {
     const IniFile& l = layout();
     for (ui::CPngButton* b : {open_, start_, cancel_, backup_}) {
         ui::placeImageButton(*b, l, b->objectName().toStdU16String(), buttonSet_);
@@ -118,7 +117,7 @@ void CTarvik_DlgUpdate::placeControls() {
     combo_->hide();
 }
 
-void CTarvik_DlgUpdate::readTexts() {
+void UpdateDialog::readTexts() {
     const std::vector<std::u16string> t =
         ui::uiTexts().readOnDemand(languageFile_, std::span<const std::string_view>(ui::kUpdateTextKeys));
     auto text = [&](std::string_view key) {
@@ -133,7 +132,7 @@ void CTarvik_DlgUpdate::readTexts() {
     noFileText_ = text("UPDATE_NO_FILE");
 }
 
-void CTarvik_DlgUpdate::showPath() {
+void UpdateDialog::showPath() {
     if (path_ == nullptr) {
         return;
     }
@@ -150,12 +149,12 @@ void CTarvik_DlgUpdate::showPath() {
     QWidget::update();
 }
 
-void CTarvik_DlgUpdate::onChoose() {
+void UpdateDialog::onChoose() {
     update_.chooseUpdateFile();
     showPath();
 }
 
-void CTarvik_DlgUpdate::onUpdate() {
+void UpdateDialog::onUpdate() {
     const FirmwareUpdate::UpdateResult r = update_.startUpdate();
     showPath();
     // A message box of the update may have let the dialog be closed meanwhile.
@@ -164,11 +163,11 @@ void CTarvik_DlgUpdate::onUpdate() {
     }
 }
 
-void CTarvik_DlgUpdate::onBackup() {
+void UpdateDialog::onBackup() {
     update_.backup();
 }
 
-void CTarvik_DlgUpdate::keyPressEvent(QKeyEvent* event) {
+void UpdateDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -187,4 +186,4 @@ void CTarvik_DlgUpdate::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-} // namespace tarvik::device
+} // namespace tarvik::update

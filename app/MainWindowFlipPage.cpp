@@ -1,4 +1,4 @@
-#include "app/CTarvikDlgFlipPage.h"
+#include "app/MainWindowFlipPage.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -32,13 +32,13 @@ QFont fittedFont(const QString& text, const QRectF& box) {
 
 } // namespace
 
-CTarvikDlgFlipPage::CTarvikDlgFlipPage(QWidget& parent) : QWidget(&parent) {
+MainWindowFlipPage::MainWindowFlipPage(QWidget& parent) : QWidget(&parent) {
     setObjectName(QStringLiteral("FlipPage"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
 }
 
-void CTarvikDlgFlipPage::setLegend(int controlId, const QRect& rect, const QString& legend) {
+void MainWindowFlipPage::setLegend(int controlId, const QRect& rect, const QString& legend) {
     auto it = plates_.find(controlId);
     if (legend.isEmpty()) {
         if (it == plates_.end()) {
@@ -53,12 +53,12 @@ void CTarvikDlgFlipPage::setLegend(int controlId, const QRect& rect, const QStri
     relayout();
 }
 
-QString CTarvikDlgFlipPage::legend(int controlId) const {
+QString MainWindowFlipPage::legend(int controlId) const {
     const auto it = plates_.find(controlId);
     return it != plates_.end() ? it->second.legend : QString();
 }
 
-void CTarvikDlgFlipPage::relayout() {
+void MainWindowFlipPage::relayout() {
     if (plates_.empty()) {
         hide();
         return;
@@ -77,7 +77,7 @@ void CTarvikDlgFlipPage::relayout() {
     update();
 }
 
-void CTarvikDlgFlipPage::paintEvent(QPaintEvent* event) {
+void MainWindowFlipPage::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QPoint origin = geometry().topLeft();

@@ -1,9 +1,9 @@
 // The key assignment dialog's window, offscreen, with the generated skins of the program folder. Each
 // test also leaves a picture of what it looked at in the build tree (screens/composite/).
-#include "dialogs/Tarvik_DlgComposite.h"
+#include "dialogs/KeyDialog.h"
 
 #include "TestPaths.h"
-#include "tests/dialogs/FakeCompositeStore.h"
+#include "tests/dialogs/FakeKeyDialogStore.h"
 #include "tests/macros/RecordingPrompter.h"
 #include "ui/CPngButton.h"
 #include "ui/TextTable.h"
@@ -30,7 +30,7 @@ namespace tarvik::dialogs {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FakeCompositeStore;
+using test::FakeKeyDialogStore;
 using test::macroWithId;
 using test::recordOf;
 
@@ -99,8 +99,8 @@ protected:
         }
     }
 
-    Tarvik_DlgComposite::Hooks hooks() {
-        Tarvik_DlgComposite::Hooks h;
+    KeyDialog::Hooks hooks() {
+        KeyDialog::Hooks h;
         h.macroCapacity = [this] { return capacity; };
         h.assigned = [this](const AssignOutcome& out) { assigned.push_back(out); };
         h.applyToKeyboard = [this] { ++keyboardWrites; };
@@ -129,7 +129,7 @@ protected:
     void click(const char* name) { QTest::mouseClick(&button(name), Qt::LeftButton); }
     QAbstractItemModel& rows() { return *child<QTableView>("FUNC_MACRO_LIST2").model(); }
 
-    FakeCompositeStore store;
+    FakeKeyDialogStore store;
     testing::RecordingPrompter prompter;
     fs::path settingsFile;
     profiles::SettingsStore settings;
@@ -141,7 +141,7 @@ protected:
     int helpOpened = 0;
     int oskStarted = 0;
     std::vector<fs::path> missing;
-    Tarvik_DlgComposite dialog;
+    KeyDialog dialog;
 };
 
 TEST_F(CompositeDialog, ATabShowsItsPanel) {
@@ -415,9 +415,9 @@ TEST_F(CompositeDialog, AMissingPictureEndsTheFirstOpening) {
         }
     }
     std::vector<fs::path> reported;
-    Tarvik_DlgComposite::Hooks h;
+    KeyDialog::Hooks h;
     h.missingPicture = [&](const fs::path& p) { reported.push_back(p); };
-    Tarvik_DlgComposite other(nullptr, store, prompter, settings, h, copy, copy / "language.ini");
+    KeyDialog other(nullptr, store, prompter, settings, h, copy, copy / "language.ini");
     other.openForSlot(kSlotA, 1058, false, QRect(40, 40, 40, 40));
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].filename(), "macro2_over.jpg");
@@ -510,13 +510,13 @@ TEST(CompositeDialogChinese, TextsComeFromTheActiveSection) {
     fs::copy_file(skins() / "language.ini", language);
     ASSERT_TRUE(ui::uiTexts().switchLanguage(language, ui::TextTable::kChinese));
 
-    FakeCompositeStore store;
+    FakeKeyDialogStore store;
     store.list = {macroWithId(1, u"\u8FDE\u62DB", 1, {{80, 0x1E, 0}, {0, 0x1E, 1}})};
     testing::RecordingPrompter prompter;
     profiles::SettingsStore settings(dir / "tarvik.ini");
-    Tarvik_DlgComposite::Hooks hooks;
+    KeyDialog::Hooks hooks;
     hooks.macroCapacity = [] { return size_t{0}; };
-    Tarvik_DlgComposite dialog(nullptr, store, prompter, settings, hooks, skins(), language);
+    KeyDialog dialog(nullptr, store, prompter, settings, hooks, skins(), language);
     dialog.openForSlot(kSlotA, 1058, false, QRect(40, 40, 40, 40));
     auto* tab = dialog.findChild<ui::CPngButton*>(QStringLiteral("CONTROL_KEY"));
     ASSERT_NE(tab, nullptr);

@@ -22,7 +22,7 @@ class QSystemTrayIcon;
 
 namespace tarvik::app {
 
-class CTrayIcon : public QObject {
+class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
@@ -33,8 +33,8 @@ public:
         std::function<void()> open;
     };
 
-    CTrayIcon(std::filesystem::path skinFolder, Owner owner, QObject* parent = nullptr);
-    ~CTrayIcon() override;
+    TrayIcon(std::filesystem::path skinFolder, Owner owner, QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     // Shows the icon with the picture of iconId (128, 141, 142) and the tooltip; true when the desktop
     // has a notification area now (the icon follows when one appears later).
