@@ -1,0 +1,46 @@
+#include "appprofiles/FocusWatcher.h"
+
+#include "appprofiles/BusFocusWatcher.h"
+#include "appprofiles/X11FocusWatcher.h"
+
+#include <QProcessEnvironment>
+
+namespace tarvik::appprofiles {
+
+namespace {
+
+// Always says why: the window shows it.
+class NoFocusWatcher final : public FocusWatcher {
+public:
+    explicit NoFocusWatcher(QString why) : why_(std::move(why)) {}
+    bool start(Report) override { return false; }
+    QString name() const override { return QStringLiteral("none"); }
+    QString why() const override { return why_; }
+
+private:
+    QString why_;
+};
+
+} // namespace
+
+std::unique_ptr<FocusWatcher> watcherForDesktop(const QString& programFolder) {
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString desktop = env.value(QStringLiteral("XDG_CURRENT_DESKTOP")).toUpper();
+    const bool wayland = !env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    // On a Wayland session X11 sees only the X programs; their own plugin tells about every window.
+    if (desktop.contains(QStringLiteral("KDE")) && wayland) {
+        return std::make_unique<BusFocusWatcher>(BusFocusWatcher::Desktop::Kde,
+                                                 programFolder + QStringLiteral("/focus/tarvik-focus.js"));
+    }
+    if (desktop.contains(QStringLiteral("GNOME")) && wayland) {
+        return std::make_unique<BusFocusWatcher>(BusFocusWatcher::Desktop::Gnome, QString());
+    }
+    if (!env.value(QStringLiteral("DISPLAY")).isEmpty() && !wayland) {
+        return std::make_unique<X11FocusWatcher>();
+    }
+    return std::make_unique<NoFocusWatcher>(
+        wayland ? QStringLiteral("this Wayland desktop does not tell which window is in front")
+                : QStringLiteral("no display"));
+}
+
+} // namespace tarvik::appprofiles
