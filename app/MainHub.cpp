@@ -22,6 +22,9 @@ namespace tarvik::app {
 
 namespace {
 
+// The tray menu's entries of automatic profiles: the check item, the rules window.
+constexpr std::string_view kAutoProfileMenuKeys[] = {"APPPROFILES_AUTOMATIC", "APPPROFILES_MENU"};
+
 using device::kCodeInit;
 using device::kCodeKill;
 using device::kCodeLed;
@@ -317,6 +320,16 @@ void MainHub::onCommand(int commandId) {
     case command::kAutostart:
         toggleAutostart();
         break;
+    case command::kAutoProfiles:
+        if (autoProfiles_.setPaused && autoProfiles_.paused) {
+            autoProfiles_.setPaused(!autoProfiles_.paused());
+        }
+        break;
+    case command::kAppRules:
+        if (autoProfiles_.openRules) {
+            autoProfiles_.openRules();
+        }
+        break;
     default:
         break;
     }
@@ -365,6 +378,53 @@ void MainHub::assignmentsChanged() {
 void MainHub::setModified(bool modified) {
     modified_ = modified;
     p_.view.setApplyEnabled(modified);
+    autoStateChanged();
+}
+
+void MainHub::autoStateChanged() {
+    if (!autoProfiles_.stateChanged) {
+        return;
+    }
+    std::weak_ptr<bool> alive = alive_;
+    p_.toUi([this, alive] {
+        if (auto a = alive.lock(); a && *a && !exiting_) {
+            autoProfiles_.stateChanged();
+        }
+    });
+}
+
+AutoSwitchState MainHub::autoSwitchState() const {
+    const profiles::SwitchContext c = switchContext();
+    AutoSwitchState s;
+    s.keyboard = isReady() && p_.state.devicePresence.load() > 0;
+    s.keyboardProfile = c.keyboardProfile;
+    s.editsPending = c.mainModified || c.managerModified || c.compositeOpen || busy_ || exiting_;
+    return s;
+}
+
+bool MainHub::switchAutomatically(int profile) {
+    // The same checks as autoSwitchState: a switch with pending edits would ask whether to save them.
+    const AutoSwitchState s = autoSwitchState();
+    if (s.editsPending || !s.keyboard || profile < 0 || profile > 2) {
+        return false;
+    }
+    p_.view.switchProfile(profile, profiles::SwitchSource::ProfileButton);
+    return true;
+}
+
+std::u16string MainHub::trayTip() const {
+    std::u16string tip = p_.texts.text("KEYBOARD_TRAY_DESC");
+    if (switchWaiting_) {
+        tip += u"\n" + p_.texts.readOnDemand(p_.languageFile, "APPPROFILES_WAITING");
+    }
+    return tip;
+}
+
+void MainHub::setSwitchWaiting(bool waiting) {
+    switchWaiting_ = waiting;
+    if (trayIcon_ != 0) {
+        p_.view.setTrayTip(trayTip());
+    }
 }
 
 ButtonLook MainHub::buttonLook(int controlId) const {
@@ -496,6 +556,13 @@ std::vector<MenuItem> MainHub::trayMenu() const {
                                    MenuItem::item(command::kAbout, t[1]),
                                    MenuItem::item(command::kExit, t[2])};
     items[0].isDefault = true;
+    if (autoProfiles_.paused) {
+        const std::vector<std::u16string> a = p_.texts.readOnDemand(p_.languageFile, kAutoProfileMenuKeys);
+        MenuItem automatic = MenuItem::item(command::kAutoProfiles, a[0]);
+        automatic.checkable = true;
+        automatic.checked = !autoProfiles_.paused();
+        items.insert(items.begin() + 2, {automatic, MenuItem::item(command::kAppRules, a[1])});
+    }
     return items;
 }
 
@@ -649,6 +716,7 @@ void MainHub::setSwitchBusy(bool busy) {
     busy_ = busy;
     busyFrame_ = 0;
     p_.view.setBusy(busy);
+    autoStateChanged();
 }
 
 void MainHub::profileSwitched(const profiles::SwitchFinish& finish) {
@@ -822,7 +890,7 @@ void MainHub::switchLanguage(int language) {
     }
     p_.view.setSwitchText(switchText());
     if (trayIcon_ != 0) {
-        p_.view.setTrayTip(p_.texts.text("KEYBOARD_TRAY_DESC"));
+        p_.view.setTrayTip(trayTip());
     }
     p_.view.retext();
     if (lighting_ != nullptr) {

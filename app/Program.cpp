@@ -6,6 +6,9 @@
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
 #include "app/TerminationSignals.h"
+#include "appprofiles/AppProfilesController.h"
+#include "appprofiles/AppRulesDialog.h"
+#include "cli/AppProfilesCommand.h"
 #include "cli/EventTap.h"
 #include "device/FirmwareUpdate.h"
 #include "device/LinkSession.h"
@@ -22,6 +25,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -97,6 +101,16 @@ int runProgram(int argc, char** argv) {
     CTarvikDlg* window = nullptr;
     // The session-bus service: clients' calls run on the device worker; what they wrote is shown.
     std::optional<cli::HostedLink> hosted;
+    // Automatic profiles, once the window exists; the rules window on first use.
+    std::unique_ptr<appprofiles::AppProfilesController> autoProfiles;
+    std::unique_ptr<appprofiles::AppRulesDialog> rulesWindow;
+    auto watchingText = [&]() -> std::string {
+        const appprofiles::FocusWatcher* w = autoProfiles ? autoProfiles->watcher() : nullptr;
+        if (w == nullptr) {
+            return "off";
+        }
+        return (autoProfiles->watching() ? w->name() : QStringLiteral("off: ") + w->why()).toStdString();
+    };
     service::DbusService bus(
         {[&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); },
          [&window] {
@@ -108,6 +122,36 @@ int runProgram(int argc, char** argv) {
                      }
                  },
                  Qt::QueuedConnection);
+         },
+         [&](const std::vector<std::string>& line, bool json) {
+             cli::service::Outcome outcome;
+             if (!autoProfiles) {
+                 return cli::service::Outcome{
+                     1, {}, "tarvikctl: app-profiles: the program is still starting\n"};
+             }
+             std::ostringstream out;
+             std::ostringstream err;
+             cli::CliContext ctx{json, out, err, true, "program"};
+             appprofiles::AppRules rules = autoProfiles->rules();
+             const std::vector<std::string_view> words(line.begin() + 1, line.end());
+             bool changed = false;
+             outcome.exitCode = cli::runAppProfiles(ctx, rules, words, changed, watchingText());
+             std::string why;
+             if (outcome.exitCode == 0 && changed && !autoProfiles->setRules(std::move(rules), &why)) {
+                 err << "tarvikctl: app-profiles: cannot write the rules file: " << why << '\n';
+                 outcome.exitCode = 1;
+             }
+             if (changed && rulesWindow && rulesWindow->isVisible()) {
+                 rulesWindow->refresh();
+             }
+             outcome.output = out.str();
+             outcome.messages = err.str();
+             return outcome;
+         },
+         [&](const QString& app) {
+             if (autoProfiles) {
+                 autoProfiles->reportFocus({app.toStdString(), {}, {}});
+             }
          }});
 
     MainWindowSetup setup{
@@ -181,6 +225,31 @@ int runProgram(int argc, char** argv) {
 
     window = new CTarvikDlg(std::move(setup));
     window->initialise(); // created hidden; MSG_INIT is on its way
+    autoProfiles = std::make_unique<appprofiles::AppProfilesController>(
+        appprofiles::rulesFilePath(), appprofiles::AppProfilesController::Hooks{
+                                          [&] {
+                                              const AutoSwitchState s = window->hub().autoSwitchState();
+                                              appprofiles::SwitchInputs in;
+                                              in.keyboard = s.keyboard;
+                                              in.editsPending = s.editsPending;
+                                              in.keyboardProfile = s.keyboardProfile;
+                                              return in;
+                                          },
+                                          [&](int profile) { window->hub().switchAutomatically(profile); },
+                                          [&](bool waiting) { window->hub().setSwitchWaiting(waiting); }});
+    window->hub().setAutoProfiles(
+        {[&] { return autoProfiles->paused(); }, [&](bool paused) { (void)autoProfiles->setPaused(paused); },
+         [&] {
+             if (!rulesWindow) {
+                 rulesWindow = std::make_unique<appprofiles::AppRulesDialog>(*autoProfiles);
+             }
+             rulesWindow->refresh();
+             rulesWindow->show();
+             rulesWindow->raise();
+             rulesWindow->activateWindow();
+         },
+         [&] { autoProfiles->recheck(); }});
+    autoProfiles->start(appprofiles::watcherForDesktop(QString::fromStdString(folder.string())));
     const int loop = QApplication::exec();
     (void)loop; // the program always ends with 0
 
@@ -188,6 +257,8 @@ int runProgram(int argc, char** argv) {
     // the workers finish what they run, and the link goes before the window it reports to.
     window->port().close();
     bus.stop();
+    rulesWindow.reset();
+    autoProfiles.reset();
     if (server) {
         server->join();
     }
