@@ -22,11 +22,14 @@ AppRulesDialog::AppRulesDialog(AppProfilesController& controller, QWidget* paren
     : QDialog(parent), controller_(controller), status_(new QLabel(this)),
       table_(new QTableWidget(0, 2, this)), fallback_(new QComboBox(this)), fallbackLabel_(new QLabel(this)),
       add_(new QPushButton(this)), remove_(new QPushButton(this)), close_(new QPushButton(this)) {
-    setObjectName(QStringLiteral("AppRulesDialog"));
+    setObjectName(QStringLiteral("TarvikPlainDialog")); // the dark background of the program's plain windows
     setStyleSheet(ui::darkStyleSheet());
     status_->setWordWrap(true);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
+    table_->setColumnWidth(1, 150);
+    table_->verticalHeader()->setDefaultSectionSize(QComboBox().sizeHint().height() + 6);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -130,7 +133,7 @@ void AppRulesDialog::refresh() {
     }
     QStringList profiles;
     for (std::string_view key : ui::kOnBoardProfileKeys) {
-        profiles << QString::fromStdU16String(ui::uiText(key));
+        profiles << text(key);
     }
     fallback_->clear();
     fallback_->addItem(text("APPPROFILES_PREVIOUS"));
