@@ -177,4 +177,12 @@ inline constexpr std::string_view kSkinCaptionTextKeys[] = {
 // The lighting panel's words while it is off.
 inline constexpr std::string_view kLightingTextKeys[] = {"LIGHTING_OFF_EFFECT", "LIGHTING_OFF_HINT"};
 
+// Automatic profiles: the tray menu's two entries, the rules window (read when it opens) and the tray
+// tooltip's line while a switch waits.
+inline constexpr std::string_view kAppProfileTextKeys[] = {
+    "APPPROFILES_AUTOMATIC", "APPPROFILES_MENU",     "APPPROFILES_TITLE",       "APPPROFILES_APPLICATION",
+    "APPPROFILES_PROFILE",   "APPPROFILES_ADD",      "APPPROFILES_REMOVE",      "APPPROFILES_CLOSE",
+    "APPPROFILES_FALLBACK",  "APPPROFILES_PREVIOUS", "APPPROFILES_NEXT_WINDOW", "APPPROFILES_CLICK_WINDOW",
+    "APPPROFILES_WATCHING",  "APPPROFILES_OFF",      "APPPROFILES_SAVE_FAILED", "APPPROFILES_WAITING"};
+
 } // namespace tarvik::ui
