@@ -1,6 +1,7 @@
 #include "app/CTarvikDlg.h"
 
 #include "app/AboutBox.h"
+#include "app/CTarvikDlgFlipPage.h"
 #include "app/CTrayIcon.h"
 #include "app/StartupFiles.h"
 #include "app/SubWindows.h"
@@ -203,7 +204,7 @@ void CTarvikDlg::onInitDialog() {
     tray_ = std::make_unique<CTrayIcon>(pictureFolder(),
                                         CTrayIcon::Owner{[this] { return hub_->trayMenu(); },
                                                          [this](int command) { hub_->onCommand(command); },
-                                                         [this] { hub_->onTrayDoubleClick(); }});
+                                                         [this] { hub_->onTrayOpen(); }});
 
     // Without every state picture none of the controls is placed.
     if (ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture)) {
@@ -290,6 +291,9 @@ void CTarvikDlg::placeControls() {
     buttons_["TEMBRA_VER"]->setCaptionStyle(true, 8, QStringLiteral("Verdana"), QColor(0xE4, 0xE4, 0xE4),
                                             CPngButton::kDtVCenter | CPngButton::kDtSingleLine);
 
+    // Over every key button, under whatever the window places later.
+    flipPage_ = new CTarvikDlgFlipPage(*this);
+
     reportCaption_ = new QLabel(this);
     reportCaption_->setObjectName(QStringLiteral("CONTROL_UsbStatic"));
     reportCaption_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
@@ -369,7 +373,9 @@ void CTarvikDlg::bindTexts() {
     const std::pair<const char*, const char*> tips[] = {{"CONTROL_HELP", "MAIN_HELP_PROMPT"},
                                                         {"CONTROL_MINIMIZE", "MAIN_MINIMIZE_PROMPT"},
                                                         {"CONTROL_MENU", "MAIN_MENU_PROMPT"},
-                                                        {"CONTROL_CLOSE", "MAIN_CLOSE_PROMPT"}};
+                                                        {"CONTROL_CLOSE", "MAIN_CLOSE_PROMPT"},
+                                                        {"FLIP_1", "FLIP_TIP"},
+                                                        {"FLIP_2", "FLIP_TIP"}};
     for (const auto& [key, text] : labels) {
         if (auto* b = button(key)) {
             binder.bind(*b, text);
@@ -581,6 +587,10 @@ void CTarvikDlg::refreshButton(int controlId) {
     b->setTipText(QString::fromStdU16String(look.tip).trimmed());
     b->setTwoStateMode(look.colourMode);
     b->setTwoStateValue(look.colourFlag);
+    b->setLatched(look.pressed);
+    if (flipPage_ != nullptr) {
+        flipPage_->setLegend(controlId, b->geometry(), QString::fromStdU16String(look.legend));
+    }
 }
 
 void CTarvikDlg::setLayerIndicator(int layer) {

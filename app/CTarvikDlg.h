@@ -49,6 +49,7 @@ class QtFileChooser;
 namespace tarvik::app {
 
 class AboutBox;
+class CTarvikDlgFlipPage;
 class CTrayIcon;
 class SubWindows;
 
@@ -123,6 +124,7 @@ public:
     // The tag other instances recognise the main window by; 0 until the initialisation set it.
     uint32_t windowTag() const { return tag_; }
     ui::ClickablePicture* busyPicture() const { return busyPicture_; }
+    CTarvikDlgFlipPage* flipPage() const { return flipPage_; }
     QLabel* reportRateCaption() const { return reportCaption_; }
     QMenu* lastMenu() const { return lastMenu_; }
     // A timer of the main window by its number (1050, 1051, 1052), if running.
@@ -211,6 +213,7 @@ private:
     enum class PictureKind { Button, Lamp, Indicator, Key };
     std::map<ui::CPngButton*, PictureKind> pictureKind_;
     ui::ClickablePicture* busyPicture_ = nullptr;
+    CTarvikDlgFlipPage* flipPage_ = nullptr; // a child over the key buttons
     QLabel* reportCaption_ = nullptr;
     QPointer<QMenu> lastMenu_;
     std::map<int, QTimer*> timers_;

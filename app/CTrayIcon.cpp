@@ -8,6 +8,11 @@
 
 namespace tarvik::app {
 
+static_assert(static_cast<int>(TrayActivation::Context) == QSystemTrayIcon::Context &&
+              static_cast<int>(TrayActivation::DoubleClick) == QSystemTrayIcon::DoubleClick &&
+              static_cast<int>(TrayActivation::Trigger) == QSystemTrayIcon::Trigger &&
+              static_cast<int>(TrayActivation::MiddleClick) == QSystemTrayIcon::MiddleClick);
+
 void fillMenu(QMenu& menu, const std::vector<MenuItem>& items, const std::function<void(int)>& onCommand) {
     menu.clear();
     for (const MenuItem& item : items) {
@@ -62,8 +67,8 @@ bool CTrayIcon::create(int iconId, const QString& tip) {
         connect(menu_.get(), &QMenu::aboutToShow, this, &CTrayIcon::rebuildMenu);
         tray_->setContextMenu(menu_.get());
         connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::DoubleClick && owner_.doubleClick) {
-                owner_.doubleClick();
+            if (clicks_.opens(static_cast<TrayActivation>(r)) && owner_.open) {
+                owner_.open();
             }
         });
         rebuildMenu();
@@ -71,10 +76,14 @@ bool CTrayIcon::create(int iconId, const QString& tip) {
     iconId_ = iconId;
     tray_->setIcon(iconFor(iconId));
     tray_->setToolTip(tip);
+    // Asked before the icon registers: on a StatusNotifier desktop the question is a blocking call to the
+    // host, which may at that moment be asking this program about its new item, and both would wait for
+    // D-Bus's 25-second timeout.
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     // Shown even without a notification area: Qt puts it there when one appears.
     tray_->show();
     created_ = true;
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return available;
 }
 
 void CTrayIcon::setIcon(int iconId) {

@@ -1,10 +1,11 @@
 // The notification-area icon of the main window: three pictures (no keyboard, keyboard, keyboard busy)
 // from the skin's tray pictures, the tooltip, the menu Open / About / Exit built each time it opens, and a
-// double click that opens the window. Where the desktop has no notification area the program runs on
-// without it, and an area that appears later (a restarted panel) gets the icon.
+// click that opens the window (TrayClicks says which click). Where the desktop has no notification area
+// the program runs on without it, and an area that appears later (a restarted panel) gets the icon.
 #pragma once
 
 #include "app/MainView.h"
+#include "app/TrayClicks.h"
 
 #include <QIcon>
 #include <QObject>
@@ -25,11 +26,11 @@ class CTrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    // The menu items of the moment, and where a chosen command or a double click goes.
+    // The menu items of the moment, and where a chosen command or a click that opens goes.
     struct Owner {
         std::function<std::vector<MenuItem>()> menu;
         std::function<void(int command)> command;
-        std::function<void()> doubleClick;
+        std::function<void()> open;
     };
 
     CTrayIcon(std::filesystem::path skinFolder, Owner owner, QObject* parent = nullptr);
@@ -56,6 +57,7 @@ public:
 private:
     std::filesystem::path skinFolder_;
     Owner owner_;
+    TrayClicks clicks_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> menu_;
     mutable std::map<int, QIcon> icons_;

@@ -6,6 +6,7 @@
 #include "keyboard/KeyAssignment.h"
 #include "keyboard/KeyButtonClick.h"
 #include "keyboard/Layout.h"
+#include "keyboard/UiTexts.h"
 #include "lighting/KeyButtons.h"
 #include "macros/MacroSetLookup.h"
 #include "platform/HelpPage.h"
@@ -52,6 +53,28 @@ std::u16string withArgument(std::u16string text, const std::u16string& argument)
 bool isKeyControl(int id) {
     return keyboard::KeyButtonPosition(id) >= 0 || keyboard::GButtonNumber(id) > 0 || id == control::kFn ||
            id == control::kMacro;
+}
+
+// A changed key's legend on the key picture's second page: short enough for a cap. Types this program
+// does not make keep the printed legend.
+std::u16string assignedLegend(const keyboard::KeyAssignment& record, const keyboard::MacroLookup& macros) {
+    switch (record.type) {
+    case keyboard::ASSIGN_SINGLE_KEY:
+        return record.value <= 0xFFFF ? keyboard::KeyName(static_cast<keyboard::KeyCode>(record.value))
+                                      : std::u16string();
+    case keyboard::ASSIGN_MACRO:
+        return macros.macroName(record.value);
+    case keyboard::ASSIGN_MEDIA:
+        return record.value < keyboard::kMediaKeyCount
+                   ? keyboard::KeyName(keyboard::MediaKeyList()[record.value].key)
+                   : std::u16string();
+    case keyboard::ASSIGN_FUNCTION_KEY:
+        return record.value < keyboard::kFunctionKeyCount
+                   ? keyboard::detail::uiText(keyboard::FunctionKeyList()[record.value].textKey)
+                   : std::u16string();
+    default:
+        return {};
+    }
 }
 
 int reportRateOfControl(int id) {
@@ -124,7 +147,8 @@ void MainHub::onOpen() {
 }
 
 void MainHub::onKill() {
-    exitSequence();
+    // Another process waits for the answer: nothing here may wait for a user.
+    endSession();
 }
 
 void MainHub::onInit() {
@@ -363,6 +387,8 @@ void MainHub::onKeyClick(int controlId) {
         break;
     }
     case keyboard::ClickActionKind::OpenDialog:
+        pressedButton_ = action.controlId;
+        p_.view.refreshButton(action.controlId);
         p_.view.openKeyDialog(action.slot, action.macroOnly, action.controlId);
         break;
     case keyboard::ClickActionKind::Nothing:
@@ -375,7 +401,17 @@ void MainHub::assignmentsChanged() {
     p_.view.refreshKeyButtons();
 }
 
+void MainHub::keyDialogClosed() {
+    const int button = std::exchange(pressedButton_, 0);
+    if (button != 0) {
+        p_.view.refreshButton(button);
+    }
+}
+
 void MainHub::setModified(bool modified) {
+    if (modified) {
+        ++editCount_;
+    }
     modified_ = modified;
     p_.view.setApplyEnabled(modified);
     autoStateChanged();
@@ -429,6 +465,7 @@ void MainHub::setSwitchWaiting(bool waiting) {
 
 ButtonLook MainHub::buttonLook(int controlId) const {
     ButtonLook look;
+    look.pressed = controlId == pressedButton_ && pressedButton_ != 0;
     const int layer = gKeyLayer();
     auto lock = p_.store.lockKeyData();
     const auto records =
@@ -440,6 +477,9 @@ ButtonLook MainHub::buttonLook(int controlId) const {
                                                          records[static_cast<size_t>(slot)], macros);
         look.tip = summary.text;
         look.assigned = summary.assigned;
+        if (flip_ == 1 && summary.assigned && p_.state.keyEditMode.load() != 1) {
+            look.legend = assignedLegend(records[static_cast<size_t>(slot)], macros);
+        }
     }
     if (p_.state.keyEditMode.load() == 1) {
         look.colourMode = true;
@@ -497,6 +537,7 @@ void MainHub::lightingRead(int reportRate) {
 void MainHub::toggleFlip() {
     flip_ = p_.settings.writeFlip(flip_ == 1 ? 0 : 1);
     p_.view.setFlip(flip_);
+    p_.view.refreshKeyButtons();
 }
 
 std::vector<MenuItem> MainHub::mainMenu() const {
@@ -588,25 +629,49 @@ void MainHub::endSession() {
     runExit(false);
 }
 
-bool MainHub::closeEditors() {
+MainHub::EditorsClosed MainHub::closeEditors() {
     if (about_ != nullptr && about_->isOpen() && !about_->requestClose()) {
-        return false;
+        return EditorsClosed::Refused;
     }
+    bool saved = false;
     for (ui::Editor* e : editors_) {
-        if (e != nullptr && e->isOpen() && !e->requestClose()) {
-            return false;
+        if (e == nullptr || !e->isOpen()) {
+            continue;
+        }
+        if (const std::string_view question = e->unsavedEditsQuestion(); !question.empty()) {
+            const Prompter::Answer answer = p_.prompter.askYesNoCancel(question);
+            // The question's own event loop may have let another exit through meanwhile.
+            if (exiting_ || answer == Prompter::Answer::Cancel) {
+                return EditorsClosed::Refused;
+            }
+            if (answer == Prompter::Answer::Yes) {
+                e->saveEdits();
+                saved = true;
+            }
+        }
+        if (!e->requestClose()) {
+            return EditorsClosed::Refused;
         }
     }
-    return true;
+    return saved ? EditorsClosed::AfterSaving : EditorsClosed::Closed;
 }
 
 bool MainHub::runExit(bool askEditors) {
     if (exiting_) {
         return true;
     }
+    if (askEditors && askingEditors_) {
+        return false; // one question at a time: the exit that asks it goes on when it is answered
+    }
     p_.view.hideWindow();
     // Any editor may refuse; the program then stays resident, icon and all.
-    if (askEditors && !closeEditors()) {
+    askingEditors_ = askEditors;
+    const EditorsClosed closed = askEditors ? closeEditors() : EditorsClosed::Closed;
+    askingEditors_ = false;
+    if (exiting_) {
+        return true; // ended while a question was open
+    }
+    if (closed == EditorsClosed::Refused) {
         return false;
     }
     exiting_ = true;
@@ -621,30 +686,57 @@ bool MainHub::runExit(bool askEditors) {
         p_.view.removeTray();
         trayIcon_ = 0;
     }
+    if (closed == EditorsClosed::AfterSaving) {
+        // Kept edits reach the keyboard before the program ends: behind whatever the worker still has
+        // (an editor's own Apply, one of the window's), the working copy is written as Apply writes it.
+        const bool write = modified_;
+        std::weak_ptr<bool> alive = alive_;
+        p_.toWorker([this, write, alive] {
+            if (write) {
+                (void)profiles::applyChanges(p_.store, p_.commands, p_.state);
+            }
+            p_.toUi([this, alive] {
+                if (auto a = alive.lock(); a && *a) {
+                    finishExit();
+                }
+            });
+        });
+        return true;
+    }
+    finishExit();
+    return true;
+}
+
+void MainHub::finishExit() {
     setModified(false);
     // Waits for a download still running on the device worker: its locks are the store's.
     p_.store.releaseAll();
     p_.view.quit();
-    return true;
 }
 
 void MainHub::apply() {
-    if (busy_ || exiting_) {
+    if (exiting_) {
+        return;
+    }
+    if (busy_) {
+        // An editor's Apply while the keyboard is being written: its edit goes in the next download.
+        applyPending_ = applyPending_ || modified_;
         return;
     }
     busy_ = true;
     busyFrame_ = 0;
     p_.view.setBusy(true);
     const bool send = modified_;
+    const unsigned edits = editCount_;
     std::weak_ptr<bool> alive = alive_;
-    p_.toWorker([this, send, alive] {
+    p_.toWorker([this, send, edits, alive] {
         profiles::ApplyOutcome outcome;
         if (send) {
             outcome = profiles::applyChanges(p_.store, p_.commands, p_.state);
         }
-        p_.toUi([this, send, outcome, alive] {
+        p_.toUi([this, send, edits, outcome, alive] {
             if (auto a = alive.lock(); a && *a) {
-                finishApply(send, outcome);
+                finishApply(send && edits == editCount_, outcome);
             }
         });
     });
@@ -656,11 +748,16 @@ void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
     if (exiting_) {
         return;
     }
+    // An edit made while this one ran may have missed it: the window stays modified.
     if (sent && outcome.succeeded()) {
         setModified(false);
     }
     keyboardChangedElsewhere(outcome.download);
     showDownloadMessages(outcome.download);
+    if (applyPending_) {
+        applyPending_ = false;
+        apply();
+    }
 }
 
 void MainHub::showDownloadMessages(const profiles::DownloadOutcome& outcome) {

@@ -140,10 +140,12 @@ public:
     void onHelpKey() { onControl(control::kHelp); }
     std::vector<MenuItem> mainMenu() const;
     std::vector<MenuItem> trayMenu() const;
-    void onTrayDoubleClick() { onCommand(command::kOpen); }
+    void onTrayOpen() { onCommand(command::kOpen); }
     // An editor changed the working copy (the key dialog after OK, the macro panel): Apply becomes
     // enabled and the buttons show the new assignments.
     void assignmentsChanged();
+    // The key dialog closed: the button it was opened for is drawn released again.
+    void keyDialogClosed();
 
     // --- profile switching ---
     // What a switch asked for now is decided on.
@@ -193,10 +195,13 @@ public:
 
     // --- the flows ---
     void showMainWindow();
-    // The exit sequence; false when an editor refused to close (the program stays resident).
+    // The exit sequence; false when an editor refused to close (the program stays resident). An editor
+    // whose edits the user chose to keep has them written first: the rest of the exit then waits for the
+    // device worker.
     bool exitSequence();
-    // The same exit when the session ends (a termination signal): the editors are not asked, since a
-    // logout cannot wait for a question nobody will answer, nor be refused.
+    // The same exit when the session ends (a termination signal) or another process asks for it
+    // (MSG_KILL): the editors are not asked and their edits are dropped, since nobody may be there to
+    // answer and such an exit cannot be refused.
     void endSession();
     void apply();
     void restoreDefaults();
@@ -227,8 +232,12 @@ private:
     void onDeviceLost();
 
     bool runExit(bool askEditors);
-    // Asks About and each editor in order; false at the first that refuses.
-    bool closeEditors();
+    enum class EditorsClosed { Closed, AfterSaving, Refused };
+    // Asks About and each editor in order; an editor with edits not kept asks the user first (Yes keeps
+    // them, No drops them, Cancel refuses). Refused at the first that refuses.
+    EditorsClosed closeEditors();
+    // The last steps of the exit: the store released, the event loop ended.
+    void finishExit();
     void onKeyClick(int controlId);
     void setModified(bool modified);
     void autoStateChanged();
@@ -271,6 +280,13 @@ private:
     int flip_ = 0;
     bool busy_ = false;
     bool exiting_ = false;
+    bool askingEditors_ = false; // an exit's question to an editor is on the screen
+    // Apply was asked for while one ran: it runs again when that one is back.
+    bool applyPending_ = false;
+    // Counts the edits, so that an Apply clears the modified flag only when no edit came during it.
+    unsigned editCount_ = 0;
+    // The button whose key dialog is open (drawn pressed), 0 for none.
+    int pressedButton_ = 0;
     // Tells work coming back from the device worker whether the hub still exists.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

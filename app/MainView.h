@@ -38,6 +38,10 @@ struct ButtonLook {
     bool assigned = false;   // shows its assigned (selected) picture
     bool colourMode = false; // colour-keys mode: the lit / unlit key pictures
     bool colourFlag = false; // lit in colour-keys mode
+    bool pressed = false;    // its key dialog is open: drawn pressed
+    // The key picture's second page: what the key has been given, shown on its cap; empty: the printed
+    // legend.
+    std::u16string legend;
     bool operator==(const ButtonLook&) const = default;
 };
 

@@ -134,6 +134,8 @@ dialogs::Tarvik_DlgComposite& SubWindows::keyDialog() {
         keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
         keyHooks.openHelp = [this] { openHelp(); };
         keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
+        keyHooks.applyToKeyboard = [this] { p_.hub.apply(); };
+        keyHooks.closed = [this](int) { p_.hub.keyDialogClosed(); };
         keyHooks.notice = p_.notice;
         keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
         keyHooks.missingPicture = p_.missingPicture;

@@ -1,6 +1,7 @@
 # The Qt half of app/ and the program itself.
 add_library(tarvik_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CTarvikDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CTarvikDlgFlipPage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CTrayIcon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AboutBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SubWindows.cpp

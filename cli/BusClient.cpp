@@ -151,7 +151,7 @@ std::unique_ptr<BusClient> BusClient::connectToProgram() {
     if (sd_bus_open_user(&bus) < 0) {
         return nullptr;
     }
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{}; // the same as SD_BUS_ERROR_NULL, whose compound literal is not C++
     sd_bus_message* reply = nullptr;
     int owned = 0;
     const int r =
@@ -186,7 +186,7 @@ BusClient::Reply BusClient::call(const Call& call, bool json) {
         sd_bus_message_unref(m);
         return result;
     }
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{}; // the same as SD_BUS_ERROR_NULL, whose compound literal is not C++
     sd_bus_message* reply = nullptr;
     const int r = sd_bus_call(bus_, m, kCallTimeoutUsec, &error, &reply);
     sd_bus_message_unref(m);

@@ -85,13 +85,13 @@ void CompositeModel::open(const OpenRequest& request, const CompositeTexts& text
     capturedKey_ = 0;
     keyField_.clear();
     showPanel(true);
-    applyEnabled_ = false;
+    setApplyEnabled(false);
 }
 
 void CompositeModel::close() {
     keyHooks_ = false;
     panel_.clearPanel();
-    applyEnabled_ = false;
+    setApplyEnabled(false);
     if (openCount_ > 0) {
         --openCount_;
     }
@@ -179,7 +179,7 @@ void CompositeModel::selectTab(Panel tab) {
     }
     panelType_ = type;
     showPanel(false);
-    applyEnabled_ = true;
+    setApplyEnabled(true);
 }
 
 void CompositeModel::clear() {
@@ -196,14 +196,14 @@ void CompositeModel::clear() {
 void CompositeModel::selectMedia(int index) {
     if (index >= 0 && static_cast<size_t>(index) < keyboard::kMediaKeyCount && index != mediaIndex_) {
         mediaIndex_ = index;
-        applyEnabled_ = true;
+        setApplyEnabled(true);
     }
 }
 
 void CompositeModel::selectFunction(int index) {
     if (index >= 0 && static_cast<size_t>(index) < keyboard::kFunctionKeyCount && index != functionIndex_) {
         functionIndex_ = index;
-        applyEnabled_ = true;
+        setApplyEnabled(true);
     }
 }
 
@@ -216,15 +216,25 @@ std::u16string CompositeModel::repeatCountChanged(std::u16string_view text) {
         shown = u"255";
     }
     panel_.setCyclesText(shown);
-    applyEnabled_ = true;
+    setApplyEnabled(true);
     return shown;
+}
+
+void CompositeModel::setApplyEnabled(bool enabled) {
+    if (enabled == applyEnabled_) {
+        return;
+    }
+    applyEnabled_ = enabled;
+    if (applyListener_) {
+        applyListener_(enabled);
+    }
 }
 
 void CompositeModel::capture(keyboard::KeyCode key) {
     capturedKey_ = key;
     keyField_ = keyboard::KeyName(key);
     panelType_ = kPanelSingleKey;
-    applyEnabled_ = true;
+    setApplyEnabled(true);
 }
 
 macros::HookResult CompositeModel::captureKeyMessage(uint32_t vk, uint32_t lParam) {
@@ -308,7 +318,7 @@ AssignOutcome CompositeModel::apply() {
     const std::optional<keyboard::KeyAssignment> record = buildRecord();
     AssignOutcome out = store_.assign(std::move(list), request_.slot, record);
     panel_.committed();
-    applyEnabled_ = false;
+    setApplyEnabled(false);
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include "profiles/Settings.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,10 @@ public:
     int mediaIndex() const { return mediaIndex_; }
     int functionIndex() const { return functionIndex_; }
     bool applyEnabled() const { return applyEnabled_; }
+    // Told each time Apply turns on or off (the window's Apply button follows it).
+    void setApplyListener(std::function<void(bool)> listener) { applyListener_ = std::move(listener); }
+    // Edits that neither Apply nor OK has written yet: closing would drop them.
+    bool hasUnsavedEdits() const { return isOpen() && applyEnabled_; }
     macros::MacroPanelModel& panel() { return panel_; }
     const macros::MacroPanelModel& panel() const { return panel_; }
     // How much of the keyboard's macro memory the macros will take, edits included.
@@ -89,7 +94,7 @@ public:
     macros::HookResult captureLowLevelKey(uint32_t vk, bool keyDown);
     void toggleRecordDelays();
     // The macro panel changed a macro.
-    void markModified() { applyEnabled_ = true; }
+    void markModified() { setApplyEnabled(true); }
 
     // The record Apply writes, from the state now. None while the panel type is still a type this dialog
     // does not make (a blocked key, a program to launch, stop-macro, a text block, loaded from a file or
@@ -102,6 +107,7 @@ public:
 private:
     void showPanel(bool loadFromRecord);
     void capture(keyboard::KeyCode key);
+    void setApplyEnabled(bool enabled);
 
     CompositeStore& store_;
     profiles::SettingsStore& settings_;
@@ -120,6 +126,7 @@ private:
     bool macroListLoaded_ = false;
     bool keyHooks_ = false;
     bool applyEnabled_ = false;
+    std::function<void(bool)> applyListener_;
 };
 
 } // namespace tarvik::dialogs

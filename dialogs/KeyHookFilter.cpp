@@ -72,7 +72,7 @@ bool KeyHookFilter::swallows(const QKeyEvent& e) const {
 }
 
 bool KeyHookFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (!installed_ || !isKeyEvent(event->type())) {
+    if (!installed_ || !isKeyEvent(event->type()) || (passOn_ && passOn_())) {
         return QObject::eventFilter(watched, event);
     }
     auto* key = static_cast<QKeyEvent*>(event);

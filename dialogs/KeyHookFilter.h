@@ -31,6 +31,8 @@ public:
     void install(LowLevelHook lowLevel, ThreadHook thread);
     void remove();
     bool installed() const { return installed_; }
+    // While this says so, every key event passes on untouched (keys typed into a menu or a question).
+    void setPassOn(std::function<bool()> passOn) { passOn_ = std::move(passOn); }
 
     // The Windows message of a key event; nothing for a key the capture table lacks. An auto-repeated
     // release (which X11 sends between repeated presses) counts as one more repeated press.
@@ -44,6 +46,7 @@ private:
 
     LowLevelHook lowLevel_;
     ThreadHook thread_;
+    std::function<bool()> passOn_;
     bool installed_ = false;
 };
 

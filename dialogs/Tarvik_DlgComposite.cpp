@@ -8,6 +8,7 @@
 #include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -55,13 +56,14 @@ const std::pair<std::string_view, const char16_t*> kOwnTexts[] = {
     {"MACRO_MEMORY_USED", u"Macro memory: %d of %d bytes"},
     {"MACRO_MEMORY_UNKNOWN", u"Macro memory: %d bytes (the keyboard has not been read yet)"},
     {"COMPOSITE_TITLE", u"Key assignment"},
+    {"MACRO_APPLY", u"Apply"},
 };
 
 const std::vector<std::string> kPictureFiles = {
     "key_normal.jpg",     "key_over.jpg",      "key_down.jpg",      "macro_normal.jpg", "macro_over.jpg",
     "macro_down.jpg",     "macro_disable.jpg", "macro2_normal.jpg", "macro2_over.jpg",  "macro2_down.jpg",
     "macro2_disable.jpg", "media_normal.jpg",  "media_over.jpg",    "media_down.jpg",   "function_normal.jpg",
-    "function_over.jpg",  "function_down.jpg"};
+    "function_over.jpg",  "function_down.jpg", "key_disable.jpg"};
 
 QFont skinFont(const char* face, double points) {
     QFont f{QString::fromLatin1(face)};
@@ -83,6 +85,12 @@ Tarvik_DlgComposite::Tarvik_DlgComposite(QWidget* parent, CompositeStore& store,
     setObjectName(QStringLiteral("Tarvik_DlgComposite"));
     setStyleSheet(QString::fromLatin1(kStyle));
     clock_.start();
+    filter_.setPassOn([this] { return keysGoElsewhere(); });
+    model_.setApplyListener([this](bool enabled) {
+        if (apply_ != nullptr) {
+            apply_->setEnabled(enabled);
+        }
+    });
 }
 
 Tarvik_DlgComposite::~Tarvik_DlgComposite() {
@@ -113,6 +121,15 @@ bool Tarvik_DlgComposite::requestClose() {
 
 bool Tarvik_DlgComposite::isOpen() const {
     return model_.isOpen();
+}
+
+std::string_view Tarvik_DlgComposite::unsavedEditsQuestion() const {
+    return model_.hasUnsavedEdits() ? ui::kExitQuestionKeys[0] : "";
+}
+
+void Tarvik_DlgComposite::saveEdits() {
+    // As OK keeps them; the one asking writes the keyboard afterwards.
+    assign();
 }
 
 void Tarvik_DlgComposite::onInitDialog() {
@@ -150,7 +167,8 @@ void Tarvik_DlgComposite::build() {
     osk_ = &imageButton("CONTROL_OSK");
     ok_ = &imageButton("CONTROL_OK");
     cancel_ = &imageButton("CONTROL_CANCEL");
-    for (ui::CPngButton* b : {tabKey_, tabMacro_, tabMedia_, tabFunction_, ok_, cancel_}) {
+    apply_ = &imageButton("CONTROL_APPLY");
+    for (ui::CPngButton* b : {tabKey_, tabMacro_, tabMedia_, tabFunction_, ok_, cancel_, apply_}) {
         b->setCaptionStyle(true, 9, QStringLiteral("Tahoma"), QColor(255, 255, 255));
     }
 
@@ -168,6 +186,10 @@ void Tarvik_DlgComposite::build() {
     keyField_->setFocusPolicy(Qt::NoFocus);
     keyField_->setAlignment(Qt::AlignCenter);
     keyField_->setFont(skinFont("Verdana", 18));
+    keysKeptHint_ = &label("COMPOSITE_KEYS_KEPT", 9);
+    keysKeptHint_->setWordWrap(true);
+    keysKeptHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    keysKeptHint_->hide();
 
     media_ = new QComboBox(this);
     media_->setObjectName(QStringLiteral("FUNC_MEDIA_SELECT"));
@@ -211,6 +233,7 @@ void Tarvik_DlgComposite::build() {
     });
     connect(ok_, &QAbstractButton::clicked, this, &Tarvik_DlgComposite::accept);
     connect(cancel_, &QAbstractButton::clicked, this, &Tarvik_DlgComposite::reject);
+    connect(apply_, &QAbstractButton::clicked, this, &Tarvik_DlgComposite::apply);
     connect(media_, &QComboBox::activated, this, [this](int i) { model_.selectMedia(i); });
     connect(function_, &QComboBox::activated, this, [this](int i) { model_.selectFunction(i); });
 }
@@ -224,6 +247,7 @@ void Tarvik_DlgComposite::openPending() {
         const QPixmap* p = pictures_.data();
         // The tab of the shown panel is drawn pressed: selected shows the pressed picture.
         keySet_ = {&p[0], &p[1], &p[2], &p[0], &p[2]};
+        applySet_ = {&p[0], &p[1], &p[2], &p[17], &p[2]};
         macroSet_ = {&p[3], &p[4], &p[5], &p[6], &p[5]};
         macro2Set_ = {&p[7], &p[8], &p[9], &p[10], &p[9]};
         mediaSet_ = {&p[11], &p[12], &p[13], &p[11], &p[13]};
@@ -272,12 +296,15 @@ void Tarvik_DlgComposite::placeControls() {
         ui::placeImageButton(*b, l, b->objectName().toStdU16String(), keySet_);
     }
     ui::placeImageButton(*mask_, l, u"CONTROL_MASK", keySet_);
+    ui::placeImageButton(*apply_, l, u"CONTROL_APPLY", applySet_);
     mask_->setEnabled(false);
     title_->setEnabled(false);
     for (QWidget* w : std::initializer_list<QWidget*>{heading_, singlePrompt_, mediaPrompt_, functionPrompt_,
                                                       keyField_, media_, function_}) {
         ui::placeControl(*w, l, w->objectName().toStdU16String());
     }
+    const QRect field = keyField_->geometry();
+    keysKeptHint_->setGeometry(field.x(), field.bottom() + 6, field.width(), 40);
     macroPanel_->place(l, macroSet_);
 }
 
@@ -315,12 +342,14 @@ void Tarvik_DlgComposite::applyTexts() {
     tabFunction_->setText(text("FUNCTION_KEY"));
     ok_->setText(text("MACRO_OK"));
     cancel_->setText(text("MACRO_CANCLE"));
+    apply_->setText(text("MACRO_APPLY"));
     clear_->setTipText(text("COMPOSITE_PROMPT_CLEAR"));
     osk_->setTipText(text("COMPOSITE_PROMPT_OSK"));
     heading_->setText(text(model_.headingKey()));
     singlePrompt_->setText(text("SINGLE_STATIC"));
     mediaPrompt_->setText(text("MEDIA_EDIT_TISHI"));
     functionPrompt_->setText(text("FUNCTION_TISHI"));
+    keysKeptHint_->setText(text("COMPOSITE_KEYS_KEPT").trimmed());
     macroPanel_->setTexts([this](std::string_view key) { return text(key); });
 }
 
@@ -381,23 +410,66 @@ void Tarvik_DlgComposite::sync() {
     function_->setCurrentIndex(model_.functionIndex());
     macroPanel_->setShown(panel == Panel::Macro);
     macroPanel_->refresh();
+    apply_->setEnabled(model_.applyEnabled());
     updateKeyFilter();
+}
+
+bool Tarvik_DlgComposite::keysGoElsewhere() const {
+    // A menu (the notification-area icon's) or a question shown over the dialog (the exit's) takes the
+    // keys the user types into it; they are not keys to assign.
+    const QWidget* modal = QApplication::activeModalWidget();
+    return QApplication::activePopupWidget() != nullptr || (modal != nullptr && modal != this);
 }
 
 void Tarvik_DlgComposite::updateKeyFilter() {
     if (model_.isOpen() && model_.keyHooksInstalled()) {
-        filter_.install([this](uint32_t vk, bool down) { return model_.captureLowLevelKey(vk, down); },
-                        [this](uint32_t vk, uint32_t lParam) {
-                            const macros::HookResult r = model_.captureKeyMessage(vk, lParam);
-                            keyField_->setText(qs(model_.keyField()));
-                            return r;
-                        });
+        // Both hooks show what they captured: the Windows keys come only through the low-level one.
+        filter_.install(
+            [this](uint32_t vk, bool down) {
+                const macros::HookResult r = model_.captureLowLevelKey(vk, down);
+                keyField_->setText(qs(model_.keyField()));
+                return r;
+            },
+            [this](uint32_t vk, uint32_t lParam) {
+                const macros::HookResult r = model_.captureKeyMessage(vk, lParam);
+                keyField_->setText(qs(model_.keyField()));
+                return r;
+            });
     } else if (model_.isOpen() && macroPanel_->recording()) {
         filter_.install([this](uint32_t vk, bool down) { return macroPanel_->lowLevelKey(vk, down); },
                         [this](uint32_t vk, uint32_t lParam) { return macroPanel_->keyMessage(vk, lParam); });
     } else {
         filter_.remove();
     }
+    updateKeyboardHold();
+}
+
+void Tarvik_DlgComposite::updateKeyboardHold() {
+    hold_.setCapturing(filter_.installed());
+    keysKeptHint_->setVisible(hold_.desktopMayKeepKeys() && model_.isOpen() &&
+                              model_.shownPanel() == Panel::SingleKey);
+}
+
+void Tarvik_DlgComposite::updateWindowReady() {
+    hold_.setWindowActive(WindowKeyboardGrabber::scopedToFocus() ? isVisible() : isActiveWindow());
+    if (built_) {
+        updateKeyboardHold();
+    }
+}
+
+void Tarvik_DlgComposite::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) {
+        updateWindowReady();
+    }
+    ui::CBaseDialog::changeEvent(event);
+}
+
+bool Tarvik_DlgComposite::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        // After the window system has the window (its surface exists only once showing has finished).
+        QMetaObject::invokeMethod(this, &Tarvik_DlgComposite::updateWindowReady, Qt::QueuedConnection);
+    }
+    return ui::CBaseDialog::event(event);
 }
 
 void Tarvik_DlgComposite::showNotice(std::string_view key, unsigned number) {
@@ -409,7 +481,7 @@ void Tarvik_DlgComposite::showNotice(std::string_view key, unsigned number) {
     QMessageBox::warning(this, QString(), message);
 }
 
-void Tarvik_DlgComposite::apply() {
+void Tarvik_DlgComposite::assign() {
     if (!model_.isOpen()) {
         return;
     }
@@ -421,20 +493,35 @@ void Tarvik_DlgComposite::apply() {
     }
 }
 
+void Tarvik_DlgComposite::apply() {
+    if (!model_.isOpen()) {
+        return;
+    }
+    assign();
+    if (hooks_.applyToKeyboard) {
+        hooks_.applyToKeyboard();
+    }
+}
+
 void Tarvik_DlgComposite::accept() {
-    apply();
+    assign();
     ui::CBaseDialog::accept();
 }
 
 void Tarvik_DlgComposite::done(int result) {
-    // Closing: no key filter, no recording, the copies dropped.
+    // Closing: no key filter, no hold of the keyboard, no recording, the copies dropped.
     filter_.remove();
-    if (model_.isOpen()) {
+    hold_.setCapturing(false);
+    const bool wasOpen = model_.isOpen();
+    if (wasOpen) {
         macroPanel_->stopRecording();
         model_.close();
         macroPanel_->refresh();
     }
     ui::CBaseDialog::done(result);
+    if (wasOpen && hooks_.closed) {
+        hooks_.closed(pending_.controlId);
+    }
 }
 
 void Tarvik_DlgComposite::keyPressEvent(QKeyEvent* event) {

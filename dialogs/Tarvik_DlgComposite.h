@@ -5,6 +5,8 @@
 
 #include "dialogs/CompositeModel.h"
 #include "dialogs/KeyHookFilter.h"
+#include "platform/KeyboardHold.h"
+#include "platform/WindowKeyboardGrabber.h"
 #include "ui/CBaseDialog.h"
 #include "ui/Editor.h"
 #include "ui/SkinLayout.h"
@@ -47,6 +49,11 @@ public:
         // After each Apply (OK included): the main window gives the clicked button its look and summary,
         // redraws the buttons whose macro records were reset, and marks its configuration changed.
         std::function<void(const AssignOutcome&)> assigned;
+        // After the Apply button (not OK): the main window writes its changed configuration to the
+        // keyboard while the dialog stays open.
+        std::function<void()> applyToKeyboard;
+        // The dialog closed; controlId is the button it was opened for (drawn pressed meanwhile).
+        std::function<void(int controlId)> closed;
         // A message whose text needs a number filled in, which the Prompter cannot do. Default: a
         // message box.
         std::function<void(const QString& text)> notice;
@@ -69,18 +76,24 @@ public:
     // The same without waiting: the dialog opens window-modal and the call returns.
     void openForSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect);
 
-    // ui::Editor: closing drops the edits, as Cancel does.
+    // ui::Editor: closing drops the edits, as Cancel does; edits not yet written are asked about first,
+    // and kept as OK keeps them.
     bool requestClose() override;
     bool isOpen() const override;
+    std::string_view unsavedEditsQuestion() const override;
+    void saveEdits() override;
 
     CompositeModel& model() { return model_; }
     // As a click on the panel's tab (the skin gallery shows each panel so).
     void selectTab(Panel tab);
     // Whether the application-wide key filter runs (single-key panel shown, or recording).
     bool keyFilterInstalled() const { return filter_.installed(); }
+    // Whether the desktop holds the keyboard for the capture (an X11 grab, a Wayland inhibitor).
+    bool keyboardHeld() const { return hold_.held(); }
 
 public slots:
-    // Apply: hands the macros back and writes the record.
+    // Apply: hands the macros back, writes the record, and has the main window write it to the keyboard;
+    // the dialog stays open.
     void apply();
     // OK: Apply, then close.
     void accept() override;
@@ -89,6 +102,8 @@ public slots:
 protected:
     void onInitDialog() override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     struct Pending {
@@ -99,6 +114,8 @@ private:
     };
 
     void prepare(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect);
+    // What Apply and OK share: the macros handed back and the record written.
+    void assign();
     void build();
     void openPending();
     void placeControls();
@@ -109,6 +126,11 @@ private:
     void placeBesideButton();
     void sync();
     void updateKeyFilter();
+    void updateKeyboardHold();
+    // Whether the hold may be in force: the active window, or just shown where the desktop scopes it.
+    void updateWindowReady();
+    // Keys typed now belong to a menu or a question over the dialog.
+    bool keysGoElsewhere() const;
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
@@ -118,13 +140,16 @@ private:
     std::filesystem::path languageFile_;
     Pending pending_;
     KeyHookFilter filter_;
+    // While the filter captures, the desktop's shortcuts are held off; released before the window goes.
+    WindowKeyboardGrabber grabber_{*this};
+    KeyboardHold hold_{grabber_};
     QElapsedTimer clock_;
     std::map<std::string, QString, std::less<>> texts_;
 
     bool built_ = false;
     bool picturesLoaded_ = false;
     std::vector<QPixmap> pictures_;
-    ui::StatePictures keySet_, macroSet_, macro2Set_, mediaSet_, functionSet_;
+    ui::StatePictures keySet_, applySet_, macroSet_, macro2Set_, mediaSet_, functionSet_;
 
     ui::CPngButton* mask_ = nullptr;
     ui::CPngButton* title_ = nullptr;
@@ -136,11 +161,13 @@ private:
     ui::CPngButton* osk_ = nullptr;
     ui::CPngButton* ok_ = nullptr;
     ui::CPngButton* cancel_ = nullptr;
+    ui::CPngButton* apply_ = nullptr;
     QLabel* heading_ = nullptr;
     QLabel* singlePrompt_ = nullptr;
     QLabel* mediaPrompt_ = nullptr;
     QLabel* functionPrompt_ = nullptr;
     QLineEdit* keyField_ = nullptr;
+    QLabel* keysKeptHint_ = nullptr; // under the key field when the desktop gave no hold
     QComboBox* media_ = nullptr;
     QComboBox* function_ = nullptr;
     macros::MacroPanel* macroPanel_ = nullptr; // a child of the dialog

@@ -1,5 +1,6 @@
 #include "lighting/KeyLightLayer.h"
 
+#include "lighting/LegendContrast.h"
 #include "lighting/LightBlend.h"
 #include "ui/CPngButton.h"
 
@@ -246,6 +247,12 @@ void KeyLightLayer::relayout() {
         takeFace(c);
         takeLight(c, lights_[static_cast<size_t>(c.index)]);
     }
+    // Only the faces shown now are kept (pictures given back and loaded again come with new keys).
+    std::erase_if(legends_, [this](const auto& entry) {
+        return std::none_of(covered_.begin(), covered_.end(), [&](const Covered& c) {
+            return std::tuple(c.faceKey, c.faceOrigin.x(), c.faceOrigin.y()) == entry.first;
+        });
+    });
 }
 
 bool KeyLightLayer::takeFace(Covered& c) {
@@ -264,6 +271,14 @@ bool KeyLightLayer::takeFace(Covered& c) {
     c.faceOrigin = origin;
     c.selfPainted =
         face.format() != QImage::Format_RGB32 || !face.rect().contains(QRect(origin, c.face.size()));
+    c.legend = KeyLegend{};
+    if (!c.selfPainted) {
+        auto [known, added] = legends_.try_emplace(std::tuple(c.faceKey, origin.x(), origin.y()));
+        if (added) {
+            known->second = findKeyLegend(face, QRect(origin, c.face.size()));
+        }
+        c.legend = known->second;
+    }
     if (!c.selfPainted) {
         const size_t bytes = static_cast<size_t>(c.face.width()) * 4;
         for (int y = 0; y < c.face.height(); ++y) {
@@ -276,6 +291,8 @@ bool KeyLightLayer::takeFace(Covered& c) {
 
 void KeyLightLayer::takeLight(Covered& c, const std::optional<Rgb>& light) {
     c.light = light;
+    c.ink = light && !c.selfPainted && !c.legend.empty() ? legendInk(c.legend.cap, c.legend.ink, *light)
+                                                         : LegendInk::Printed;
     Run& run = runs_[c.run];
     uint32_t add = 0;
     if (light && !c.selfPainted) {
@@ -346,6 +363,13 @@ void KeyLightLayer::write(const Target& to, size_t index, const QRect& area) con
         const int kind = std::min(fromEdge, kRowKinds - 1);
         addLight(dst, src, run.add.data() + static_cast<size_t>(kind * run.area.width() + from),
                  area.width());
+    }
+    // Legends that would not stand out from their lit cap, inked over it.
+    const QRect clip = area.translated(to.origin);
+    for (const Covered& c : covered_) {
+        if (c.ink != LegendInk::Printed && c.run == index && c.face.intersects(area)) {
+            inkLegend(to.bits, to.stride, to.origin + c.face.topLeft(), c.legend, c.ink, clip);
+        }
     }
     // The faces that paint themselves, over their plain pictures.
     for (const Covered& c : covered_) {

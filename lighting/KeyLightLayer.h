@@ -11,6 +11,7 @@
 
 #include "lighting/Colour.h"
 #include "lighting/KeyButtons.h"
+#include "lighting/KeyLegend.h"
 #include "lighting/LightBlend.h"
 
 #include <QImage>
@@ -20,8 +21,10 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
+#include <tuple>
 #include <vector>
 
 class QPainter;
@@ -77,6 +80,8 @@ private:
         // A face with more than a picture: the button paints itself, its light included.
         bool selfPainted = false;
         std::optional<Rgb> light;
+        KeyLegend legend;                   // where its legend lies on its face
+        LegendInk ink = LegendInk::Printed; // the legend's ink on its light
     };
     // Rows of the light to add to a run, one channel quad per pixel: a key's light leaves out a one-pixel
     // edge, and a square at each corner, so rows near the top and bottom edges light less of each key.
@@ -102,6 +107,9 @@ private:
     // Writes every pixel of `area`, a part of run `run`, in the layer's coordinates.
     void write(const Target& to, size_t run, const QRect& area) const;
 
+    // Legends found in the faces' pictures, by picture and place in it: a layout or a hover brings back
+    // faces seen before.
+    std::map<std::tuple<qint64, int, int>, KeyLegend> legends_;
     std::vector<std::pair<int, QPointer<ui::CPngButton>>> buttons_;
     std::vector<Covered> covered_;
     std::array<bool, kLitButtonCount> isCovered_{};

@@ -1,6 +1,8 @@
 #include "lighting/LightingPanel.h"
 
+#include "lighting/KeyLegend.h"
 #include "lighting/KeyLightLayer.h"
+#include "lighting/LegendContrast.h"
 #include "lighting/LightBlend.h"
 #include "lighting/LightingControls.h"
 #include "lighting/LightingModes.h"
@@ -209,6 +211,7 @@ void LightingPanel::buildControls() {
     slotList_->setInsertPolicy(QComboBox::NoInsert);
     slotList_->setCompleter(nullptr); // a name typed is a name, not a search among the others
     slotList_->setMaxVisibleItems(kSlotCount);
+    slotList_->installEventFilter(this);
 
     // With the panel off, its area says which effect the keyboard runs and how to change it. It covers the
     // controls that the panel hides, not the switch and the mode list beside them.
@@ -362,6 +365,11 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             band(QRect(face.left(), face.top() + corner, corner, face.height() - 2 * corner));
             band(QRect(face.right() - corner + 1, face.top() + corner, corner, face.height() - 2 * corner));
             p.restore();
+            // A legend that would not stand out from its lit cap is inked over it (as the light layer
+            // does it).
+            if (const QImage* shade = legendShadeOf(index, button, *light)) {
+                p.drawImage(QPoint(0, 0), *shade);
+            }
         });
         if ((index >= 0 && index < kKeyButtonCount) || index == kFnButton) {
             b->installEventFilter(this);
@@ -384,6 +392,30 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
         layer_->setButtons(buttons);
     }
     kickPreview(false);
+}
+
+const QImage* LightingPanel::legendShadeOf(int index, const ui::CPngButton& button, Rgb light) {
+    QPoint origin;
+    const QPixmap* picture = button.plainFace(origin);
+    if (picture == nullptr) {
+        return nullptr; // a tint or a caption: more than its picture, no legend to find
+    }
+    FaceLegend& f = legends_[static_cast<size_t>(index)];
+    if (f.picture != picture->cacheKey() || f.origin != origin) {
+        f = FaceLegend{picture->cacheKey(), origin,
+                       findKeyLegend(picture->toImage(), QRect(origin, button.size())), LegendInk::Printed,
+                       QImage()};
+    }
+    const LegendInk ink =
+        f.legend.empty() ? LegendInk::Printed : legendInk(f.legend.cap, f.legend.ink, light);
+    if (ink == LegendInk::Printed) {
+        return nullptr;
+    }
+    if (ink != f.shadeInk) {
+        f.shade = legendShade(f.legend, ink);
+        f.shadeInk = ink;
+    }
+    return &f.shade;
 }
 
 const QImage& LightingPanel::lightPicture(QSize size, qreal ratio, const QColor& colour) {
@@ -577,6 +609,10 @@ void LightingPanel::retranslate() {
     const std::u16string_view keys[] = {u"Color", u"JColor", u"Tool", u"ETool"};
     for (size_t i = 0; i < userCaptions_.size(); ++i) {
         userCaptions_[i]->setText(qs(captionText(layout_, language, keys[i])));
+    }
+    const QString automatic = languageText(pictureFolder_, "LIGHT_AUTOMATIC");
+    for (ui::CSkinColorBtn* b : {effectColour_, fixedColour_, paintColour_, baseColour_}) {
+        b->setAutomaticText(automatic.isEmpty() ? QStringLiteral("Automatic") : automatic);
     }
     language_ = -1; // the mode names are read again at the next draw
     drawing_ = true;
@@ -780,9 +816,15 @@ bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == modeList_) {
-        // The arrows would step through the effects, writing each to the keyboard.
-        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+    if (watched == modeList_ || watched == slotList_) {
+        // A wheel over a closed list would step through its entries, writing each to the keyboard; in
+        // the opened list the wheel only scrolls.
+        if (event->type() == QEvent::Wheel) {
+            return true;
+        }
+        // The arrows would step through the effects the same way.
+        if (watched == modeList_ &&
+            (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
         }

@@ -12,6 +12,7 @@
 #include "lighting/Colour.h"
 #include "lighting/KeyButtons.h"
 #include "lighting/KeyColorTable.h"
+#include "lighting/KeyLegend.h"
 #include "lighting/LightingState.h"
 #include "lighting/LightingView.h"
 #include "lighting/Preview.h"
@@ -157,6 +158,9 @@ private:
     // A picture of the face size filled with the light colour, to add onto a key (one per size in
     // device pixels, filled again only when the colour changes).
     const QImage& lightPicture(QSize size, qreal ratio, const QColor& colour);
+    // The ink to lay over the legend on the button's face now under `light`, the legend found once per
+    // face picture; null when the printed legend stands out.
+    const QImage* legendShadeOf(int index, const ui::CPngButton& button, Rgb light);
 
     // Painting strokes.
     int paintableButtonAt(const QPoint& globalPos) const;
@@ -204,6 +208,14 @@ private:
     std::array<QPointer<ui::CPngButton>, kLitButtonCount> buttons_{};
     QPointer<KeyLightLayer> layer_; // paints the lit buttons in one pass while the preview animates
     std::array<std::optional<Rgb>, kLitButtonCount> shown_{};
+    struct FaceLegend {
+        qint64 picture = 0;
+        QPoint origin;
+        KeyLegend legend;
+        LegendInk shadeInk = LegendInk::Printed;
+        QImage shade;
+    };
+    std::array<FaceLegend, kLitButtonCount> legends_{};
     std::array<uint8_t, kColourTableSize> colours_{}; // the current profile's key colours, as last read
     PreviewParams params_;
     PreviewEngine engine_;

@@ -15,6 +15,13 @@ public:
     virtual void show(std::string_view languageKey) = 0;
     // A Yes/No question; returns true for Yes. defaultYes says which button has the focus.
     virtual bool askYesNo(std::string_view languageKey, bool defaultYes) = 0;
+
+    enum class Answer { Yes, No, Cancel };
+    // A Yes/No/Cancel question, Yes focused; a box closed any other way answers Cancel. Where nobody
+    // can cancel (no window), it is the Yes/No question.
+    virtual Answer askYesNoCancel(std::string_view languageKey) {
+        return askYesNo(languageKey, true) ? Answer::Yes : Answer::No;
+    }
 };
 
 } // namespace tarvik

@@ -122,6 +122,7 @@ void CTarvik_DlgProfile::onInitDialog() {
         build();
     }
     model_.open(services_.link.currentProfile.load());
+    setColumnCaptions();
     refreshList();
     refreshButtons();
 }
@@ -151,12 +152,7 @@ void CTarvik_DlgProfile::build() {
     list_->setObjectName(QStringLiteral("PROGRAM_LIST"));
     list_->setStyleSheet(QString::fromLatin1(kListStyle));
     list_->setColumnCount(static_cast<int>(kManagerColumnCaptions.size()));
-    QStringList captions;
-    for (std::u16string_view c : kManagerColumnCaptions) {
-        captions << QString::fromStdU16String(std::u16string(c));
-    }
-    list_->setHorizontalHeaderLabels(captions);
-    // The fixed captions are Chinese whatever the language: a face that has their glyphs.
+    // The captions may be Chinese whatever the language: a face that has their glyphs.
     QFont headerFont = list_->horizontalHeader()->font();
     headerFont.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), headerFont.family()});
     list_->horizontalHeader()->setFont(headerFont);
@@ -211,6 +207,16 @@ void CTarvik_DlgProfile::build() {
     connect(apply_, &QAbstractButton::clicked, this, [this] { startApply(false); });
     connect(ok_, &QAbstractButton::clicked, this, [this] { startApply(true); });
     connect(cancel_, &QAbstractButton::clicked, this, [this] { reject(); });
+}
+
+void CTarvik_DlgProfile::setColumnCaptions() {
+    // Read at each opening, in the language of the moment.
+    QStringList captions;
+    for (size_t c = 0; c < kManagerColumnCaptions.size(); ++c) {
+        const QString t = ui::text(ui::kProfileColumnTextKeys[c]).trimmed();
+        captions << (t.isEmpty() ? QString::fromStdU16String(std::u16string(kManagerColumnCaptions[c])) : t);
+    }
+    list_->setHorizontalHeaderLabels(captions);
 }
 
 void CTarvik_DlgProfile::refreshList() {
@@ -313,6 +319,16 @@ void CTarvik_DlgProfile::keyPressEvent(QKeyEvent* event) {
         return;
     }
     CBaseDialog::keyPressEvent(event);
+}
+
+std::string_view CTarvik_DlgProfile::unsavedEditsQuestion() const {
+    // While Apply runs, its edits are on their way already.
+    return model_.isOpen() && model_.modified() && !applying_ ? ui::kExitQuestionKeys[1] : "";
+}
+
+void CTarvik_DlgProfile::saveEdits() {
+    // The closing that follows leaves the worker to finish it; the exit waits for the worker.
+    startApply(false);
 }
 
 bool CTarvik_DlgProfile::requestClose() {

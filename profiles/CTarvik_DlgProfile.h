@@ -64,9 +64,12 @@ public:
     // A profile switch made while the dialog is open: its row is ticked and Apply disabled.
     void profileSwitched(int profile);
 
-    // ui::Editor: closes the dialog as Cancel would. It never refuses.
+    // ui::Editor: closes the dialog as Cancel would. It never refuses; changes not applied are asked
+    // about first, and kept as Apply keeps them.
     bool requestClose() override;
     bool isOpen() const override { return model_.isOpen(); }
+    std::string_view unsavedEditsQuestion() const override;
+    void saveEdits() override;
 
 signals:
     // Apply reached the keyboard. The main window disables its own Apply, rebuilds the profile menu and
@@ -81,6 +84,7 @@ protected:
 
 private:
     void build();
+    void setColumnCaptions();
     void refreshList();
     void refreshButtons();
     void startApply(bool closeAfter);

@@ -26,8 +26,8 @@ namespace tarvik::profiles {
 inline constexpr std::string_view kProfileFileFilter = "(*.tvk)|*.tvk|(*.*)|*.*||";
 inline constexpr std::string_view kProfileFileExtension = ".tvk";
 
-// The list's columns: the tick box, the file name, the folder. The captions are fixed texts of the list,
-// not of the language file.
+// The list's columns: the tick box, the file name, the folder. Their captions are texts of the language
+// file (ui/TextKeys.h); a file without them shows the list's own captions.
 inline constexpr std::array<std::u16string_view, 3> kManagerColumnCaptions{u"激活", u"名称", u"路径"};
 inline constexpr std::array<int, 3> kManagerColumnWidths{60, 120, 230};
 

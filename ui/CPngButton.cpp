@@ -86,6 +86,13 @@ void CPngButton::setTwoStateValue(bool value) {
     update();
 }
 
+void CPngButton::setLatched(bool latched) {
+    if (latched_ != latched) {
+        latched_ = latched;
+        update();
+    }
+}
+
 void CPngButton::setSelected(bool selected) {
     selected_ = selected;
     update();
@@ -186,7 +193,7 @@ CPngButton::Picture CPngButton::currentPicture() const {
     if (twoStateMode_) {
         return twoStateValue_ ? Picture::TwoStateOn : Picture::TwoStateOff;
     }
-    if (isDown()) {
+    if (isDown() || latched_) {
         return Picture::Pressed;
     }
     if (hover_) {

@@ -59,6 +59,9 @@ public:
 
     void setSelected(bool selected);
     bool isSelected() const { return selected_; }
+    // Drawn pressed whatever the mouse and the focus do (a key whose dialog is open).
+    void setLatched(bool latched);
+    bool isLatched() const { return latched_; }
     // The hover flag, set by the first mouse move over the button and cleared when the mouse leaves.
     void setHover(bool hover);
     bool isHover() const { return hover_; }
@@ -132,6 +135,7 @@ private:
     double scale_ = 1.0;
     bool hover_ = false;
     bool selected_ = false;
+    bool latched_ = false;
     bool twoStateMode_ = false;
     bool twoStateValue_ = false;
 

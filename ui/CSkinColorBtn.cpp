@@ -81,7 +81,7 @@ CSkinColorPopup::CSkinColorPopup(CSkinColorBtn& owner) : QFrame(&owner, Qt::Popu
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 6, 6, 6);
     column->setSpacing(6);
-    automatic_ = new QPushButton(tr("Automatic"), this);
+    automatic_ = new QPushButton(owner.automaticText(), this);
     connect(automatic_, &QAbstractButton::clicked, this, [this] { owner_.pick(CSkinColorBtn::kAutomatic); });
     column->addWidget(automatic_);
     auto* grid = new QGridLayout;
@@ -127,6 +127,13 @@ void CSkinColorBtn::setColor(int colorRef) {
 void CSkinColorBtn::setAutomaticColor(int colorRef) {
     automatic_ = colorRef & 0xFFFFFF;
     update();
+}
+
+void CSkinColorBtn::setAutomaticText(const QString& text) {
+    automaticText_ = text;
+    if (popup_ != nullptr) {
+        popup_->automaticEntry()->setText(text);
+    }
 }
 
 void CSkinColorBtn::openPopup() {

@@ -70,6 +70,9 @@ public:
     void setColor(int colorRef);
     int automaticColor() const { return automatic_; }
     void setAutomaticColor(int colorRef);
+    // The pop-up's word for the automatic colour, in the language of the moment.
+    void setAutomaticText(const QString& text);
+    const QString& automaticText() const { return automaticText_; }
     // What the button shows and what its users send: the automatic colour when the value is -1.
     int effectiveColor() const { return colour_ == kAutomatic ? automatic_ : colour_; }
 
@@ -101,6 +104,7 @@ private:
     int automatic_ = 0x000000FF; // red
     ColorChooser* chooser_ = nullptr;
     CSkinColorPopup* popup_ = nullptr;
+    QString automaticText_ = QStringLiteral("Automatic");
 };
 
 } // namespace tarvik::ui

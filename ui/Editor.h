@@ -3,6 +3,8 @@
 // tested without a display.
 #pragma once
 
+#include <string_view>
+
 namespace tarvik::ui {
 
 class Editor {
@@ -11,6 +13,11 @@ public:
     // Closes the window when it is open. False when it refuses; an exit is then cancelled.
     virtual bool requestClose() = 0;
     virtual bool isOpen() const = 0;
+    // The language key of the question asked before closing drops edits not kept yet; empty while there
+    // are none (or the window has nothing to keep).
+    virtual std::string_view unsavedEditsQuestion() const { return {}; }
+    // Keeps those edits the way the window's own Apply does; the window is asked to close afterwards.
+    virtual void saveEdits() {}
 };
 
 } // namespace tarvik::ui

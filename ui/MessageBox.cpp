@@ -37,6 +37,10 @@ QString noText() {
     return textOr(kMessageBoxTextKeys[2], "No");
 }
 
+QString cancelText() {
+    return textOr(kMessageBoxTextKeys[3], "Cancel");
+}
+
 QPixmap messageSign(BoxKind kind, int side, qreal devicePixelRatio) {
     const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     QPixmap pixmap(qRound(side * ratio), qRound(side * ratio));

@@ -25,5 +25,6 @@ QPixmap messageSign(BoxKind kind, int side, qreal devicePixelRatio);
 QString okText();
 QString yesText();
 QString noText();
+QString cancelText();
 
 } // namespace tarvik::ui

@@ -4,6 +4,11 @@
 #include "ui/MessageBox.h"
 #include "ui/VisibleOwner.h"
 
+#include <QIcon>
+#include <QPushButton>
+
+#include <memory>
+
 namespace tarvik::ui {
 
 namespace {
@@ -54,6 +59,19 @@ bool SkinPrompter::askYesNo(std::string_view languageKey, bool defaultYes) {
         makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
     box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box->exec() == QMessageBox::Yes;
+}
+
+Prompter::Answer SkinPrompter::askYesNoCancel(std::string_view languageKey) {
+    QWidget* owner = visibleOwner(parent_);
+    std::unique_ptr<QMessageBox> box(
+        makeMessageBox(owner, BoxKind::Question, captionOf(languageKey), shown(text(languageKey))));
+    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    cancel->setText(cancelText());
+    cancel->setIcon(QIcon()); // like Yes and No: words only
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setEscapeButton(QMessageBox::Cancel);
+    const int answer = box->exec();
+    return answer == QMessageBox::Yes ? Answer::Yes : answer == QMessageBox::No ? Answer::No : Answer::Cancel;
 }
 
 } // namespace tarvik::ui

@@ -27,6 +27,7 @@ public:
 
     void show(std::string_view languageKey) override;
     bool askYesNo(std::string_view languageKey, bool defaultYes) override;
+    Answer askYesNoCancel(std::string_view languageKey) override;
     // A text that is already made (a language text with its argument filled in).
     void showText(const QString& text, const QString& caption = {});
 

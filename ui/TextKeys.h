@@ -113,9 +113,9 @@ inline constexpr TextEntry kStartupTexts[] = {
 // Read on demand: the main window's button labels and tooltips, the two menus, the About box and the
 // key assignment dialog.
 inline constexpr std::string_view kMainWindowTextKeys[] = {
-    "PROFILE_1",        "PROFILE_2",      "PROFILE_3",     "PROFILE_MACRO",        "PROFILE_DEFAULT",
-    "PROFILE_OK",       "PROFILE_CANCLE", "PROFILE_APPLY", "MAIN_MINIMIZE_PROMPT", "MAIN_MENU_PROMPT",
-    "MAIN_CLOSE_PROMPT"};
+    "PROFILE_1",         "PROFILE_2",      "PROFILE_3",     "PROFILE_MACRO",        "PROFILE_DEFAULT",
+    "PROFILE_OK",        "PROFILE_CANCLE", "PROFILE_APPLY", "MAIN_MINIMIZE_PROMPT", "MAIN_MENU_PROMPT",
+    "MAIN_CLOSE_PROMPT", "FLIP_TIP"};
 inline constexpr std::string_view kMainMenuTextKeys[] = {"MENU_1", "MENU_2", "MENU_3", "MENU_4"};
 // The main window's menu button beyond its four items: the language submenu (each language by its own
 // name), the firmware update, the check item "Start with the desktop" and its failure message.
@@ -128,8 +128,9 @@ inline constexpr std::string_view kOnBoardProfileKeys[] = {"ONBOARD_PROFILE_1", 
 inline constexpr std::string_view kTrayMenuTextKeys[] = {"MENU_11", "MENU_22", "MENU_33"};
 // The main window's menu button: the submenu of the profiles, after the items above.
 inline constexpr std::string_view kProfileSubmenuKey = "MENU_PROFILES";
-// The buttons of the message boxes: OK (the main window's own word for it), Yes and No.
-inline constexpr std::string_view kMessageBoxTextKeys[] = {"PROFILE_OK", "MESSAGE_YES", "MESSAGE_NO"};
+// The buttons of the message boxes: OK (the main window's own word for it), Yes, No and Cancel.
+inline constexpr std::string_view kMessageBoxTextKeys[] = {"PROFILE_OK", "MESSAGE_YES", "MESSAGE_NO",
+                                                           "MESSAGE_CANCEL"};
 inline constexpr std::string_view kAboutTextKeys[] = {"GUANYU_JIESHAO", "GUANYU_BANQUAN"};
 inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEAR",
                                                           "COMPOSITE_PROMPT_OSK",
@@ -156,7 +157,9 @@ inline constexpr std::string_view kCompositeTextKeys[] = {"COMPOSITE_PROMPT_CLEA
                                                           "MEDIA_EDIT_TISHI",
                                                           "FUNCTION_TISHI",
                                                           "MACRO_MEMORY_USED",
-                                                          "MACRO_MEMORY_UNKNOWN"};
+                                                          "MACRO_MEMORY_UNKNOWN",
+                                                          "COMPOSITE_KEYS_KEPT",
+                                                          "MACRO_APPLY"};
 
 // The firmware update dialog's own texts, read when it opens or shows a message: the open button's tip,
 // the path label while no program is chosen, and the messages about the automatic backup ("%s" is a
@@ -174,8 +177,16 @@ inline constexpr std::string_view kSkinCaptionTextKeys[] = {
     "LIGHT_BRIGHTNESS",   "LIGHT_SPEED",   "LIGHT_DIRECTION", "LIGHT_COLORS",  "LIGHT_COLOR",
     "LIGHT_STATIC_COLOR", "LIGHT_RANDOM"};
 
-// The lighting panel's words while it is off.
-inline constexpr std::string_view kLightingTextKeys[] = {"LIGHTING_OFF_EFFECT", "LIGHTING_OFF_HINT"};
+// The lighting panel's words while it is off, and the colour pop-up's automatic colour.
+inline constexpr std::string_view kLightingTextKeys[] = {"LIGHTING_OFF_EFFECT", "LIGHTING_OFF_HINT",
+                                                         "LIGHT_AUTOMATIC"};
+
+// The profile manager's list columns: the tick box, the name, the folder.
+inline constexpr std::string_view kProfileColumnTextKeys[] = {"PROFILE_COLUMN_ACTIVE", "PROFILE_COLUMN_NAME",
+                                                              "PROFILE_COLUMN_PATH"};
+
+// What an exit asks an editor holding edits not written yet: the key dialog, the profile manager.
+inline constexpr std::string_view kExitQuestionKeys[] = {"EXIT_UNSAVED_KEY", "EXIT_UNSAVED_PROFILES"};
 
 // Automatic profiles: the tray menu's two entries, the rules window (read when it opens) and the tray
 // tooltip's line while a switch waits.

@@ -118,6 +118,17 @@ public:
             onShow(std::string(key));
         }
     }
+    std::deque<Answer> threeWay; // answers to the next Yes/No/Cancel questions
+    Answer askYesNoCancel(std::string_view key) override {
+        shown.emplace_back(key);
+        if (threeWay.empty()) {
+            ADD_FAILURE() << "unexpected question " << key;
+            return Answer::Cancel;
+        }
+        const Answer a = threeWay.front();
+        threeWay.pop_front();
+        return a;
+    }
     bool askYesNo(std::string_view key, bool defaultYes) override {
         shown.emplace_back(key);
         asked.emplace_back(std::string(key), defaultYes);
@@ -176,6 +187,16 @@ public:
         return true;
     }
     bool isOpen() const override { return open; }
+    // Unsaved edits: the question it has the hub ask, and what keeping them does.
+    std::string question;
+    std::function<void()> onSave;
+    std::string_view unsavedEditsQuestion() const override { return question; }
+    void saveEdits() override {
+        log_.push_back("save " + name_);
+        if (onSave) {
+            onSave();
+        }
+    }
 
 private:
     std::string name_;

@@ -50,7 +50,7 @@ TEST_F(HubTest, WhileTheKeyDialogIsOpenKeyClicksDoNothingAndEverySwitchIsRefused
     keyDialog.open = false;
     state.keyEditMode.store(0);
     hub->onControl(1010);
-    EXPECT_EQ(view.calls, std::vector<std::string>{"openKeyDialog 59 0 1010"});
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"refreshButton 1010", "openKeyDialog 59 0 1010"}));
     EXPECT_EQ(switcher.request(1, profiles::SwitchSource::Menu, hub->switchContext()).step,
               profiles::SwitchStep::Run);
 }

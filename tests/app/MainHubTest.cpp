@@ -90,11 +90,11 @@ TEST_F(HubTest, OpeningWithoutAKeyboardShowsTheMessageAndKeepsTheWindowHidden) {
     EXPECT_EQ(prompter.shown, std::vector<std::string>{"MAIN_NO_DEVICE_PROMPT"});
     EXPECT_FALSE(view.has("showWindow"));
     // The tray's Open and its double click follow the same rule.
-    hub->onTrayDoubleClick();
+    hub->onTrayOpen();
     hub->onCommand(command::kOpen);
     EXPECT_EQ(prompter.shown.size(), 3u);
     state.devicePresence.store(1);
-    hub->onTrayDoubleClick();
+    hub->onTrayOpen();
     EXPECT_TRUE(view.has("showWindow"));
 }
 
@@ -371,6 +371,42 @@ TEST_F(HubTest, FlipTogglesAndIsKeptInTheSettings) {
     EXPECT_EQ(view.count("setFlip 1"), 1u);
 }
 
+TEST_F(HubTest, FlipsSecondPageShowsWhatEachChangedKeyHasBeenGiven) {
+    startWithKeyboard();
+    const std::u16string function = texts.readOnDemand(languageFile, keyboard::FunctionKeyList()[0].textKey);
+    const struct {
+        int control;
+        uint16_t type;
+        uint32_t value;
+        std::u16string legend;
+    } rows[] = {{1010, keyboard::ASSIGN_SINGLE_KEY, 0x30, u"B"},
+                {1011, keyboard::ASSIGN_MEDIA, 0, keyboard::KeyName(keyboard::MediaKeyList()[0].key)},
+                {1012, keyboard::ASSIGN_FUNCTION_KEY, 0, function},
+                {1013, keyboard::ASSIGN_NO_FUNCTION, 0, u""},
+                {1014, keyboard::ASSIGN_DEFAULT, 0, u""}};
+    ASSERT_FALSE(function.empty());
+    for (const auto& row : rows) {
+        auto lock = store.lockKeyData();
+        auto& r =
+            store.working().block().profile(0)[static_cast<size_t>(keyboard::SlotOfButton(row.control, 0))];
+        r.type = row.type;
+        r.value = row.value;
+    }
+    for (int page : {0, 1, 0}) {
+        if (page != hub->flip()) {
+            hub->onControl(control::kFlip2);
+            EXPECT_TRUE(view.has("refreshKeyButtons"));
+        }
+        for (const auto& row : rows) {
+            EXPECT_EQ(hub->buttonLook(row.control).legend, page == 1 ? row.legend : u"") << row.control;
+        }
+    }
+    // Colour-keys mode shows lights, not functions.
+    hub->onControl(control::kFlip2);
+    state.keyEditMode.store(1);
+    EXPECT_TRUE(hub->buttonLook(1010).legend.empty());
+}
+
 // ---- keys -------------------------------------------------------------------------------------------
 
 struct ClickCase {
@@ -389,7 +425,11 @@ TEST_P(KeyClicks, OpenTheKeyDialogForTheButtonsSlot) {
     if (c.expected == nullptr) {
         EXPECT_TRUE(view.calls.empty());
     } else {
-        EXPECT_EQ(view.calls, std::vector<std::string>{c.expected});
+        // The button it opens for is drawn pressed first.
+        const std::string expected = c.expected;
+        const std::string button = expected.substr(expected.rfind(' ') + 1);
+        EXPECT_EQ(view.calls, (std::vector<std::string>{"refreshButton " + button, expected}));
+        EXPECT_TRUE(hub->buttonLook(std::stoi(button)).pressed);
     }
 }
 
@@ -425,7 +465,7 @@ TEST_F(HubTest, KeysPaintOnlyWhileThePanelSaysClicksPaintAndGKeysAlwaysEdit) {
     // Panel off, or on in another mode than the user mode: the panel says clicks do not paint.
     lighting.on = true;
     hub->onControl(1010);
-    EXPECT_EQ(view.calls, std::vector<std::string>{"openKeyDialog 59 0 1010"});
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"refreshButton 1010", "openKeyDialog 59 0 1010"}));
     EXPECT_TRUE(lighting.calls.empty());
 
     view.calls.clear();
@@ -438,7 +478,7 @@ TEST_F(HubTest, KeysPaintOnlyWhileThePanelSaysClicksPaintAndGKeysAlwaysEdit) {
     EXPECT_TRUE(view.calls.empty());
     // G keys share one light and are never painted: they open their dialog.
     hub->onControl(kG1);
-    EXPECT_EQ(view.calls, std::vector<std::string>{"openKeyDialog 256 0 1000"});
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"refreshButton 1000", "openKeyDialog 256 0 1000"}));
     hub->setLighting(nullptr);
 }
 
@@ -714,6 +754,77 @@ TEST_F(HubTest, AnEditorThatRefusesCancelsTheExit) {
     EXPECT_FALSE(instanceClosed);
     EXPECT_TRUE(hub->isReady()); // still resident, icon and all
     EXPECT_FALSE(hub->exiting());
+}
+
+// An editor with edits it has not kept: the user's answer decides what the exit does with them.
+struct UnsavedCase {
+    Prompter::Answer answer;
+    bool exits;
+    std::vector<std::string> log;
+    bool written; // the kept edit reached the keyboard before the program ended
+};
+
+class UnsavedEdits : public HubTest, public ::testing::WithParamInterface<UnsavedCase> {};
+
+TEST_P(UnsavedEdits, AreAskedAboutAndTheAnswerDecides) {
+    const UnsavedCase& c = GetParam();
+    std::vector<std::string> log;
+    FakeEditor composite("composite", log);
+    composite.open = true;
+    composite.question = "EXIT_UNSAVED_KEY";
+    // Keeping the edit is what OK does: the record joins the working copy, the window is modified.
+    composite.onSave = [&] {
+        {
+            auto lock = store.lockKeyData();
+            store.working().block().profile(0)[0x1E] = singleKey(0x30);
+        }
+        hub->assignmentsChanged();
+    };
+    hub->addEditor(&composite);
+    startWithKeyboard();
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    const auto before = keyboard.keyBlock(0);
+    view.calls.clear();
+    prompter.threeWay = {c.answer};
+
+    EXPECT_EQ(hub->exitSequence(), c.exits);
+    EXPECT_EQ(prompter.shown, std::vector<std::string>{"EXIT_UNSAVED_KEY"});
+    EXPECT_EQ(log, c.log);
+    EXPECT_EQ(hub->exiting(), c.exits);
+    // A write to the keyboard comes first: the program ends only once the worker has written it.
+    EXPECT_EQ(view.has("quit"), c.exits && !c.written);
+    settle();
+    EXPECT_EQ(view.has("quit"), c.exits);
+    EXPECT_EQ(keyboard.keyBlock(0) != before, c.written);
+    EXPECT_EQ(composite.open, c.answer == Prompter::Answer::Cancel);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnsavedEdits,
+    ::testing::Values(UnsavedCase{Prompter::Answer::Cancel, false, {}, false},
+                      UnsavedCase{Prompter::Answer::No, true, {"close composite"}, false},
+                      UnsavedCase{Prompter::Answer::Yes, true, {"save composite", "close composite"}, true}));
+
+TEST_F(HubTest, AnEditorsApplyWhileTheKeyboardIsWrittenIsWrittenNext) {
+    startWithKeyboard();
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    hub->assignmentsChanged();
+    hub->apply();
+    EXPECT_TRUE(hub->busy());
+    // The key dialog's Apply while the first write runs: its record may miss that one.
+    {
+        auto lock = store.lockKeyData();
+        store.working().block().profile(0)[0x1E] = singleKey(0x30);
+    }
+    hub->assignmentsChanged();
+    hub->apply();
+    keyboard.requests.clear();
+    settle();
+    EXPECT_EQ(requestsOf(device::CMD_BEGIN_WRITE), 2u);
+    EXPECT_FALSE(hub->modified());
+    EXPECT_FALSE(hub->busy());
 }
 
 TEST_F(HubTest, TheSessionsEndExitsWithoutAskingTheEditors) {

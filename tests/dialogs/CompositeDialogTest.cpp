@@ -9,12 +9,14 @@
 #include "ui/TextTable.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QTableView>
 #include <QTest>
@@ -101,6 +103,8 @@ protected:
         Tarvik_DlgComposite::Hooks h;
         h.macroCapacity = [this] { return capacity; };
         h.assigned = [this](const AssignOutcome& out) { assigned.push_back(out); };
+        h.applyToKeyboard = [this] { ++keyboardWrites; };
+        h.closed = [this](int controlId) { closedFor.push_back(controlId); };
         h.notice = [this](const QString& text) { notices << text; };
         h.openHelp = [this] { ++helpOpened; };
         h.startOnScreenKeyboard = [this] { ++oskStarted; };
@@ -131,6 +135,8 @@ protected:
     profiles::SettingsStore settings;
     size_t capacity = 4096;
     std::vector<AssignOutcome> assigned;
+    int keyboardWrites = 0;
+    std::vector<int> closedFor;
     QStringList notices;
     int helpOpened = 0;
     int oskStarted = 0;
@@ -177,6 +183,21 @@ TEST_F(CompositeDialog, ATabShowsItsPanel) {
     }
 }
 
+TEST_F(CompositeDialog, WhereTheDesktopGivesNoHoldOfTheKeyboardTheFieldSaysSo) {
+    // The offscreen platform has no keyboard grab: the capture runs without a hold.
+    open(kSlotA, {});
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(dialog.keyFilterInstalled());
+    EXPECT_FALSE(dialog.keyboardHeld());
+    QLabel& hint = child<QLabel>("COMPOSITE_KEYS_KEPT");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hint.isVisible(); }, 2000));
+    EXPECT_GE(hint.y(), child("FUNC_KEY_INPUT").geometry().bottom()) << "the hint is under the field";
+    shoot(dialog, "keys_kept_hint");
+    click("CONTROL_MEDIA");
+    EXPECT_FALSE(hint.isVisible()) << "no capture on the media panel";
+}
+
 TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     open(kSlotA, {});
     ASSERT_TRUE(dialog.keyFilterInstalled());
@@ -186,6 +207,10 @@ TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     sendKey(dialog, QEvent::KeyPress, Qt::Key_A, kNativeA, QStringLiteral("a"));
     EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("A"));
     shoot(dialog, "key_captured");
+
+    // The Windows key comes through the low-level hook alone, and shows as well.
+    sendKey(dialog, QEvent::KeyPress, Qt::Key_Super_L, 125 + 8);
+    EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("Win"));
 
     // Escape is captured too, and does not close the dialog.
     sendKey(dialog, QEvent::KeyPress, Qt::Key_Escape, kNativeEsc);
@@ -217,6 +242,47 @@ TEST_F(CompositeDialog, AKeyPressedOnTheSingleKeyPanelIsCaptured) {
     EXPECT_EQ(store.records[kSlotA], recordOf(2, 0x001));
     ASSERT_EQ(assigned.size(), 1u);
     EXPECT_TRUE(assigned[0].written);
+}
+
+TEST_F(CompositeDialog, ApplyWritesAndStaysOpenAndAnExitAsksOnlyWhileAnEditIsNotWritten) {
+    open(kSlotA, {});
+    ui::CPngButton& apply = button("CONTROL_APPLY");
+    EXPECT_TRUE(apply.isVisible());
+    EXPECT_EQ(apply.text(), QStringLiteral("Apply"));
+    EXPECT_FALSE(apply.isEnabled());
+    EXPECT_TRUE(dialog.unsavedEditsQuestion().empty());
+
+    sendKey(dialog, QEvent::KeyPress, Qt::Key_B, 48 + 8, QStringLiteral("b"));
+    EXPECT_TRUE(apply.isEnabled());
+    EXPECT_EQ(dialog.unsavedEditsQuestion(), "EXIT_UNSAVED_KEY");
+    shoot(dialog, "apply_enabled");
+    click("CONTROL_APPLY");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(store.records[kSlotA], recordOf(2, 0x030));
+    EXPECT_EQ(assigned.size(), 1u);
+    EXPECT_EQ(keyboardWrites, 1);
+    EXPECT_FALSE(apply.isEnabled());
+    EXPECT_TRUE(dialog.unsavedEditsQuestion().empty());
+
+    // Keys typed into a menu over the dialog are the menu's.
+    {
+        QMenu menu;
+        menu.addAction(QStringLiteral("Exit"));
+        menu.popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == &menu; }, 5000));
+        sendKey(dialog, QEvent::KeyPress, Qt::Key_A, kNativeA, QStringLiteral("a"));
+        EXPECT_EQ(child<QLineEdit>("FUNC_KEY_INPUT").text(), QStringLiteral("B"));
+        menu.close();
+    }
+
+    // A later edit kept for an exit: written as OK writes it, the keyboard left to the one who asked.
+    click("CONTROL_MEDIA");
+    EXPECT_TRUE(apply.isEnabled());
+    dialog.saveEdits();
+    EXPECT_EQ(store.records[kSlotA], recordOf(7, 0));
+    EXPECT_EQ(keyboardWrites, 1);
+    EXPECT_TRUE(dialog.requestClose());
+    EXPECT_EQ(closedFor, std::vector<int>{1058});
 }
 
 TEST_F(CompositeDialog, RecordThenTwoKeyEventsAddsTwoRows) {

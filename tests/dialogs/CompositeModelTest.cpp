@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace tarvik::dialogs {
@@ -370,6 +371,31 @@ TEST_F(Composite, CloseStopsRecordingAndDropsTheCopies) {
     EXPECT_FALSE(model.isOpen());
     EXPECT_EQ(model.apply().recordIndex, -1) << "a closed dialog writes nothing";
     EXPECT_EQ(store.assignCount, 0);
+}
+
+TEST_F(Composite, TheApplyButtonHearsEachTurnAndAnExitAsksOnlyAboutEditsNotWritten) {
+    std::vector<bool> heard;
+    model.setApplyListener([&](bool on) { heard.push_back(on); });
+    open(kSlotA, {});
+    const struct {
+        const char* step;
+        std::function<void()> run;
+        std::vector<bool> heard; // after the step, from the start
+        bool unsaved;
+    } steps[] = {
+        {"opened", [] {}, {}, false},
+        {"a media key", [&] { model.selectTab(Panel::Media); }, {true}, true},
+        {"another one", [&] { model.selectMedia(3); }, {true}, true},
+        {"Apply", [&] { model.apply(); }, {true, false}, false},
+        {"Apply again", [&] { model.apply(); }, {true, false}, false},
+        {"a function", [&] { model.selectTab(Panel::Function); }, {true, false, true}, true},
+        {"closed", [&] { model.close(); }, {true, false, true, false}, false},
+    };
+    for (const auto& s : steps) {
+        s.run();
+        EXPECT_EQ(heard, s.heard) << s.step;
+        EXPECT_EQ(model.hasUnsavedEdits(), s.unsaved) << s.step;
+    }
 }
 
 TEST_F(Composite, MemoryMeterFollowsTheEdits) {

@@ -1,5 +1,7 @@
 #include "tests/e2e/Desktop.h"
 
+#include "tests/e2e/DeskTools.h"
+
 #include "TestPaths.h"
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
@@ -31,39 +33,6 @@ namespace tarvik::e2e {
 
 namespace {
 
-// The full path of a program on PATH (programs are started without a shell).
-std::filesystem::path which(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const std::filesystem::path candidate = std::filesystem::path(dir) / name;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return name;
-}
-
-std::string nameOf(const std::string& assignment) {
-    return assignment.substr(0, assignment.find('='));
-}
-
-// Replaces or adds NAME=value entries.
-void assign(std::vector<std::string>& env, const std::vector<std::string>& entries) {
-    for (const std::string& e : entries) {
-        const std::string name = nameOf(e);
-        std::erase_if(env, [&](const std::string& old) { return nameOf(old) == name; });
-        env.push_back(e);
-    }
-}
-
-// What is left of a log for an error message.
-std::string tail(const std::filesystem::path& log) {
-    const std::string text = readFile(log);
-    return text.size() > 600 ? text.substr(text.size() - 600) : text;
-}
-
 // A number that follows label in the output of xwininfo.
 std::optional<int> field(const std::string& text, const std::string& label) {
     const size_t at = text.find(label);
@@ -71,14 +40,6 @@ std::optional<int> field(const std::string& text, const std::string& label) {
         return std::nullopt;
     }
     return std::atoi(text.c_str() + at + label.size());
-}
-
-std::string safeName(const std::string& what) {
-    std::string out;
-    for (char c : what) {
-        out += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
-    }
-    return out;
 }
 
 } // namespace
@@ -370,18 +331,8 @@ bool Desktop::startWayland() {
 }
 
 bool Desktop::startWindowManager() {
-    // The system's configuration without its Print Screen binding (a screenshot tool): the scenarios
-    // press that key as one to assign, and the window manager's grab would take it from the program.
-    std::string config = readFile("/etc/xdg/openbox/rc.xml");
-    const size_t bind = config.find("<keybind key=\"Print\">");
-    const size_t end = config.find("</keybind>", bind);
-    if (bind != std::string::npos && end != std::string::npos) {
-        config.erase(bind, end + std::strlen("</keybind>") - bind);
-        const std::filesystem::path folder = home_ / ".config" / "openbox";
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        std::ofstream(folder / "rc.xml") << config;
-    }
+    // The system's own configuration, Print Screen binding included: the program's keyboard grab takes
+    // the key from the window manager while the key dialog captures.
     start(which("openbox"), {"--sm-disable"});
     const bool up = waitUntil(
         [&] {

@@ -8,16 +8,60 @@
 #include "macros/MacroRecord.h"
 #include "tests/e2e/KeyDialogScenario.h"
 
+#include <set>
+
 namespace tarvik::e2e {
 namespace {
 
-class KeyDialogScenarios : public KeyDialogScenario {};
+class KeyDialogScenarios : public KeyDialogScenario {
+protected:
+    // Exit chosen in the notification-area icon's menu (its third item), and the question that follows:
+    // a window of the process that it did not have before.
+    std::optional<WindowInfo> exitQuestion(pid_t pid, const WindowInfo& icon) {
+        std::set<WindowId> known;
+        for (const WindowInfo& w : desktop().windowsOf(pid)) {
+            known.insert(w.id);
+        }
+        if (!openTrayMenu(pid, icon) || !desktop().key({"Down", "Down", "Down", "Return"})) {
+            return std::nullopt;
+        }
+        return waitForWindow(pid, [&](const WindowInfo& w) {
+            return !w.overrideRedirect && !w.embedded && !known.contains(w.id);
+        });
+    }
+    // A key button of the main window as the screen shows it now.
+    QImage keyOnScreen(const WindowInfo& window, const char* key) {
+        return part(screen(), skinRectOnScreen(mainLayout(), key, window.place));
+    }
+    // A click on a Flip arrow, and the picture of the key A once it has turned to the page shown.
+    bool flipTo(pid_t pid, const WindowInfo& window, const char* arrow, const QImage& from) {
+        return desktop().clickAt(window.id, mainLayout(), arrow) && settle(pid) &&
+               waitUntil([&] { return !samePixels(keyOnScreen(window, "KEY_01E"), from); }, 5s, 100ms);
+    }
+    // A given B through the dialog and OK (the window holds it until Apply), then both pages of the key
+    // picture: only A's cap changes. Leaves the first page shown.
+    void flipPages(Process& app, const WindowInfo& window) {
+        const auto dialog = openKeyDialog(app.pid(), window, "KEY_01E");
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(desktop().key({"b"}));
+        ASSERT_TRUE(okAndClosed(*dialog));
+        ASSERT_TRUE(settle(app.pid()));
+        const QImage printed = keyOnScreen(window, "KEY_01E");
+        const QImage untouched = keyOnScreen(window, "KEY_030");
+        desktop().step("flip first page");
+        ASSERT_TRUE(flipTo(app.pid(), window, "FLIP_2", printed)) << "A's cap did not show its function";
+        EXPECT_TRUE(samePixels(keyOnScreen(window, "KEY_030"), untouched)) << "a key left alone changed";
+        desktop().step("flip second page, A shows B");
+        ASSERT_TRUE(flipTo(app.pid(), window, "FLIP_1", keyOnScreen(window, "KEY_01E")));
+        EXPECT_TRUE(samePixels(keyOnScreen(window, "KEY_01E"), printed));
+    }
+};
 
 // Key codes of the keys the scenarios click and press, and the keyboard-page usages they are sent as.
 constexpr keyboard::KeyCode kA = 0x1E, kB = 0x30, kQ = 0x10, kW = 0x11, kE = 0x12, kR = 0x13, kT = 0x14,
-                            kWin = 0x15B;
+                            kY = 0x15, kU = 0x16, kWin = 0x15B;
 constexpr int kUsageA = 0x04, kUsageB = 0x05, kUsageEnter = 0x28, kUsageEscape = 0x29, kUsageTab = 0x2B,
-              kUsagePrintScreen = 0x46, kUsageT = 0x17;
+              kUsagePrintScreen = 0x46, kUsageT = 0x17, kUsageLeft = 0x50;
 
 TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfterApply) {
     Process* app = nullptr;
@@ -46,7 +90,7 @@ TEST_F(KeyDialogScenarios, AKeyPressedOnTheSingleKeyPanelReachesTheKeyBlockAfter
     shot(app->pid(), "applied");
 }
 
-TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAndCloseNothingVolumeUpPassesOn) {
+TEST_F(KeyDialogScenarios, EnterEscapeTabPrintScreenAndTheDesktopsShortcutsAreCapturedVolumeUpPassesOn) {
     Process* app = nullptr;
     const auto window = openWindow(app);
     ASSERT_TRUE(window);
@@ -58,7 +102,10 @@ TEST_F(KeyDialogScenarios, EnterEscapeTabAndPrintScreenAreCapturedAndCloseNothin
     } cases[] = {{"KEY_010", "Return", kQ, kUsageEnter},
                  {"KEY_011", "Escape", kW, kUsageEscape},
                  {"KEY_012", "Tab", kE, kUsageTab},
-                 {"KEY_013", "Print", kR, kUsagePrintScreen}};
+                 {"KEY_013", "Print", kR, kUsagePrintScreen},
+                 // openbox binds these (and Print) for itself: the dialog's keyboard grab takes them.
+                 {"KEY_015", "alt+Tab", kY, kUsageTab},
+                 {"KEY_016", "ctrl+alt+Left", kU, kUsageLeft}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
         const auto dialog = openKeyDialog(app->pid(), *window, c.button);
@@ -293,6 +340,67 @@ TEST_F(KeyDialogScenarios, UnpluggingTheKeyboardClosesAnOpenKeyDialog) {
     EXPECT_EQ(startAndWait({}).exitCode, 0);
     ASSERT_TRUE(mainWindow(app->pid(), 5s));
     EXPECT_FALSE(desktop().isViewable(dialog->id));
+}
+
+TEST_F(KeyDialogScenarios, FlipThenApplyWhileTheDialogStaysOpenAndExitAsksAboutAnEditNotWritten) {
+    Process* app = nullptr;
+    const auto window = openWindow(app);
+    ASSERT_TRUE(window);
+    const auto icon = desktop().trayIconOf(app->pid());
+    ASSERT_TRUE(icon);
+    flipPages(*app, *window);
+    const auto dialog = openKeyDialog(app->pid(), *window, "KEY_01E");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(desktop().key({"b"}));
+    shot(app->pid(), "B pressed, Apply enabled, A drawn pressed");
+    ASSERT_EQ(keyEntry(kA), (Entry{2, 2, kUsageA})) << "OK alone wrote the keyboard";
+    ASSERT_TRUE(clickInDialog(*dialog, "CONTROL_APPLY"));
+    EXPECT_TRUE(waitForEntry(kA, {2, 2, kUsageB})) << "Apply in the dialog did not reach the keyboard";
+    EXPECT_TRUE(desktop().isViewable(dialog->id)) << "Apply closed the dialog";
+    shot(app->pid(), "applied, the dialog still open");
+
+    // Another key for A, not written: Exit asks. Cancel keeps the program and the dialog.
+    ASSERT_TRUE(desktop().activate(dialog->id));
+    ASSERT_TRUE(desktop().key({"t"}));
+    auto question = exitQuestion(app->pid(), *icon);
+    ASSERT_TRUE(question) << "Exit asked nothing about the edit";
+    ASSERT_TRUE(settle(app->pid()));
+    desktop().step("exit question");
+    ASSERT_TRUE(desktop().activate(question->id));
+    ASSERT_TRUE(desktop().key({"Escape"}));
+    EXPECT_TRUE(desktop().waitHidden(question->id));
+    EXPECT_TRUE(app->running()) << "Cancel ended the program";
+    EXPECT_TRUE(desktop().isViewable(dialog->id));
+    shot(app->pid(), "exit cancelled");
+
+    // No: the program ends and the edit is dropped.
+    question = exitQuestion(app->pid(), *icon);
+    ASSERT_TRUE(question);
+    ASSERT_TRUE(desktop().activate(question->id));
+    ASSERT_TRUE(desktop().key({"alt+n"}));
+    ASSERT_TRUE(app->wait(10s)) << "No did not end the program";
+    EXPECT_EQ(app->exitCode(), 0);
+    EXPECT_EQ(keyEntry(kA), (Entry{2, 2, kUsageB})) << "the dropped edit reached the keyboard";
+}
+
+TEST_F(KeyDialogScenarios, FlipApplyAndTheExitQuestionInChinese) {
+    Process* app = nullptr;
+    const auto window = openWindowInChinese(app);
+    ASSERT_TRUE(window) << "no Chinese main window";
+    const auto icon = desktop().trayIconOf(app->pid());
+    ASSERT_TRUE(icon);
+    flipPages(*app, *window);
+    const auto dialog = openKeyDialog(app->pid(), *window, "KEY_01E");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(desktop().key({"t"}));
+    shot(app->pid(), "T pressed, Apply enabled");
+    const auto question = exitQuestion(app->pid(), *icon);
+    ASSERT_TRUE(question) << "Exit asked nothing about the edit";
+    ASSERT_TRUE(settle(app->pid()));
+    desktop().step("exit question");
+    ASSERT_TRUE(desktop().activate(question->id));
+    ASSERT_TRUE(desktop().key({"alt+n"}));
+    ASSERT_TRUE(app->wait(10s)) << "No did not end the program";
 }
 
 TEST_F(KeyDialogScenarios, EveryPanelInChinese) {

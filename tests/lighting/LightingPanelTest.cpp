@@ -5,7 +5,9 @@
 
 #include "device/SerialWorker.h"
 #include "keyboard/Layout.h"
+#include "lighting/KeyLegend.h"
 #include "lighting/KeyLightLayer.h"
+#include "lighting/LegendContrast.h"
 #include "lighting/LightBlend.h"
 #include "lighting/LightingControls.h"
 #include "lighting/PictureButton.h"
@@ -28,6 +30,7 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -397,6 +400,127 @@ TEST_F(LightingPanelTest, WhileThePreviewAnimatesOneLayerPaintsTheKeysExactlyAsT
     EXPECT_EQ(host.findChild<KeyLightLayer*>(), nullptr);
     panel->attachKeyButtons(host.buttons);
     EXPECT_NE(host.findChild<KeyLightLayer*>(), nullptr);
+}
+
+// The contrast of a key's legend with its cap in `shown` (the window's picture): the median of the
+// wholly-legend pixels against that of the cap's own colour, both found in the button's unlit face.
+std::optional<double> legendContrast(const ui::CPngButton& button, const QImage& shown) {
+    QPoint origin;
+    const QPixmap* picture = button.plainFace(origin);
+    const QImage face =
+        picture != nullptr ? picture->toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+    const KeyLegend legend = findKeyLegend(face, QRect(origin, button.size()));
+    auto rgb = [](QRgb c) { return fromColorRef(qRgb(qBlue(c), qGreen(c), qRed(c)) & 0xFFFFFF); };
+    std::vector<Rgb> ink, cap;
+    for (int y = 3; y < button.height() - 3; ++y) {
+        for (int x = 3; x < button.width() - 3; ++x) {
+            if (rgb(face.pixel(origin + QPoint(x, y))) == legend.cap) {
+                cap.push_back(rgb(shown.pixel(button.pos() + QPoint(x, y))));
+            }
+        }
+    }
+    for (const KeyLegend::Pixel& p : legend.pixels) {
+        if (p.weight == 255) {
+            ink.push_back(rgb(shown.pixel(button.pos() + QPoint(p.x, p.y))));
+        }
+    }
+    if (ink.empty() || cap.empty()) {
+        return std::nullopt;
+    }
+    auto median = [](std::vector<Rgb> v) {
+        std::sort(v.begin(), v.end(),
+                  [](Rgb a, Rgb b) { return relativeLuminance(a) < relativeLuminance(b); });
+        return v[v.size() / 2];
+    };
+    return contrastRatio(median(ink), median(cap));
+}
+
+TEST_F(LightingPanelTest, InEveryModeEveryLitLegendKeepsAContrastOfAtLeastFourAndAHalf) {
+    // Bright lights: a yellow effect colour, a light green base, the yellow preset, full brightness;
+    // random colours in a second round.
+    kb.settings[kParamBrightness] = kLevelMax;
+    const uint8_t yellow[] = {255, 255, 0}, lightGreen[] = {144, 238, 144};
+    std::copy(std::begin(yellow), std::end(yellow), kb.settings.begin() + kParamEffectColour);
+    std::copy(std::begin(lightGreen), std::end(lightGreen), kb.settings.begin() + kParamBaseColour);
+    kb.settings[kParamPreset] = 1;
+    turnOn();
+    double worst = 21;
+    std::string where;
+    int measured = 0;
+    auto& list = control<QComboBox>(control::kModeList);
+    for (const bool random : {false, true}) {
+        if (random) {
+            kb.settings[kParamRandom] = 1;
+            panel->reload();
+            settle();
+            if (!panel->view().panelOn) {
+                click(control::kPanelOn);
+            }
+        }
+        for (int item = 0; item < list.count(); ++item) {
+            const auto mode = static_cast<uint8_t>(list.itemData(item).toInt());
+            selectMode(mode);
+            const uint64_t before = panel->framesDrawn();
+            // Animated modes move on two frames; still ones have drawn theirs and stop.
+            (void)QTest::qWaitFor([&] { return panel->framesDrawn() >= before + 2; }, 300);
+            const QImage shown = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            for (int i = 0; i < kLitButtonCount; ++i) {
+                const std::optional<Rgb> light = panel->shownColour(i);
+                if (!light || relativeLuminance(litPixel(Rgb{42, 45, 52}, *light)) < 0.05) {
+                    continue; // unlit or dim: the printed legend on a dark cap
+                }
+                if (const auto c = legendContrast(*host.buttons[static_cast<size_t>(i)], shown)) {
+                    ++measured;
+                    if (*c < worst) {
+                        worst = *c;
+                        where = "mode " + std::to_string(mode) + (random ? " random" : "") + ", " +
+                                host.buttons[static_cast<size_t>(i)]->objectName().toStdString();
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(measured, 1000);
+    EXPECT_GE(worst, 4.5) << where;
+}
+
+TEST_F(LightingPanelTest, TheColourPopUpsAutomaticComesFromTheLanguageFile) {
+    auto automatic = [&] {
+        auto& button = control<ui::CSkinColorBtn>(control::kEffectButton);
+        button.openPopup();
+        const QString text = button.popup()->automaticEntry()->text();
+        button.popup()->close();
+        return text;
+    };
+    ui::uiTexts().load(skins / "language.ini");
+    panel->retranslate();
+    EXPECT_EQ(automatic(), QStringLiteral("Automatic"));
+    // Chinese chosen in a copy of the file: the program folder's keeps its choice for the other tests.
+    const fs::path chosen = folder / "language.ini";
+    fs::copy_file(skins / "language.ini", chosen, fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(ui::uiTexts().switchLanguage(chosen, ui::TextTable::kChinese));
+    panel->retranslate();
+    EXPECT_EQ(automatic(), QStringLiteral("自动"));
+    ui::uiTexts().load(skins / "language.ini");
+}
+
+TEST_F(LightingPanelTest, AWheelOverAClosedListChangesNothing) {
+    turnOn();
+    selectMode(1);
+    clearRequests();
+    for (int id : {control::kModeList, control::kSlotList}) {
+        auto& list = control<QComboBox>(id);
+        const int before = list.currentIndex();
+        for (int step : {-120, 120, 120}) {
+            QWheelEvent wheel(QPointF(5, 5), list.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, step),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&list, &wheel);
+        }
+        settle();
+        EXPECT_EQ(list.currentIndex(), before) << id;
+    }
+    EXPECT_EQ(panel->view().mode, 1);
+    EXPECT_TRUE(kb.requests.empty());
 }
 
 TEST_F(LightingPanelTest, TheLayerJoinsKeysOnlyAcrossBareBackgroundAndLeavesOtherWidgetsOnTop) {

@@ -161,8 +161,10 @@ Scene compositeScene() {
     s.add("CONTROL_MACRO", QRect(166, 56, 142, 40), tab(), true);
     s.add("CONTROL_KEY", QRect(20, 56, 142, 40), tab(), true);
     s.add("CONTROL_FUNCTION", QRect(458, 56, 142, 40), tab(), true);
-    s.add("CONTROL_OK", QRect(364, 410, 112, 36), button(ButtonKind::Primary), true);
-    s.add("CONTROL_CANCEL", QRect(484, 410, 116, 36), button(ButtonKind::Plain), true);
+    s.add("CONTROL_OK", QRect(252, 410, 112, 36), button(ButtonKind::Primary), true);
+    s.add("CONTROL_CANCEL", QRect(370, 410, 112, 36), button(ButtonKind::Plain), true);
+    // Writes without closing; disabled until an edit (its own picture set: key_disable.jpg).
+    s.add("CONTROL_APPLY", QRect(488, 410, 112, 36), button(ButtonKind::Plain), true);
     s.add("FUNC_MACRO_DELETE", QRect(380, 162, 30, 30), macroButton(ButtonKind::Plain, glyph::minus()));
     s.add("FUNC_MACRO_ADD", QRect(346, 162, 30, 30), macroButton(ButtonKind::Plain, glyph::plus()));
     s.add("FUNC_MACRO_UP_TOP", QRect(416, 242, 80, 28), macroButton(ButtonKind::Plain));
@@ -199,7 +201,8 @@ void writeCompositeSkin(Output& out) {
         Panel panel;
         bool hasDisabled;
     };
-    const Set sets[] = {{"key", KeyPanel, false},
+    // The key set's disabled picture serves only Apply: the tabs and Clear keep their normal picture.
+    const Set sets[] = {{"key", KeyPanel, true},
                         {"macro", MacroPanel, true},
                         {"macro2", Macro2Panel, true},
                         {"media", MediaPanel, false},

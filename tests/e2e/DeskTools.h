@@ -1,0 +1,22 @@
+// Small helpers the whole-program test desks share: programs found on PATH, environment entries,
+// file names from step titles, the end of a log for an error message.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tarvik::e2e {
+
+// The full path of a program on PATH (programs are started without a shell); the name itself when none.
+std::filesystem::path which(const std::string& name);
+// NAME of a NAME=value entry.
+std::string nameOf(const std::string& assignment);
+// Replaces or adds NAME=value entries.
+void assign(std::vector<std::string>& env, const std::vector<std::string>& entries);
+// What is left of a log for an error message.
+std::string tail(const std::filesystem::path& log);
+// A title as part of a file name: every character but letters and digits becomes '-'.
+std::string safeName(const std::string& what);
+
+} // namespace tarvik::e2e

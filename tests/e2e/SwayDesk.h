@@ -1,0 +1,133 @@
+// A desk of a wlroots compositor for whole-program tests: a headless sway with waybar's StatusNotifier
+// tray, a session bus of its own, the virtual keyboard's server, and wlinput (our pointer and keyboard
+// for a compositor without input devices). Screenshots are taken with grim into build/e2e/.
+//
+// sway refuses to run as root, and CI runs as root: a root test runs the whole desk, programs included,
+// as the unprivileged user tarvik-e2e, which the desk creates when it is missing. Every process is
+// started here, and ended by its process id when the desk goes, also when the scenario failed.
+//
+//   SwayDesk d("sway-tray");
+//   ASSERT_TRUE(d.ok()) << d.error();
+//   Process& app = d.startProgram("tarvik", {"/Start"});
+//   ASSERT_TRUE(waitUntil([&] { return !d.trayItems().empty(); }, 10s));
+//   d.click(d.trayIconPlace());
+#pragma once
+
+#include "tests/e2e/Desktop.h"
+#include "tests/e2e/Process.h"
+
+#include <QImage>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace tarvik::e2e {
+
+struct SwayOptions {
+    // The output in logical pixels; at scale 2 the output has twice as many pixels each way.
+    int width = 1600;
+    int height = 900;
+    int scale = 1;
+};
+
+// A window as sway's tree shows it, in logical pixels.
+struct SwayWindow {
+    long id = 0;
+    std::string title;
+    std::string appId;
+    pid_t pid = 0;
+    bool focused = false;
+    ScreenRect place;
+};
+
+struct ScreenPoint {
+    int x = 0, y = 0;
+};
+
+class SwayDesk {
+public:
+    explicit SwayDesk(std::string scenario, SwayOptions options = {});
+    SwayDesk(const SwayDesk&) = delete;
+    SwayDesk& operator=(const SwayDesk&) = delete;
+    ~SwayDesk();
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    void setScenario(const std::string& scenario);
+    const std::filesystem::path& programFolder() const { return programFolder_; }
+    std::filesystem::path skinFile(std::string_view name) const { return programFolder_ / "Skins" / name; }
+    const std::filesystem::path& home() const { return home_; }
+
+    Process& startProgram(const std::string& name, const std::vector<std::string>& args,
+                          const std::vector<std::string>& extraEnv = {});
+    RunOutcome run(const std::filesystem::path& program, const std::vector<std::string>& args,
+                   std::chrono::milliseconds timeout = 20s) const;
+    RunOutcome portmuxSim(const std::vector<std::string>& args) const;
+    RunOutcome swaymsg(const std::vector<std::string>& args) const;
+
+    std::vector<SwayWindow> windows() const;
+    // The first window whose title matches the extended regular expression, waiting up to timeout.
+    std::optional<SwayWindow> findWindow(const std::string& titlePattern,
+                                         std::chrono::milliseconds timeout = 10s) const;
+    // The StatusNotifierItems registered with the tray's watcher ("bus-name/path").
+    std::vector<std::string> trayItems() const;
+    // Where the tray shows its first item: the bar holds the tray alone, centred.
+    ScreenPoint trayIconPlace() const;
+    // Calls the item's Activate, as a tray does for a left click.
+    bool activateTrayItem(const std::string& item) const;
+
+    bool click(ScreenPoint at) const;
+    // Left click at the centre of a "BUTTONINFO" rectangle of a skin layout file, in the window.
+    bool clickAt(const SwayWindow& window, const std::filesystem::path& layoutFile,
+                 std::string_view key) const;
+    // The evdev key codes pressed in order and released in reverse (one code: a key pressed and released).
+    bool chord(const std::vector<int>& codes) const;
+    // The output's scale from now on (the layout keeps its logical size).
+    bool setScale(int scale);
+    int scale() const { return options_.scale; }
+
+    // The output as it is now (null when grim fails), and a wait until an area of it (logical pixels)
+    // differs from an earlier picture: a window in sway's tree may not be drawn yet.
+    QImage picture() const;
+    bool waitUntilDrawn(const QImage& before, const ScreenRect& area,
+                        std::chrono::milliseconds timeout = 10s) const;
+    // The whole output as build/e2e/<scenario>-NN-<what>.png; empty on failure.
+    std::filesystem::path step(const std::string& what);
+
+private:
+    bool createUser();
+    bool copyProgramFolder();
+    std::string swaySocket() const;
+    bool startPart(const std::string& what, const std::filesystem::path& program,
+                   const std::vector<std::string>& args, const std::function<bool()>& up);
+    Process& start(const std::filesystem::path& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& extraEnv = {});
+    // The argument vector that runs program as the desk's user.
+    std::vector<std::string> asUser(const std::filesystem::path& program,
+                                    const std::vector<std::string>& args) const;
+    RunOutcome input(const std::vector<std::string>& args) const;
+
+    std::string scenario_;
+    SwayOptions options_;
+    std::string error_;
+    std::filesystem::path root_;
+    std::filesystem::path home_;
+    std::filesystem::path runtime_;
+    std::filesystem::path programFolder_;
+    std::filesystem::path shotFolder_;
+    std::filesystem::path wlinput_;
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+    bool switchUser_ = false;
+    std::vector<std::string> environment_;
+    std::deque<Process> processes_;
+    int steps_ = 0;
+    int logs_ = 0;
+};
+
+} // namespace tarvik::e2e
