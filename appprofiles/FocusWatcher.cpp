@@ -1,6 +1,7 @@
 #include "appprofiles/FocusWatcher.h"
 
 #include "appprofiles/BusFocusWatcher.h"
+#include "appprofiles/WlrFocusWatcher.h"
 #include "appprofiles/X11FocusWatcher.h"
 
 #include <QProcessEnvironment>
@@ -27,7 +28,7 @@ std::unique_ptr<FocusWatcher> watcherForDesktop(const QString& programFolder) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString desktop = env.value(QStringLiteral("XDG_CURRENT_DESKTOP")).toUpper();
     const bool wayland = !env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
-    // On a Wayland session X11 sees only the X programs; their own plugin tells about every window.
+    // On a Wayland session X11 sees only the X programs: the compositor's own way tells about every window.
     if (desktop.contains(QStringLiteral("KDE")) && wayland) {
         return std::make_unique<BusFocusWatcher>(BusFocusWatcher::Desktop::Kde,
                                                  programFolder + QStringLiteral("/focus/tarvik-focus.js"));
@@ -35,12 +36,14 @@ std::unique_ptr<FocusWatcher> watcherForDesktop(const QString& programFolder) {
     if (desktop.contains(QStringLiteral("GNOME")) && wayland) {
         return std::make_unique<BusFocusWatcher>(BusFocusWatcher::Desktop::Gnome, QString());
     }
-    if (!env.value(QStringLiteral("DISPLAY")).isEmpty() && !wayland) {
+    if (wayland) {
+        // Other compositors without the protocol say so when it is started.
+        return std::make_unique<WlrFocusWatcher>();
+    }
+    if (!env.value(QStringLiteral("DISPLAY")).isEmpty()) {
         return std::make_unique<X11FocusWatcher>();
     }
-    return std::make_unique<NoFocusWatcher>(
-        wayland ? QStringLiteral("this Wayland desktop does not tell which window is in front")
-                : QStringLiteral("no display"));
+    return std::make_unique<NoFocusWatcher>(QStringLiteral("no display"));
 }
 
 } // namespace tarvik::appprofiles

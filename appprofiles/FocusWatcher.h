@@ -1,7 +1,7 @@
 // A source of focus changes: it says which application's window came to the front, as the desktop tells
 // it (never by asking again and again). Each desktop has its own: X11 through the root window's active
-// window, KDE Plasma through a KWin script and GNOME Shell through an extension, both of which report to
-// the program's session-bus service.
+// window, wlroots compositors through their foreign toplevel manager, KDE Plasma through a KWin script and
+// GNOME Shell through an extension, both of which report to the program's session-bus service.
 #pragma once
 
 #include "appprofiles/AppRules.h"
