@@ -602,7 +602,8 @@ std::vector<MenuItem> MainHub::trayMenu() const {
         MenuItem automatic = MenuItem::item(command::kAutoProfiles, a[0]);
         automatic.checkable = true;
         automatic.checked = !autoProfiles_.paused();
-        items.insert(items.begin() + 2, {automatic, MenuItem::item(command::kAppRules, a[1])});
+        // After Exit, whose place users (and the arrow-key counts of scripts) know.
+        items.insert(items.end(), {MenuItem::line(), automatic, MenuItem::item(command::kAppRules, a[1])});
     }
     return items;
 }

@@ -43,13 +43,15 @@ TEST_F(HubTest, TheTrayMenuPausesAutomaticProfilesAndOpensTheirRules) {
         {[&] { return paused; }, [&](bool p) { paused = p; }, [&] { ++opened; }, [&] { ++changed; }});
     startWithKeyboard();
     const std::vector<MenuItem> menu = hub->trayMenu();
-    ASSERT_EQ(menu.size(), 5u);
-    EXPECT_EQ(menu[2].text, u"Automatic profiles");
-    EXPECT_TRUE(menu[2].checkable && menu[2].checked);
-    hub->onCommand(menu[2].command);
+    ASSERT_EQ(menu.size(), 6u);
+    EXPECT_EQ(menu[2].command, command::kExit) << "Exit keeps its place";
+    EXPECT_TRUE(menu[3].separator);
+    EXPECT_EQ(menu[4].text, u"Automatic profiles");
+    EXPECT_TRUE(menu[4].checkable && menu[4].checked);
+    hub->onCommand(menu[4].command);
     EXPECT_TRUE(paused);
-    EXPECT_FALSE(hub->trayMenu()[2].checked);
-    hub->onCommand(menu[3].command);
+    EXPECT_FALSE(hub->trayMenu()[4].checked);
+    hub->onCommand(menu[5].command);
     EXPECT_EQ(opened, 1);
 
     // Edits applied or dropped reach the feature through the window's queue, never from inside the call.

@@ -88,10 +88,10 @@ TEST_F(AppProfileScenarios, TheRulesWindowInBothLanguages) {
         ASSERT_TRUE(watching("X11"));
         ASSERT_EQ(desktop().tarvikctl({"app-profiles", "add", "game1", "2"}).exitCode, 0);
         ASSERT_EQ(desktop().tarvikctl({"app-profiles", "add", "org.example.Editor", "0"}).exitCode, 0);
-        // Open, About, Automatic profiles, Application profiles..., Exit
+        // Open, About, Exit, then Automatic profiles and Application profiles...
         ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
         desktop().step(chinese ? "icon menu chinese" : "icon menu english");
-        ASSERT_TRUE(desktop().key({"Down", "Down", "Down", "Down", "Return"}));
+        ASSERT_TRUE(desktop().key({"Down", "Down", "Down", "Down", "Down", "Return"}));
         const std::string title = text("APPPROFILES_TITLE", chinese);
         const auto window = waitForWindow(app.pid(), [&](const WindowInfo& w) { return w.name == title; });
         ASSERT_TRUE(window) << "the rules window did not open";
