@@ -17,6 +17,7 @@
 #include "profiles/Settings.h"
 #include "service/DbusService.h"
 #include "ui/Language.h"
+#include "ui/TextTable.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -250,6 +251,14 @@ int runProgram(int argc, char** argv) {
          },
          [&] { autoProfiles->recheck(); }});
     autoProfiles->start(appprofiles::watcherForDesktop(QString::fromStdString(folder.string())));
+    if (const appprofiles::FocusWatcher* w = autoProfiles->watcher();
+        w != nullptr && !autoProfiles->watching() && !w->adviceKey().empty()) {
+        // What the user can mend is said once, as a desktop notification (plain GNOME has no tray).
+        QString advice =
+            QString::fromStdU16String(ui::uiTexts().readOnDemand(ui::languageFilePath(), w->adviceKey()))
+                .trimmed();
+        appprofiles::notifyDesktop(QStringLiteral("Tarvik"), advice.replace(QStringLiteral("%s"), w->why()));
+    }
     const int loop = QApplication::exec();
     (void)loop; // the program always ends with 0
 

@@ -127,6 +127,8 @@ void AppRulesDialog::refresh() {
     const FocusWatcher* w = controller_.watcher();
     if (controller_.watching()) {
         status_->setText(text("APPPROFILES_WATCHING").replace(QStringLiteral("%s"), w->name()));
+    } else if (w != nullptr && !w->adviceKey().empty()) {
+        status_->setText(text(w->adviceKey()).replace(QStringLiteral("%s"), w->why()));
     } else {
         status_->setText(
             text("APPPROFILES_OFF").replace(QStringLiteral("%s"), w != nullptr ? w->why() : QString()));

@@ -68,8 +68,8 @@ bool BusFocusWatcher::gnomeExtensionEnabled() {
     if (info.isValid() && info.value().value(QStringLiteral("state")).toDouble() == 1.0) {
         return true;
     }
-    why_ = QStringLiteral("enable the extension: gnome-extensions enable ") +
-           QLatin1String(kGnomeExtensionUuid) + QStringLiteral(" (then log out and in once)");
+    why_ = QLatin1String(kGnomeExtensionUuid);
+    extensionOff_ = true;
     return false;
 }
 

@@ -20,6 +20,7 @@ public:
     QString name() const override;
     QString why() const override { return why_; }
     void reported(const WindowIdentity& window) override;
+    std::string_view adviceKey() const override { return extensionOff_ ? "APPPROFILES_GNOME_OFF" : ""; }
 
 private:
     bool startKwinScript();
@@ -30,6 +31,7 @@ private:
     Report report_;
     QString why_;
     bool loaded_ = false;
+    bool extensionOff_ = false;
 };
 
 } // namespace tarvik::appprofiles

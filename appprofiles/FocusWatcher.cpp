@@ -4,7 +4,11 @@
 #include "appprofiles/WlrFocusWatcher.h"
 #include "appprofiles/X11FocusWatcher.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProcessEnvironment>
+#include <QStringList>
+#include <QVariantMap>
 
 namespace tarvik::appprofiles {
 
@@ -44,6 +48,15 @@ std::unique_ptr<FocusWatcher> watcherForDesktop(const QString& programFolder) {
         return std::make_unique<X11FocusWatcher>();
     }
     return std::make_unique<NoFocusWatcher>(QStringLiteral("no display"));
+}
+
+void notifyDesktop(const QString& title, const QString& text) {
+    QDBusMessage m = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    m.setArguments({QStringLiteral("Tarvik"), 0u, QStringLiteral("io.github.tarvik.Tarvik"), title, text,
+                    QStringList(), QVariantMap(), -1});
+    QDBusConnection::sessionBus().send(m);
 }
 
 } // namespace tarvik::appprofiles

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace tarvik::appprofiles {
@@ -24,6 +25,8 @@ public:
     virtual QString name() const = 0;
     // Why start() failed, or what the user must do (an extension to enable); empty when all is well.
     virtual QString why() const { return {}; }
+    // When the user can mend it: the language key of the advice, with why() for its %s.
+    virtual std::string_view adviceKey() const { return {}; }
     // The applications that have windows now, where the desktop tells.
     virtual std::vector<WindowIdentity> openWindows() const { return {}; }
     // A focus report from the program's bus service (the KWin script, the GNOME extension).
@@ -33,5 +36,9 @@ public:
 // The watcher for the desktop this program runs on (from XDG_CURRENT_DESKTOP, WAYLAND_DISPLAY and
 // DISPLAY), not started yet. programFolder holds focus/ with the KWin script.
 std::unique_ptr<FocusWatcher> watcherForDesktop(const QString& programFolder);
+
+// A desktop notification (org.freedesktop.Notifications), without waiting for it; nothing where the
+// desktop has no notification service.
+void notifyDesktop(const QString& title, const QString& text);
 
 } // namespace tarvik::appprofiles

@@ -102,5 +102,23 @@ TEST_F(AppProfileScenarios, TheRulesWindowInBothLanguages) {
     }
 }
 
+TEST_F(AppProfileScenarios, OnGnomeWithoutTheExtensionTheWindowSaysHowToEnableIt) {
+    // A GNOME Wayland session as the program sees it; the X server still shows its windows.
+    Process& app = desktop().startProgram("tarvik", {"/Start"},
+                                          {"XDG_CURRENT_DESKTOP=GNOME", "WAYLAND_DISPLAY=wayland-none"});
+    const auto icon = desktop().trayIconOf(app.pid());
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(watching("off: tarvik-focus@tarvik.github.io"));
+    ASSERT_TRUE(openTrayMenu(app.pid(), *icon));
+    ASSERT_TRUE(desktop().key({"Down", "Down", "Down", "Down", "Down", "Return"}));
+    const auto window =
+        waitForWindow(app.pid(), [&](const WindowInfo& w) { return w.name == text("APPPROFILES_TITLE"); });
+    ASSERT_TRUE(window) << "the rules window did not open";
+    ASSERT_TRUE(settle(app.pid()));
+    desktop().step("gnome extension off");
+    startAndWait({"/Kill"});
+    EXPECT_TRUE(app.wait(10s)) << "the program did not end on /Kill";
+}
+
 } // namespace
 } // namespace tarvik::e2e
