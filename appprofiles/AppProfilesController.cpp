@@ -56,6 +56,9 @@ void AppProfilesController::reportFocus(const WindowIdentity& window) {
 }
 
 void AppProfilesController::focusChanged(const WindowIdentity& window) {
+    if (isOwnWindow(window)) {
+        return;
+    }
     focused_ = window;
     if (capture_ && !appNameOf(window).empty()) {
         auto take = std::move(capture_);

@@ -61,6 +61,12 @@ std::optional<int> matchProfile(const AppRules& rules, const WindowIdentity& win
     return std::nullopt;
 }
 
+bool isOwnWindow(const WindowIdentity& window) {
+    // The Wayland app id is the desktop entry's name; X11 has the program's file and application names.
+    return sameApp(window.appId, "io.github.tarvik.Tarvik") ||
+           (window.appId.empty() && sameApp(window.instance, "tarvik") && sameApp(window.klass, "tarvik"));
+}
+
 std::string appNameOf(const WindowIdentity& window) {
     if (!window.appId.empty()) {
         return window.appId;

@@ -48,6 +48,9 @@ struct WindowIdentity {
 bool sameApp(std::string_view a, std::string_view b);
 // The profile of the first rule matching the window; nullopt when none does.
 std::optional<int> matchProfile(const AppRules& rules, const WindowIdentity& window);
+// A window of this program (its main window, the rules window): it leaves the profile as it is, so that
+// opening the program to edit the game's profile does not switch the keyboard away from it.
+bool isOwnWindow(const WindowIdentity& window);
 // The name a rule for this window is made with: the app id, else the WM_CLASS instance, else the class.
 std::string appNameOf(const WindowIdentity& window);
 

@@ -26,6 +26,9 @@ TEST(AppRules, MatchesAppIdInstanceOrClassWithoutCaseFirstRuleWins) {
     for (const Case& c : cases) {
         EXPECT_EQ(matchProfile(r, c.window), c.profile) << c.window.instance << '/' << c.window.klass;
     }
+    EXPECT_TRUE(isOwnWindow({"io.github.tarvik.Tarvik", "", ""}));
+    EXPECT_TRUE(isOwnWindow({"", "tarvik", "Tarvik"}));
+    EXPECT_FALSE(isOwnWindow({"", "tarvik", "Xmessage"}));
 }
 
 TEST(AppRules, ReadsWhatItWritesAndSkipsBadLinesOneByOne) {
