@@ -203,11 +203,11 @@ void MainHub::onKeyModeChanged() {
 }
 
 void MainHub::onDeviceLost() {
-    closeEditorsForLostKeyboard();
+    closeEditorsWithoutAsking();
 }
 
-void MainHub::closeEditorsForLostKeyboard() {
-    // A refusal does not matter here: nothing the editors show can reach the keyboard any more.
+void MainHub::closeEditorsWithoutAsking() {
+    // A refusal does not matter here: the keyboard is gone, or the program ends without asking.
     if (about_ != nullptr && about_->isOpen()) {
         about_->requestClose();
     }
@@ -667,7 +667,13 @@ bool MainHub::runExit(bool askEditors) {
     p_.view.hideWindow();
     // Any editor may refuse; the program then stays resident, icon and all.
     askingEditors_ = askEditors;
-    const EditorsClosed closed = askEditors ? closeEditors() : EditorsClosed::Closed;
+    EditorsClosed closed = EditorsClosed::Closed;
+    if (askEditors) {
+        closed = closeEditors();
+    } else {
+        // /Kill or a logout: the editors close without a word and their edits are dropped.
+        closeEditorsWithoutAsking();
+    }
     askingEditors_ = false;
     if (exiting_) {
         return true; // ended while a question was open

@@ -242,7 +242,7 @@ private:
     void setModified(bool modified);
     void autoStateChanged();
     std::u16string trayTip() const;
-    void closeEditorsForLostKeyboard();
+    void closeEditorsWithoutAsking();
     void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
     void showDownloadMessages(const profiles::DownloadOutcome& outcome);
     // A download found another program's changes: the buttons and the lighting panel show them.

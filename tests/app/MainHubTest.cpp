@@ -831,13 +831,14 @@ TEST_F(HubTest, TheSessionsEndExitsWithoutAskingTheEditors) {
     std::vector<std::string> log;
     FakeEditor about("about", log), manager("manager", log);
     about.open = manager.open = true;
-    manager.refuse = true; // it would ask about unapplied changes
+    manager.refuse = true; // a refusal is not heard: the session ends all the same
     hub->setAbout(&about);
     hub->addEditor(&manager);
     hub->setExitSteps([&] { log.push_back("instance"); }, [&] { log.push_back("events"); });
     startWithKeyboard();
     hub->endSession();
-    EXPECT_EQ(log, (std::vector<std::string>{"instance", "events"}));
+    // Closed without a question (their edits dropped), then the program's own steps.
+    EXPECT_EQ(log, (std::vector<std::string>{"close about", "close manager", "instance", "events"}));
     EXPECT_EQ(view.calls,
               (std::vector<std::string>{"hideWindow", "removeTray", "setApplyEnabled 0", "quit"}));
     EXPECT_TRUE(hub->exiting());

@@ -322,8 +322,18 @@ TEST_F(LightingScenarios, KeysPaintedInTheUserModeReachTheColourTableAndTheFile)
     // The slot's file keeps each painted key with the paint colour, not following the base colour.
     const std::string expected = std::to_string((*paint)[0]) + "," + std::to_string((*paint)[1]) + "," +
                                  std::to_string((*paint)[2]) + ",0";
+    // The file is written after the keyboard took the colours: it is waited for too.
+    const auto fileValue = [&](const std::string& key) {
+        return toUtf8(userFile().get(slot, toUtf16(std::to_string(led(key))), u""));
+    };
+    waitUntil(
+        [&] {
+            return std::all_of(painted.begin(), painted.end(),
+                               [&](const std::string& key) { return fileValue(key) == expected; });
+        },
+        10s);
     for (const std::string& key : painted) {
-        EXPECT_EQ(toUtf8(userFile().get(slot, toUtf16(std::to_string(led(key))), u"")), expected) << key;
+        EXPECT_EQ(fileValue(key), expected) << key;
     }
     ASSERT_TRUE(settle(app_->pid()));
     desktop().step("user mode with painted keys");
