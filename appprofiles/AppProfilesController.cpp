@@ -56,6 +56,8 @@ void AppProfilesController::reportFocus(const WindowIdentity& window) {
 }
 
 void AppProfilesController::focusChanged(const WindowIdentity& window) {
+    // A report proves the watcher works, also one that was off at start (an extension enabled since).
+    watching_ = true;
     if (isOwnWindow(window)) {
         return;
     }

@@ -74,6 +74,8 @@ bool BusFocusWatcher::gnomeExtensionEnabled() {
 }
 
 void BusFocusWatcher::reported(const WindowIdentity& window) {
+    extensionOff_ = false;
+    why_.clear();
     if (report_) {
         report_(window);
     }
