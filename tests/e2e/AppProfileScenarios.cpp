@@ -116,6 +116,16 @@ TEST_F(AppProfileScenarios, OnGnomeWithoutTheExtensionTheWindowSaysHowToEnableIt
     ASSERT_TRUE(window) << "the rules window did not open";
     ASSERT_TRUE(settle(app.pid()));
     desktop().step("gnome extension off");
+
+    // The extension, once enabled, reports the window in front over the bus as the KWin script does.
+    ASSERT_EQ(desktop().tarvikctl({"app-profiles", "add", "game1", "2"}).exitCode, 0);
+    const RunOutcome sent =
+        desktop().run("/usr/bin/dbus-send",
+                      {"--session", "--print-reply", "--dest=io.github.tarvik.Tarvik",
+                       "/io/github/tarvik/Tarvik", "io.github.tarvik.Tarvik1.ReportFocus", "string:game1"});
+    ASSERT_EQ(sent.exitCode, 0) << sent.output;
+    EXPECT_TRUE(profileBecomes(2)) << "a reported focus did not switch the keyboard";
+    EXPECT_TRUE(watching("GNOME Shell extension"));
     startAndWait({"/Kill"});
     EXPECT_TRUE(app.wait(10s)) << "the program did not end on /Kill";
 }
