@@ -23,6 +23,9 @@ namespace tarvik::app {
 
 namespace {
 
+// The tray menu's entries of automatic profiles: the check item, the rules window.
+constexpr std::string_view kAutoProfileMenuKeys[] = {"APPPROFILES_AUTOMATIC", "APPPROFILES_MENU"};
+
 using device::kCodeInit;
 using device::kCodeKill;
 using device::kCodeLed;
@@ -341,6 +344,16 @@ void MainHub::onCommand(int commandId) {
     case command::kAutostart:
         toggleAutostart();
         break;
+    case command::kAutoProfiles:
+        if (autoProfiles_.setPaused && autoProfiles_.paused) {
+            autoProfiles_.setPaused(!autoProfiles_.paused());
+        }
+        break;
+    case command::kAppRules:
+        if (autoProfiles_.openRules) {
+            autoProfiles_.openRules();
+        }
+        break;
     default:
         break;
     }
@@ -401,6 +414,53 @@ void MainHub::setModified(bool modified) {
     }
     modified_ = modified;
     p_.view.setApplyEnabled(modified);
+    autoStateChanged();
+}
+
+void MainHub::autoStateChanged() {
+    if (!autoProfiles_.stateChanged) {
+        return;
+    }
+    std::weak_ptr<bool> alive = alive_;
+    p_.toUi([this, alive] {
+        if (auto a = alive.lock(); a && *a && !exiting_) {
+            autoProfiles_.stateChanged();
+        }
+    });
+}
+
+AutoSwitchState MainHub::autoSwitchState() const {
+    const profiles::SwitchContext c = switchContext();
+    AutoSwitchState s;
+    s.keyboard = isReady() && p_.state.devicePresence.load() > 0;
+    s.keyboardProfile = c.keyboardProfile;
+    s.editsPending = c.mainModified || c.managerModified || c.compositeOpen || busy_ || exiting_;
+    return s;
+}
+
+bool MainHub::switchAutomatically(int profile) {
+    // The same checks as autoSwitchState: a switch with pending edits would ask whether to save them.
+    const AutoSwitchState s = autoSwitchState();
+    if (s.editsPending || !s.keyboard || profile < 0 || profile > 2) {
+        return false;
+    }
+    p_.view.switchProfile(profile, profiles::SwitchSource::ProfileButton);
+    return true;
+}
+
+std::u16string MainHub::trayTip() const {
+    std::u16string tip = p_.texts.text("KEYBOARD_TRAY_DESC");
+    if (switchWaiting_) {
+        tip += u"\n" + p_.texts.readOnDemand(p_.languageFile, "APPPROFILES_WAITING");
+    }
+    return tip;
+}
+
+void MainHub::setSwitchWaiting(bool waiting) {
+    switchWaiting_ = waiting;
+    if (trayIcon_ != 0) {
+        p_.view.setTrayTip(trayTip());
+    }
 }
 
 ButtonLook MainHub::buttonLook(int controlId) const {
@@ -537,6 +597,14 @@ std::vector<MenuItem> MainHub::trayMenu() const {
                                    MenuItem::item(command::kAbout, t[1]),
                                    MenuItem::item(command::kExit, t[2])};
     items[0].isDefault = true;
+    if (autoProfiles_.paused) {
+        const std::vector<std::u16string> a = p_.texts.readOnDemand(p_.languageFile, kAutoProfileMenuKeys);
+        MenuItem automatic = MenuItem::item(command::kAutoProfiles, a[0]);
+        automatic.checkable = true;
+        automatic.checked = !autoProfiles_.paused();
+        // After Exit, whose place users (and the arrow-key counts of scripts) know.
+        items.insert(items.end(), {MenuItem::line(), automatic, MenuItem::item(command::kAppRules, a[1])});
+    }
     return items;
 }
 
@@ -752,6 +820,7 @@ void MainHub::setSwitchBusy(bool busy) {
     busy_ = busy;
     busyFrame_ = 0;
     p_.view.setBusy(busy);
+    autoStateChanged();
 }
 
 void MainHub::profileSwitched(const profiles::SwitchFinish& finish) {
@@ -925,7 +994,7 @@ void MainHub::switchLanguage(int language) {
     }
     p_.view.setSwitchText(switchText());
     if (trayIcon_ != 0) {
-        p_.view.setTrayTip(p_.texts.text("KEYBOARD_TRAY_DESC"));
+        p_.view.setTrayTip(trayTip());
     }
     p_.view.retext();
     if (lighting_ != nullptr) {

@@ -62,6 +62,24 @@ struct MainHubParts {
     std::string searchPath = {};
 };
 
+// What the hub reaches automatic profiles through (the program's controller); empty: the tray menu has
+// no entries for them.
+struct AutoProfileHooks {
+    std::function<bool()> paused;
+    std::function<void(bool paused)> setPaused;
+    std::function<void()> openRules;
+    // Something an automatic switch waits for changed (edits applied or dropped, a switch ended, a
+    // keyboard read); called from the user-interface thread's queue, never from inside a hub call.
+    std::function<void()> stateChanged;
+};
+
+// What an automatic switch is decided on.
+struct AutoSwitchState {
+    bool keyboard = false;     // a keyboard is attached and read
+    bool editsPending = false; // unapplied edits (window or profile manager), the key dialog open, or busy
+    int keyboardProfile = -1;
+};
+
 class MainHub {
 public:
     explicit MainHub(MainHubParts parts);
@@ -98,6 +116,8 @@ public:
     void setLanguageSwitch(std::function<void(int)> switchLanguage) {
         switchLanguage_ = std::move(switchLanguage);
     }
+
+    void setAutoProfiles(AutoProfileHooks hooks) { autoProfiles_ = std::move(hooks); }
 
     // --- start ---
     // The main window's own part of its initialisation: Apply disabled, the indicators set, the window
@@ -141,6 +161,12 @@ public:
     // working and applied copies (the user's unapplied edits stay and win on what they touched), and the
     // buttons and the lighting panel show it. No notice: the user's own tools asked for it.
     void keyboardWrittenByClient();
+    // A switch made for the application in front: as a switch from the keyboard, no question and no
+    // notice. False (nothing happens) while edits are pending, a switch runs or the program is closing.
+    bool switchAutomatically(int profile);
+    AutoSwitchState autoSwitchState() const;
+    // The tray tooltip says that an automatic switch waits for the unapplied edits.
+    void setSwitchWaiting(bool waiting);
     // The profile menu (control 1009): <Default Profile>, then the on-board profiles by their names, the
     // keyboard's current one checked.
     std::vector<MenuItem> profileMenu() const;
@@ -214,6 +240,8 @@ private:
     void finishExit();
     void onKeyClick(int controlId);
     void setModified(bool modified);
+    void autoStateChanged();
+    std::u16string trayTip() const;
     void closeEditorsWithoutAsking();
     void finishApply(bool sent, const profiles::ApplyOutcome& outcome);
     void showDownloadMessages(const profiles::DownloadOutcome& outcome);
@@ -240,6 +268,8 @@ private:
     std::function<void()> closeInstance_;
     std::function<void()> closeNamedEvents_;
     std::function<void(int)> switchLanguage_;
+    AutoProfileHooks autoProfiles_;
+    bool switchWaiting_ = false;
 
     std::atomic<bool> ready_{false};
     bool modified_ = false;

@@ -6,6 +6,9 @@
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
 #include "app/TerminationSignals.h"
+#include "appprofiles/AppProfilesController.h"
+#include "appprofiles/AppRulesDialog.h"
+#include "cli/AppProfilesCommand.h"
 #include "cli/EventTap.h"
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
@@ -13,6 +16,7 @@
 #include "profiles/Settings.h"
 #include "service/DbusService.h"
 #include "ui/Language.h"
+#include "ui/TextTable.h"
 #include "update/FirmwareUpdate.h"
 
 #include <QApplication>
@@ -22,6 +26,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -97,6 +102,16 @@ int runProgram(int argc, char** argv) {
     MainWindow* window = nullptr;
     // The session-bus service: clients' calls run on the device worker; what they wrote is shown.
     std::optional<cli::HostedLink> hosted;
+    // Automatic profiles, once the window exists; the rules window on first use.
+    std::unique_ptr<appprofiles::AppProfilesController> autoProfiles;
+    std::unique_ptr<appprofiles::AppRulesDialog> rulesWindow;
+    auto watchingText = [&]() -> std::string {
+        const appprofiles::FocusWatcher* w = autoProfiles ? autoProfiles->watcher() : nullptr;
+        if (w == nullptr) {
+            return "off";
+        }
+        return (autoProfiles->watching() ? w->name() : QStringLiteral("off: ") + w->why()).toStdString();
+    };
     service::DbusService bus(
         {[&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); },
          [&window] {
@@ -108,6 +123,36 @@ int runProgram(int argc, char** argv) {
                      }
                  },
                  Qt::QueuedConnection);
+         },
+         [&](const std::vector<std::string>& line, bool json) {
+             cli::service::Outcome outcome;
+             if (!autoProfiles) {
+                 return cli::service::Outcome{
+                     1, {}, "tarvikctl: app-profiles: the program is still starting\n"};
+             }
+             std::ostringstream out;
+             std::ostringstream err;
+             cli::CliContext ctx{json, out, err, true, "program"};
+             appprofiles::AppRules rules = autoProfiles->rules();
+             const std::vector<std::string_view> words(line.begin() + 1, line.end());
+             bool changed = false;
+             outcome.exitCode = cli::runAppProfiles(ctx, rules, words, changed, watchingText());
+             std::string why;
+             if (outcome.exitCode == 0 && changed && !autoProfiles->setRules(std::move(rules), &why)) {
+                 err << "tarvikctl: app-profiles: cannot write the rules file: " << why << '\n';
+                 outcome.exitCode = 1;
+             }
+             if (changed && rulesWindow && rulesWindow->isVisible()) {
+                 rulesWindow->refresh();
+             }
+             outcome.output = out.str();
+             outcome.messages = err.str();
+             return outcome;
+         },
+         [&](const QString& app) {
+             if (autoProfiles) {
+                 autoProfiles->reportFocus({app.toStdString(), {}, {}});
+             }
          }});
 
     MainWindowSetup setup{
@@ -181,6 +226,39 @@ int runProgram(int argc, char** argv) {
 
     window = new MainWindow(std::move(setup));
     window->initialise(); // created hidden; MSG_INIT is on its way
+    autoProfiles = std::make_unique<appprofiles::AppProfilesController>(
+        appprofiles::rulesFilePath(), appprofiles::AppProfilesController::Hooks{
+                                          [&] {
+                                              const AutoSwitchState s = window->hub().autoSwitchState();
+                                              appprofiles::SwitchInputs in;
+                                              in.keyboard = s.keyboard;
+                                              in.editsPending = s.editsPending;
+                                              in.keyboardProfile = s.keyboardProfile;
+                                              return in;
+                                          },
+                                          [&](int profile) { window->hub().switchAutomatically(profile); },
+                                          [&](bool waiting) { window->hub().setSwitchWaiting(waiting); }});
+    window->hub().setAutoProfiles(
+        {[&] { return autoProfiles->paused(); }, [&](bool paused) { (void)autoProfiles->setPaused(paused); },
+         [&] {
+             if (!rulesWindow) {
+                 rulesWindow = std::make_unique<appprofiles::AppRulesDialog>(*autoProfiles);
+             }
+             rulesWindow->refresh();
+             rulesWindow->show();
+             rulesWindow->raise();
+             rulesWindow->activateWindow();
+         },
+         [&] { autoProfiles->recheck(); }});
+    autoProfiles->start(appprofiles::watcherForDesktop(QString::fromStdString(folder.string())));
+    if (const appprofiles::FocusWatcher* w = autoProfiles->watcher();
+        w != nullptr && !autoProfiles->watching() && !w->adviceKey().empty()) {
+        // What the user can mend is said once, as a desktop notification (plain GNOME has no tray).
+        QString advice =
+            QString::fromStdU16String(ui::uiTexts().readOnDemand(ui::languageFilePath(), w->adviceKey()))
+                .trimmed();
+        appprofiles::notifyDesktop(QStringLiteral("Tarvik"), advice.replace(QStringLiteral("%s"), w->why()));
+    }
     const int loop = QApplication::exec();
     (void)loop; // the program always ends with 0
 
@@ -188,6 +266,8 @@ int runProgram(int argc, char** argv) {
     // the workers finish what they run, and the link goes before the window it reports to.
     window->port().close();
     bus.stop();
+    rulesWindow.reset();
+    autoProfiles.reset();
     if (server) {
         server->join();
     }

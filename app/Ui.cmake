@@ -8,7 +8,7 @@ add_library(tarvik_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Program.cpp)
 tarvik_target_defaults(tarvik_app_ui)
 target_link_libraries(tarvik_app_ui PUBLIC tarvik_app tarvik_skin tarvik_dialogs_ui tarvik_profiles_ui tarvik_lighting_ui
-                                           tarvik_update_ui tarvik_service_ui Qt6::Widgets)
+                                           tarvik_update_ui tarvik_service_ui tarvik_appprofiles_ui Qt6::Widgets)
 target_compile_definitions(tarvik_app_ui PRIVATE TARVIK_VERSION="${PROJECT_VERSION}")
 # Program.cpp holds the session-bus service, whose event sink has an emit() that Qt's keyword would swallow.
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/Program.cpp PROPERTIES COMPILE_DEFINITIONS QT_NO_EMIT)

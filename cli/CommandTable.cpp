@@ -17,6 +17,7 @@ extern const CliCommand kDoctorCommand;
 extern const CliCommand kMacrosCommand;
 extern const CliCommand kAssignCommand;
 extern const CliCommand kLightingCommand;
+extern const CliCommand kAppProfilesCommand;
 
 std::span<const CliCommand* const> commandTable() {
     // One entry per line, so that each command's line stands alone.
@@ -36,6 +37,7 @@ std::span<const CliCommand* const> commandTable() {
         &kMacrosCommand,
         &kAssignCommand,
         &kLightingCommand,
+        &kAppProfilesCommand,
     };
     // clang-format on
     return table;

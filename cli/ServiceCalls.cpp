@@ -204,6 +204,9 @@ std::optional<Call> callOf(std::span<const std::string_view> words, const std::s
     if (command == "lighting") {
         return lightingCall(rest, workingFolder);
     }
+    if (command == "app-profiles") {
+        return Call{"AppProfiles", {std::vector<std::string>(rest.begin(), rest.end())}, {}};
+    }
     return std::nullopt;
 }
 
@@ -234,7 +237,7 @@ commandLineOf(const MethodInfo& method, const std::vector<Argument>& arguments, 
         }
     } else if (m == "LightingGet") {
         line.emplace_back("show");
-    } else if (m == "LightingSet") {
+    } else if (m == "LightingSet" || m == "AppProfiles") {
         const auto& words = std::get<std::vector<std::string>>(arguments[0]);
         line.insert(line.end(), words.begin(), words.end());
     }

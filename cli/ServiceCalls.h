@@ -44,7 +44,11 @@ inline constexpr MethodInfo kMethods[] = {
     {"LightingGet",   "",    "lighting",    false},
     {"LightingSet",   "as",  "lighting",    true},
     {"Macros",        "",    "macros",      false},
+    {"AppProfiles",   "as",  "app-profiles", false},
 };
+// Not a command: the GNOME Shell extension's and the KWin script's report of the window in front (one
+// string, its app id or WM_CLASS, and no options).
+inline constexpr std::string_view kReportFocus = "ReportFocus";
 // clang-format on
 
 const MethodInfo* findMethod(std::string_view member);

@@ -32,6 +32,14 @@ endif()
 install(DIRECTORY ${TARVIK_BIN_DIR}/Skins ${TARVIK_BIN_DIR}/Help ${TARVIK_BIN_DIR}/Package
         DESTINATION ${TARVIK_PROGRAM_DIR} PATTERN .keep EXCLUDE)
 
+# Automatic profiles on desktops that tell the focus only to their own plugins: the KWin script the
+# program loads from its folder, and the GNOME Shell extension the user enables once.
+if(TARGET tarvik)
+  install(FILES ${PROJECT_SOURCE_DIR}/appprofiles/kwin/tarvik-focus.js DESTINATION ${TARVIK_PROGRAM_DIR}/focus)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/appprofiles/gnome/tarvik-focus@tarvik.github.io
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
+endif()
+
 # <prefix>/bin/NAME -> ../lib/tarvik/NAME; the programs find their folder through /proc/self/exe.
 foreach(program ${tarvik_programs})
   install(CODE "

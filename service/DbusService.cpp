@@ -3,6 +3,7 @@
 #include "cli/ServiceCalls.h"
 #include "device/Commands.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QFile>
@@ -55,6 +56,19 @@ std::optional<std::vector<cs::Argument>> argumentsOf(const QDBusMessage& message
     const QVariantMap options = qdbus_cast<QVariantMap>(in.back());
     json = options.value(QStringLiteral("json"), false).toBool();
     return out;
+}
+
+void reply(QDBusConnection& bus, const QDBusMessage& call, const cs::Outcome& outcome) {
+    if (outcome.exitCode == 0) {
+        bus.send(call.createReply(
+            {QString::fromStdString(outcome.output), QString::fromStdString(outcome.messages)}));
+        return;
+    }
+    QString text = QString::fromStdString(outcome.messages);
+    if (text.endsWith(QLatin1Char('\n'))) {
+        text.chop(1);
+    }
+    bus.send(call.createErrorReply(qs(cs::errorNameOf(outcome)), text));
 }
 
 } // namespace
@@ -151,11 +165,23 @@ bool DbusService::handleMessage(const QDBusMessage& message, const QDBusConnecti
         (!message.interface().isEmpty() && message.interface() != qs(cs::kInterface))) {
         return false;
     }
+    QDBusConnection bus = connection;
+    if (message.member() == qs(cs::kReportFocus) && hooks_.focusReported) {
+        if (message.signature() != QStringLiteral("s")) {
+            bus.send(
+                message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("ReportFocus takes (s)")));
+            return true;
+        }
+        const QString app = message.arguments().value(0).toString();
+        QMetaObject::invokeMethod(
+            qApp, [this, app] { hooks_.focusReported(app); }, Qt::QueuedConnection);
+        bus.send(message.createReply());
+        return true;
+    }
     const cs::MethodInfo* method = cs::findMethod(message.member().toStdString());
     if (method == nullptr) {
         return false; // the bus library answers UnknownMethod
     }
-    QDBusConnection bus = connection;
     bool json = false;
     auto arguments = argumentsOf(message, *method, json);
     if (!arguments) {
@@ -172,6 +198,19 @@ bool DbusService::handleMessage(const QDBusMessage& message, const QDBusConnecti
     }
     QDBusMessage call = message;
     call.setDelayedReply(true);
+    if (method->member == "AppProfiles") {
+        // The rules belong to the user-interface thread, not to the keyboard: no device worker.
+        QMetaObject::invokeMethod(
+            qApp,
+            [this, bus, call, command = std::move(*line), json]() mutable {
+                const cs::Outcome outcome = hooks_.appProfiles
+                                                ? hooks_.appProfiles(command, json)
+                                                : cs::Outcome{1, {}, "tarvikctl: app-profiles: not served\n"};
+                reply(bus, call, outcome);
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
     hooks_.toWorker([this, bus, call, method, command = std::move(*line), json]() mutable {
         cli::HostedLink* link = link_.load();
         cs::Outcome outcome;
@@ -181,16 +220,7 @@ bool DbusService::handleMessage(const QDBusMessage& message, const QDBusConnecti
         } else {
             outcome = cs::runHosted(command, json, *link);
         }
-        if (outcome.exitCode == 0) {
-            bus.send(call.createReply(
-                {QString::fromStdString(outcome.output), QString::fromStdString(outcome.messages)}));
-        } else {
-            QString text = QString::fromStdString(outcome.messages);
-            if (text.endsWith(QLatin1Char('\n'))) {
-                text.chop(1);
-            }
-            bus.send(call.createErrorReply(qs(cs::errorNameOf(outcome)), text));
-        }
+        reply(bus, call, outcome);
         // A usage error wrote nothing; anything else may have changed the keyboard, if only in part.
         if (method->writes && link != nullptr && outcome.exitCode != 2) {
             emitSignal(QStringLiteral("Written"), {qs(method->member)});

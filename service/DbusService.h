@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/DeviceSession.h"
+#include "cli/ServiceCalls.h"
 #include "cli/Watch.h"
 
 #include <QDBusConnection>
@@ -21,6 +22,11 @@ public:
         std::function<void(std::function<void()>)> toWorker;
         // After a client's write has run on the worker, whether or not the keyboard took all of it.
         std::function<void()> written;
+        // The automatic profiles' rules: a tarvikctl app-profiles command line, run on the user-interface
+        // thread; and the window a desktop plugin reports in front. Empty: not served.
+        std::function<cli::service::Outcome(const std::vector<std::string>& commandLine, bool json)>
+            appProfiles;
+        std::function<void(const QString& app)> focusReported;
     };
 
     explicit DbusService(Hooks hooks);

@@ -188,4 +188,13 @@ inline constexpr std::string_view kProfileColumnTextKeys[] = {"PROFILE_COLUMN_AC
 // What an exit asks an editor holding edits not written yet: the key dialog, the profile manager.
 inline constexpr std::string_view kExitQuestionKeys[] = {"EXIT_UNSAVED_KEY", "EXIT_UNSAVED_PROFILES"};
 
+// Automatic profiles: the tray menu's two entries, the rules window (read when it opens) and the tray
+// tooltip's line while a switch waits.
+inline constexpr std::string_view kAppProfileTextKeys[] = {
+    "APPPROFILES_AUTOMATIC", "APPPROFILES_MENU",     "APPPROFILES_TITLE",       "APPPROFILES_APPLICATION",
+    "APPPROFILES_PROFILE",   "APPPROFILES_ADD",      "APPPROFILES_REMOVE",      "APPPROFILES_CLOSE",
+    "APPPROFILES_FALLBACK",  "APPPROFILES_PREVIOUS", "APPPROFILES_NEXT_WINDOW", "APPPROFILES_CLICK_WINDOW",
+    "APPPROFILES_WATCHING",  "APPPROFILES_OFF",      "APPPROFILES_SAVE_FAILED", "APPPROFILES_WAITING",
+    "APPPROFILES_GNOME_OFF"};
+
 } // namespace tarvik::ui

@@ -43,6 +43,8 @@ TEST(ServiceCalls, ACommandLineComesBackAsTheSameCommandOnTheProgramsSide) {
         {{"lighting", "upload-colours", "--slot", "2", "u.userd"},
          Words{"lighting", "upload-colours", "--slot", "2", "/home/u/u.userd"}},
         {{"macros"}, Words{"macros"}},
+        {{"app-profiles", "add", "Steam App 42", "1"}, Words{"app-profiles", "add", "Steam App 42", "1"}},
+        {{"app-profiles"}, Words{"app-profiles"}},
         // Not a method, or words that do not fit one.
         {{"keys"}, std::nullopt},
         {{"watch"}, std::nullopt},

@@ -4,7 +4,7 @@
 // (the native scan code: the X key code), "focus", and with --tray "tray available|unavailable" and
 // "tray at X Y W H" once a tray host has embedded the icon.
 //
-//   e2e_probe --title NAME --log FILE [--skin LAYOUT_FILE] [--tray ICON_FILE]
+//   e2e_probe --title NAME --log FILE [--skin LAYOUT_FILE] [--tray ICON_FILE] [--app-id ID]
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
 
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     parser.addOption({"log", "log file", "file"});
     parser.addOption({"skin", "skin layout file", "file"});
     parser.addOption({"tray", "tray icon picture", "file"});
+    parser.addOption({"app-id", "the Wayland app id (the desktop file name)", "id"});
     parser.process(app);
     if (!parser.isSet("log")) {
         return 2;
@@ -106,6 +107,9 @@ int main(int argc, char** argv) {
     }
     Probe probe(log, background);
     probe.setWindowTitle(parser.value("title"));
+    if (parser.isSet("app-id")) {
+        QGuiApplication::setDesktopFileName(parser.value("app-id"));
+    }
     probe.show();
 
     std::unique_ptr<QSystemTrayIcon> tray;

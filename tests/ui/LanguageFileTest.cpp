@@ -42,7 +42,8 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kLightingTextKeys),
                                                    std::span<const std::string_view>(kUpdateTextKeys),
                                                    std::span<const std::string_view>(kProfileColumnTextKeys),
-                                                   std::span<const std::string_view>(kExitQuestionKeys)}) {
+                                                   std::span<const std::string_view>(kExitQuestionKeys),
+                                                   std::span<const std::string_view>(kAppProfileTextKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());
     }
     return keys;
