@@ -252,7 +252,8 @@ int runProgram(int argc, char** argv) {
          [&] { autoProfiles->recheck(); }});
     autoProfiles->start(appprofiles::watcherForDesktop(QString::fromStdString(folder.string())));
     if (const appprofiles::FocusWatcher* w = autoProfiles->watcher();
-        w != nullptr && !autoProfiles->watching() && !w->adviceKey().empty()) {
+        w != nullptr && !autoProfiles->watching() && !w->adviceKey().empty() &&
+        !autoProfiles->rules().rules.empty()) {
         // What the user can mend is said once, as a desktop notification (plain GNOME has no tray).
         QString advice =
             QString::fromStdU16String(ui::uiTexts().readOnDemand(ui::languageFilePath(), w->adviceKey()))

@@ -32,7 +32,8 @@ void AppProfilesController::start(std::unique_ptr<FocusWatcher> watcher) {
     reload();
     watcher_ = std::move(watcher);
     watching_ = watcher_ && watcher_->start([this](const WindowIdentity& w) { focusChanged(w); });
-    if (watcher_ && !watching_) {
+    // Said only to a user who has rules: everyone else never asked for the feature.
+    if (watcher_ && !watching_ && !rules_.rules.empty()) {
         std::fprintf(stderr, "tarvik: automatic profiles are off: %s\n",
                      watcher_->why().toUtf8().constData());
     }
