@@ -129,13 +129,14 @@ dialogs::KeyDialog& SubWindows::keyDialog() {
         MainHub& hub = p_.hub;
         // It edits the profile the window shows.
         storeAccess_ = std::make_unique<dialogs::ProfileStoreAccess>(
-            p_.store, [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
+            p_.store, hub.edits(), [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
         dialogs::KeyDialog::Hooks keyHooks;
         keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
         keyHooks.openHelp = [this] { openHelp(); };
         keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
         keyHooks.applyToKeyboard = [this] { p_.hub.apply(); };
         keyHooks.closed = [this](int) { p_.hub.keyDialogClosed(); };
+        keyHooks.undoRedo = [this](bool forward) { forward ? p_.hub.redo() : p_.hub.undo(); };
         keyHooks.notice = p_.notice;
         keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
         keyHooks.missingPicture = p_.missingPicture;
