@@ -526,7 +526,7 @@ void KeyDialog::done(int result) {
 }
 
 void KeyDialog::keyPressEvent(QKeyEvent* event) {
-    if (const std::optional<bool> forward = historyStep(*event)) {
+    if (const std::optional<bool> forward = ui::historyStep(*event)) {
         // While a macro is recorded the keys are the macro's.
         if (!model_.panel().recording() && hooks_.undoRedo) {
             hooks_.undoRedo(*forward);
