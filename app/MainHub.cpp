@@ -981,9 +981,16 @@ void MainHub::importFile(const std::filesystem::path& file) {
     p_.view.setBusy(true);
     std::weak_ptr<bool> alive = alive_;
     p_.toWorker([this, file, alive] {
+        profiles::WorkingSnapshot before;
+        {
+            auto lock = p_.store.lockKeyData();
+            before = profiles::WorkingSnapshot::of(p_.store.working());
+        }
         auto outcome = std::make_shared<profiles::ImportOutcome>(
             profiles::importProfileFile(p_.store, file, p_.commands, p_.state));
-        p_.toUi([this, file, outcome, alive] {
+        // The import is a step of its own: undo brings back what the window held before it.
+        auto step = std::make_shared<profiles::Edit>(profiles::EditHistory::stepSince(p_.store, before));
+        p_.toUi([this, file, outcome, step, alive] {
             auto a = alive.lock();
             if (!a || !*a) {
                 return;
@@ -1003,9 +1010,8 @@ void MainHub::importFile(const std::filesystem::path& file) {
             // A refused file or a download the keyboard did not take leaves the working copy as it was;
             // only a taken import replaces it, and then the keyboard holds what the window shows.
             if (outcome->succeeded()) {
+                edits_.push(std::move(*step));
                 setModified(false);
-            }
-            if (outcome->succeeded()) {
                 p_.view.refreshKeyButtons();
             }
             keyboardChangedElsewhere(outcome->download);

@@ -74,12 +74,24 @@ bool EditHistory::edit(const std::function<void(WorkingCopy&)>& change) {
     if (step.empty()) {
         return false;
     }
+    push(std::move(step));
+    return true;
+}
+
+Edit EditHistory::stepSince(AssignmentStore& store, const WorkingSnapshot& before) {
+    auto lock = store.lockKeyData();
+    return Edit::between(before, store.working());
+}
+
+void EditHistory::push(Edit step) {
+    if (step.empty()) {
+        return;
+    }
     undone_.clear();
     done_.push_back(std::move(step));
     if (done_.size() > kMaxSteps) {
         done_.pop_front();
     }
-    return true;
 }
 
 bool EditHistory::undo() {

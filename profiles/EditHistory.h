@@ -66,6 +66,11 @@ public:
     // Runs change on the working copy under the key-data lock; what it changed becomes one step (nothing
     // changed: no step) and the steps undone before are gone. True when it changed something.
     bool edit(const std::function<void(WorkingCopy&)>& change);
+    // A step made elsewhere (an import on the device worker, which takes its locks in the keyboard's order):
+    // the difference between before and the working copy now, under the key-data lock. Any thread.
+    static Edit stepSince(AssignmentStore& store, const WorkingSnapshot& before);
+    // Adds such a step as the newest; an empty one is no step.
+    void push(Edit step);
 
     // Takes back the last step, or does the last undone one again. False when there is none.
     bool undo();
