@@ -912,14 +912,18 @@ void MainHub::keyboardWrittenByClient() {
     p_.toWorker([this, alive, prefix, mayReload] {
         const profiles::KeyboardCheck check =
             profiles::takeKeyboardChanges(p_.store, p_.commands, p_.state, prefix);
-        if (check.ok() && !check.areas && mayReload) {
+        const bool reload = check.ok() && !check.areas && mayReload;
+        if (reload) {
             // Nothing was known of the keyboard to merge against: it is read whole, as on arrival.
             profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun, prefix);
         }
-        p_.toUi([this, alive] {
+        p_.toUi([this, alive, reload] {
             auto a = alive.lock();
             if (!a || !*a || exiting_) {
                 return;
+            }
+            if (reload) {
+                edits_.clear();
             }
             p_.view.refreshKeyButtons();
             if (lighting_ != nullptr) {

@@ -123,6 +123,11 @@ void EditHistory::clear() {
 
 bool EditHistory::differsFromApplied() {
     AssignmentStore::AppliedLock lock = store_.lockApplied();
+    if (!store_.fingerprint().known()) {
+        // No keyboard has been read or written yet: the applied copy says nothing, and the working copy
+        // differs from what the program started with exactly while there are steps to undo.
+        return canUndo();
+    }
     return workingDiffersFromApplied(store_.working(), store_.applied());
 }
 

@@ -82,7 +82,8 @@ public:
     void clear();
 
     // Whether the working copy holds something the applied copy does not: the keys' functions (a text by
-    // its contents, not its place in the pool) and the macro list. Takes both locks.
+    // its contents, not its place in the pool) and the macro list. Before any keyboard was read or written,
+    // whether there are steps to undo. Takes both locks.
     bool differsFromApplied();
 
 private:

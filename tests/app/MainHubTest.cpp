@@ -114,10 +114,7 @@ TEST_F(HubTest, TheLayerMessageRedrawsTheGButtonsFromTheKeyboardsBitWithoutToggl
 TEST_F(HubTest, AKeyboardArrivalReloadsTheStoreAndSelectsItsProfile) {
     startWithKeyboard();
     keyboard.config[10] = 2;
-    {
-        auto lock = store.lockKeyData();
-        store.working().block().profile(2)[0x1E] = singleKey(0x30);
-    }
+    hub->edits().edit([](profiles::WorkingCopy& w) { w.block().profile(2)[0x1E] = singleKey(0x30); });
     hub->assignmentsChanged();
     ASSERT_TRUE(hub->modified());
     hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);

@@ -49,6 +49,7 @@ Contents contentsOf(AssignmentStore& store) {
 void applyNow(AssignmentStore& store) {
     auto lock = store.lockApplied();
     ASSERT_TRUE(fillAppliedCopy(store.applied(), store.working()));
+    store.fingerprint().recordRead(KeyboardAreas{}, 8192);
 }
 
 class EditHistoryTest : public ::testing::Test {
@@ -133,6 +134,16 @@ TEST_F(EditHistoryTest, TheHistoryOutlivesApply) {
     history.undo();
     EXPECT_TRUE(history.differsFromApplied());
     history.redo();
+    EXPECT_FALSE(history.differsFromApplied());
+}
+
+// Without a keyboard read the applied copy says nothing: Apply follows the steps left to undo.
+TEST(EditHistoryWithoutKeyboard, ApplyIsEnabledWhileThereAreStepsToUndo) {
+    AssignmentStore store;
+    EditHistory history{store};
+    history.edit([](WorkingCopy& w) { w.setRecord(kA, single(0x05)); });
+    EXPECT_TRUE(history.differsFromApplied());
+    history.undo();
     EXPECT_FALSE(history.differsFromApplied());
 }
 
