@@ -527,8 +527,8 @@ void KeyDialog::done(int result) {
 
 void KeyDialog::keyPressEvent(QKeyEvent* event) {
     if (const std::optional<bool> forward = ui::historyStep(*event)) {
-        // While a macro is recorded the keys are the macro's.
-        if (!model_.panel().recording() && hooks_.undoRedo) {
+        // While a macro is recorded, or on the single-key panel, the keys are what the user assigns.
+        if (!model_.panel().recording() && !model_.keyHooksInstalled() && hooks_.undoRedo) {
             hooks_.undoRedo(*forward);
             model_.loadFromStore();
             sync();
