@@ -980,15 +980,5 @@ INSTANTIATE_TEST_SUITE_P(
                                      }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HubTest, TheSwitchQuestionSaysWhenItForgetsTheSteps) {
-    profiles::ProfileSwitcher switcher;
-    profiles::SwitchContext c;
-    c.mainModified = true;
-    EXPECT_EQ(switcher.request(1, profiles::SwitchSource::Menu, c).message, profiles::kSaveQuestion);
-    switcher.answer({}, false);
-    c.undoHistory = true;
-    EXPECT_EQ(switcher.request(1, profiles::SwitchSource::Menu, c).message, profiles::kSaveQuestionHistory);
-}
-
 } // namespace
 } // namespace tarvik::app::test
