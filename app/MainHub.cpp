@@ -426,6 +426,12 @@ void MainHub::undoOrRedo(bool forward) {
     p_.view.refreshKeyButtons();
 }
 
+void MainHub::paintStroked(std::function<void(bool forward)> restore) {
+    if (!exiting_) {
+        edits_.push(profiles::Edit::outside(std::move(restore)));
+    }
+}
+
 void MainHub::refreshModified() {
     setModified(edits_.differsFromApplied());
 }

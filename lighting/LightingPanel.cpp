@@ -786,7 +786,25 @@ void LightingPanel::strokeEnd() {
     }
     std::vector<int> buttons = std::move(stroke_);
     stroke_.clear();
-    post([buttons](LightingState& s) { s.paintKeys(buttons); });
+    QPointer<LightingPanel> self(this);
+    post([buttons, self](LightingState& s) {
+        auto step = std::make_shared<const LightingState::PaintStep>(s.paintStroke(buttons));
+        if (step->after.empty()) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, step] {
+                if (self && self->strokeListener_) {
+                    self->strokeListener_(step);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void LightingPanel::restorePaint(std::shared_ptr<const LightingState::PaintStep> step, bool forward) {
+    post([step = std::move(step), forward](LightingState& s) { s.restorePaint(*step, forward); }, true);
 }
 
 int LightingPanel::paintableButtonAt(const QPoint& globalPos) const {

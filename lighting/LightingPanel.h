@@ -82,6 +82,12 @@ public:
     // after-paint callback and takes the presses of the key buttons and Fn while clicks paint.
     void attachKeyButtons(std::span<ui::CPngButton* const> buttons);
 
+    // Each stroke that painted keys, once the worker has painted it: the main window's history keeps it.
+    using StrokeListener = std::function<void(std::shared_ptr<const LightingState::PaintStep>)>;
+    void setStrokeListener(StrokeListener listener) { strokeListener_ = std::move(listener); }
+    // Undo (forward false) or redo of such a stroke, on the worker; the keys are drawn as it leaves them.
+    void restorePaint(std::shared_ptr<const LightingState::PaintStep> step, bool forward);
+
     // Start-up and after a profile reload: the state read from the keyboard and drawn.
     void reload();
     // Timer 1051: a lighting change made on the keyboard; the panel is read again once the event loop
@@ -230,6 +236,7 @@ private:
     std::map<std::pair<int, int>, LightPicture> lightPictures_;
 
     std::vector<int> stroke_;
+    StrokeListener strokeListener_;
     bool stroking_ = false;
 };
 

@@ -47,7 +47,16 @@ Edit Edit::between(const WorkingSnapshot& before, const WorkingCopy& after) {
     return e;
 }
 
+Edit Edit::outside(std::function<void(bool forward)> restore) {
+    Edit e;
+    e.outside_ = std::move(restore);
+    return e;
+}
+
 bool Edit::restore(WorkingCopy& working, bool forward) const {
+    if (outside_) {
+        outside_(forward);
+    }
     bool changed = false;
     for (const Record& r : records_) {
         const keyboard::KeyAssignment& from = forward ? r.before : r.after;

@@ -1,7 +1,7 @@
 // The one way the program's own edits reach the working copy, and the undo and redo built on it. Every
 // change the user makes (a key's assignment, a G key, the macro list, a colour-keys flag, an import) runs
 // through EditHistory::edit, which records what it changed as an Edit: a step that can be taken back and
-// done again.
+// done again. A paint stroke of the lighting joins the same history as a step of its own.
 //
 // Other programs' changes merged in by the keyboard guard are not steps. An Edit therefore only ever
 // touches the records and the macro list it changed itself, and only while they still hold what the edit
@@ -35,7 +35,13 @@ public:
     // The difference between the working copy before an edit and now.
     static Edit between(const WorkingSnapshot& before, const WorkingCopy& after);
 
-    bool empty() const { return records_.empty() && !macros_; }
+    // A step kept outside the working copy (a paint stroke of the lighting): restore(false) takes it back,
+    // restore(true) does it again.
+    static Edit outside(std::function<void(bool forward)> restore);
+
+    bool empty() const { return records_.empty() && !macros_ && !outside_; }
+    // Whether undo or redo changes the working copy (Apply and the key buttons follow it).
+    bool touchesWorkingCopy() const { return !records_.empty() || macros_; }
     // Back to before (undo) or to after (redo); a part that no longer holds what the other side left
     // stays. True when anything changed.
     bool undo(WorkingCopy& working) const { return restore(working, false); }
@@ -54,6 +60,7 @@ private:
 
     std::vector<Record> records_;
     std::optional<Macros> macros_;
+    std::function<void(bool forward)> outside_;
 };
 
 class EditHistory {

@@ -980,5 +980,24 @@ INSTANTIATE_TEST_SUITE_P(
                                      }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A paint stroke shares the history with the keys: undo takes back the newest step first, and Apply does
+// not follow a stroke (the keyboard has it already).
+TEST_F(HubTest, AStrokeIsAStepBesideTheKeyEdits) {
+    startWithKeyboard();
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    std::vector<bool> restored;
+    userEdit();
+    hub->paintStroked([&](bool forward) { restored.push_back(forward); });
+    hub->undo();
+    EXPECT_EQ(restored, std::vector<bool>{false});
+    EXPECT_TRUE(hub->modified()) << "the key edit is still there";
+    hub->undo();
+    EXPECT_FALSE(hub->modified());
+    hub->redo();
+    hub->redo();
+    EXPECT_EQ(restored, (std::vector<bool>{false, true}));
+}
+
 } // namespace
 } // namespace tarvik::app::test
