@@ -426,7 +426,7 @@ void MainHub::undoOrRedo(bool forward) {
     p_.view.refreshKeyButtons();
 }
 
-void MainHub::paintStroked(std::function<void(bool forward)> restore) {
+void MainHub::lightingStep(std::function<void(bool forward)> restore) {
     if (!exiting_) {
         edits_.push(profiles::Edit::outside(std::move(restore)));
     }

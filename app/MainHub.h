@@ -153,8 +153,9 @@ public:
     // happens while the keyboard is written or the program is closing.
     void undo();
     void redo();
-    // A paint stroke of the lighting panel, a step taken back and done again by restore.
-    void paintStroked(std::function<void(bool forward)> restore);
+    // A step of the lighting panel (a paint stroke, a user slot chosen or renamed), taken back and done
+    // again by restore.
+    void lightingStep(std::function<void(bool forward)> restore);
 
     // --- profile switching ---
     // What a switch asked for now is decided on.

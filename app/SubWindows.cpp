@@ -89,12 +89,12 @@ SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPng
     connect(panel_.get(), &lighting::LightingPanel::panelTurnedOff, this,
             [this] { p_.hub.lightingPanelTurnedOff(); });
     lightingPort_ = std::make_unique<LightingPanelAdapter>(*this, *panel_);
-    // A whole stroke is one step of the window's undo history.
+    // A whole stroke, a slot chosen or renamed: each one step of the window's undo history.
     QPointer<lighting::LightingPanel> panel(panel_.get());
-    panel_->setStrokeListener([&hub, panel](std::shared_ptr<const lighting::LightingState::PaintStep> step) {
-        hub.paintStroked([panel, step](bool forward) {
+    panel_->setStepListener([&hub, panel](lighting::LightingPanel::Restore restore) {
+        hub.lightingStep([panel, restore](bool forward) {
             if (panel) {
-                panel->restorePaint(step, forward);
+                panel->restore(restore, forward);
             }
         });
     });

@@ -310,6 +310,45 @@ int LightingState::paintKeys(std::span<const int> buttons) {
     return static_cast<int>(paintStroke(buttons).after.size());
 }
 
+LightingState::SlotStep LightingState::selectSlot(int slot) {
+    SlotStep step{user_.profile(), user_.slot(), user_.slot(), {}, {}};
+    beginOperation();
+    user_.selectSlot(slot);
+    endOperation();
+    step.slotAfter = user_.slot();
+    return step;
+}
+
+LightingState::SlotStep LightingState::renameSlot(std::u16string_view name) {
+    const int slot = user_.slot();
+    SlotStep step{user_.profile(), slot, slot, user_.slotNames()[static_cast<size_t>(slot)],
+                  std::u16string(name)};
+    user_.renameSlot(name);
+    return step;
+}
+
+bool LightingState::restoreSlot(const SlotStep& step, bool forward) {
+    if (step.profile != user_.profile()) {
+        return false;
+    }
+    const int slot = user_.slot();
+    if (step.slotBefore == step.slotAfter) {
+        const std::u16string& from = forward ? step.nameBefore : step.nameAfter;
+        if (slot != step.slotAfter || user_.slotNames()[static_cast<size_t>(slot)] != from) {
+            return false;
+        }
+        user_.renameSlot(forward ? step.nameAfter : step.nameBefore);
+        return true;
+    }
+    if (slot != (forward ? step.slotBefore : step.slotAfter)) {
+        return false;
+    }
+    beginOperation();
+    user_.selectSlot(forward ? step.slotAfter : step.slotBefore);
+    endOperation();
+    return true;
+}
+
 LightingState::PaintStep LightingState::paintStroke(std::span<const int> buttons) {
     PaintStep step;
     beginOperation();

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace tarvik::lighting {
 
@@ -78,6 +80,17 @@ public:
     // Takes a stroke back (forward false) or paints it again, while its profile and slot are the ones
     // edited and only on keys that still hold what the other side left. Returns the keys set.
     int restorePaint(const PaintStep& step, bool forward);
+    // A change of the user slots as one step to undo: the slot selected, or the selected slot's name.
+    struct SlotStep {
+        int profile = -1;
+        int slotBefore = -1, slotAfter = -1;
+        std::u16string nameBefore, nameAfter; // a rename only
+    };
+    SlotStep selectSlot(int slot);
+    SlotStep renameSlot(std::u16string_view name);
+    // Takes the step back (forward false) or does it again, while the profile is the same and the slot
+    // or its name is still what the other side left. True when something changed.
+    bool restoreSlot(const SlotStep& step, bool forward);
     // The condition of both: the panel is on and the mode list shows mode 20.
     bool keyClicksPaint() const;
 

@@ -988,7 +988,7 @@ TEST_F(HubTest, AStrokeIsAStepBesideTheKeyEdits) {
     settle();
     std::vector<bool> restored;
     userEdit();
-    hub->paintStroked([&](bool forward) { restored.push_back(forward); });
+    hub->lightingStep([&](bool forward) { restored.push_back(forward); });
     hub->undo();
     EXPECT_EQ(restored, std::vector<bool>{false});
     EXPECT_TRUE(hub->modified()) << "the key edit is still there";

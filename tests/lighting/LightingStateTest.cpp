@@ -460,7 +460,7 @@ TEST_F(LightingStateTest, KeyClicksPaintOnlyWithThePanelOnInTheUserMode) {
 
 // A stroke is one step: undo sends the keys' old colours, redo the stroke's; a key painted again since
 // keeps its newer colour, and another slot is left alone.
-TEST_F(LightingStateTest, AStrokeIsTakenBackAndPaintedAgainAsOneStep) {
+TEST_F(LightingStateTest, StrokesAndSlotChangesAreTakenBackAndDoneAgainAsSteps) {
     writeText(userLightingFilePath(folder, 0), "[Mode0]\ntool=0\ncolor=0,0,255\n");
     readAs(0);
     state->enablePanel();
@@ -481,8 +481,19 @@ TEST_F(LightingStateTest, AStrokeIsTakenBackAndPaintedAgainAsOneStep) {
     state->paintKey(1);
     EXPECT_EQ(state->restorePaint(step, false), 1);
     EXPECT_EQ(state->user().tint(1), (Rgb{9, 9, 9}));
-    state->user().selectSlot(1);
-    EXPECT_EQ(state->restorePaint(step, true), 0);
+    const auto chosen = state->selectSlot(1);
+    EXPECT_EQ(state->restorePaint(step, true), 0) << "another slot";
+
+    // The slots: a choice and a rename are steps too, each undone only from where it left things.
+    const auto renamed = state->renameSlot(u"Mine");
+    EXPECT_TRUE(state->restoreSlot(renamed, false));
+    EXPECT_FALSE(state->restoreSlot(renamed, false)) << "the name is not the one the rename left";
+    EXPECT_EQ(state->user().slotNames()[1], renamed.nameBefore);
+    EXPECT_TRUE(state->restoreSlot(chosen, false));
+    EXPECT_EQ(state->user().slot(), 0);
+    EXPECT_TRUE(state->restoreSlot(chosen, true));
+    EXPECT_TRUE(state->restoreSlot(renamed, true));
+    EXPECT_EQ(state->user().slotNames()[1], u"Mine");
 }
 
 TEST_F(LightingStateTest, ReadingInTheUserModeUploadsTheSlot) {
