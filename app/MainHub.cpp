@@ -163,6 +163,7 @@ void MainHub::onProfileSync() {
     // The keyboard arrived: the store becomes what it holds (or the defaults when it cannot be read).
     profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun,
                                  p_.texts.text("MACRO_NEW_PREFIX"));
+    edits_.clear();
     setModified(false);
     const int current = p_.state.currentProfile.load();
     editingProfile_ = current >= 0 ? current : 0;
@@ -341,6 +342,12 @@ void MainHub::onCommand(int commandId) {
     case command::kEnglish:
         switchLanguage(ui::TextTable::kEnglish);
         break;
+    case command::kUndo:
+        undo();
+        break;
+    case command::kRedo:
+        redo();
+        break;
     case command::kAutostart:
         toggleAutostart();
         break;
@@ -376,13 +383,12 @@ void MainHub::onKeyClick(int controlId) {
         lighting_->paintKey(lighting::buttonOfControl(action.controlId));
         break;
     case keyboard::ClickActionKind::ToggleColourFlag: {
-        {
-            auto lock = p_.store.lockKeyData();
-            auto records = p_.store.working().block().profile(static_cast<unsigned>(editingProfile_));
+        edits_.edit([&](profiles::WorkingCopy& working) {
+            auto records = working.block().profile(static_cast<unsigned>(editingProfile_));
             keyboard::KeyAssignment& r = records[static_cast<size_t>(action.flagRecord)];
             r.flag = keyboard::ToggledColourFlag(r.flag);
-        }
-        setModified(true);
+        });
+        refreshModified();
         p_.view.refreshButton(action.controlId);
         break;
     }
@@ -397,8 +403,37 @@ void MainHub::onKeyClick(int controlId) {
 }
 
 void MainHub::assignmentsChanged() {
-    setModified(true);
+    refreshModified();
     p_.view.refreshKeyButtons();
+}
+
+void MainHub::undo() {
+    undoOrRedo(false);
+}
+
+void MainHub::redo() {
+    undoOrRedo(true);
+}
+
+void MainHub::undoOrRedo(bool forward) {
+    if (busy_ || exiting_) {
+        return;
+    }
+    if (!(forward ? edits_.redo() : edits_.undo())) {
+        return;
+    }
+    refreshModified();
+    p_.view.refreshKeyButtons();
+}
+
+void MainHub::lightingStep(std::function<void(bool forward)> restore) {
+    if (!exiting_) {
+        edits_.push(profiles::Edit::outside(std::move(restore)));
+    }
+}
+
+void MainHub::refreshModified() {
+    setModified(edits_.differsFromApplied());
 }
 
 void MainHub::keyDialogClosed() {
@@ -556,6 +591,11 @@ std::vector<MenuItem> MainHub::mainMenu() const {
     MenuItem profiles;
     profiles.text = p_.texts.readOnDemand(p_.languageFile, ui::kProfileSubmenuKey);
     profiles.submenu = profileMenu();
+    const std::vector<std::u16string> steps = p_.texts.readOnDemand(p_.languageFile, ui::kUndoMenuKeys);
+    MenuItem undoItem = MenuItem::item(command::kUndo, steps[0]);
+    undoItem.disabled = !edits_.canUndo();
+    MenuItem redoItem = MenuItem::item(command::kRedo, steps[1]);
+    redoItem.disabled = !edits_.canRedo();
     return {
         MenuItem::item(command::kImport, t[0]),
         MenuItem::item(command::kExport, t[1]),
@@ -569,6 +609,9 @@ std::vector<MenuItem> MainHub::mainMenu() const {
         // After the others, whose places users (and the arrow-key counts of scripts) know.
         MenuItem::line(),
         profiles,
+        MenuItem::line(),
+        undoItem,
+        redoItem,
     };
 }
 
@@ -813,6 +856,7 @@ profiles::SwitchContext MainHub::switchContext() const {
     c.mainModified = modified_;
     c.managerOpen = manager_ != nullptr && manager_->isOpen();
     c.managerModified = c.managerOpen && managerModified_ && managerModified_();
+    c.undoHistory = !edits_.empty();
     return c;
 }
 
@@ -827,6 +871,8 @@ void MainHub::profileSwitched(const profiles::SwitchFinish& finish) {
     if (exiting_) {
         return;
     }
+    // Steps of another profile's keys, or of edits the switch dropped, make no sense to undo here.
+    edits_.clear();
     if (finish.disableMainApply) {
         setModified(false);
     }
@@ -847,6 +893,7 @@ void MainHub::profilesReloaded() {
     if (exiting_) {
         return;
     }
+    edits_.clear();
     setModified(false);
     const int current = p_.state.currentProfile.load();
     if (current >= 0 && current <= 2) {
@@ -871,14 +918,18 @@ void MainHub::keyboardWrittenByClient() {
     p_.toWorker([this, alive, prefix, mayReload] {
         const profiles::KeyboardCheck check =
             profiles::takeKeyboardChanges(p_.store, p_.commands, p_.state, prefix);
-        if (check.ok() && !check.areas && mayReload) {
+        const bool reload = check.ok() && !check.areas && mayReload;
+        if (reload) {
             // Nothing was known of the keyboard to merge against: it is read whole, as on arrival.
             profiles::reloadFromKeyboard(p_.store, p_.commands, p_.state, p_.firstRun, prefix);
         }
-        p_.toUi([this, alive] {
+        p_.toUi([this, alive, reload] {
             auto a = alive.lock();
             if (!a || !*a || exiting_) {
                 return;
+            }
+            if (reload) {
+                edits_.clear();
             }
             p_.view.refreshKeyButtons();
             if (lighting_ != nullptr) {
@@ -889,14 +940,16 @@ void MainHub::keyboardWrittenByClient() {
 }
 
 void MainHub::restoreDefaults() {
-    if (busy_ || exiting_ || !p_.prompter.askYesNo("MAIN_PROMPT_DEFAULT", false)) {
+    const char* question = edits_.empty() ? "MAIN_PROMPT_DEFAULT" : "MAIN_PROMPT_DEFAULT_UNDO";
+    if (busy_ || exiting_ || !p_.prompter.askYesNo(question, false)) {
         return;
     }
-    {
-        auto lock = p_.store.lockKeyData();
-        keyboard::ResetCurrentKeyboardKeys(
-            p_.store.working().block().profile(static_cast<unsigned>(editingProfile_)), gKeyLayer());
-    }
+    edits_.edit([&](profiles::WorkingCopy& working) {
+        keyboard::ResetCurrentKeyboardKeys(working.block().profile(static_cast<unsigned>(editingProfile_)),
+                                           gKeyLayer());
+    });
+    // Starting afresh: nothing before the defaults is to come back.
+    edits_.clear();
     // The keys changed; Apply below only sends a modified store.
     setModified(true);
     p_.view.refreshKeyButtons();
@@ -938,9 +991,16 @@ void MainHub::importFile(const std::filesystem::path& file) {
     p_.view.setBusy(true);
     std::weak_ptr<bool> alive = alive_;
     p_.toWorker([this, file, alive] {
+        profiles::WorkingSnapshot before;
+        {
+            auto lock = p_.store.lockKeyData();
+            before = profiles::WorkingSnapshot::of(p_.store.working());
+        }
         auto outcome = std::make_shared<profiles::ImportOutcome>(
             profiles::importProfileFile(p_.store, file, p_.commands, p_.state));
-        p_.toUi([this, file, outcome, alive] {
+        // The import is a step of its own: undo brings back what the window held before it.
+        auto step = std::make_shared<profiles::Edit>(profiles::EditHistory::stepSince(p_.store, before));
+        p_.toUi([this, file, outcome, step, alive] {
             auto a = alive.lock();
             if (!a || !*a) {
                 return;
@@ -960,9 +1020,8 @@ void MainHub::importFile(const std::filesystem::path& file) {
             // A refused file or a download the keyboard did not take leaves the working copy as it was;
             // only a taken import replaces it, and then the keyboard holds what the window shows.
             if (outcome->succeeded()) {
+                edits_.push(std::move(*step));
                 setModified(false);
-            }
-            if (outcome->succeeded()) {
                 p_.view.refreshKeyButtons();
             }
             keyboardChangedElsewhere(outcome->download);

@@ -19,6 +19,7 @@
 #include "profiles/ApplyChanges.h"
 #include "profiles/AssignmentStore.h"
 #include "profiles/DataFolder.h"
+#include "profiles/EditHistory.h"
 #include "profiles/KeyboardGuard.h"
 #include "profiles/ProfileMenu.h"
 #include "profiles/ProfileSwitcher.h"
@@ -146,6 +147,15 @@ public:
     void assignmentsChanged();
     // The key dialog closed: the button it was opened for is drawn released again.
     void keyDialogClosed();
+    // The funnel every edit of the working copy made in the program's windows goes through.
+    profiles::EditHistory& edits() { return edits_; }
+    // Ctrl+Z, Ctrl+Shift+Z (Ctrl+Y) and their menu items: the last step taken back or done again. Nothing
+    // happens while the keyboard is written or the program is closing.
+    void undo();
+    void redo();
+    // A step of the lighting panel (a paint stroke, a user slot chosen or renamed), taken back and done
+    // again by restore.
+    void lightingStep(std::function<void(bool forward)> restore);
 
     // --- profile switching ---
     // What a switch asked for now is decided on.
@@ -240,6 +250,9 @@ private:
     void finishExit();
     void onKeyClick(int controlId);
     void setModified(bool modified);
+    // Apply is enabled exactly when the working copy differs from what was last applied.
+    void refreshModified();
+    void undoOrRedo(bool forward);
     void autoStateChanged();
     std::u16string trayTip() const;
     void closeEditorsWithoutAsking();
@@ -257,6 +270,7 @@ private:
     std::u16string onDemand(std::string_view key) const;
 
     MainHubParts p_;
+    profiles::EditHistory edits_{p_.store};
     LightingPanelPort* lighting_ = nullptr;
     std::array<std::string, 3> links_;
     ui::Editor* about_ = nullptr;

@@ -58,6 +58,9 @@ inline constexpr int kAutostart = 32790;
 // The tray menu's check item "Automatic profiles" and its entry of the rules window.
 inline constexpr int kAutoProfiles = 32791;
 inline constexpr int kAppRules = 32792;
+// The menu button's Undo and Redo.
+inline constexpr int kUndo = 32793;
+inline constexpr int kRedo = 32794;
 inline constexpr int kProfileMenuFirst = 9000; // 9000: <Default Profile>; 9001 + p: on-board profile p
 inline constexpr int kProfileMenuLast = 9200;
 } // namespace command

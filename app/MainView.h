@@ -18,6 +18,7 @@ struct MenuItem {
     bool checked = false;
     bool isDefault = false;
     bool separator = false;
+    bool disabled = false; // shown greyed, cannot be chosen
 
     static MenuItem item(int command, std::u16string text) {
         MenuItem m;

@@ -13,6 +13,7 @@
 #include "ui/CPngButton.h"
 #include "ui/ClickablePicture.h"
 #include "ui/DarkStyle.h"
+#include "ui/HistoryKeys.h"
 #include "ui/Language.h"
 #include "ui/QtFileChooser.h"
 #include "ui/SkinPrompter.h"
@@ -33,6 +34,7 @@
 
 #include <cstdlib>
 #include <malloc.h>
+#include <optional>
 
 namespace tarvik::app {
 
@@ -773,6 +775,11 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (const std::optional<bool> forward = ui::historyStep(*event); forward && hub_) {
+        *forward ? hub_->redo() : hub_->undo();
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_F1 && hub_) {
         hub_->onHelpKey();
         event->accept();

@@ -89,6 +89,15 @@ SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPng
     connect(panel_.get(), &lighting::LightingPanel::panelTurnedOff, this,
             [this] { p_.hub.lightingPanelTurnedOff(); });
     lightingPort_ = std::make_unique<LightingPanelAdapter>(*this, *panel_);
+    // A whole stroke, a slot chosen or renamed: each one step of the window's undo history.
+    QPointer<lighting::LightingPanel> panel(panel_.get());
+    panel_->setStepListener([&hub, panel](lighting::LightingPanel::Restore restore) {
+        hub.lightingStep([panel, restore](bool forward) {
+            if (panel) {
+                panel->restore(restore, forward);
+            }
+        });
+    });
     hub.setLighting(lightingPort_.get());
 
     // The firmware update.
@@ -129,13 +138,14 @@ dialogs::KeyDialog& SubWindows::keyDialog() {
         MainHub& hub = p_.hub;
         // It edits the profile the window shows.
         storeAccess_ = std::make_unique<dialogs::ProfileStoreAccess>(
-            p_.store, [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
+            p_.store, hub.edits(), [&hub] { return static_cast<unsigned>(hub.editingProfile()); });
         dialogs::KeyDialog::Hooks keyHooks;
         keyHooks.macroCapacity = [this] { return static_cast<size_t>(p_.state.macroCapacity.load()); };
         keyHooks.openHelp = [this] { openHelp(); };
         keyHooks.assigned = [this](const dialogs::AssignOutcome&) { p_.hub.assignmentsChanged(); };
         keyHooks.applyToKeyboard = [this] { p_.hub.apply(); };
         keyHooks.closed = [this](int) { p_.hub.keyDialogClosed(); };
+        keyHooks.undoRedo = [this](bool forward) { forward ? p_.hub.redo() : p_.hub.undo(); };
         keyHooks.notice = p_.notice;
         keyHooks.startOnScreenKeyboard = p_.startOnScreenKeyboard;
         keyHooks.missingPicture = p_.missingPicture;

@@ -28,6 +28,7 @@ void fillMenu(QMenu& menu, const std::vector<MenuItem>& items, const std::functi
         }
         QAction* a = menu.addAction(text);
         a->setData(item.command);
+        a->setEnabled(!item.disabled);
         if (item.checkable || item.checked) {
             a->setCheckable(true);
             a->setChecked(item.checked);

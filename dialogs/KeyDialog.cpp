@@ -5,6 +5,7 @@
 #include "macros/MacroMemoryMeter.h"
 #include "macros/MacroPanel.h"
 #include "ui/CPngButton.h"
+#include "ui/HistoryKeys.h"
 #include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
@@ -20,6 +21,7 @@
 #include <QScreen>
 
 #include <cstdlib>
+#include <optional>
 
 namespace tarvik::dialogs {
 
@@ -524,6 +526,16 @@ void KeyDialog::done(int result) {
 }
 
 void KeyDialog::keyPressEvent(QKeyEvent* event) {
+    if (const std::optional<bool> forward = ui::historyStep(*event)) {
+        // While a macro is recorded, or on the single-key panel, the keys are what the user assigns.
+        if (!model_.panel().recording() && !model_.keyHooksInstalled() && hooks_.undoRedo) {
+            hooks_.undoRedo(*forward);
+            model_.loadFromStore();
+            sync();
+        }
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

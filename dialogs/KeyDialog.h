@@ -52,6 +52,9 @@ public:
         // After the Apply button (not OK): the main window writes its changed configuration to the
         // keyboard while the dialog stays open.
         std::function<void()> applyToKeyboard;
+        // Ctrl+Z (false) and Ctrl+Shift+Z or Ctrl+Y (true): the main window's undo or redo; the dialog
+        // then shows the store again.
+        std::function<void(bool forward)> undoRedo;
         // The dialog closed; controlId is the button it was opened for (drawn pressed meanwhile).
         std::function<void(int controlId)> closed;
         // A message whose text needs a number filled in, which the Prompter cannot do. Default: a

@@ -70,15 +70,19 @@ void KeyDialogModel::open(const OpenRequest& request, const KeyDialogTexts& text
     panel_.setRecordDelays(settings_.writeRecordDelay(settings_.readRecordDelay(texts_.recordDelayName),
                                                       texts_.recordDelayName));
 
+    loadFromStore();
+}
+
+void KeyDialogModel::loadFromStore() {
     panel_.stopRecording();
     panel_.loadMacroList(store_.macros());
     macroListLoaded_ = true;
 
-    const keyboard::KeyAssignment record = store_.record(request.slot);
+    const keyboard::KeyAssignment record = store_.record(request_.slot);
     panelType_ = record.type;
     recordType_ = record.type;
     recordValue_ = record.value;
-    if (request.macroOnly) {
+    if (request_.macroOnly) {
         panelType_ = kPanelMacro;
     }
 

@@ -50,6 +50,9 @@ public:
     void open(const OpenRequest& request, const KeyDialogTexts& texts = {});
     // OK, Cancel and a close request end here: recording stops, the copies are dropped.
     void close();
+    // The open dialog shows the store again, as at opening (after an undo or redo changed it); what the
+    // dialog held unapplied is dropped.
+    void loadFromStore();
     bool isOpen() const { return openCount_ > 0; }
     int openCount() const { return openCount_; }
     const OpenRequest& request() const { return request_; }

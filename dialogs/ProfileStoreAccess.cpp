@@ -4,9 +4,9 @@
 
 namespace tarvik::dialogs {
 
-ProfileStoreAccess::ProfileStoreAccess(profiles::AssignmentStore& store,
+ProfileStoreAccess::ProfileStoreAccess(profiles::AssignmentStore& store, profiles::EditHistory& edits,
                                        std::function<unsigned()> currentProfile)
-    : store_(store), currentProfile_(std::move(currentProfile)) {}
+    : store_(store), edits_(edits), currentProfile_(std::move(currentProfile)) {}
 
 keyboard::KeyAssignment ProfileStoreAccess::record(keyboard::KeySlot slot) {
     const unsigned profile = currentProfile_();
@@ -30,16 +30,18 @@ AssignOutcome ProfileStoreAccess::assign(macros::MacroSet list, keyboard::KeySlo
                                          const std::optional<keyboard::KeyAssignment>& record) {
     AssignOutcome out;
     const unsigned profile = currentProfile_();
-    auto lock = store_.lockKeyData();
-    out.reconcile = profiles::reconcileMacroReferences(store_, std::move(list));
-    if (profile >= keyboard::kProfileCount || slot >= keyboard::kSlotsPerProfile) {
-        return out;
-    }
-    out.recordIndex = static_cast<long>(profile * keyboard::kSlotsPerProfile + slot);
-    if (record) {
-        out.written = keyboard::AssignToSlot(store_.working(), profile, slot, *record) >= 0;
-    }
-    out.record = store_.working().records()[static_cast<size_t>(out.recordIndex)];
+    // The macro list and the key's record are one step: undo takes both back.
+    edits_.edit([&](profiles::WorkingCopy& working) {
+        out.reconcile = profiles::reconcileMacroReferences(store_, std::move(list));
+        if (profile >= keyboard::kProfileCount || slot >= keyboard::kSlotsPerProfile) {
+            return;
+        }
+        out.recordIndex = static_cast<long>(profile * keyboard::kSlotsPerProfile + slot);
+        if (record) {
+            out.written = keyboard::AssignToSlot(working, profile, slot, *record) >= 0;
+        }
+        out.record = working.records()[static_cast<size_t>(out.recordIndex)];
+    });
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include "dialogs/KeyDialogStore.h"
 #include "profiles/AssignmentStore.h"
+#include "profiles/EditHistory.h"
 
 #include <functional>
 
@@ -11,8 +12,10 @@ namespace tarvik::dialogs {
 
 class ProfileStoreAccess final : public KeyDialogStore {
 public:
-    // currentProfile: the profile being edited (0-3), read at each call.
-    ProfileStoreAccess(profiles::AssignmentStore& store, std::function<unsigned()> currentProfile);
+    // currentProfile: the profile being edited (0-3), read at each call. The dialog's writes go through
+    // edits, each OK one step to undo.
+    ProfileStoreAccess(profiles::AssignmentStore& store, profiles::EditHistory& edits,
+                       std::function<unsigned()> currentProfile);
 
     keyboard::KeyAssignment record(keyboard::KeySlot slot) override;
     macros::MacroSet macros() override;
@@ -22,6 +25,7 @@ public:
 
 private:
     profiles::AssignmentStore& store_;
+    profiles::EditHistory& edits_;
     std::function<unsigned()> currentProfile_;
 };
 

@@ -305,7 +305,15 @@ void LightingPanel::connectControls() {
             return;
         }
         commitSlotName();
-        post([index](LightingState& s) { s.user().selectSlot(index); }, true);
+        QPointer<LightingPanel> self(this);
+        post(
+            [index, self](LightingState& s) {
+                const LightingState::SlotStep step = s.selectSlot(index);
+                if (step.slotBefore != step.slotAfter) {
+                    report(self, [step](LightingState& st, bool forward) { st.restoreSlot(step, forward); });
+                }
+            },
+            true);
     });
 }
 
@@ -324,7 +332,13 @@ void LightingPanel::commitSlotName() {
     }
     slotList_->setItemText(index, text);
     const std::u16string name = text.toStdU16String();
-    post([name](LightingState& s) { s.user().renameSlot(name); });
+    QPointer<LightingPanel> self(this);
+    post([name, self](LightingState& s) {
+        const LightingState::SlotStep step = s.renameSlot(name);
+        if (step.nameBefore != step.nameAfter) {
+            report(self, [step](LightingState& st, bool forward) { st.restoreSlot(step, forward); });
+        }
+    });
 }
 
 void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
@@ -786,7 +800,28 @@ void LightingPanel::strokeEnd() {
     }
     std::vector<int> buttons = std::move(stroke_);
     stroke_.clear();
-    post([buttons](LightingState& s) { s.paintKeys(buttons); });
+    QPointer<LightingPanel> self(this);
+    post([buttons, self](LightingState& s) {
+        auto step = std::make_shared<const LightingState::PaintStep>(s.paintStroke(buttons));
+        if (!step->after.empty()) {
+            report(self, [step](LightingState& st, bool forward) { st.restorePaint(*step, forward); });
+        }
+    });
+}
+
+void LightingPanel::report(QPointer<LightingPanel> self, Restore restore) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self, restore = std::move(restore)] {
+            if (self && self->stepListener_) {
+                self->stepListener_(restore);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void LightingPanel::restore(Restore restore, bool forward) {
+    post([restore = std::move(restore), forward](LightingState& s) { restore(s, forward); }, true);
 }
 
 int LightingPanel::paintableButtonAt(const QPoint& globalPos) const {

@@ -82,6 +82,15 @@ public:
     // after-paint callback and takes the presses of the key buttons and Fn while clicks paint.
     void attachKeyButtons(std::span<ui::CPngButton* const> buttons);
 
+    // Each change the user can undo (a stroke that painted keys, a slot selected or renamed), once the
+    // worker has made it, as the work that takes it back (forward false) or does it again: the main
+    // window's history keeps it.
+    using Restore = std::function<void(LightingState&, bool forward)>;
+    using StepListener = std::function<void(Restore)>;
+    void setStepListener(StepListener listener) { stepListener_ = std::move(listener); }
+    // Runs such a restore on the worker; the panel is drawn as it leaves the state.
+    void restore(Restore restore, bool forward);
+
     // Start-up and after a profile reload: the state read from the keyboard and drawn.
     void reload();
     // Timer 1051: a lighting change made on the keyboard; the panel is read again once the event loop
@@ -142,6 +151,8 @@ private:
     void drawModeList();
     void drawSlotList();
     void commitSlotName();
+    // From the worker: a step for the listener, handed over on the user-interface thread.
+    static void report(QPointer<LightingPanel> self, Restore restore);
     void drawPanelOffText();
     void placeDirectionControls();
 
@@ -230,6 +241,7 @@ private:
     std::map<std::pair<int, int>, LightPicture> lightPictures_;
 
     std::vector<int> stroke_;
+    StepListener stepListener_;
     bool stroking_ = false;
 };
 

@@ -307,10 +307,88 @@ bool LightingState::paintKey(int button) {
 }
 
 int LightingState::paintKeys(std::span<const int> buttons) {
+    return static_cast<int>(paintStroke(buttons).after.size());
+}
+
+LightingState::SlotStep LightingState::selectSlot(int slot) {
+    SlotStep step{user_.profile(), user_.slot(), user_.slot(), {}, {}};
     beginOperation();
-    int painted = keyClicksPaint() ? user_.paintStroke(buttons) : 0;
+    user_.selectSlot(slot);
     endOperation();
-    return painted;
+    step.slotAfter = user_.slot();
+    return step;
+}
+
+LightingState::SlotStep LightingState::renameSlot(std::u16string_view name) {
+    const int slot = user_.slot();
+    SlotStep step{user_.profile(), slot, slot, user_.slotNames()[static_cast<size_t>(slot)],
+                  std::u16string(name)};
+    user_.renameSlot(name);
+    return step;
+}
+
+bool LightingState::restoreSlot(const SlotStep& step, bool forward) {
+    if (step.profile != user_.profile()) {
+        return false;
+    }
+    const int slot = user_.slot();
+    if (step.slotBefore == step.slotAfter) {
+        const std::u16string& from = forward ? step.nameBefore : step.nameAfter;
+        if (slot != step.slotAfter || user_.slotNames()[static_cast<size_t>(slot)] != from) {
+            return false;
+        }
+        user_.renameSlot(forward ? step.nameAfter : step.nameBefore);
+        return true;
+    }
+    if (slot != (forward ? step.slotBefore : step.slotAfter)) {
+        return false;
+    }
+    beginOperation();
+    user_.selectSlot(forward ? step.slotAfter : step.slotBefore);
+    endOperation();
+    return true;
+}
+
+LightingState::PaintStep LightingState::paintStroke(std::span<const int> buttons) {
+    PaintStep step;
+    beginOperation();
+    if (keyClicksPaint()) {
+        step.profile = user_.profile();
+        step.slot = user_.slot();
+        step.before = user_.keys(buttons);
+        if (user_.paintStroke(buttons) > 0) {
+            step.after = user_.keys(buttons);
+        } else {
+            step.before.clear();
+        }
+    }
+    endOperation();
+    return step;
+}
+
+int LightingState::restorePaint(const PaintStep& step, bool forward) {
+    if (step.profile != user_.profile() || step.slot != user_.slot() ||
+        step.before.size() != step.after.size()) {
+        return 0;
+    }
+    const auto& from = forward ? step.before : step.after;
+    const auto& to = forward ? step.after : step.before;
+    std::vector<int> buttons;
+    for (const UserLighting::KeyPaint& k : from) {
+        buttons.push_back(k.button);
+    }
+    const std::vector<UserLighting::KeyPaint> now = user_.keys(buttons);
+    // A key painted again since, or changed by a slot load, keeps what it has now.
+    std::vector<UserLighting::KeyPaint> keys;
+    for (size_t i = 0; i < now.size() && i < from.size(); ++i) {
+        if (now[i] == from[i]) {
+            keys.push_back(to[i]);
+        }
+    }
+    beginOperation();
+    const int set = user_.setKeys(keys);
+    endOperation();
+    return set;
 }
 
 PreviewParams LightingState::previewParams() const {

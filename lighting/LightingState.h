@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace tarvik::lighting {
 
@@ -67,6 +69,28 @@ public:
     // A drag across key buttons: each key is painted, the file written once and the colours sent in one
     // upload at the end (one key: that key only). Same condition as paintKey. Returns the keys painted.
     int paintKeys(std::span<const int> buttons);
+    // A stroke as one step to undo: the profile and slot it painted, and its keys before and after.
+    struct PaintStep {
+        int profile = -1;
+        int slot = -1;
+        std::vector<UserLighting::KeyPaint> before, after;
+    };
+    // paintKeys, telling what it changed (nothing painted: no keys).
+    PaintStep paintStroke(std::span<const int> buttons);
+    // Takes a stroke back (forward false) or paints it again, while its profile and slot are the ones
+    // edited and only on keys that still hold what the other side left. Returns the keys set.
+    int restorePaint(const PaintStep& step, bool forward);
+    // A change of the user slots as one step to undo: the slot selected, or the selected slot's name.
+    struct SlotStep {
+        int profile = -1;
+        int slotBefore = -1, slotAfter = -1;
+        std::u16string nameBefore, nameAfter; // a rename only
+    };
+    SlotStep selectSlot(int slot);
+    SlotStep renameSlot(std::u16string_view name);
+    // Takes the step back (forward false) or does it again, while the profile is the same and the slot
+    // or its name is still what the other side left. True when something changed.
+    bool restoreSlot(const SlotStep& step, bool forward);
     // The condition of both: the panel is on and the mode list shows mode 20.
     bool keyClicksPaint() const;
 

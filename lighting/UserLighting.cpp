@@ -186,6 +186,35 @@ int UserLighting::paintStroke(std::span<const int> buttons) {
     return painted;
 }
 
+std::vector<UserLighting::KeyPaint> UserLighting::keys(std::span<const int> buttons) const {
+    std::vector<KeyPaint> out;
+    for (int b : buttons) {
+        if (paintable(b)) {
+            out.push_back(KeyPaint{b, tint(b), followsBase(profile_, b)});
+        }
+    }
+    return out;
+}
+
+int UserLighting::setKeys(std::span<const KeyPaint> keys) {
+    int set = 0;
+    int last = -1;
+    for (const KeyPaint& k : keys) {
+        if (paintable(k.button)) {
+            setKey(k.button, k.colour, k.followsBase);
+            ++set;
+            last = k.button;
+        }
+    }
+    if (set == 0) {
+        return 0;
+    }
+    track(set == 1 ? uploadKeyColour(commands_, table_, profile_, ledOfButton(last))
+                   : lighting::uploadKeyColors(commands_, table_, profile_));
+    saveFile();
+    return set;
+}
+
 void UserLighting::setBaseColour(Rgb colour) {
     if (colour == header_.baseColour) {
         return;

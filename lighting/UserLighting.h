@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvik::lighting {
 
@@ -64,6 +65,17 @@ public:
     // The paint brush with a colour of the caller's (tarvikctl): the key takes the colour and stops
     // following the base colour. Returns kNotPainted for a G button or an index outside the buttons,
     // otherwise the upload's result.
+    // What a paintable button holds in the current profile, to take a stroke back.
+    struct KeyPaint {
+        int button = 0;
+        Rgb colour;
+        bool followsBase = false;
+        friend bool operator==(const KeyPaint&, const KeyPaint&) = default;
+    };
+    std::vector<KeyPaint> keys(std::span<const int> buttons) const;
+    // Gives the buttons these colours and flags, sends them and writes the file once, as a stroke does.
+    // Returns the number set.
+    int setKeys(std::span<const KeyPaint> keys);
     static constexpr int kNotPainted = -1000;
     int paintWith(int button, Rgb colour);
     // Loads one slot of another user lighting file into the profile's table and sends the table; the

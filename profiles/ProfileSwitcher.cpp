@@ -27,7 +27,7 @@ SwitchDecision ProfileSwitcher::request(int profile, SwitchSource source, const 
         questionUp_ = true;
         askedModified_ = context.mainModified;
         d.step = SwitchStep::Ask;
-        d.message = kSaveQuestion;
+        d.message = context.undoHistory ? kSaveQuestionHistory : kSaveQuestion;
         return d;
     }
     d.step = SwitchStep::Run;

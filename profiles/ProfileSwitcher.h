@@ -18,6 +18,8 @@ namespace tarvik::profiles {
 
 inline constexpr std::string_view kEditorOpenMessage = "PROFILE_SEELCT_PROMPT2";
 inline constexpr std::string_view kSaveQuestion = "PROFILE_SELECT_PROMPT";
+// The same question when the window has steps to undo: it says that the switch forgets them.
+inline constexpr std::string_view kSaveQuestionHistory = "PROFILE_SELECT_PROMPT_UNDO";
 
 enum class SwitchSource {
     ProfileButton, // skipped when the keyboard already runs the profile
@@ -31,6 +33,7 @@ struct SwitchContext {
     bool mainModified = false;    // the main window's Apply is enabled
     bool managerModified = false; // the profile manager's Apply is enabled
     bool managerOpen = false;
+    bool undoHistory = false; // the main window has steps to undo or redo, which a switch forgets
 };
 
 enum class SwitchStep {

@@ -14,6 +14,7 @@ add_library(tarvik_skin STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SkinPrompter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtFileChooser.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ClickablePicture.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/ClickablePicture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HistoryKeys.cpp)
 tarvik_target_defaults(tarvik_skin)
 target_link_libraries(tarvik_skin PUBLIC Qt6::Widgets tarvik_ui tarvik_platform)

@@ -128,6 +128,8 @@ inline constexpr std::string_view kOnBoardProfileKeys[] = {"ONBOARD_PROFILE_1", 
 inline constexpr std::string_view kTrayMenuTextKeys[] = {"MENU_11", "MENU_22", "MENU_33"};
 // The main window's menu button: the submenu of the profiles, after the items above.
 inline constexpr std::string_view kProfileSubmenuKey = "MENU_PROFILES";
+// The menu button's Undo and Redo.
+inline constexpr std::string_view kUndoMenuKeys[] = {"MENU_UNDO", "MENU_REDO"};
 // The buttons of the message boxes: OK (the main window's own word for it), Yes, No and Cancel.
 inline constexpr std::string_view kMessageBoxTextKeys[] = {"PROFILE_OK", "MESSAGE_YES", "MESSAGE_NO",
                                                            "MESSAGE_CANCEL"};

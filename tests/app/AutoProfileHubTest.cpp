@@ -20,7 +20,7 @@ TEST_F(HubTest, AnAutomaticSwitchNeverRunsOverPendingEditsOrWithoutAKeyboard) {
     };
     const Case cases[] = {
         {"nothing pending", [] {}, true},
-        {"unapplied edits", [&] { hub->assignmentsChanged(); }, false},
+        {"unapplied edits", [&] { userEdit(); }, false},
         {"the key dialog open", [&] { keyDialog.open = true; }, false},
         {"a switch running", [&] { hub->setSwitchBusy(true); }, false},
     };

@@ -252,6 +252,17 @@ protected:
                          searchPath});
         hub->setLinks({"https://a.example/", "https://b.example/", "https://c.example/"});
     }
+    // The user gives A of the editing profile another function through the window's funnel, and the
+    // editor says so; each call is a new change.
+    void userEdit() {
+        hub->edits().edit([this](profiles::WorkingCopy& w) {
+            keyboard::KeyAssignment& r =
+                w.block().profile(static_cast<unsigned>(hub->editingProfile()))[0x1E];
+            r.value = r.type == keyboard::ASSIGN_SINGLE_KEY ? r.value + 1 : 0x30;
+            r.type = keyboard::ASSIGN_SINGLE_KEY;
+        });
+        hub->assignmentsChanged();
+    }
     // Runs the device worker and then whatever it sent back, until both are empty.
     void settle() {
         while (worker.runAll() + ui.runAll() > 0) {

@@ -76,7 +76,7 @@ TEST_F(HubTest, UnappliedChangesOfTheWindowOrTheOpenManagerMakeASwitchAskFirst) 
     for (const Case& c : cases) {
         manager.open = c.managerOpen;
         if (c.windowModified) {
-            hub->assignmentsChanged();
+            userEdit();
         }
         const profiles::SwitchContext context = hub->switchContext();
         EXPECT_EQ(context.keyboardProfile, 1);
@@ -91,10 +91,7 @@ TEST_F(HubTest, UnappliedChangesOfTheWindowOrTheOpenManagerMakeASwitchAskFirst) 
 
 TEST_F(HubTest, ASwitchsEndShowsTheNewProfileAndItsKeys) {
     startWithKeyboard();
-    {
-        auto lock = store.lockKeyData();
-        store.working().block().profile(2)[0x1E] = singleKey(0x30);
-    }
+    hub->edits().edit([](profiles::WorkingCopy& w) { w.block().profile(2)[0x1E] = singleKey(0x30); });
     hub->assignmentsChanged();
     ASSERT_TRUE(hub->modified());
 

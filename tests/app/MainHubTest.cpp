@@ -114,10 +114,7 @@ TEST_F(HubTest, TheLayerMessageRedrawsTheGButtonsFromTheKeyboardsBitWithoutToggl
 TEST_F(HubTest, AKeyboardArrivalReloadsTheStoreAndSelectsItsProfile) {
     startWithKeyboard();
     keyboard.config[10] = 2;
-    {
-        auto lock = store.lockKeyData();
-        store.working().block().profile(2)[0x1E] = singleKey(0x30);
-    }
+    hub->edits().edit([](profiles::WorkingCopy& w) { w.block().profile(2)[0x1E] = singleKey(0x30); });
     hub->assignmentsChanged();
     ASSERT_TRUE(hub->modified());
     hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
@@ -256,6 +253,7 @@ TEST_F(HubTest, AFailedApplyLeavesApplyEnabled) {
     startWithKeyboard();
     hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
     settle();
+    hub->edits().edit([](profiles::WorkingCopy& w) { w.block().profile(0)[0x1E] = singleKey(0x30); });
     hub->assignmentsChanged();
     keyboard.transactFailures[device::CMD_WRITE_KEYS] = device::kNoReply;
     hub->onControl(control::kApply);
@@ -571,7 +569,7 @@ TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateExitAndTheProf
     state.currentProfile.store(1);
     hub->onControl(control::kMenu);
     const auto m = view.lastMenu;
-    ASSERT_EQ(m.size(), 11u);
+    ASSERT_EQ(m.size(), 14u);
     EXPECT_EQ(m[0].command, command::kImport);
     EXPECT_EQ(m[0].text, u"Import Profile");
     EXPECT_EQ(m[1].command, command::kExport);
@@ -599,6 +597,13 @@ TEST_F(HubTest, TheMenuButtonOffersImportExportAboutLanguageUpdateExitAndTheProf
     EXPECT_EQ(m[10].submenu[0].command, command::kProfileMenuFirst);
     EXPECT_TRUE(m[10].submenu[3].checked);
     EXPECT_FALSE(m[10].submenu[0].checked);
+    // Undo and Redo last, greyed while there is nothing to take back or do again.
+    EXPECT_TRUE(m[11].separator);
+    EXPECT_EQ(m[12].command, command::kUndo);
+    EXPECT_EQ(m[12].text, u"Undo (Ctrl+Z)");
+    EXPECT_TRUE(m[12].disabled);
+    EXPECT_EQ(m[13].command, command::kRedo);
+    EXPECT_TRUE(m[13].disabled);
     hub->onCommand(m[10].submenu[4].command);
     EXPECT_TRUE(view.has("switchProfile 2 menu"));
 }
@@ -810,6 +815,7 @@ TEST_F(HubTest, AnEditorsApplyWhileTheKeyboardIsWrittenIsWrittenNext) {
     startWithKeyboard();
     hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
     settle();
+    hub->edits().edit([](profiles::WorkingCopy& w) { w.block().profile(0)[0x1F] = singleKey(0x31); });
     hub->assignmentsChanged();
     hub->apply();
     EXPECT_TRUE(hub->busy());
@@ -912,6 +918,85 @@ TEST_F(HubTest, EveryExitCommandRunsTheSameSequence) {
         }
         EXPECT_EQ(v.calls.back(), "quit") << which;
     }
+}
+
+// ---- undo and redo ----------------------------------------------------------------------------------
+
+struct HistoryEndCase {
+    const char* name;
+    std::function<void(MainHub&, ScriptedPrompter&)> event;
+};
+
+// A -> B on the read keyboard, then Ctrl+Z: A has its own function and Apply is disabled; Ctrl+Shift+Z
+// gives B back. Each event that replaces the working copy as a whole forgets the steps.
+class HistoryEnds : public HubTest, public ::testing::WithParamInterface<HistoryEndCase> {};
+
+TEST_P(HistoryEnds, UndoFollowsTheAppliedCopyAndTheEventForgetsTheSteps) {
+    startWithKeyboard();
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    const auto keyA = [this] {
+        auto lock = store.lockKeyData();
+        return store.working().block().profile(0)[0x1E];
+    };
+    hub->edits().edit([](profiles::WorkingCopy& w) { w.block().profile(0)[0x1E] = singleKey(0x30); });
+    hub->assignmentsChanged();
+    ASSERT_TRUE(hub->modified());
+    hub->onCommand(command::kUndo);
+    EXPECT_EQ(keyA().type, keyboard::ASSIGN_DEFAULT);
+    EXPECT_FALSE(hub->modified());
+    hub->redo();
+    EXPECT_EQ(keyA(), singleKey(0x30));
+    EXPECT_TRUE(hub->modified());
+    EXPECT_TRUE(hub->switchContext().undoHistory);
+
+    GetParam().event(*hub, prompter);
+    settle();
+    EXPECT_TRUE(hub->edits().empty());
+    const keyboard::KeyAssignment now = keyA();
+    hub->undo();
+    EXPECT_EQ(keyA(), now) << "nothing left to undo";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, HistoryEnds,
+    ::testing::Values(HistoryEndCase{"arrival",
+                                     [](MainHub& hub, ScriptedPrompter&) {
+                                         hub.handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+                                     }},
+                      HistoryEndCase{"switch",
+                                     [](MainHub& hub, ScriptedPrompter&) {
+                                         profiles::SwitchFinish finish;
+                                         finish.profile = 1;
+                                         hub.profileSwitched(finish);
+                                     }},
+                      HistoryEndCase{"reload",
+                                     [](MainHub& hub, ScriptedPrompter&) { hub.profilesReloaded(); }},
+                      HistoryEndCase{"defaults",
+                                     [](MainHub& hub, ScriptedPrompter& prompter) {
+                                         prompter.answers = {true};
+                                         hub.onControl(control::kDefaults);
+                                         EXPECT_EQ(prompter.asked.back().first, "MAIN_PROMPT_DEFAULT_UNDO");
+                                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A paint stroke shares the history with the keys: undo takes back the newest step first, and Apply does
+// not follow a stroke (the keyboard has it already).
+TEST_F(HubTest, AStrokeIsAStepBesideTheKeyEdits) {
+    startWithKeyboard();
+    hub->handleMessage(device::MSG_PROFILE_SYNC, kCodeProf, false);
+    settle();
+    std::vector<bool> restored;
+    userEdit();
+    hub->lightingStep([&](bool forward) { restored.push_back(forward); });
+    hub->undo();
+    EXPECT_EQ(restored, std::vector<bool>{false});
+    EXPECT_TRUE(hub->modified()) << "the key edit is still there";
+    hub->undo();
+    EXPECT_FALSE(hub->modified());
+    hub->redo();
+    hub->redo();
+    EXPECT_EQ(restored, (std::vector<bool>{false, true}));
 }
 
 } // namespace

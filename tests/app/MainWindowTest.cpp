@@ -146,6 +146,9 @@ TEST_F(WindowTest, ApplyShowsTheBusyPicturesAndTakesNoInputUntilTheKeyboardIsWri
     arrive();
     window->showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->hub().edits().edit([](profiles::WorkingCopy& w) {
+        w.block().profile(0)[0x1E] = keyboard::KeyAssignment{keyboard::ASSIGN_SINGLE_KEY, 0, 0x30};
+    });
     window->hub().assignmentsChanged();
 
     // Hold the device worker so the download cannot finish yet.
@@ -241,7 +244,10 @@ TEST_F(WindowTest, TheMenuButtonOffersTheProfileFilesAndTheLanguages) {
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
     const auto actions = menu->actions();
-    ASSERT_EQ(actions.size(), 11);
+    ASSERT_EQ(actions.size(), 14);
+    // Undo and Redo come last, greyed while there is nothing to take back.
+    EXPECT_EQ(actions[12]->text(), QStringLiteral("Undo (Ctrl+Z)"));
+    EXPECT_FALSE(actions[12]->isEnabled());
     EXPECT_EQ(actions[0]->text(), QStringLiteral("Import Profile"));
     EXPECT_EQ(actions[4]->text(), QStringLiteral("Language"));
     ASSERT_NE(actions[4]->menu(), nullptr);

@@ -44,7 +44,7 @@ private:
 
 class StoreAccess : public ::testing::Test {
 protected:
-    StoreAccess() : access(store, [this] { return profile; }) {
+    StoreAccess() : access(store, edits, [this] { return profile; }) {
         auto lock = store.lockKeyData();
         store.working().macros() = {macroWithId(1, u"One"), macroWithId(2, u"Two"), macroWithId(3, u"Three")};
         auto records = store.working().records();
@@ -55,6 +55,7 @@ protected:
 
     profiles::AssignmentStore store;
     unsigned profile = 1;
+    profiles::EditHistory edits{store};
     ProfileStoreAccess access;
 };
 

@@ -136,6 +136,47 @@ TEST_F(KeyDialogScenarios, EnterEscapeTabPrintScreenAndTheDesktopsShortcutsAreCa
     EXPECT_TRUE(desktop().isViewable(window->id));
 }
 
+// A -> B, then Ctrl+Z in the main window: A shows its own function again and Apply is disabled;
+// Ctrl+Shift+Z brings B back and Apply writes it to the keyboard.
+TEST_F(KeyDialogScenarios, UndoTakesAnEditBackAndRedoBringsItToTheKeyboard) {
+    Process* app = nullptr;
+    const auto window = openWindow(app);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(settle(app->pid()));
+    const auto applyButton = [&] {
+        return part(screen(), skinRectOnScreen(mainLayout(), "CONTROL2_APPLY", window->place));
+    };
+    const QImage own = keyOnScreen(*window, "KEY_01E");
+    const QImage applyOff = applyButton();
+
+    const auto dialog = openKeyDialog(app->pid(), *window, "KEY_01E");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(desktop().key({"b"}));
+    ASSERT_TRUE(okAndClosed(*dialog));
+    ASSERT_TRUE(settle(app->pid()));
+    const QImage assigned = keyOnScreen(*window, "KEY_01E");
+    const QImage applyOn = applyButton();
+    ASSERT_FALSE(samePixels(own, assigned)) << "A does not show its new function";
+    ASSERT_FALSE(samePixels(applyOff, applyOn)) << "the edit did not enable Apply";
+    shot(app->pid(), "A given B");
+
+    ASSERT_TRUE(desktop().activate(window->id));
+    ASSERT_TRUE(desktop().key({"ctrl+z"}));
+    EXPECT_TRUE(waitUntil([&] { return samePixels(keyOnScreen(*window, "KEY_01E"), own); }, 5s, 100ms))
+        << "Ctrl+Z did not give A its own function back";
+    EXPECT_TRUE(waitUntil([&] { return samePixels(applyButton(), applyOff); }, 5s, 100ms))
+        << "Apply stayed enabled with nothing left to apply";
+    shot(app->pid(), "undone");
+
+    ASSERT_TRUE(desktop().key({"ctrl+shift+z"}));
+    EXPECT_TRUE(waitUntil([&] { return samePixels(keyOnScreen(*window, "KEY_01E"), assigned); }, 5s, 100ms))
+        << "Ctrl+Shift+Z did not give A the function of B again";
+    EXPECT_TRUE(waitUntil([&] { return samePixels(applyButton(), applyOn); }, 5s, 100ms));
+    shot(app->pid(), "redone");
+    ASSERT_TRUE(apply(*window));
+    EXPECT_TRUE(waitForEntry(kA, {2, 2, kUsageB})) << "the keyboard does not hold the redone edit";
+}
+
 TEST_F(KeyDialogScenarios, TheMediaAndFunctionListsEachAssignOnceAndReachTheKeyboard) {
     Process* app = nullptr;
     const auto window = openWindow(app);

@@ -259,7 +259,8 @@ TEST_F(LightingScenarios, AModeFromTheListAndTheBrightnessSliderReachTheKeyboard
 }
 
 TEST_F(LightingScenarios, KeysPaintedInTheUserModeReachTheColourTableAndTheFile) {
-    ASSERT_TRUE(openWindow(app_));
+    const auto window = openWindow(app_);
+    ASSERT_TRUE(window);
     ASSERT_TRUE(turnPanelOn());
     ASSERT_TRUE(chooseMode(20));
     ASSERT_TRUE(click("CONTROL_USERgjStaPic1")) << "the paint brush";
@@ -337,6 +338,23 @@ TEST_F(LightingScenarios, KeysPaintedInTheUserModeReachTheColourTableAndTheFile)
     }
     ASSERT_TRUE(settle(app_->pid()));
     desktop().step("user mode with painted keys");
+
+    // Ctrl+Z takes the whole stroke back, and only the stroke; Ctrl+Shift+Z paints it again.
+    const auto strokeIs = [&](const std::vector<int>& table) {
+        const std::vector<int> now = flash("colours");
+        return std::all_of(stroke.begin(), stroke.end(), [&](const std::string& key) {
+            return colourAt(now, led(key)) == colourAt(table, led(key));
+        });
+    };
+    ASSERT_TRUE(desktop().activate(window->id));
+    ASSERT_TRUE(desktop().key({"ctrl+z"}));
+    EXPECT_TRUE(waitUntil([&] { return strokeIs(before); }, 10s)) << "undo did not take the stroke back";
+    EXPECT_EQ(colourAt(flash("colours"), led(clicked.back())), *paint)
+        << "undo took back more than the stroke";
+    ASSERT_TRUE(settle(app_->pid()));
+    desktop().step("stroke undone");
+    ASSERT_TRUE(desktop().key({"ctrl+shift+z"}));
+    EXPECT_TRUE(waitUntil([&] { return strokeIs(after); }, 10s)) << "redo did not paint the stroke again";
 }
 
 TEST_F(LightingScenarios, ASwitchToProfile2AnsweredNoDropsThePendingKeyEdit) {

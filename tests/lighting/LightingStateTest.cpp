@@ -458,6 +458,44 @@ TEST_F(LightingStateTest, KeyClicksPaintOnlyWithThePanelOnInTheUserMode) {
     EXPECT_EQ(state->paintKeys(std::vector<int>{1}), 0);
 }
 
+// A stroke is one step: undo sends the keys' old colours, redo the stroke's; a key painted again since
+// keeps its newer colour, and another slot is left alone.
+TEST_F(LightingStateTest, StrokesAndSlotChangesAreTakenBackAndDoneAgainAsSteps) {
+    writeText(userLightingFilePath(folder, 0), "[Mode0]\ntool=0\ncolor=0,0,255\n");
+    readAs(0);
+    state->enablePanel();
+    state->selectModeCode(kUserMode);
+    const Rgb old0 = state->user().tint(0), old1 = state->user().tint(1);
+    const auto step = state->paintStroke(std::vector<int>{0, 1, kFirstGButton});
+    ASSERT_EQ(step.after.size(), 2u) << "the G button is not painted";
+
+    kb.requests.clear();
+    EXPECT_EQ(state->restorePaint(step, false), 2);
+    EXPECT_EQ(state->user().tint(0), old0);
+    EXPECT_EQ(state->user().tint(1), old1);
+    EXPECT_FALSE(kb.of(CMD_WRITE_COLOURS).empty());
+    EXPECT_EQ(state->restorePaint(step, true), 2);
+    EXPECT_EQ(state->user().tint(0), (Rgb{0, 0, 255}));
+
+    state->user().setPaintColour(Rgb{9, 9, 9});
+    state->paintKey(1);
+    EXPECT_EQ(state->restorePaint(step, false), 1);
+    EXPECT_EQ(state->user().tint(1), (Rgb{9, 9, 9}));
+    const auto chosen = state->selectSlot(1);
+    EXPECT_EQ(state->restorePaint(step, true), 0) << "another slot";
+
+    // The slots: a choice and a rename are steps too, each undone only from where it left things.
+    const auto renamed = state->renameSlot(u"Mine");
+    EXPECT_TRUE(state->restoreSlot(renamed, false));
+    EXPECT_FALSE(state->restoreSlot(renamed, false)) << "the name is not the one the rename left";
+    EXPECT_EQ(state->user().slotNames()[1], renamed.nameBefore);
+    EXPECT_TRUE(state->restoreSlot(chosen, false));
+    EXPECT_EQ(state->user().slot(), 0);
+    EXPECT_TRUE(state->restoreSlot(chosen, true));
+    EXPECT_TRUE(state->restoreSlot(renamed, true));
+    EXPECT_EQ(state->user().slotNames()[1], u"Mine");
+}
+
 TEST_F(LightingStateTest, ReadingInTheUserModeUploadsTheSlot) {
     const uint8_t block[] = {20};
     kb.setBlock(0, block);
