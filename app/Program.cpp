@@ -44,6 +44,10 @@ bool handOver(const InstancePaths& paths, uint32_t message, uint32_t wParam) {
 } // namespace
 
 int runProgram(int argc, char** argv) {
+    // The record the window, the link and the service share, handed to each of them. Never freed: a worker
+    // stuck in the service library keeps using it while the process ends.
+    static auto* const kept = new device::AppLinkState;
+    device::AppLinkState& state = *kept;
     // Every file is found from the program's own folder.
     const std::filesystem::path folder = paths::programFolder();
     // The texts exist before any window, so every window is created with them.
@@ -51,7 +55,6 @@ int runProgram(int argc, char** argv) {
     ui::Language::instance().load();
     // The store and its two locks live as long as the program.
     profiles::AssignmentStore store;
-    device::AppLinkState& state = device::appLinkState();
 
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const CommandLine line = parseCommandLine(args);
