@@ -344,9 +344,7 @@ void MainWindow::createSubWindows(device::Commands& commands, const std::filesys
     windows_ = std::make_unique<SubWindows>(*this, std::move(parts), keys);
     SubWindows* w = windows_.get();
     if (!hooks_.keyDialog) {
-        hooks_.keyDialog = [w](int slot, int controlId, bool macroOnly, QRect at) {
-            w->openKeyDialog(slot, controlId, macroOnly, at);
-        };
+        hooks_.keyDialog = [w](const KeyDialogRequest& request, QRect at) { w->openKeyDialog(request, at); };
     }
     if (!hooks_.profileManager) {
         hooks_.profileManager = [w] { w->openProfileManager(); };
@@ -691,15 +689,15 @@ void MainWindow::openAbout() {
     about_->open();
 }
 
-void MainWindow::openKeyDialog(int slot, bool macroOnly, int controlId) {
+void MainWindow::openKeyDialog(const KeyDialogRequest& request) {
     if (!hooks_.keyDialog) {
         return;
     }
     QRect at;
-    if (CPngButton* b = buttonById(controlId)) {
+    if (CPngButton* b = buttonById(request.controlId)) {
         at = QRect(b->mapToGlobal(QPoint(0, 0)), b->size());
     }
-    hooks_.keyDialog(slot, controlId, macroOnly, at);
+    hooks_.keyDialog(request, at);
 }
 
 void MainWindow::openProfileManager() {

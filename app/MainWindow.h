@@ -56,8 +56,8 @@ class SubWindows;
 // What the main window's controls open. The initialisation fills each hook left empty with the window's
 // own sub-window (SubWindows); tests may put their own in before or after it.
 struct MainWindowHooks {
-    // The composite key dialog for a key's slot, placed beside the clicked button controlId.
-    std::function<void(int slot, int controlId, bool macroOnly, QRect buttonGlobalRect)> keyDialog;
+    // The key dialog for a key's slot, placed beside the clicked button.
+    std::function<void(const KeyDialogRequest& request, QRect buttonGlobalRect)> keyDialog;
     std::function<void()> profileManager;
     std::function<void()> updateDialog;
     // A profile button (0..2) or a profile menu entry (-1: <Default Profile>).
@@ -72,20 +72,20 @@ struct MainWindowSetup {
     std::filesystem::path dataFolder;
     // Binds the service library and starts the request channel (the presence worker starts with it); the
     // keyboard's commands. The program ends inside it when the library is missing.
-    std::function<device::Commands&()> openLink;
-    Poster toWorker; // the device worker for every multi-report write
+    std::function<device::Commands&()> openLink = {};
+    Poster toWorker = {}; // the device worker for every multi-report write
     // Steps of the start and the exit that belong to the process.
-    std::function<void()> onTagged; // the window is ready for other instances
-    std::function<void()> createNamedEvents;
-    std::function<void()> closeInstance;
-    std::function<void()> closeNamedEvents;
+    std::function<void()> onTagged = {}; // the window is ready for other instances
+    std::function<void()> createNamedEvents = {};
+    std::function<void()> closeInstance = {};
+    std::function<void()> closeNamedEvents = {};
     // Message boxes and file dialogs; null: the program's own (skinned boxes, QFileDialog).
     Prompter* prompter = nullptr;
     FileChooser* files = nullptr;
     // A message box with a text already made; empty: the skinned box.
-    std::function<void(const QString&)> showText;
+    std::function<void(const QString&)> showText = {};
     // Opens a web address or a file with the desktop's handler; empty: QDesktopServices.
-    std::function<void(const QUrl&)> desktopOpen;
+    std::function<void(const QUrl&)> desktopOpen = {};
     // A required picture that is missing: the program ends quietly; tests record it.
     ui::MissingPictureHandler onMissingPicture = ui::exitQuietly;
     // The firmware update's trigger report through the device link; empty: no keyboard takes it.
@@ -152,7 +152,7 @@ public:
     void setTrayIcon(int iconId) override;
     void setTrayTip(const std::u16string& tip) override;
     void openAbout() override;
-    void openKeyDialog(int slot, bool macroOnly, int controlId) override;
+    void openKeyDialog(const KeyDialogRequest& request) override;
     void openProfileManager() override;
     void openUpdateDialog() override;
     void switchProfile(int profile, profiles::SwitchSource source) override;

@@ -158,59 +158,68 @@ int runProgram(int argc, char** argv) {
              }
          }});
 
-    MainWindowSetup setup{
-        state,   store,   settings, folder, paths::dataFolder(), {}, {},      {},      {}, {}, {},
-        nullptr, nullptr, {},       {},     ui::exitQuietly,     {}, nullptr, nullptr, {}};
     // What the link tells the window also becomes the service's signals.
     std::unique_ptr<cli::watch::EventTap> tapHolder;
-    setup.openLink = [&]() -> device::Commands& {
-        tapHolder = std::make_unique<cli::watch::EventTap>(
-            window->port(), state, bus, [&session] { return session ? session->link().devicePresent() : 0; });
-        cli::watch::EventTap& tap = *tapHolder;
-        session = std::make_unique<device::LinkSession>(state, tap);
-        if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
-            // No service library, an entry point missing or its start refused: nothing shows.
-            std::fflush(nullptr);
-            ::_exit(0);
+    // A second start's request: Apply is posted; the others are handled before it gets its answer.
+    auto toWindow = [&window](uint32_t message, uint32_t wParam) {
+        if (message == MSG_APPLY) {
+            window->port().postMessage(message, wParam);
+        } else {
+            window->port().sendMessage(message, wParam);
         }
-        session->commands().setVerifyWrites(settings.readVerifyWrites());
-        hosted.emplace(cli::HostedLink{session->commands(), session->link(), state});
-        bus.setLink(&*hosted);
-        return session->commands();
     };
-    setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };
-    // The firmware update's trigger, through the link once it is open.
-    setup.sendRaw = [&session](std::span<const uint8_t> report) {
-        return session ? update::sendRawThrough(*session)(report) : device::kNoKeyboard;
-    };
-    setup.onTagged = [&] {
-        if (!instance || held != InstanceLock::State::Acquired) {
-            return;
-        }
-        server = std::make_unique<InstanceServer>(instance->socket, [&](uint32_t message, uint32_t wParam) {
-            // Apply is posted; the others are handled before the second start gets its answer.
-            if (message == MSG_APPLY) {
-                window->port().postMessage(message, wParam);
-            } else {
-                window->port().sendMessage(message, wParam);
+    MainWindowSetup setup{
+        .state = state,
+        .store = store,
+        .settings = settings,
+        .programFolder = folder,
+        .dataFolder = paths::dataFolder(),
+        .openLink = [&]() -> device::Commands& {
+            tapHolder = std::make_unique<cli::watch::EventTap>(window->port(), state, bus, [&session] {
+                return session ? session->link().devicePresent() : 0;
+            });
+            cli::watch::EventTap& tap = *tapHolder;
+            session = std::make_unique<device::LinkSession>(state, tap);
+            if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
+                // No service library, an entry point missing or its start refused: nothing shows.
+                std::fflush(nullptr);
+                ::_exit(0);
             }
-        });
-        server->start();
-        // Without a session bus (a console, a service manager's unit) the program runs without it.
-        bus.start();
+            session->commands().setVerifyWrites(settings.readVerifyWrites());
+            hosted.emplace(cli::HostedLink{session->commands(), session->link(), state});
+            bus.setLink(&*hosted);
+            return session->commands();
+        },
+        .toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); },
+        .onTagged =
+            [&] {
+                if (!instance || held != InstanceLock::State::Acquired) {
+                    return;
+                }
+                server = std::make_unique<InstanceServer>(instance->socket, toWindow);
+                server->start();
+                // Without a session bus (a console, a service manager's unit) the program runs without it.
+                bus.start();
+            },
+        .createNamedEvents = [&] { events.create(); },
+        .closeInstance =
+            [&] {
+                bus.stop();
+                if (server) {
+                    server->close();
+                }
+                state.instanceLock.store(-1);
+                if (lock) {
+                    lock->release();
+                }
+            },
+        .closeNamedEvents = [&] { events.close(); },
+        // The firmware update's trigger, through the link once it is open.
+        .sendRaw =
+            [&session](std::span<const uint8_t> report) {
+                return session ? update::sendRawThrough(*session)(report) : device::kNoKeyboard;
+            },
     };
-    setup.createNamedEvents = [&] { events.create(); };
-    setup.closeInstance = [&] {
-        bus.stop();
-        if (server) {
-            server->close();
-        }
-        state.instanceLock.store(-1);
-        if (lock) {
-            lock->release();
-        }
-    };
-    setup.closeNamedEvents = [&] { events.close(); };
 
     // A logout (SIGTERM), Ctrl+C or a closed terminal ends the program the orderly way: the named events
     // removed, the instance lock released, the icon gone. Caught from here on, before any of them exist.

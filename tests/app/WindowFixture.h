@@ -44,26 +44,17 @@ protected:
         }
     }
     MainWindowSetup setup() {
-        MainWindowSetup s{state,
-                          store,
-                          *settings,
-                          programFolder,
-                          home / "Documents" / "Velmora",
-                          {},
-                          {},
-                          {},
-                          {},
-                          {},
-                          {},
-                          &prompter,
-                          &files,
-                          {},
-                          {},
-                          ui::exitQuietly,
-                          trigger.sender(),
-                          &updatePrompter,
-                          &starter,
-                          [this] { ++onScreenKeyboards; }};
+        MainWindowSetup s{.state = state,
+                          .store = store,
+                          .settings = *settings,
+                          .programFolder = programFolder,
+                          .dataFolder = home / "Documents" / "Velmora",
+                          .prompter = &prompter,
+                          .files = &files,
+                          .sendRaw = trigger.sender(),
+                          .updatePrompter = &updatePrompter,
+                          .programStarter = &starter,
+                          .startOnScreenKeyboard = [this] { ++onScreenKeyboards; }};
         s.openLink = [this]() -> device::Commands& { return commands; };
         s.toWorker = [this](std::function<void()> t) { worker.post(std::move(t)); };
         s.onTagged = [this] { ++tagged; };
