@@ -10,7 +10,7 @@
 
 #include <csignal>
 
-namespace tarvik::app {
+namespace tarvik {
 
 inline constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
@@ -34,4 +34,4 @@ private:
     int write_ = -1;
 };
 
-} // namespace tarvik::app
+} // namespace tarvik

@@ -1,11 +1,11 @@
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace tarvik::app {
+namespace tarvik {
 
 namespace {
 
@@ -64,4 +64,4 @@ int TerminationSignals::take() {
     return read_ >= 0 && ::read(read_, &number, 1) == 1 ? number : 0;
 }
 
-} // namespace tarvik::app
+} // namespace tarvik
