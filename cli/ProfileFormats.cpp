@@ -9,8 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarvik::cli {
 

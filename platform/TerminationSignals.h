@@ -14,6 +14,10 @@ namespace tarvik {
 
 inline constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
+// For a process without an event loop: handler (which may only note that a signal came) runs for each of
+// the three from now on; a blocking call it interrupts returns early.
+void catchTerminationSignals(void (*handler)(int));
+
 class TerminationSignals {
 public:
     TerminationSignals();
