@@ -10,6 +10,7 @@
 
 #include "app/MainHub.h"
 #include "app/MainView.h"
+#include "app/ProgramAssembly.h"
 #include "app/WindowPortBridge.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
@@ -70,9 +71,11 @@ struct MainWindowSetup {
     profiles::SettingsStore& settings;
     std::filesystem::path programFolder; // holds Skins/ and Help/
     std::filesystem::path dataFolder;
-    // Binds the service library and starts the request channel (the presence worker starts with it); the
-    // keyboard's commands. The program ends inside it when the library is missing.
-    std::function<device::Commands&()> openLink = {};
+    // The program's parts that are not windows, made when the window starts: binds the service library
+    // and starts the request channel (the presence worker starts with it), then makes the hub and the
+    // lighting state on the keyboard's commands (assembleProgram). The program ends inside it when the
+    // library is missing.
+    std::function<ProgramParts(MainWindow&)> assemble = {};
     Poster toWorker = {}; // the device worker for every multi-report write
     // Steps of the start and the exit that belong to the process.
     std::function<void()> onTagged = {}; // the window is ready for other instances
@@ -107,6 +110,10 @@ public:
 
     // What the device link is given as its main window.
     WindowPortBridge& port() { return *bridge_; }
+    const MainWindowSetup& setup() const { return setup_; }
+    // The message boxes and file dialogs of the setup, or the window's own.
+    Prompter& prompter();
+    FileChooser& files();
     // Valid after initialise().
     MainHub& hub() { return *hub_; }
     MainWindowHooks& hooks() { return hooks_; }
@@ -190,7 +197,6 @@ private:
     void applyStatePictures();
     void releaseStatePictures();
     void hideEvent(QHideEvent* event) override;
-    Prompter& prompter();
     bool takesInput(QObject* watched, QEvent* event) const;
 
     MainWindowSetup setup_;
@@ -198,6 +204,7 @@ private:
     std::unique_ptr<WindowPortBridge> bridge_;
     std::unique_ptr<ui::SkinPrompter> ownPrompter_;
     std::unique_ptr<ui::QtFileChooser> ownFiles_;
+    // Made by the program (setup_.assemble), kept here so they go in the order the window's parts need.
     std::unique_ptr<MainHub> hub_;
     std::unique_ptr<lighting::LightingState> lighting_;
     // After the lighting state: it goes first.

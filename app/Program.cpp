@@ -168,28 +168,28 @@ int runProgram(int argc, char** argv) {
             window->port().sendMessage(message, wParam);
         }
     };
+    auto openLink = [&]() -> device::Commands& {
+        tapHolder = std::make_unique<cli::watch::EventTap>(
+            window->port(), state, bus, [&session] { return session ? session->link().devicePresent() : 0; });
+        cli::watch::EventTap& tap = *tapHolder;
+        session = std::make_unique<device::LinkSession>(state, tap);
+        if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
+            // No service library, an entry point missing or its start refused: nothing shows.
+            std::fflush(nullptr);
+            ::_exit(0);
+        }
+        session->commands().setVerifyWrites(settings.readVerifyWrites());
+        hosted.emplace(cli::HostedLink{session->commands(), session->link(), state});
+        bus.setLink(&*hosted);
+        return session->commands();
+    };
     MainWindowSetup setup{
         .state = state,
         .store = store,
         .settings = settings,
         .programFolder = folder,
         .dataFolder = paths::dataFolder(),
-        .openLink = [&]() -> device::Commands& {
-            tapHolder = std::make_unique<cli::watch::EventTap>(window->port(), state, bus, [&session] {
-                return session ? session->link().devicePresent() : 0;
-            });
-            cli::watch::EventTap& tap = *tapHolder;
-            session = std::make_unique<device::LinkSession>(state, tap);
-            if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
-                // No service library, an entry point missing or its start refused: nothing shows.
-                std::fflush(nullptr);
-                ::_exit(0);
-            }
-            session->commands().setVerifyWrites(settings.readVerifyWrites());
-            hosted.emplace(cli::HostedLink{session->commands(), session->link(), state});
-            bus.setLink(&*hosted);
-            return session->commands();
-        },
+        .assemble = [&](MainWindow& w) { return assembleProgram(w, openLink()); },
         .toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); },
         .onTagged =
             [&] {

@@ -55,7 +55,7 @@ protected:
                           .updatePrompter = &updatePrompter,
                           .programStarter = &starter,
                           .startOnScreenKeyboard = [this] { ++onScreenKeyboards; }};
-        s.openLink = [this]() -> device::Commands& { return commands; };
+        s.assemble = [this](MainWindow& w) { return assembleProgram(w, commands); };
         s.toWorker = [this](std::function<void()> t) { worker.post(std::move(t)); };
         s.onTagged = [this] { ++tagged; };
         s.createNamedEvents = [this] { ++eventsCreated; };

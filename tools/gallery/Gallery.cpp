@@ -178,7 +178,7 @@ QStringList Gallery::run() {
                                .updatePrompter = &updatePrompter,
                                .programStarter = &starter,
                                .startOnScreenKeyboard = [] {}};
-    setup.openLink = [&]() -> device::Commands& { return commands; };
+    setup.assemble = [&](app::MainWindow& w) { return app::assembleProgram(w, commands); };
     // The keyboard answers at once: every request runs where it is posted.
     setup.toWorker = [](std::function<void()> task) { task(); };
     setup.showText = [](const QString&) {};
