@@ -395,7 +395,8 @@ void MainHub::onKeyClick(int controlId) {
     case keyboard::ClickActionKind::OpenDialog:
         pressedButton_ = action.controlId;
         p_.view.refreshButton(action.controlId);
-        p_.view.openKeyDialog(action.slot, action.macroOnly, action.controlId);
+        p_.view.openKeyDialog(
+            {.slot = action.slot, .controlId = action.controlId, .macroOnly = action.macroOnly});
         break;
     case keyboard::ClickActionKind::Nothing:
         break;

@@ -10,6 +10,14 @@
 
 namespace tarvik::app {
 
+// Which key dialog a click opens: the same three values travel from the hub through the window and its
+// sub-windows to the dialog, so they are named rather than passed in an order each seam could swap.
+struct KeyDialogRequest {
+    int slot = 0;      // the key's assignment slot
+    int controlId = 0; // the clicked button, which the dialog is placed beside
+    bool macroOnly = false;
+};
+
 struct MenuItem {
     int command = 0; // 0 for a separator or a submenu
     std::u16string text;
@@ -80,7 +88,7 @@ public:
 
     // Other windows, and what the desktop opens.
     virtual void openAbout() = 0;
-    virtual void openKeyDialog(int slot, bool macroOnly, int controlId) = 0;
+    virtual void openKeyDialog(const KeyDialogRequest& request) = 0;
     virtual void openProfileManager() = 0;
     virtual void openUpdateDialog() = 0;
     // A profile button or a profile menu entry (-1: <Default Profile>); the switch runs its own course

@@ -152,6 +152,10 @@ Prompter& MainWindow::prompter() {
     return setup_.prompter != nullptr ? *setup_.prompter : *ownPrompter_;
 }
 
+FileChooser& MainWindow::files() {
+    return setup_.files != nullptr ? *setup_.files : *ownFiles_;
+}
+
 void MainWindow::addEditor(ui::Editor* editor) {
     if (hub_) {
         hub_->addEditor(editor);
@@ -172,22 +176,12 @@ void MainWindow::onInitDialog() {
 
     setup_.state.mainWindow.store(bridge_.get());
     setup_.state.currentProfile.store(-1);
-    device::Commands& commands = setup_.openLink();
+    ProgramParts parts = setup_.assemble(*this);
+    device::Commands& commands = parts.commands;
+    hub_ = std::move(parts.hub);
+    lighting_ = std::move(parts.lighting);
 
     const std::filesystem::path languageFile = ui::Language::instance().files().program;
-    const std::filesystem::path skins = setup_.programFolder / "Skins";
-    // The first-run copy of the user lighting files: at every start (it does nothing once done) and when
-    // a later step creates the data folder.
-    (void)lighting::installUserFiles(setup_.dataFolder, skins);
-    const char* searchPath = std::getenv("PATH");
-    hub_ = std::make_unique<MainHub>(
-        MainHubParts{setup_.state, setup_.store, commands, setup_.settings, prompter(),
-                     setup_.files != nullptr ? *setup_.files : *ownFiles_, *this, ui::uiTexts(), languageFile,
-                     setup_.programFolder, setup_.dataFolder, setup_.toWorker,
-                     [this](std::function<void()> task) {
-                         QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-                     },
-                     lighting::userFilesInstaller(skins), searchPath != nullptr ? searchPath : ""});
     hub_->setExitSteps(setup_.closeInstance, setup_.closeNamedEvents);
     hub_->setLanguageSwitch([](int language) { ui::Language::instance().switchTo(language); });
 
@@ -212,7 +206,6 @@ void MainWindow::onInitDialog() {
     if (ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture)) {
         placeControls();
     }
-    lighting_ = std::make_unique<lighting::LightingState>(commands, setup_.dataFolder);
     createSubWindows(commands, languageFile);
     hub_->initialise();
 
@@ -332,7 +325,7 @@ void MainWindow::createSubWindows(device::Commands& commands, const std::filesys
                          commands,
                          *lighting_,
                          prompter(),
-                         setup_.files != nullptr ? *setup_.files : *ownFiles_,
+                         files(),
                          setup_.toWorker,
                          setup_.programFolder,
                          languageFile,
@@ -346,9 +339,7 @@ void MainWindow::createSubWindows(device::Commands& commands, const std::filesys
     windows_ = std::make_unique<SubWindows>(*this, std::move(parts), keys);
     SubWindows* w = windows_.get();
     if (!hooks_.keyDialog) {
-        hooks_.keyDialog = [w](int slot, int controlId, bool macroOnly, QRect at) {
-            w->openKeyDialog(slot, controlId, macroOnly, at);
-        };
+        hooks_.keyDialog = [w](const KeyDialogRequest& request, QRect at) { w->openKeyDialog(request, at); };
     }
     if (!hooks_.profileManager) {
         hooks_.profileManager = [w] { w->openProfileManager(); };
@@ -693,15 +684,15 @@ void MainWindow::openAbout() {
     about_->open();
 }
 
-void MainWindow::openKeyDialog(int slot, bool macroOnly, int controlId) {
+void MainWindow::openKeyDialog(const KeyDialogRequest& request) {
     if (!hooks_.keyDialog) {
         return;
     }
     QRect at;
-    if (CPngButton* b = buttonById(controlId)) {
+    if (CPngButton* b = buttonById(request.controlId)) {
         at = QRect(b->mapToGlobal(QPoint(0, 0)), b->size());
     }
-    hooks_.keyDialog(slot, controlId, macroOnly, at);
+    hooks_.keyDialog(request, at);
 }
 
 void MainWindow::openProfileManager() {

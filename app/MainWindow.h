@@ -10,6 +10,7 @@
 
 #include "app/MainHub.h"
 #include "app/MainView.h"
+#include "app/ProgramAssembly.h"
 #include "app/WindowPortBridge.h"
 #include "platform/FileChooser.h"
 #include "platform/Prompter.h"
@@ -56,8 +57,8 @@ class SubWindows;
 // What the main window's controls open. The initialisation fills each hook left empty with the window's
 // own sub-window (SubWindows); tests may put their own in before or after it.
 struct MainWindowHooks {
-    // The composite key dialog for a key's slot, placed beside the clicked button controlId.
-    std::function<void(int slot, int controlId, bool macroOnly, QRect buttonGlobalRect)> keyDialog;
+    // The key dialog for a key's slot, placed beside the clicked button.
+    std::function<void(const KeyDialogRequest& request, QRect buttonGlobalRect)> keyDialog;
     std::function<void()> profileManager;
     std::function<void()> updateDialog;
     // A profile button (0..2) or a profile menu entry (-1: <Default Profile>).
@@ -70,22 +71,24 @@ struct MainWindowSetup {
     profiles::SettingsStore& settings;
     std::filesystem::path programFolder; // holds Skins/ and Help/
     std::filesystem::path dataFolder;
-    // Binds the service library and starts the request channel (the presence worker starts with it); the
-    // keyboard's commands. The program ends inside it when the library is missing.
-    std::function<device::Commands&()> openLink;
-    Poster toWorker; // the device worker for every multi-report write
+    // The program's parts that are not windows, made when the window starts: binds the service library
+    // and starts the request channel (the presence worker starts with it), then makes the hub and the
+    // lighting state on the keyboard's commands (assembleProgram). The program ends inside it when the
+    // library is missing.
+    std::function<ProgramParts(MainWindow&)> assemble = {};
+    Poster toWorker = {}; // the device worker for every multi-report write
     // Steps of the start and the exit that belong to the process.
-    std::function<void()> onTagged; // the window is ready for other instances
-    std::function<void()> createNamedEvents;
-    std::function<void()> closeInstance;
-    std::function<void()> closeNamedEvents;
+    std::function<void()> onTagged = {}; // the window is ready for other instances
+    std::function<void()> createNamedEvents = {};
+    std::function<void()> closeInstance = {};
+    std::function<void()> closeNamedEvents = {};
     // Message boxes and file dialogs; null: the program's own (skinned boxes, QFileDialog).
     Prompter* prompter = nullptr;
     FileChooser* files = nullptr;
     // A message box with a text already made; empty: the skinned box.
-    std::function<void(const QString&)> showText;
+    std::function<void(const QString&)> showText = {};
     // Opens a web address or a file with the desktop's handler; empty: QDesktopServices.
-    std::function<void(const QUrl&)> desktopOpen;
+    std::function<void(const QUrl&)> desktopOpen = {};
     // A required picture that is missing: the program ends quietly; tests record it.
     ui::MissingPictureHandler onMissingPicture = ui::exitQuietly;
     // The firmware update's trigger report through the device link; empty: no keyboard takes it.
@@ -107,6 +110,10 @@ public:
 
     // What the device link is given as its main window.
     WindowPortBridge& port() { return *bridge_; }
+    const MainWindowSetup& setup() const { return setup_; }
+    // The message boxes and file dialogs of the setup, or the window's own.
+    Prompter& prompter();
+    FileChooser& files();
     // Valid after initialise().
     MainHub& hub() { return *hub_; }
     MainWindowHooks& hooks() { return hooks_; }
@@ -152,7 +159,7 @@ public:
     void setTrayIcon(int iconId) override;
     void setTrayTip(const std::u16string& tip) override;
     void openAbout() override;
-    void openKeyDialog(int slot, bool macroOnly, int controlId) override;
+    void openKeyDialog(const KeyDialogRequest& request) override;
     void openProfileManager() override;
     void openUpdateDialog() override;
     void switchProfile(int profile, profiles::SwitchSource source) override;
@@ -190,7 +197,6 @@ private:
     void applyStatePictures();
     void releaseStatePictures();
     void hideEvent(QHideEvent* event) override;
-    Prompter& prompter();
     bool takesInput(QObject* watched, QEvent* event) const;
 
     MainWindowSetup setup_;
@@ -198,6 +204,7 @@ private:
     std::unique_ptr<WindowPortBridge> bridge_;
     std::unique_ptr<ui::SkinPrompter> ownPrompter_;
     std::unique_ptr<ui::QtFileChooser> ownFiles_;
+    // Made by the program (setup_.assemble), kept here so they go in the order the window's parts need.
     std::unique_ptr<MainHub> hub_;
     std::unique_ptr<lighting::LightingState> lighting_;
     // After the lighting state: it goes first.

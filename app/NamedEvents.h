@@ -1,4 +1,4 @@
-// The 208 named events other processes may open while the main window lives: POSIX named semaphores
+// The 208 named events other processes may open while the main window lives: named semaphores
 // "/Tarvik_Event_UID_Main_01" ... "/Tarvik_Event_UID_Main_208" (the names carry the user, as they are
 // host-wide), created not signalled when the main window starts and removed at exit. The program itself
 // never waits on them and never signals them.
@@ -8,7 +8,7 @@
 // this object created is removed. One of another user is never opened.
 #pragma once
 
-#include <semaphore.h>
+#include "platform/NamedSemaphore.h"
 
 #include <string>
 #include <string_view>
@@ -41,8 +41,7 @@ public:
 private:
     struct Event {
         std::string name;
-        sem_t* semaphore;
-        bool created;
+        NamedSemaphore semaphore;
     };
     std::string prefix_;
     std::vector<Event> open_;

@@ -5,7 +5,6 @@
 #include "app/NamedEvents.h"
 #include "app/SingleInstance.h"
 #include "app/StartupFiles.h"
-#include "app/TerminationSignals.h"
 #include "appprofiles/AppProfilesController.h"
 #include "appprofiles/AppRulesDialog.h"
 #include "cli/AppProfilesCommand.h"
@@ -13,6 +12,7 @@
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
 #include "platform/Paths.h"
+#include "platform/TerminationSignals.h"
 #include "profiles/Settings.h"
 #include "service/DbusService.h"
 #include "ui/Language.h"
@@ -44,6 +44,10 @@ bool handOver(const InstancePaths& paths, uint32_t message, uint32_t wParam) {
 } // namespace
 
 int runProgram(int argc, char** argv) {
+    // The record the window, the link and the service share, handed to each of them. Never freed: a worker
+    // stuck in the service library keeps using it while the process ends.
+    static auto* const kept = new device::AppLinkState;
+    device::AppLinkState& state = *kept;
     // Every file is found from the program's own folder.
     const std::filesystem::path folder = paths::programFolder();
     // The texts exist before any window, so every window is created with them.
@@ -51,7 +55,6 @@ int runProgram(int argc, char** argv) {
     ui::Language::instance().load();
     // The store and its two locks live as long as the program.
     profiles::AssignmentStore store;
-    device::AppLinkState& state = device::appLinkState();
 
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const CommandLine line = parseCommandLine(args);
@@ -155,12 +158,17 @@ int runProgram(int argc, char** argv) {
              }
          }});
 
-    MainWindowSetup setup{
-        state,   store,   settings, folder, paths::dataFolder(), {}, {},      {},      {}, {}, {},
-        nullptr, nullptr, {},       {},     ui::exitQuietly,     {}, nullptr, nullptr, {}};
     // What the link tells the window also becomes the service's signals.
     std::unique_ptr<cli::watch::EventTap> tapHolder;
-    setup.openLink = [&]() -> device::Commands& {
+    // A second start's request: Apply is posted; the others are handled before it gets its answer.
+    auto toWindow = [&window](uint32_t message, uint32_t wParam) {
+        if (message == MSG_APPLY) {
+            window->port().postMessage(message, wParam);
+        } else {
+            window->port().sendMessage(message, wParam);
+        }
+    };
+    auto openLink = [&]() -> device::Commands& {
         tapHolder = std::make_unique<cli::watch::EventTap>(
             window->port(), state, bus, [&session] { return session ? session->link().devicePresent() : 0; });
         cli::watch::EventTap& tap = *tapHolder;
@@ -175,39 +183,43 @@ int runProgram(int argc, char** argv) {
         bus.setLink(&*hosted);
         return session->commands();
     };
-    setup.toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); };
-    // The firmware update's trigger, through the link once it is open.
-    setup.sendRaw = [&session](std::span<const uint8_t> report) {
-        return session ? update::sendRawThrough(*session)(report) : device::kNoKeyboard;
+    MainWindowSetup setup{
+        .state = state,
+        .store = store,
+        .settings = settings,
+        .programFolder = folder,
+        .dataFolder = paths::dataFolder(),
+        .assemble = [&](MainWindow& w) { return assembleProgram(w, openLink()); },
+        .toWorker = [&deviceWorker](std::function<void()> task) { deviceWorker.post(std::move(task)); },
+        .onTagged =
+            [&] {
+                if (!instance || held != InstanceLock::State::Acquired) {
+                    return;
+                }
+                server = std::make_unique<InstanceServer>(instance->socket, toWindow);
+                server->start();
+                // Without a session bus (a console, a service manager's unit) the program runs without it.
+                bus.start();
+            },
+        .createNamedEvents = [&] { events.create(); },
+        .closeInstance =
+            [&] {
+                bus.stop();
+                if (server) {
+                    server->close();
+                }
+                state.instanceLock.store(-1);
+                if (lock) {
+                    lock->release();
+                }
+            },
+        .closeNamedEvents = [&] { events.close(); },
+        // The firmware update's trigger, through the link once it is open.
+        .sendRaw =
+            [&session](std::span<const uint8_t> report) {
+                return session ? update::sendRawThrough(*session)(report) : device::kNoKeyboard;
+            },
     };
-    setup.onTagged = [&] {
-        if (!instance || held != InstanceLock::State::Acquired) {
-            return;
-        }
-        server = std::make_unique<InstanceServer>(instance->socket, [&](uint32_t message, uint32_t wParam) {
-            // Apply is posted; the others are handled before the second start gets its answer.
-            if (message == MSG_APPLY) {
-                window->port().postMessage(message, wParam);
-            } else {
-                window->port().sendMessage(message, wParam);
-            }
-        });
-        server->start();
-        // Without a session bus (a console, a service manager's unit) the program runs without it.
-        bus.start();
-    };
-    setup.createNamedEvents = [&] { events.create(); };
-    setup.closeInstance = [&] {
-        bus.stop();
-        if (server) {
-            server->close();
-        }
-        state.instanceLock.store(-1);
-        if (lock) {
-            lock->release();
-        }
-    };
-    setup.closeNamedEvents = [&] { events.close(); };
 
     // A logout (SIGTERM), Ctrl+C or a closed terminal ends the program the orderly way: the named events
     // removed, the instance lock released, the icon gone. Caught from here on, before any of them exist.

@@ -189,9 +189,9 @@ update::UpdateDialog& SubWindows::updateDialog() {
     return *updateDialog_;
 }
 
-void SubWindows::openKeyDialog(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
+void SubWindows::openKeyDialog(const KeyDialogRequest& request, const QRect& buttonGlobalRect) {
     // Window-modal: the main window takes no input meanwhile, and nothing waits in a nested loop.
-    keyDialog().openForSlot(slot, controlId, macroOnly, buttonGlobalRect);
+    keyDialog().openForSlot(request.slot, request.controlId, request.macroOnly, buttonGlobalRect);
 }
 
 void SubWindows::openProfileManager() {

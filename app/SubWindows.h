@@ -90,7 +90,7 @@ public:
     ~SubWindows() override;
 
     // What the main window's hooks run.
-    void openKeyDialog(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect);
+    void openKeyDialog(const KeyDialogRequest& request, const QRect& buttonGlobalRect);
     void openProfileManager();
     void openUpdateDialog();
     void switchProfile(int profile, profiles::SwitchSource source);

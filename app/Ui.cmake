@@ -5,6 +5,7 @@ add_library(tarvik_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TrayIcon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AboutBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SubWindows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgramAssembly.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Program.cpp)
 tarvik_target_defaults(tarvik_app_ui)
 target_link_libraries(tarvik_app_ui PUBLIC tarvik_app tarvik_skin tarvik_dialogs_ui tarvik_profiles_ui tarvik_lighting_ui

@@ -1,5 +1,6 @@
 #include "cli/Doctor.h"
 
+#include "platform/FileChecks.h"
 #include "platform/Paths.h"
 #include "portmux/include/portmux.h"
 
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -91,15 +91,6 @@ bool isKeyboardHidId(std::string_view uevent) {
     return false;
 }
 
-int openErrorOf(const fs::path& node) {
-    int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return errno;
-    }
-    ::close(fd);
-    return 0;
-}
-
 void gatherUsb(const System& s, Facts& f) {
     for (const auto& e : entries(s.root / "sys/bus/usb/devices")) {
         auto vendor = readSmall(e.path() / "idVendor");
@@ -130,7 +121,7 @@ void gatherNodes(const System& s, Facts& f) {
         const fs::path node = s.root / "dev" / n.name;
         std::error_code ec;
         n.present = fs::exists(node, ec);
-        n.openError = n.present ? (s.openError ? s.openError(node) : openErrorOf(node)) : ENOENT;
+        n.openError = n.present ? (s.openError ? s.openError(node) : deviceOpenError(node)) : ENOENT;
         f.nodes.push_back(n);
     }
 }
@@ -263,15 +254,8 @@ void gatherDataFolder(Facts& f) {
             f.dataFolderProblem = "it is not a folder";
             return;
         }
-        std::string probe = (data / ".tarvikctl-doctor-XXXXXX").string();
-        const int fd = ::mkstemp(probe.data());
-        if (fd < 0) {
-            f.dataFolderProblem = std::strerror(errno);
-            return;
-        }
-        ::close(fd);
-        ::unlink(probe.c_str());
-        f.dataFolderWritable = true;
+        f.dataFolderProblem = fileCreationProblem(data / ".tarvikctl-doctor-XXXXXX");
+        f.dataFolderWritable = f.dataFolderProblem.empty();
         return;
     }
     // Missing: the program makes it on first need, so the nearest folder above it must take a new folder.

@@ -1,6 +1,7 @@
 #include "cli/ProfileFormats.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileChecks.h"
 #include "profiles/ProfileFiles.h"
 #include "profiles/ProfileJson.h"
 
@@ -8,8 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarvik::cli {
 
@@ -70,45 +69,6 @@ std::string describeProblem(const model::Problem& problem) {
         return problem.message;
     }
     return problem.path + ": " + problem.message;
-}
-
-std::string unreadableReason(const std::filesystem::path& path, uintmax_t limit) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int e = errno;
-        if (e == ENOENT && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            return "it is a link to a file that is not there";
-        }
-        switch (e) {
-        case ENOENT:
-            return "no such file";
-        case ELOOP:
-            return "its symbolic links go round in a loop";
-        case ENOTDIR:
-            return "a part of its path is not a folder";
-        default:
-            return std::string("it cannot be looked at: ") + std::strerror(e);
-        }
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return "it is a folder, not a file";
-    }
-    if (S_ISFIFO(st.st_mode)) {
-        return "it is a FIFO (named pipe), not a regular file";
-    }
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
-        return "it is a device, not a regular file";
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return "it is not a regular file";
-    }
-    if (limit > 0 && static_cast<uintmax_t>(st.st_size) > limit) {
-        return "it is larger than " + std::to_string(limit / (1024 * 1024)) + " MiB";
-    }
-    if (::access(path.c_str(), R_OK) != 0) {
-        return std::string("it cannot be opened for reading: ") + std::strerror(errno);
-    }
-    return "it cannot be read";
 }
 
 std::string describeRefusal(const profiles::ProfileFileCheck& c, const std::filesystem::path& path) {

@@ -44,9 +44,6 @@ bool writeProfileDocument(const std::filesystem::path& path, FileFormat format,
 // Why import refuses the binary profile file at path, in words ("no such file", "it is a folder, not a
 // file", the header's problems, ...).
 std::string describeRefusal(const profiles::ProfileFileCheck& check, const std::filesystem::path& path);
-// Why a file cannot be read, in words, from what the file system says of it: missing, a link loop, a
-// folder, FIFO or device, larger than limit bytes (0: no limit), no permission.
-std::string unreadableReason(const std::filesystem::path& path, uintmax_t limit);
 
 // "$.path: what", or just "what" when the problem is the whole document's.
 std::string describeProblem(const profiles::model::Problem& problem);

@@ -2,6 +2,7 @@
 #include "cli/BusClient.h"
 #include "cli/CliCommand.h"
 #include "cli/Interruption.h"
+#include "platform/TerminationSignals.h"
 
 #include <charconv>
 #include <csignal>
@@ -65,11 +66,7 @@ std::optional<int> watchThroughProgram(const std::vector<std::string_view>& word
     if (!client) {
         return std::nullopt;
     }
-    struct sigaction action {};
-    action.sa_handler = [](int) { stopWatching = 1; };
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(s, &action, nullptr);
-    }
+    tarvik::catchTerminationSignals([](int) { stopWatching = 1; });
     if (client->watch(json, std::cout, [] { return stopWatching != 0; })) {
         return 0;
     }

@@ -1,5 +1,6 @@
-// The process-wide record shared by the shell and the device link. Every field may be read and written
-// from the user-interface thread, the presence worker and the service library's threads, hence atomics.
+// The record the shell and the device link share. The program owns one and hands it to whoever needs it;
+// every field may be read and written from the user-interface thread, the presence worker and the
+// service library's threads, hence atomics.
 #pragma once
 
 #include "device/Commands.h"
@@ -63,8 +64,5 @@ struct AppLinkState {
     RequestHandles handles;
     DefaultKeyBlockCell defaultKeyBlock;
 };
-
-// The program's one record.
-AppLinkState& appLinkState();
 
 } // namespace tarvik::device

@@ -1,15 +1,16 @@
 #include "device/ServiceBinding.h"
 
+#include "platform/DynamicLibrary.h"
+
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 
 namespace tarvik::device {
 
 namespace {
 // Resolves one entry point; false when the library lacks it.
 template <typename Fn> bool resolve(void* module, const char* name, Fn& out, std::string* detail) {
-    void* symbol = ::dlsym(module, name);
+    void* symbol = librarySymbol(module, name);
     if (symbol == nullptr) {
         if (detail != nullptr) {
             *detail = name;
@@ -24,14 +25,10 @@ template <typename Fn> bool resolve(void* module, const char* name, Fn& out, std
 void* openLibrary(const std::filesystem::path& programFolder, std::string* detail) {
     void* module = nullptr;
     if (!programFolder.empty()) {
-        module = ::dlopen((programFolder / kServiceLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
+        module = loadLibrary(programFolder / kServiceLibraryName);
     }
     if (module == nullptr) {
-        module = ::dlopen(kServiceLibraryName, RTLD_NOW | RTLD_LOCAL);
-    }
-    if (module == nullptr && detail != nullptr) {
-        const char* why = ::dlerror();
-        *detail = why != nullptr ? why : "";
+        module = loadLibrary(kServiceLibraryName, detail);
     }
     return module;
 }
@@ -58,11 +55,11 @@ BindResult bindService(ServiceTable& table, const std::filesystem::path& program
                     resolve(module, "RequestAsyncRead", t.RequestAsyncRead, detail) &&
                     resolve(module, "RequestStatusSetFeature", t.RequestStatusSetFeature, detail);
     if (!complete) {
-        ::dlclose(module);
+        unloadLibrary(module);
         return BindResult::MissingEntryPoint;
     }
     if (t.Init(0) <= 0) {
-        ::dlclose(module);
+        unloadLibrary(module);
         return BindResult::InitFailed;
     }
     table = t;

@@ -1,20 +1,13 @@
 #include "keyboard/UiTexts.h"
 
-#if defined(TARVIK_HAVE_UI_TEXTS)
 #include "ui/TextTable.h"
-#endif
 
 #include <algorithm>
 
 namespace tarvik::keyboard::detail {
 
 std::u16string uiText(std::string_view key) {
-#if defined(TARVIK_HAVE_UI_TEXTS)
     return tarvik::ui::uiText(key);
-#else
-    // Without the text table the keys are their own texts.
-    return std::u16string(key.begin(), key.end());
-#endif
 }
 
 namespace {

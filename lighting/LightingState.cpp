@@ -45,9 +45,8 @@ void addAll(ControlSet& set, std::initializer_list<int> ids) {
 }
 } // namespace
 
-LightingState::LightingState(device::Commands& commands, std::filesystem::path dataFolder,
-                             const PreviewGeometry& geometry)
-    : commands_(commands), settings_(dataFolder), user_(commands, dataFolder), preview_(geometry) {}
+LightingState::LightingState(device::Commands& commands, std::filesystem::path dataFolder)
+    : commands_(commands), settings_(dataFolder), user_(commands, dataFolder) {}
 
 void LightingState::setProfile(int profile) {
     if (profile < 0 || profile >= kProfileCount) {
@@ -88,7 +87,6 @@ int LightingState::readLighting(UserSlots slots) {
     modes_.fill(config_);
     mirror();
     panelOn_ = settings_.panelEnabled();
-    restartPreview();
     if (slots == UserSlots::Load && modes_.supports(kUserMode)) {
         user_.setProfile(profile_);
         user_.refillSlots();
@@ -137,10 +135,6 @@ void LightingState::writeByte(size_t offset, uint8_t value) {
     track(writeParams(commands_, {{paramAddress(profile_, offset), bytes}}));
 }
 
-void LightingState::restartPreview() {
-    preview_.reset(mode_);
-}
-
 void LightingState::runSelection(uint8_t code, int listIndex) {
     ModeInfo info = modeInfo(code);
     const uint8_t modeByte[1] = {code};
@@ -161,7 +155,6 @@ void LightingState::runSelection(uint8_t code, int listIndex) {
     }
     mode_ = code;
     modeIndex_ = listIndex;
-    restartPreview();
 }
 
 LightingView LightingState::selectMode(int listIndex) {
@@ -252,7 +245,6 @@ LightingView LightingState::enablePanel() {
     beginOperation();
     (void)settings_.setPanelEnabled(true);
     panelOn_ = true;
-    restartPreview();
     return endOperation();
 }
 
@@ -291,7 +283,6 @@ LightingView LightingState::resetToDefaults() {
     if (userMode) {
         user_.selectSlot(0);
     }
-    restartPreview();
     return endOperation();
 }
 
@@ -399,15 +390,6 @@ PreviewParams LightingState::previewParams() const {
     p.effectColour = effectColour_;
     p.keyColours = user_.table().bytes(profile_);
     return p;
-}
-
-LightingState::FrameOutcome LightingState::previewFrame(const PreviewEngine::Sink& sink) {
-    if (!panelOn_) {
-        return FrameOutcome::PanelOff;
-    }
-    return preview_.frame(previewParams(), sink) == PreviewEngine::FrameResult::Drawn
-               ? FrameOutcome::Drawn
-               : FrameOutcome::Reentered;
 }
 
 LightingView LightingState::view() const {

@@ -25,8 +25,7 @@ inline constexpr int kConfigReadFailed = -1;
 
 class LightingState {
 public:
-    LightingState(device::Commands& commands, std::filesystem::path dataFolder,
-                  const PreviewGeometry& geometry = PreviewGeometry::standard());
+    LightingState(device::Commands& commands, std::filesystem::path dataFolder);
 
     // The profile being edited (0..2, owned by the profile buttons). The mirrored values are taken from
     // the copy of the records read last; nothing is sent.
@@ -94,12 +93,6 @@ public:
     // The condition of both: the panel is on and the mode list shows mode 20.
     bool keyClicksPaint() const;
 
-    enum class FrameOutcome {
-        Drawn,     // sink received the frame
-        Reentered, // a frame was already being drawn; nothing happened
-        PanelOff,  // stop the timer, reset the key buttons, back to function-keys mode
-    };
-    FrameOutcome previewFrame(const PreviewEngine::Sink& sink);
     PreviewParams previewParams() const;
 
     LightingView view() const;
@@ -134,7 +127,6 @@ public:
 private:
     void mirror();
     void runSelection(uint8_t code, int listIndex);
-    void restartPreview();
     void writeByte(size_t offset, uint8_t value);
     void track(int rc);
     void beginOperation();
@@ -143,7 +135,6 @@ private:
     device::Commands& commands_;
     LightingSettings settings_;
     UserLighting user_;
-    PreviewEngine preview_;
 
     int profile_ = 0;
     bool configRead_ = false;

@@ -3,17 +3,15 @@
 // through a shell, so a path with blanks or quotes stays one path.
 #pragma once
 
+#include "platform/ProcessStart.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace tarvik::update {
 
-struct StartResult {
-    bool started = false;
-    int error = 0; // errno of the step that failed when not started
-    long pid = 0;  // the started program's process id
-};
+using StartResult = DetachedStart;
 
 class ProgramStarter {
 public:

@@ -83,9 +83,9 @@ public:
             onOpenAbout();
         }
     }
-    void openKeyDialog(int slot, bool macroOnly, int id) override {
-        add("openKeyDialog " + std::to_string(slot) + " " + std::to_string(macroOnly) + " " +
-            std::to_string(id));
+    void openKeyDialog(const KeyDialogRequest& r) override {
+        add("openKeyDialog " + std::to_string(r.slot) + " " + std::to_string(r.macroOnly) + " " +
+            std::to_string(r.controlId));
     }
     void openProfileManager() override { add("openProfileManager"); }
     void openUpdateDialog() override { add("openUpdateDialog"); }

@@ -142,7 +142,7 @@ TEST_F(WindowTest, KeyButtonsShowTheirAssignmentAndItsTooltip) {
 TEST_F(WindowTest, ApplyShowsTheBusyPicturesAndTakesNoInputUntilTheKeyboardIsWritten) {
     int dialogs = 0;
     start();
-    window->hooks().keyDialog = [&](int, int, bool, QRect) { ++dialogs; };
+    window->hooks().keyDialog = [&](const KeyDialogRequest&, QRect) { ++dialogs; };
     arrive();
     window->showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/NamedEvents.h"
 #include "app/StartupFiles.h"
+#include "platform/ProcessStart.h"
 #include "tests/profiles/TestHome.h"
 
 #include <gtest/gtest.h>

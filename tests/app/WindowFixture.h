@@ -44,27 +44,18 @@ protected:
         }
     }
     MainWindowSetup setup() {
-        MainWindowSetup s{state,
-                          store,
-                          *settings,
-                          programFolder,
-                          home / "Documents" / "Velmora",
-                          {},
-                          {},
-                          {},
-                          {},
-                          {},
-                          {},
-                          &prompter,
-                          &files,
-                          {},
-                          {},
-                          ui::exitQuietly,
-                          trigger.sender(),
-                          &updatePrompter,
-                          &starter,
-                          [this] { ++onScreenKeyboards; }};
-        s.openLink = [this]() -> device::Commands& { return commands; };
+        MainWindowSetup s{.state = state,
+                          .store = store,
+                          .settings = *settings,
+                          .programFolder = programFolder,
+                          .dataFolder = home / "Documents" / "Velmora",
+                          .prompter = &prompter,
+                          .files = &files,
+                          .sendRaw = trigger.sender(),
+                          .updatePrompter = &updatePrompter,
+                          .programStarter = &starter,
+                          .startOnScreenKeyboard = [this] { ++onScreenKeyboards; }};
+        s.assemble = [this](MainWindow& w) { return assembleProgram(w, commands); };
         s.toWorker = [this](std::function<void()> t) { worker.post(std::move(t)); };
         s.onTagged = [this] { ++tagged; };
         s.createNamedEvents = [this] { ++eventsCreated; };

@@ -168,27 +168,17 @@ QStringList Gallery::run() {
     NoFiles files;
     QuietUpdatePrompter updatePrompter;
     NoStarter starter;
-    app::MainWindowSetup setup{state,
-                               store,
-                               settings,
-                               skins_.parent_path(),
-                               home / "Documents" / "Velmora",
-                               {},
-                               {},
-                               {},
-                               {},
-                               {},
-                               {},
-                               &prompter,
-                               &files,
-                               {},
-                               {},
-                               ui::exitQuietly,
-                               {},
-                               &updatePrompter,
-                               &starter,
-                               [] {}};
-    setup.openLink = [&]() -> device::Commands& { return commands; };
+    app::MainWindowSetup setup{.state = state,
+                               .store = store,
+                               .settings = settings,
+                               .programFolder = skins_.parent_path(),
+                               .dataFolder = home / "Documents" / "Velmora",
+                               .prompter = &prompter,
+                               .files = &files,
+                               .updatePrompter = &updatePrompter,
+                               .programStarter = &starter,
+                               .startOnScreenKeyboard = [] {}};
+    setup.assemble = [&](app::MainWindow& w) { return app::assembleProgram(w, commands); };
     // The keyboard answers at once: every request runs where it is posted.
     setup.toWorker = [](std::function<void()> task) { task(); };
     setup.showText = [](const QString&) {};

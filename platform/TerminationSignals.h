@@ -10,9 +10,13 @@
 
 #include <csignal>
 
-namespace tarvik::app {
+namespace tarvik {
 
 inline constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// For a process without an event loop: handler (which may only note that a signal came) runs for each of
+// the three from now on; a blocking call it interrupts returns early.
+void catchTerminationSignals(void (*handler)(int));
 
 class TerminationSignals {
 public:
@@ -34,4 +38,4 @@ private:
     int write_ = -1;
 };
 
-} // namespace tarvik::app
+} // namespace tarvik

@@ -1,11 +1,11 @@
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace tarvik::app {
+namespace tarvik {
 
 namespace {
 
@@ -64,4 +64,12 @@ int TerminationSignals::take() {
     return read_ >= 0 && ::read(read_, &number, 1) == 1 ? number : 0;
 }
 
-} // namespace tarvik::app
+void catchTerminationSignals(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    for (int s : kTerminationSignals) {
+        ::sigaction(s, &action, nullptr);
+    }
+}
+
+} // namespace tarvik

@@ -1,13 +1,13 @@
 // The termination signals reach the event loop through a pipe, one by one, and the handlers they
 // replaced come back when the object goes.
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fcntl.h>
 
-namespace tarvik::app {
+namespace tarvik {
 namespace {
 
 volatile sig_atomic_t gOldHandlerRan = 0;
@@ -64,4 +64,4 @@ TEST(TerminationSignals, OneAtATimeAndTheOldHandlersComeBack) {
 }
 
 } // namespace
-} // namespace tarvik::app
+} // namespace tarvik
