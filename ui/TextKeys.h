@@ -130,6 +130,10 @@ inline constexpr std::string_view kTrayMenuTextKeys[] = {"MENU_11", "MENU_22", "
 inline constexpr std::string_view kProfileSubmenuKey = "MENU_PROFILES";
 // The menu button's Undo and Redo.
 inline constexpr std::string_view kUndoMenuKeys[] = {"MENU_UNDO", "MENU_REDO"};
+// Restore defaults and the profile switch's save question when there are edits to undo: they say the
+// steps will be gone.
+inline constexpr std::string_view kUndoQuestionKeys[] = {"MAIN_PROMPT_DEFAULT_UNDO",
+                                                         "PROFILE_SELECT_PROMPT_UNDO"};
 // The buttons of the message boxes: OK (the main window's own word for it), Yes, No and Cancel.
 inline constexpr std::string_view kMessageBoxTextKeys[] = {"PROFILE_OK", "MESSAGE_YES", "MESSAGE_NO",
                                                            "MESSAGE_CANCEL"};

@@ -43,7 +43,9 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kUpdateTextKeys),
                                                    std::span<const std::string_view>(kProfileColumnTextKeys),
                                                    std::span<const std::string_view>(kExitQuestionKeys),
-                                                   std::span<const std::string_view>(kAppProfileTextKeys)}) {
+                                                   std::span<const std::string_view>(kAppProfileTextKeys),
+                                                   std::span<const std::string_view>(kUndoMenuKeys),
+                                                   std::span<const std::string_view>(kUndoQuestionKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());
     }
     return keys;
