@@ -172,6 +172,7 @@ void MainHub::onProfileSync() {
     if (lighting_ != nullptr) {
         lighting_->reload(editingProfile_);
     }
+    p_.view.announce("ACC_KEYBOARD_ARRIVED");
     if (restoreOffer_) {
         // The presence worker waits for this message to be handled; the question comes afterwards.
         std::weak_ptr<bool> alive = alive_;
@@ -203,6 +204,7 @@ void MainHub::onKeyModeChanged() {
 }
 
 void MainHub::onDeviceLost() {
+    p_.view.announce("ACC_KEYBOARD_LOST");
     closeEditorsWithoutAsking();
 }
 
@@ -759,6 +761,9 @@ void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
     if (sent && outcome.succeeded()) {
         setModified(false);
     }
+    if (sent) {
+        p_.view.announce(outcome.succeeded() ? "ACC_APPLIED" : "ACC_APPLY_FAILED");
+    }
     keyboardChangedElsewhere(outcome.download);
     showDownloadMessages(outcome.download);
     if (applyPending_) {
@@ -965,6 +970,7 @@ void MainHub::importFile(const std::filesystem::path& file) {
             if (outcome->succeeded()) {
                 p_.view.refreshKeyButtons();
             }
+            p_.view.announce(outcome->succeeded() ? "ACC_IMPORTED" : "ACC_IMPORT_FAILED");
             keyboardChangedElsewhere(outcome->download);
         });
     });

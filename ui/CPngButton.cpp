@@ -5,6 +5,7 @@
 
 #include <QEnterEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -155,6 +156,8 @@ void CPngButton::setTipText(const QString& text) {
         return;
     }
     tip_ = text;
+    // What a screen reader gives as the button's description: the same words the pointer shows.
+    setAccessibleDescription(tip_);
     if (tip_.isEmpty()) {
         tipTimer_.stop();
         if (QToolTip::isVisible() && QToolTip::text() != text) {
@@ -315,6 +318,43 @@ void CPngButton::paintFace(QPainter& p) {
     if (afterPaint_) {
         afterPaint_(*this, p, chosen == Picture::Normal);
     }
+    if (showsFocusRing()) {
+        const QRect r = rect();
+        const int w = kFocusRingWidth;
+        p.fillRect(QRect(r.left(), r.top(), r.width(), w), colour::kAccent);
+        p.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), colour::kAccent);
+        p.fillRect(QRect(r.left(), r.top(), w, r.height()), colour::kAccent);
+        p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), colour::kAccent);
+    }
+}
+
+bool CPngButton::showsFocusRing() const {
+    return keyboardFocus_ && hasFocus();
+}
+
+void CPngButton::focusInEvent(QFocusEvent* event) {
+    keyboardFocus_ = event->reason() != Qt::MouseFocusReason;
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void CPngButton::focusOutEvent(QFocusEvent* event) {
+    keyboardFocus_ = false;
+    QAbstractButton::focusOutEvent(event);
+    update();
+}
+
+void CPngButton::keyPressEvent(QKeyEvent* event) {
+    // Enter acts like Space on a focused button, so a keyboard user has the key a dialog's default
+    // button would otherwise take; the main window never closes on it.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled() &&
+        event->modifiers() == Qt::NoModifier) {
+        keyboardFocus_ = true;
+        animateClick();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void CPngButton::drawCaption(QPainter& p) {

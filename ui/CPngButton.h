@@ -85,6 +85,11 @@ public:
     const QString& tipText() const { return tip_; }
     void setTipDelay(int ms);
 
+    // The 2-pixel ring that marks the focused button while it was reached by keyboard (a click leaves
+    // the mouse flow's look unchanged).
+    static constexpr int kFocusRingWidth = 2;
+    bool showsFocusRing() const;
+
     void setAfterPaint(AfterPaint callback) { afterPaint_ = std::move(callback); }
 
     // The lighting preview: the colour laid over the picture with the given alpha (0-255).
@@ -117,6 +122,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateOpaque();
@@ -152,6 +160,7 @@ private:
 
     QString tip_;
     QTimer tipTimer_;
+    bool keyboardFocus_ = false;
     AfterPaint afterPaint_;
 };
 

@@ -197,4 +197,11 @@ inline constexpr std::string_view kAppProfileTextKeys[] = {
     "APPPROFILES_WATCHING",  "APPPROFILES_OFF",      "APPPROFILES_SAVE_FAILED", "APPPROFILES_WAITING",
     "APPPROFILES_GNOME_OFF"};
 
+// Screen readers: names of the controls that show only a picture, and the announcements of results.
+inline constexpr std::string_view kAccessibilityTextKeys[] = {
+    "ACC_LINK_HOME", "ACC_LINK_1",        "ACC_LINK_2",      "ACC_LINK_3",           "ACC_LOCK_CAPS",
+    "ACC_LOCK_NUM",  "ACC_LOCK_SCROLL",   "ACC_LAYER",       "ACC_FLIP_PAGE",        "ACC_FLIP_BACK",
+    "ACC_FLIP_NEXT", "ACC_REPORT_RATE",   "ACC_KEY_CHANGED", "ACC_APPLIED",          "ACC_APPLY_FAILED",
+    "ACC_IMPORTED",  "ACC_IMPORT_FAILED", "ACC_PROFILE_NOW", "ACC_KEYBOARD_ARRIVED", "ACC_KEYBOARD_LOST"};
+
 } // namespace tarvik::ui

@@ -29,21 +29,23 @@ std::vector<std::string_view> allKeys() {
     for (const auto& e : kStartupTexts) {
         keys.push_back(e.key);
     }
-    for (std::span<const std::string_view> list : {std::span<const std::string_view>(kMainWindowTextKeys),
-                                                   std::span<const std::string_view>(kMainMenuTextKeys),
-                                                   std::span<const std::string_view>(kMainMenuExtraKeys),
-                                                   std::span<const std::string_view>(kOnBoardProfileKeys),
-                                                   std::span<const std::string_view>(kTrayMenuTextKeys),
-                                                   std::span<const std::string_view>(kMessageBoxTextKeys),
-                                                   std::span<const std::string_view>(&kProfileSubmenuKey, 1),
-                                                   std::span<const std::string_view>(kAboutTextKeys),
-                                                   std::span<const std::string_view>(kKeyDialogTextKeys),
-                                                   std::span<const std::string_view>(kSkinCaptionTextKeys),
-                                                   std::span<const std::string_view>(kLightingTextKeys),
-                                                   std::span<const std::string_view>(kUpdateTextKeys),
-                                                   std::span<const std::string_view>(kProfileColumnTextKeys),
-                                                   std::span<const std::string_view>(kExitQuestionKeys),
-                                                   std::span<const std::string_view>(kAppProfileTextKeys)}) {
+    for (std::span<const std::string_view> list :
+         {std::span<const std::string_view>(kMainWindowTextKeys),
+          std::span<const std::string_view>(kMainMenuTextKeys),
+          std::span<const std::string_view>(kMainMenuExtraKeys),
+          std::span<const std::string_view>(kOnBoardProfileKeys),
+          std::span<const std::string_view>(kTrayMenuTextKeys),
+          std::span<const std::string_view>(kMessageBoxTextKeys),
+          std::span<const std::string_view>(&kProfileSubmenuKey, 1),
+          std::span<const std::string_view>(kAboutTextKeys),
+          std::span<const std::string_view>(kKeyDialogTextKeys),
+          std::span<const std::string_view>(kSkinCaptionTextKeys),
+          std::span<const std::string_view>(kLightingTextKeys),
+          std::span<const std::string_view>(kUpdateTextKeys),
+          std::span<const std::string_view>(kProfileColumnTextKeys),
+          std::span<const std::string_view>(kExitQuestionKeys),
+          std::span<const std::string_view>(kAppProfileTextKeys),
+          std::span<const std::string_view>(kAccessibilityTextKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());
     }
     return keys;

@@ -1,0 +1,79 @@
+#include "ui/Accessibility.h"
+
+#include "ui/CBitmapSlider.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QLabel>
+
+namespace tarvik::ui {
+
+namespace {
+
+class AccessibleSlider : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleSlider(CBitmapSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            return QString::number(slider()->position());
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return slider()->position(); }
+    // Moved as the user would move it, so the window hears of it.
+    void setCurrentValue(const QVariant& value) override { slider()->moveByUser(value.toInt()); }
+    QVariant maximumValue() const override { return slider()->maximum(); }
+    QVariant minimumValue() const override { return slider()->minimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    CBitmapSlider* slider() const { return static_cast<CBitmapSlider*>(widget()); }
+};
+
+QAccessibleInterface* skinnedControl(const QString& className, QObject* object) {
+    if (className == QLatin1String("tarvik::ui::CBitmapSlider") && object->isWidgetType()) {
+        return new AccessibleSlider(static_cast<CBitmapSlider*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibleControls() {
+    static bool installed = false;
+    if (!installed) {
+        QAccessible::installFactory(skinnedControl);
+        installed = true;
+    }
+}
+
+void announce(QWidget& window, const QString& text) {
+    // One invisible label per window carries the words: a reader speaks an alert's name.
+    auto* label = window.findChild<QLabel*>(QStringLiteral("ANNOUNCEMENT"), Qt::FindDirectChildrenOnly);
+    if (label == nullptr) {
+        label = new QLabel(&window);
+        label->setObjectName(QStringLiteral("ANNOUNCEMENT"));
+        label->setGeometry(0, 0, 1, 1);
+        label->lower();
+    }
+    label->setText(text);
+    label->setAccessibleName(text);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent nameChanged(label, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+        QAccessibleEvent alert(label, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
+}
+
+} // namespace tarvik::ui
