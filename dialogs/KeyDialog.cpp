@@ -99,6 +99,9 @@ KeyDialog::~KeyDialog() {
 
 void KeyDialog::prepare(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
     pending_ = Pending{slot, controlId, macroOnly, buttonGlobalRect};
+    // A key button showing the focus ring was reached (and pressed) by keyboard, not clicked.
+    const auto* from = qobject_cast<const ui::CPngButton*>(QApplication::focusWidget());
+    keyboardWay_ = from != nullptr && from->showsFocusRing();
 }
 
 int KeyDialog::editSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
@@ -182,7 +185,9 @@ void KeyDialog::build() {
     keyField_ = new QLineEdit(this);
     keyField_->setObjectName(QStringLiteral("FUNC_KEY_INPUT"));
     keyField_->setReadOnly(true);
-    keyField_->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, it arms the capture again (the keyboard way); a click still never takes the focus.
+    keyField_->setFocusPolicy(Qt::TabFocus);
+    keyField_->installEventFilter(this);
     keyField_->setAlignment(Qt::AlignCenter);
     keyField_->setFont(skinFont("Verdana", 18));
     keysKeptHint_ = &label("COMPOSITE_KEYS_KEPT", 9);
@@ -427,11 +432,18 @@ void KeyDialog::updateKeyFilter() {
             [this](uint32_t vk, bool down) {
                 const macros::HookResult r = model_.captureLowLevelKey(vk, down);
                 keyField_->setText(qs(model_.keyField()));
+                if (down && r == macros::HookResult::Swallow) {
+                    capturedByKeyboard();
+                }
                 return r;
             },
             [this](uint32_t vk, uint32_t lParam) {
                 const macros::HookResult r = model_.captureKeyMessage(vk, lParam);
                 keyField_->setText(qs(model_.keyField()));
+                // A first press: neither a repeat nor a release (the message's two top bits).
+                if (r == macros::HookResult::Swallow && (lParam >> 30) == 0) {
+                    capturedByKeyboard();
+                }
                 return r;
             });
     } else if (model_.isOpen() && macroPanel_->recording()) {
@@ -523,13 +535,48 @@ void KeyDialog::done(int result) {
     }
 }
 
+void KeyDialog::capturedByKeyboard() {
+    if (!keyboardWay_) {
+        return; // the mouse way: every key pressed replaces the last until OK is clicked
+    }
+    model_.setCaptureArmed(false);
+    // Later: the hook that called this is still running.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            updateKeyFilter();
+            ok_->setFocus(Qt::TabFocusReason);
+        },
+        Qt::QueuedConnection);
+}
+
+bool KeyDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == keyField_ && event->type() == QEvent::FocusIn) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+            keyboardWay_ = true;
+            model_.setCaptureArmed(true);
+            updateKeyFilter();
+        }
+    }
+    return ui::CBaseDialog::eventFilter(watched, event);
+}
+
 void KeyDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        // Neither closes the dialog: they are keys a user may want to assign.
+        // It does not close the dialog: a key a user may want to assign.
         event->accept();
+        return;
+    case Qt::Key_Escape:
+        // Reaching here, it was not captured: it cancels, as it does in every dialog. While a macro is
+        // being recorded it is one of the recorded keys' company and closes nothing.
+        if (model_.panel().recording()) {
+            event->accept();
+            return;
+        }
+        ui::CBaseDialog::keyPressEvent(event);
         return;
     case Qt::Key_F1:
         if (!model_.panel().recording() && hooks_.openHelp) {

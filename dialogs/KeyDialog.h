@@ -101,6 +101,7 @@ public slots:
 protected:
     void onInitDialog() override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -130,6 +131,8 @@ private:
     void updateWindowReady();
     // Keys typed now belong to a menu or a question over the dialog.
     bool keysGoElsewhere() const;
+    // After a key captured the keyboard's way: the capture rests and the focus moves on to OK.
+    void capturedByKeyboard();
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
@@ -166,6 +169,8 @@ private:
     QLabel* mediaPrompt_ = nullptr;
     QLabel* functionPrompt_ = nullptr;
     QLineEdit* keyField_ = nullptr;
+    // Opened from a control reached by keyboard: one key per arming of the capture field.
+    bool keyboardWay_ = false;
     QLabel* keysKeptHint_ = nullptr; // under the key field when the desktop gave no hold
     QComboBox* media_ = nullptr;
     QComboBox* function_ = nullptr;
