@@ -94,6 +94,9 @@ constexpr FixedButton kFixedButtons[] = {
     {"KEY_INSTARGRAM", control::kLink0 + 2},
 };
 
+// The report rates of the rate buttons, in rate order (as their pictures show them).
+constexpr int kReportRatesHz[] = {1000, 500, 250, 125};
+
 // Controls that only show something: clicks go through to the window (which moves it).
 bool displayOnly(int id) {
     return id == control::kLockCaps || id == control::kLockNum || id == control::kLockScroll ||
@@ -486,7 +489,7 @@ void MainWindow::bindTexts() {
         {"LOCK_CAPS", "ACC_LOCK_CAPS"},       {"LOCK_NUM", "ACC_LOCK_NUM"},
         {"LOCK_SCROLL", "ACC_LOCK_SCROLL"},   {"LOCK_AB", "ACC_LAYER"},
         {"FLIP_0", "ACC_FLIP_PAGE"},          {"FLIP_1", "ACC_FLIP_BACK"},
-        {"FLIP_2", "ACC_FLIP_NEXT"}};
+        {"FLIP_2", "ACC_FLIP_NEXT"},          {"TEMBRA_VER", "ACC_VERSION"}};
     for (const auto& [key, text] : names) {
         if (auto* b = button(key)) {
             binder.bind(*b, text, ui::TextRole::Name);
@@ -494,9 +497,10 @@ void MainWindow::bindTexts() {
     }
     for (int r = 0; r < 4; ++r) {
         if (auto* b = buttonById(kReportButtons[r])) {
-            // "Report rate 1000 Hz": the caption on its own is a bare number.
+            // The rate is drawn in the picture: "Report rate 1000 Hz".
             binder.bind(
-                *b, [b] { return (ui::text("ACC_REPORT_RATE") + QLatin1Char(' ') + b->text()).trimmed(); },
+                *b,
+                [r] { return ui::text("ACC_REPORT_RATE") + QStringLiteral(" %1 Hz").arg(kReportRatesHz[r]); },
                 ui::TextRole::Name);
         }
     }
