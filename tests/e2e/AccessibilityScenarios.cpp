@@ -152,6 +152,20 @@ TEST_F(AccessibilityScenarios, KeyAIsGivenBAndAppliedWithKeyPressesAlone) {
     ASSERT_TRUE(keyUntilFocused(pid, "shift+Tab", text("PROFILE_APPLY"), 40)) << focused(pid);
     ASSERT_TRUE(desktop().key({"Return"}));
     EXPECT_TRUE(waitForEntry(kA, {2, 2, kUsageB})) << "the keyboard does not give A the function of B";
+
+    // On into the lighting panel: switched on with Space, the brightness slider stepped with an arrow.
+    ASSERT_TRUE(keyUntilFocused(pid, "Tab", text("ACC_LIGHTING_ON"), 40)) << focused(pid);
+    ASSERT_TRUE(desktop().key({"space"}));
+    ASSERT_TRUE(keyUntilFocused(pid, "Tab", text("ACC_BRIGHTNESS"), 10)) << focused(pid);
+    ASSERT_TRUE(desktop().key({"Left"}));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return probe({"read", std::to_string(pid), text("ACC_BRIGHTNESS")}).output.find("value=4") !=
+                   std::string::npos;
+        },
+        5s, 100ms))
+        << "the slider did not step down from 5";
+    shot(pid, "focus ring on the brightness slider");
 }
 
 } // namespace
