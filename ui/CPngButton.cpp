@@ -319,12 +319,15 @@ void CPngButton::paintFace(QPainter& p) {
         afterPaint_(*this, p, chosen == Picture::Normal);
     }
     if (showsFocusRing()) {
-        const QRect r = rect();
-        const int w = kFocusRingWidth;
-        p.fillRect(QRect(r.left(), r.top(), r.width(), w), colour::kAccent);
-        p.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), colour::kAccent);
-        p.fillRect(QRect(r.left(), r.top(), w, r.height()), colour::kAccent);
-        p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), colour::kAccent);
+        auto frame = [&p](const QRect& r, int w, const QColor& c) {
+            p.fillRect(QRect(r.left(), r.top(), r.width(), w), c);
+            p.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), c);
+            p.fillRect(QRect(r.left(), r.top(), w, r.height()), c);
+            p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), c);
+        };
+        frame(rect(), kFocusRingWidth, colour::kAccent);
+        const int in = kFocusRingWidth;
+        frame(rect().adjusted(in, in, -in, -in), 1, colour::kRingInner);
     }
 }
 
@@ -367,7 +370,7 @@ void CPngButton::drawCaption(QPainter& p) {
     QColor colour = captionColour_;
     if (!isEnabled()) {
         // A disabled button's words fade with its face; white on a dimmed face reads as enabled.
-        colour.setAlphaF(colour.alphaF() * 0.38);
+        colour.setAlphaF(colour.alphaF() * kDisabledCaptionAlpha);
     }
     p.setPen(colour);
     const QRect box = rect().marginsRemoved(textOffsets_);

@@ -27,6 +27,8 @@ public:
                          kDtWordBreak = 0x10, kDtSingleLine = 0x20;
     static constexpr int kDefaultFormat = kDtCenter | kDtVCenter | kDtSingleLine; // 37
     static constexpr int kTooltipDelayMs = 2000;
+    // A disabled button's caption keeps this share of its colour's opacity.
+    static constexpr double kDisabledCaptionAlpha = 0.38;
 
     // Called after each paint with the painter still open and whether the normal picture was shown.
     using AfterPaint = std::function<void(CPngButton& button, QPainter& painter, bool normalShown)>;
