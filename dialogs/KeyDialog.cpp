@@ -212,7 +212,25 @@ void KeyDialog::build() {
     panelHooks.clock = [this] { return static_cast<uint32_t>(clock_.elapsed()); };
     panelHooks.toggleRecordDelays = [this] { model_.toggleRecordDelays(); };
     macroPanel_ = new macros::MacroPanel(*this, model_.panel(), std::move(panelHooks));
-    connect(macroPanel_, &macros::MacroPanel::recordingChanged, this, [this] { updateKeyFilter(); });
+    connect(macroPanel_, &macros::MacroPanel::recordingChanged, this, [this](bool recording) {
+        // Started from a Record button reached by keyboard, the recording ends by itself after a pause
+        // without keys: every key, Escape and Tab among them, may belong to the macro.
+        const auto* from = qobject_cast<const ui::CPngButton*>(QApplication::focusWidget());
+        keyboardRecording_ = recording && from != nullptr && from->showsFocusRing();
+        if (keyboardRecording_) {
+            recordPause_.start();
+        } else {
+            recordPause_.stop();
+        }
+        updateKeyFilter();
+    });
+    recordPause_.setSingleShot(true);
+    recordPause_.setInterval(kKeyboardRecordPauseMs);
+    connect(&recordPause_, &QTimer::timeout, this, [this] {
+        if (macroPanel_->recording()) {
+            macroPanel_->stopRecording();
+        }
+    });
 
     const std::pair<ui::CPngButton*, Panel> tabs[] = {{tabKey_, Panel::SingleKey},
                                                       {tabMacro_, Panel::Macro},
@@ -447,8 +465,19 @@ void KeyDialog::updateKeyFilter() {
                 return r;
             });
     } else if (model_.isOpen() && macroPanel_->recording()) {
-        filter_.install([this](uint32_t vk, bool down) { return macroPanel_->lowLevelKey(vk, down); },
-                        [this](uint32_t vk, uint32_t lParam) { return macroPanel_->keyMessage(vk, lParam); });
+        filter_.install(
+            [this](uint32_t vk, bool down) {
+                if (keyboardRecording_) {
+                    recordPause_.start(); // each key gives the user the whole pause again
+                }
+                return macroPanel_->lowLevelKey(vk, down);
+            },
+            [this](uint32_t vk, uint32_t lParam) {
+                if (keyboardRecording_) {
+                    recordPause_.start();
+                }
+                return macroPanel_->keyMessage(vk, lParam);
+            });
     } else {
         filter_.remove();
     }

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -171,6 +172,10 @@ private:
     QLineEdit* keyField_ = nullptr;
     // Opened from a control reached by keyboard: one key per arming of the capture field.
     bool keyboardWay_ = false;
+    // A recording started by keyboard ends after this long without a key.
+    static constexpr int kKeyboardRecordPauseMs = 5000;
+    bool keyboardRecording_ = false;
+    QTimer recordPause_;
     QLabel* keysKeptHint_ = nullptr; // under the key field when the desktop gave no hold
     QComboBox* media_ = nullptr;
     QComboBox* function_ = nullptr;
