@@ -102,6 +102,9 @@ void KeyDialog::prepare(int slot, int controlId, bool macroOnly, const QRect& bu
     // A key button showing the focus ring was reached (and pressed) by keyboard, not clicked.
     const auto* from = qobject_cast<const ui::CPngButton*>(QApplication::focusWidget());
     keyboardWay_ = from != nullptr && from->showsFocusRing();
+    if (keyField_ != nullptr) {
+        keyField_->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
+    }
 }
 
 int KeyDialog::editSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
@@ -185,8 +188,8 @@ void KeyDialog::build() {
     keyField_ = new QLineEdit(this);
     keyField_->setObjectName(QStringLiteral("FUNC_KEY_INPUT"));
     keyField_->setReadOnly(true);
-    // Reached by Tab, it arms the capture again (the keyboard way); a click still never takes the focus.
-    keyField_->setFocusPolicy(Qt::TabFocus);
+    // Opened the keyboard way, Tab reaches it and arms the capture again; a click never takes the focus.
+    keyField_->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
     keyField_->installEventFilter(this);
     keyField_->setAlignment(Qt::AlignCenter);
     keyField_->setFont(skinFont("Verdana", 18));
@@ -582,8 +585,7 @@ void KeyDialog::capturedByKeyboard() {
 bool KeyDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == keyField_ && event->type() == QEvent::FocusIn) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
-            keyboardWay_ = true;
+        if (keyboardWay_ && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
             model_.setCaptureArmed(true);
             updateKeyFilter();
         }

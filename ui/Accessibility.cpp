@@ -64,7 +64,8 @@ void announce(QWidget& window, const QString& text) {
         label = new QLabel(&window);
         label->setObjectName(QStringLiteral("ANNOUNCEMENT"));
         label->setGeometry(0, 0, 1, 1);
-        label->lower();
+        label->lower(); // under every control: it is there to be read, not seen
+        label->show();
     }
     label->setText(text);
     label->setAccessibleName(text);

@@ -59,7 +59,10 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
 }
 
 void CBitmapSlider::focusInEvent(QFocusEvent* event) {
-    focusByKeyboard_ = event->reason() != Qt::MouseFocusReason;
+    // A dialog or menu that took the focus for a while leaves the ring as it was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        focusByKeyboard_ = event->reason() != Qt::MouseFocusReason;
+    }
     QWidget::focusInEvent(event);
     update();
 }
@@ -173,7 +176,9 @@ void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
     clicked_ = false;
     wheelRest_ = 0;
     tabHeld_ = false;
-    focusByKeyboard_ = false;
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        focusByKeyboard_ = false;
+    }
     QWidget::focusOutEvent(event);
     update();
 }

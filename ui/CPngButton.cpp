@@ -23,6 +23,12 @@ bool samePicture(const QPixmap& a, const QPixmap& b) {
     return !a.isNull() && !b.isNull() && a.cacheKey() == b.cacheKey();
 }
 
+// The focus ring shows for a button reached by keyboard. When the window loses and regains the focus
+// (a dialog opened over it, a menu) the button keeps how it was reached.
+bool windowFocusChange(Qt::FocusReason reason) {
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
 } // namespace
 
 CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
@@ -336,13 +342,17 @@ bool CPngButton::showsFocusRing() const {
 }
 
 void CPngButton::focusInEvent(QFocusEvent* event) {
-    keyboardFocus_ = event->reason() != Qt::MouseFocusReason;
+    if (!windowFocusChange(event->reason())) {
+        keyboardFocus_ = event->reason() != Qt::MouseFocusReason;
+    }
     QAbstractButton::focusInEvent(event);
     update();
 }
 
 void CPngButton::focusOutEvent(QFocusEvent* event) {
-    keyboardFocus_ = false;
+    if (!windowFocusChange(event->reason())) {
+        keyboardFocus_ = false;
+    }
     QAbstractButton::focusOutEvent(event);
     update();
 }

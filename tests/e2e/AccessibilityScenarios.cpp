@@ -62,6 +62,14 @@ protected:
         }
         return false;
     }
+    // The window's announcement (an alert to the reader) says the words.
+    bool announced(pid_t pid, const std::string& words) {
+        return waitUntil(
+            [&] {
+                return probe({"read", std::to_string(pid), words}).exitCode == 0;
+            },
+            5s, 200ms);
+    }
     int keyboardProfile() const {
         const std::vector<int> config = flash("config");
         return config.size() > 10 ? config[10] : -1;
@@ -97,6 +105,7 @@ TEST_F(AccessibilityScenarios, EveryControlIsNamedInBothLanguagesAndKeysAndProfi
     ASSERT_TRUE(press(pid, text("PROFILE_2")));
     EXPECT_TRUE(waitUntil([&] { return keyboardProfile() == 1; }, 10s, 50ms))
         << "the keyboard stays on profile 1";
+    EXPECT_TRUE(announced(pid, text("ACC_PROFILE_NOW") + " " + text("PROFILE_2")));
 
     // Key A: the key dialog opens for it.
     ASSERT_TRUE(press(pid, "A"));
@@ -152,6 +161,7 @@ TEST_F(AccessibilityScenarios, KeyAIsGivenBAndAppliedWithKeyPressesAlone) {
     ASSERT_TRUE(keyUntilFocused(pid, "shift+Tab", text("PROFILE_APPLY"), 40)) << focused(pid);
     ASSERT_TRUE(desktop().key({"Return"}));
     EXPECT_TRUE(waitForEntry(kA, {2, 2, kUsageB})) << "the keyboard does not give A the function of B";
+    EXPECT_TRUE(announced(pid, text("ACC_APPLIED")));
 
     // On into the lighting panel: switched on with Space, the brightness slider stepped with an arrow.
     ASSERT_TRUE(keyUntilFocused(pid, "Tab", text("ACC_LIGHTING_ON"), 40)) << focused(pid);
