@@ -366,6 +366,10 @@ void MainWindow::placeControls() {
     if (!keyButtons_.empty()) {
         makeEntryKey(keyButtons_.front());
     }
+    for (const char* k : {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_REPORT1", "FUNC_REPORT2",
+                          "FUNC_REPORT3", "FUNC_REPORT4"}) {
+        ui::markAsChoice(*buttons_[k]);
+    }
     // The main window has no OK or Cancel on screen: Enter and Escape never close it.
     for (const char* k : {"CONTROL_OK", "CONTROL_CANCEL"}) {
         buttons_[k]->hide();

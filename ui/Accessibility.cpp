@@ -1,6 +1,7 @@
 #include "ui/Accessibility.h"
 
 #include "ui/CBitmapSlider.h"
+#include "ui/CPngButton.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -10,6 +11,8 @@
 namespace tarvik::ui {
 
 namespace {
+
+constexpr const char* kChoiceProperty = "tarvikChoice";
 
 class AccessibleSlider : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
@@ -40,7 +43,40 @@ private:
     CBitmapSlider* slider() const { return static_cast<CBitmapSlider*>(widget()); }
 };
 
+// An image button that stands for one choice of several (a profile, a report rate, the lighting switch):
+// a radio button to the reader, checked while it is the selected one.
+class AccessibleChoiceButton : public QAccessibleWidget {
+public:
+    explicit AccessibleChoiceButton(CPngButton* button)
+        : QAccessibleWidget(button, QAccessible::RadioButton) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = button()->isSelected();
+        return s;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && button()->accessibleName().isEmpty()) {
+            return button()->text();
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && button()->isEnabled()) {
+            button()->click();
+        }
+    }
+
+private:
+    CPngButton* button() const { return static_cast<CPngButton*>(widget()); }
+};
+
 QAccessibleInterface* skinnedControl(const QString& className, QObject* object) {
+    if (className == QLatin1String("tarvik::ui::CPngButton") && object->property(kChoiceProperty).toBool()) {
+        return new AccessibleChoiceButton(static_cast<CPngButton*>(object));
+    }
     if (className == QLatin1String("tarvik::ui::CBitmapSlider") && object->isWidgetType()) {
         return new AccessibleSlider(static_cast<CBitmapSlider*>(object));
     }
@@ -48,6 +84,10 @@ QAccessibleInterface* skinnedControl(const QString& className, QObject* object) 
 }
 
 } // namespace
+
+void markAsChoice(QWidget& button) {
+    button.setProperty(kChoiceProperty, true);
+}
 
 void installAccessibleControls() {
     static bool installed = false;

@@ -12,6 +12,10 @@ namespace tarvik::ui {
 // Registers the interfaces of the skinned controls with Qt; called once before the first window.
 void installAccessibleControls();
 
+// An image button that is one choice of several: a radio button to the reader, checked while selected.
+// Before the button is first shown.
+void markAsChoice(QWidget& button);
+
 // Tells assistive technology the text as an alert of the window that shows the result.
 void announce(QWidget& window, const QString& text);
 

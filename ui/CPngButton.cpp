@@ -3,6 +3,7 @@
 #include "ui/DarkStyle.h"
 #include "ui/SkinPicture.h"
 
+#include <QAccessible>
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -101,6 +102,14 @@ void CPngButton::setLatched(bool latched) {
 }
 
 void CPngButton::setSelected(bool selected) {
+    if (selected != selected_ && QAccessible::isActive()) {
+        // A choice button (see Accessibility.h) is checked while selected: the reader hears of it.
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        selected_ = selected;
+        QAccessible::updateAccessibility(&event);
+    }
     selected_ = selected;
     update();
 }

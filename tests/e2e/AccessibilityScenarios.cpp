@@ -95,8 +95,9 @@ TEST_F(AccessibilityScenarios, EveryControlIsNamedInBothLanguagesAndKeysAndProfi
     std::stringstream tree;
     tree << std::ifstream(english).rdbuf();
     for (const char* expected : {"push button 'A' desc='A'", "push button 'G3'", "push button 'Right Shift'",
-                                 "push button 'Report rate 500 Hz'", "slider 'Brightness' value=",
-                                 "push button 'Profile 2'", "push button 'Menu'"}) {
+                                 "radio button 'Report rate 500 Hz'",
+                                 "slider 'Brightness' value=", "radio button 'Profile 2' [focusable]",
+                                 "radio button 'Profile 1' [checked focusable]", "push button 'Menu'"}) {
         EXPECT_NE(tree.str().find(expected), std::string::npos) << expected;
     }
 

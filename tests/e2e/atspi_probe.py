@@ -59,7 +59,7 @@ def line(node):
     value = value_of(node)
     if value:
         parts.append(value)
-    interesting = [s for s in states(node) if s in ("focused", "focusable", "checked", "pressed", "selected")]
+    interesting = sorted(s for s in states(node) if s in ("focused", "focusable", "checked", "pressed", "selected"))
     if "enabled" not in states(node):
         interesting.append("disabled")
     if interesting:
