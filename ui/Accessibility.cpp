@@ -43,22 +43,27 @@ private:
     CBitmapSlider* slider() const { return static_cast<CBitmapSlider*>(widget()); }
 };
 
-// An image button that stands for one choice of several (a profile, a report rate, the lighting switch):
-// a radio button to the reader, checked while it is the selected one.
-class AccessibleChoiceButton : public QAccessibleWidget {
+// The image buttons. One that stands for one choice of several (a profile, a report rate) is a radio
+// button to the reader, checked while it is the selected one. A button that shows only a picture and has
+// no name of its own is named by its tip.
+class AccessibleImageButton : public QAccessibleWidget {
 public:
-    explicit AccessibleChoiceButton(CPngButton* button)
-        : QAccessibleWidget(button, QAccessible::RadioButton) {}
+    explicit AccessibleImageButton(CPngButton* button)
+        : QAccessibleWidget(button, button->property(kChoiceProperty).toBool() ? QAccessible::RadioButton
+                                                                               : QAccessible::Button) {}
 
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
-        s.checkable = true;
-        s.checked = button()->isSelected();
+        if (role() == QAccessible::RadioButton) {
+            s.checkable = true;
+            s.checked = button()->isSelected();
+        }
+        s.pressed = button()->isDown() || button()->isLatched();
         return s;
     }
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name && button()->accessibleName().isEmpty()) {
-            return button()->text();
+            return button()->text().isEmpty() ? button()->tipText() : button()->text();
         }
         return QAccessibleWidget::text(t);
     }
@@ -74,8 +79,8 @@ private:
 };
 
 QAccessibleInterface* skinnedControl(const QString& className, QObject* object) {
-    if (className == QLatin1String("tarvik::ui::CPngButton") && object->property(kChoiceProperty).toBool()) {
-        return new AccessibleChoiceButton(static_cast<CPngButton*>(object));
+    if (className == QLatin1String("tarvik::ui::CPngButton") && object->isWidgetType()) {
+        return new AccessibleImageButton(static_cast<CPngButton*>(object));
     }
     if (className == QLatin1String("tarvik::ui::CBitmapSlider") && object->isWidgetType()) {
         return new AccessibleSlider(static_cast<CBitmapSlider*>(object));
