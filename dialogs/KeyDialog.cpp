@@ -104,6 +104,14 @@ void KeyDialog::prepare(int slot, int controlId, bool macroOnly, const QRect& bu
     keyboardWay_ = from != nullptr && from->showsFocusRing();
     if (keyField_ != nullptr) {
         keyField_->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
+        // The keyboard way goes from control to control with Tab once the key is taken; a click never
+        // takes the focus from the capture.
+        for (ui::CPngButton* b :
+             {tabKey_, tabMacro_, tabMedia_, tabFunction_, clear_, osk_, ok_, cancel_, apply_}) {
+            if (b != nullptr) {
+                b->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
+            }
+        }
     }
 }
 
@@ -361,6 +369,8 @@ QString KeyDialog::text(std::string_view key) const {
 void KeyDialog::applyTexts() {
     // The window's name in the task switcher and the window manager's lists.
     setWindowTitle(text("COMPOSITE_TITLE").trimmed());
+    // The title bar and the panel's face are pictures drawn as buttons: readers name them too.
+    title_->setAccessibleName(windowTitle());
     tabKey_->setText(text("SINGLE_KEY"));
     tabMacro_->setText(text("MACRO_SETTING"));
     tabMedia_->setText(text("MULTI_MEDIA"));
@@ -418,6 +428,11 @@ void KeyDialog::sync() {
                                                               : keySet_;
     ui::placeImageButton(*mask_, layout(), u"CONTROL_MASK", set);
     mask_->setEnabled(false);
+    const ui::CPngButton* shownTab = panel == Panel::Macro      ? tabMacro_
+                                     : panel == Panel::Media    ? tabMedia_
+                                     : panel == Panel::Function ? tabFunction_
+                                                                : tabKey_;
+    mask_->setAccessibleName(shownTab->text());
     tabKey_->setSelected(panel == Panel::SingleKey);
     tabMacro_->setSelected(panel == Panel::Macro);
     tabMedia_->setSelected(panel == Panel::Media);

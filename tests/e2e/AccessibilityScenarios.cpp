@@ -113,6 +113,10 @@ TEST_F(AccessibilityScenarios, EveryControlIsNamedInBothLanguagesAndKeysAndProfi
     const auto dialog = keyDialog(pid, 10s);
     ASSERT_TRUE(dialog) << "no key dialog after A's action";
     shot(pid, "key dialog opened for A by the reader");
+    const auto unnamedInDialog =
+        unnamedControls(pid, desktop().shotFolder() / "key-dialog-accessibility-tree.txt");
+    ASSERT_TRUE(unnamedInDialog);
+    EXPECT_EQ(*unnamedInDialog, "") << "controls of the key dialog without a name";
     ASSERT_TRUE(desktop().key({"Escape"})); // armed: A is given Escape, and the dialog stays
     ASSERT_TRUE(clickInDialog(*dialog, "CONTROL_CANCEL"));
     ASSERT_TRUE(waitUntil([&] { return !desktop().isViewable(dialog->id); }, 10s, 50ms));
