@@ -173,6 +173,7 @@ void MainHub::onProfileSync() {
     if (lighting_ != nullptr) {
         lighting_->reload(editingProfile_);
     }
+    p_.view.announce("ACC_KEYBOARD_ARRIVED");
     if (restoreOffer_) {
         // The presence worker waits for this message to be handled; the question comes afterwards.
         std::weak_ptr<bool> alive = alive_;
@@ -204,6 +205,7 @@ void MainHub::onKeyModeChanged() {
 }
 
 void MainHub::onDeviceLost() {
+    p_.view.announce("ACC_KEYBOARD_LOST");
     closeEditorsWithoutAsking();
 }
 
@@ -803,6 +805,9 @@ void MainHub::finishApply(bool sent, const profiles::ApplyOutcome& outcome) {
     if (sent && outcome.succeeded()) {
         setModified(false);
     }
+    if (sent) {
+        p_.view.announce(outcome.succeeded() ? "ACC_APPLIED" : "ACC_APPLY_FAILED");
+    }
     keyboardChangedElsewhere(outcome.download);
     showDownloadMessages(outcome.download);
     if (applyPending_) {
@@ -1025,6 +1030,7 @@ void MainHub::importFile(const std::filesystem::path& file) {
                 setModified(false);
                 p_.view.refreshKeyButtons();
             }
+            p_.view.announce(outcome->succeeded() ? "ACC_IMPORTED" : "ACC_IMPORT_FAILED");
             keyboardChangedElsewhere(outcome->download);
         });
     });

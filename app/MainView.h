@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvik::app {
@@ -99,6 +100,8 @@ public:
     virtual void showText(const std::u16string& text) = 0;
     // After a language switch: every text of the window again.
     virtual void retext() = 0;
+    // Tells assistive technology a result the window otherwise only draws (the language key's text).
+    virtual void announce(std::string_view languageKey) { (void)languageKey; }
 };
 
 } // namespace tarvik::app

@@ -5,11 +5,14 @@
 #include "app/StartupFiles.h"
 #include "app/SubWindows.h"
 #include "app/TrayIcon.h"
+#include "keyboard/GridNavigation.h"
+#include "keyboard/KeyTable.h"
 #include "keyboard/Layout.h"
 #include "lighting/KeyButtons.h"
 #include "lighting/LightingState.h"
 #include "lighting/UserFiles.h"
 #include "platform/Utf.h"
+#include "ui/Accessibility.h"
 #include "ui/CPngButton.h"
 #include "ui/ClickablePicture.h"
 #include "ui/DarkStyle.h"
@@ -32,6 +35,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdlib>
 #include <malloc.h>
 #include <optional>
@@ -91,6 +95,9 @@ constexpr FixedButton kFixedButtons[] = {
     {"KEY_FACEBOOK", control::kLink0 + 1},
     {"KEY_INSTARGRAM", control::kLink0 + 2},
 };
+
+// The report rates of the rate buttons, in rate order (as their pictures show them).
+constexpr int kReportRatesHz[] = {1000, 500, 250, 125};
 
 // Controls that only show something: clicks go through to the window (which moves it).
 bool displayOnly(int id) {
@@ -222,6 +229,81 @@ void MainWindow::onInitDialog() {
     }
     bridge_->postMessage(device::MSG_INIT, device::kCodeInit);
     bindTexts();
+    orderKeyboardPaths();
+}
+
+void MainWindow::orderKeyboardPaths() {
+    if (keyButtons_.empty()) {
+        return;
+    }
+    QRect grid;
+    for (CPngButton* k : keyButtons_) {
+        grid |= k->geometry();
+    }
+    // Everything Tab reaches besides the keys, in reading order: by rows (a control belongs to the row of
+    // its vertical centre, rows being 12 pixels apart at least), then from left to right.
+    std::vector<QWidget*> stops;
+    for (QWidget* w : findChildren<QWidget*>()) {
+        const bool key = std::find(keyButtons_.begin(), keyButtons_.end(), w) != keyButtons_.end();
+        if (!key && (w->focusPolicy() & Qt::TabFocus) != 0 && w->isWindow() == false && w->window() == this) {
+            stops.push_back(w);
+        }
+    }
+    auto row = [this](QWidget* w) { return w->mapTo(this, w->rect().center()).y() / 12; };
+    std::stable_sort(stops.begin(), stops.end(), [&](QWidget* a, QWidget* b) {
+        const int ra = row(a), rb = row(b);
+        return ra != rb ? ra < rb : a->mapTo(this, QPoint()).x() < b->mapTo(this, QPoint()).x();
+    });
+    // The grid comes before the first control under its top (the lighting panel).
+    auto gridAt = std::find_if(stops.begin(), stops.end(), [&](QWidget* w) {
+        return w->mapTo(this, w->rect().center()).y() > grid.top() + grid.height() / 2;
+    });
+    std::vector<QWidget*> chain(stops.begin(), gridAt);
+    chain.insert(chain.end(), keyButtons_.begin(), keyButtons_.end());
+    chain.insert(chain.end(), gridAt, stops.end());
+    for (size_t i = 1; i < chain.size(); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
+}
+
+void MainWindow::makeEntryKey(CPngButton* key) {
+    if (key == entryKey_) {
+        return;
+    }
+    if (entryKey_ != nullptr) {
+        entryKey_->setFocusPolicy(Qt::ClickFocus);
+    }
+    entryKey_ = key;
+    entryKey_->setFocusPolicy(Qt::StrongFocus);
+}
+
+bool MainWindow::moveKeyFocus(QWidget* from, int key) {
+    const auto at = std::find(keyButtons_.begin(), keyButtons_.end(), from);
+    if (at == keyButtons_.end()) {
+        return false;
+    }
+    std::vector<keyboard::KeyRect> rects;
+    rects.reserve(keyButtons_.size());
+    for (CPngButton* k : keyButtons_) {
+        // A hidden key (the other layer's) is never a place to land.
+        const QRect g = k->isVisible() ? k->geometry() : QRect(-100000, -100000, 0, 0);
+        rects.push_back({g.x(), g.y(), g.width(), g.height()});
+    }
+    const keyboard::Direction direction = key == Qt::Key_Left    ? keyboard::Direction::Left
+                                          : key == Qt::Key_Right ? keyboard::Direction::Right
+                                          : key == Qt::Key_Up    ? keyboard::Direction::Up
+                                                                 : keyboard::Direction::Down;
+    const int next = keyboard::nextKey(rects, static_cast<int>(at - keyButtons_.begin()), direction);
+    if (next >= 0 && keyButtons_[static_cast<size_t>(next)]->isVisible()) {
+        CPngButton* target = keyButtons_[static_cast<size_t>(next)];
+        makeEntryKey(target);
+        target->setFocus(Qt::OtherFocusReason);
+    }
+    return true; // at the keyboard's edge the focus stays where it is
+}
+
+void MainWindow::announce(std::string_view languageKey) {
+    ui::announce(*this, ui::text(languageKey));
 }
 
 ui::CPngButton& MainWindow::addButton(const std::string& key, int controlId, const StatePictures& pictures) {
@@ -245,20 +327,26 @@ void MainWindow::placeControls() {
                               &pictures_[kNormal], &pictures_[kNormal]};
     const StatePictures indicator{&pictures_[kNormal], &pictures_[kNormal], &pictures_[kNormal],
                                   &pictures_[kNormal], &pictures_[kSelected]};
-    auto keyButton = [&](const std::string& key, int id) {
+    auto keyButton = [&](const std::string& key, int id, const QString& name) {
         CPngButton& b = addButton(key, id, set);
         b.setTwoStatePictures(pictures_[kColourOff], pictures_[kColourOn]);
+        b.setAccessibleName(name);
+        // Tab stops at one key of the grid; the arrow keys lead on from there.
+        b.setFocusPolicy(Qt::ClickFocus);
         pictureKind_[&b] = PictureKind::Key;
+        keyButtons_.push_back(&b);
     };
+    int gNumber = 0;
     for (const keyboard::GButton& g : keyboard::GButtons()) {
-        keyButton(keyboard::SkinNameOfButton(g.controlId), g.controlId);
+        keyButton(keyboard::SkinNameOfButton(g.controlId), g.controlId, QStringLiteral("G%1").arg(++gNumber));
     }
     for (const keyboard::KeyButton& k : keyboard::KeyButtons()) {
-        keyButton(keyboard::SkinNameOfButton(k.controlId), k.controlId);
+        keyButton(keyboard::SkinNameOfButton(k.controlId), k.controlId,
+                  QString::fromStdU16String(keyboard::KeyName(k.key)).trimmed());
     }
     for (const FixedButton& f : kFixedButtons) {
         if (f.id == control::kFn) {
-            keyButton(f.key, f.id);
+            keyButton(f.key, f.id, QStringLiteral("Fn"));
             continue;
         }
         const bool lamp =
@@ -266,6 +354,16 @@ void MainWindow::placeControls() {
         const bool shows = f.id == control::kLockLayer || f.id == control::kFlip0;
         CPngButton& b = addButton(f.key, f.id, lamp ? still : shows ? indicator : set);
         pictureKind_[&b] = lamp ? PictureKind::Lamp : shows ? PictureKind::Indicator : PictureKind::Button;
+        if (displayOnly(f.id)) {
+            b.setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    if (!keyButtons_.empty()) {
+        makeEntryKey(keyButtons_.front());
+    }
+    for (const char* k : {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3", "FUNC_REPORT1", "FUNC_REPORT2",
+                          "FUNC_REPORT3", "FUNC_REPORT4"}) {
+        ui::markAsChoice(*buttons_[k]);
     }
     // The main window has no OK or Cancel on screen: Enter and Escape never close it.
     for (const char* k : {"CONTROL_OK", "CONTROL_CANCEL"}) {
@@ -377,6 +475,30 @@ void MainWindow::bindTexts() {
     for (const auto& [key, text] : tips) {
         if (auto* b = button(key)) {
             binder.bind(*b, text, ui::TextRole::ToolTip);
+        }
+    }
+    // Controls that show only a picture are named for screen readers.
+    const std::pair<const char*, const char*> names[] = {
+        {"CONTROL_HELP", "MAIN_HELP_PROMPT"}, {"CONTROL_MINIMIZE", "MAIN_MINIMIZE_PROMPT"},
+        {"CONTROL_MENU", "MAIN_MENU_PROMPT"}, {"CONTROL_CLOSE", "MAIN_CLOSE_PROMPT"},
+        {"TEMBRA_LINK", "ACC_LINK_HOME"},     {"KEY_PCGAME", "ACC_LINK_1"},
+        {"KEY_FACEBOOK", "ACC_LINK_2"},       {"KEY_INSTARGRAM", "ACC_LINK_3"},
+        {"LOCK_CAPS", "ACC_LOCK_CAPS"},       {"LOCK_NUM", "ACC_LOCK_NUM"},
+        {"LOCK_SCROLL", "ACC_LOCK_SCROLL"},   {"LOCK_AB", "ACC_LAYER"},
+        {"FLIP_0", "ACC_FLIP_PAGE"},          {"FLIP_1", "ACC_FLIP_BACK"},
+        {"FLIP_2", "ACC_FLIP_NEXT"},          {"TEMBRA_VER", "ACC_VERSION"}};
+    for (const auto& [key, text] : names) {
+        if (auto* b = button(key)) {
+            binder.bind(*b, text, ui::TextRole::Name);
+        }
+    }
+    for (int r = 0; r < 4; ++r) {
+        if (auto* b = buttonById(kReportButtons[r])) {
+            // The rate is drawn in the picture: "Report rate 1000 Hz".
+            binder.bind(
+                *b,
+                [r] { return ui::text("ACC_REPORT_RATE") + QStringLiteral(" %1 Hz").arg(kReportRatesHz[r]); },
+                ui::TextRole::Name);
         }
     }
     // The web buttons show their addresses.
@@ -578,6 +700,9 @@ void MainWindow::refreshButton(int controlId) {
     const ButtonLook look = hub_->buttonLook(controlId);
     b->setSelected(look.assigned);
     b->setTipText(QString::fromStdU16String(look.tip).trimmed());
+    if (look.assigned) {
+        b->setAccessibleDescription(b->tipText() + QStringLiteral(", ") + ui::text("ACC_KEY_CHANGED"));
+    }
     b->setTwoStateMode(look.colourMode);
     b->setTwoStateValue(look.colourFlag);
     b->setLatched(look.pressed);
@@ -593,6 +718,7 @@ void MainWindow::setLayerIndicator(int layer) {
 }
 
 void MainWindow::setProfileButtons(int selected) {
+    const bool switched = selected != shownProfile_ && selected >= 0 && shownProfile_ >= 0;
     shownProfile_ = selected;
     for (int p = 0; p < 3; ++p) {
         if (auto* b = buttonById(control::kProfile1 + p)) {
@@ -603,6 +729,9 @@ void MainWindow::setProfileButtons(int selected) {
         const QString name = QString::fromStdU16String(hub_->profileEntryName(selected)).trimmed();
         b->setText(name);
         b->setTipText(ui::text("PROFILE_TIP") + name);
+        if (switched) {
+            ui::announce(*this, ui::text("ACC_PROFILE_NOW") + name);
+        }
     }
 }
 
@@ -807,6 +936,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if (arrow && w != nullptr && w->objectName() == QLatin1String("CONTROL_XGcombox") &&
             w->window() == this) {
             return true;
+        }
+        if (arrow && event->type() == QEvent::KeyPress && w != nullptr && w->window() == this &&
+            moveKeyFocus(w, key)) {
+            return true;
+        }
+    }
+    if (event->type() == QEvent::FocusIn) {
+        // A key reached by a click is where Tab comes back to.
+        if (auto* k = qobject_cast<CPngButton*>(watched);
+            k != nullptr && std::find(keyButtons_.begin(), keyButtons_.end(), k) != keyButtons_.end()) {
+            makeEntryKey(k);
         }
     }
     return CBaseDialog::eventFilter(watched, event);

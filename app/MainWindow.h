@@ -167,6 +167,7 @@ public:
     void openFile(const std::filesystem::path& file) override;
     void showText(const std::u16string& text) override;
     void retext() override;
+    void announce(std::string_view languageKey) override;
 
 protected:
     void onInitDialog() override;
@@ -189,6 +190,11 @@ private:
     void placeControls();
     ui::CPngButton& addButton(const std::string& key, int controlId, const ui::StatePictures& pictures);
     void bindTexts();
+    // Tab order in reading order (top bar, buttons row, key grid, lighting panel) with the key grid as
+    // one stop: its keys are reached from there with the arrow keys.
+    void orderKeyboardPaths();
+    bool moveKeyFocus(QWidget* from, int key);
+    void makeEntryKey(ui::CPngButton* key);
     // The sub-windows and the lighting panel; the hooks left empty open them.
     void createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile);
     void startTimerById(int timerId, int periodMs);
@@ -219,6 +225,8 @@ private:
     std::map<int, ui::CPngButton*> byId_;
     enum class PictureKind { Button, Lamp, Indicator, Key };
     std::map<ui::CPngButton*, PictureKind> pictureKind_;
+    std::vector<ui::CPngButton*> keyButtons_; // G, key and Fn buttons
+    ui::CPngButton* entryKey_ = nullptr;      // the key button Tab reaches
     ui::ClickablePicture* busyPicture_ = nullptr;
     MainWindowFlipPage* flipPage_ = nullptr; // a child over the key buttons
     QLabel* reportCaption_ = nullptr;

@@ -101,6 +101,20 @@ KeyDialog::~KeyDialog() {
 
 void KeyDialog::prepare(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
     pending_ = Pending{slot, controlId, macroOnly, buttonGlobalRect};
+    // A key button showing the focus ring was reached (and pressed) by keyboard, not clicked.
+    const auto* from = qobject_cast<const ui::CPngButton*>(QApplication::focusWidget());
+    keyboardWay_ = from != nullptr && from->showsFocusRing();
+    if (keyField_ != nullptr) {
+        keyField_->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
+        // The keyboard way goes from control to control with Tab once the key is taken; a click never
+        // takes the focus from the capture.
+        for (ui::CPngButton* b :
+             {tabKey_, tabMacro_, tabMedia_, tabFunction_, clear_, osk_, ok_, cancel_, apply_}) {
+            if (b != nullptr) {
+                b->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
+            }
+        }
+    }
 }
 
 int KeyDialog::editSlot(int slot, int controlId, bool macroOnly, const QRect& buttonGlobalRect) {
@@ -184,7 +198,9 @@ void KeyDialog::build() {
     keyField_ = new QLineEdit(this);
     keyField_->setObjectName(QStringLiteral("FUNC_KEY_INPUT"));
     keyField_->setReadOnly(true);
-    keyField_->setFocusPolicy(Qt::NoFocus);
+    // Opened the keyboard way, Tab reaches it and arms the capture again; a click never takes the focus.
+    keyField_->setFocusPolicy(keyboardWay_ ? Qt::TabFocus : Qt::NoFocus);
+    keyField_->installEventFilter(this);
     keyField_->setAlignment(Qt::AlignCenter);
     keyField_->setFont(skinFont("Verdana", 18));
     keysKeptHint_ = &label("COMPOSITE_KEYS_KEPT", 9);
@@ -209,7 +225,25 @@ void KeyDialog::build() {
     panelHooks.clock = [this] { return static_cast<uint32_t>(clock_.elapsed()); };
     panelHooks.toggleRecordDelays = [this] { model_.toggleRecordDelays(); };
     macroPanel_ = new macros::MacroPanel(*this, model_.panel(), std::move(panelHooks));
-    connect(macroPanel_, &macros::MacroPanel::recordingChanged, this, [this] { updateKeyFilter(); });
+    connect(macroPanel_, &macros::MacroPanel::recordingChanged, this, [this](bool recording) {
+        // Started from a Record button reached by keyboard, the recording ends by itself after a pause
+        // without keys: every key, Escape and Tab among them, may belong to the macro.
+        const auto* from = qobject_cast<const ui::CPngButton*>(QApplication::focusWidget());
+        keyboardRecording_ = recording && from != nullptr && from->showsFocusRing();
+        if (keyboardRecording_) {
+            recordPause_.start();
+        } else {
+            recordPause_.stop();
+        }
+        updateKeyFilter();
+    });
+    recordPause_.setSingleShot(true);
+    recordPause_.setInterval(kKeyboardRecordPauseMs);
+    connect(&recordPause_, &QTimer::timeout, this, [this] {
+        if (macroPanel_->recording()) {
+            macroPanel_->stopRecording();
+        }
+    });
 
     const std::pair<ui::CPngButton*, Panel> tabs[] = {{tabKey_, Panel::SingleKey},
                                                       {tabMacro_, Panel::Macro},
@@ -337,6 +371,8 @@ QString KeyDialog::text(std::string_view key) const {
 void KeyDialog::applyTexts() {
     // The window's name in the task switcher and the window manager's lists.
     setWindowTitle(text("COMPOSITE_TITLE").trimmed());
+    // The title bar and the panel's face are pictures drawn as buttons: readers name them too.
+    title_->setAccessibleName(windowTitle());
     tabKey_->setText(text("SINGLE_KEY"));
     tabMacro_->setText(text("MACRO_SETTING"));
     tabMedia_->setText(text("MULTI_MEDIA"));
@@ -394,6 +430,11 @@ void KeyDialog::sync() {
                                                               : keySet_;
     ui::placeImageButton(*mask_, layout(), u"CONTROL_MASK", set);
     mask_->setEnabled(false);
+    const ui::CPngButton* shownTab = panel == Panel::Macro      ? tabMacro_
+                                     : panel == Panel::Media    ? tabMedia_
+                                     : panel == Panel::Function ? tabFunction_
+                                                                : tabKey_;
+    mask_->setAccessibleName(shownTab->text());
     tabKey_->setSelected(panel == Panel::SingleKey);
     tabMacro_->setSelected(panel == Panel::Macro);
     tabMedia_->setSelected(panel == Panel::Media);
@@ -429,16 +470,34 @@ void KeyDialog::updateKeyFilter() {
             [this](uint32_t vk, bool down) {
                 const macros::HookResult r = model_.captureLowLevelKey(vk, down);
                 keyField_->setText(qs(model_.keyField()));
+                if (down && r == macros::HookResult::Swallow) {
+                    capturedByKeyboard();
+                }
                 return r;
             },
             [this](uint32_t vk, uint32_t lParam) {
                 const macros::HookResult r = model_.captureKeyMessage(vk, lParam);
                 keyField_->setText(qs(model_.keyField()));
+                // A first press: neither a repeat nor a release (the message's two top bits).
+                if (r == macros::HookResult::Swallow && (lParam >> 30) == 0) {
+                    capturedByKeyboard();
+                }
                 return r;
             });
     } else if (model_.isOpen() && macroPanel_->recording()) {
-        filter_.install([this](uint32_t vk, bool down) { return macroPanel_->lowLevelKey(vk, down); },
-                        [this](uint32_t vk, uint32_t lParam) { return macroPanel_->keyMessage(vk, lParam); });
+        filter_.install(
+            [this](uint32_t vk, bool down) {
+                if (keyboardRecording_) {
+                    recordPause_.start(); // each key gives the user the whole pause again
+                }
+                return macroPanel_->lowLevelKey(vk, down);
+            },
+            [this](uint32_t vk, uint32_t lParam) {
+                if (keyboardRecording_) {
+                    recordPause_.start();
+                }
+                return macroPanel_->keyMessage(vk, lParam);
+            });
     } else {
         filter_.remove();
     }
@@ -525,6 +584,32 @@ void KeyDialog::done(int result) {
     }
 }
 
+void KeyDialog::capturedByKeyboard() {
+    if (!keyboardWay_) {
+        return; // the mouse way: every key pressed replaces the last until OK is clicked
+    }
+    model_.setCaptureArmed(false);
+    // Later: the hook that called this is still running.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            updateKeyFilter();
+            ok_->setFocus(Qt::TabFocusReason);
+        },
+        Qt::QueuedConnection);
+}
+
+bool KeyDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == keyField_ && event->type() == QEvent::FocusIn) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (keyboardWay_ && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
+            model_.setCaptureArmed(true);
+            updateKeyFilter();
+        }
+    }
+    return ui::CBaseDialog::eventFilter(watched, event);
+}
+
 void KeyDialog::keyPressEvent(QKeyEvent* event) {
     if (const std::optional<bool> forward = ui::historyStep(*event)) {
         // While a macro is recorded, or on the single-key panel, the keys are what the user assigns.
@@ -539,9 +624,17 @@ void KeyDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        // Neither closes the dialog: they are keys a user may want to assign.
+        // It does not close the dialog: a key a user may want to assign.
         event->accept();
+        return;
+    case Qt::Key_Escape:
+        // Reaching here, it was not captured: it cancels, as it does in every dialog. While a macro is
+        // being recorded it is one of the recorded keys' company and closes nothing.
+        if (model_.panel().recording()) {
+            event->accept();
+            return;
+        }
+        ui::CBaseDialog::keyPressEvent(event);
         return;
     case Qt::Key_F1:
         if (!model_.panel().recording() && hooks_.openHelp) {

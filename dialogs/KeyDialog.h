@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -104,6 +105,7 @@ public slots:
 protected:
     void onInitDialog() override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -133,6 +135,8 @@ private:
     void updateWindowReady();
     // Keys typed now belong to a menu or a question over the dialog.
     bool keysGoElsewhere() const;
+    // After a key captured the keyboard's way: the capture rests and the focus moves on to OK.
+    void capturedByKeyboard();
     void showNotice(std::string_view key, unsigned number);
     ui::CPngButton& imageButton(const char* key);
     QLabel& label(const char* key, double points);
@@ -169,6 +173,12 @@ private:
     QLabel* mediaPrompt_ = nullptr;
     QLabel* functionPrompt_ = nullptr;
     QLineEdit* keyField_ = nullptr;
+    // Opened from a control reached by keyboard: one key per arming of the capture field.
+    bool keyboardWay_ = false;
+    // A recording started by keyboard ends after this long without a key.
+    static constexpr int kKeyboardRecordPauseMs = 5000;
+    bool keyboardRecording_ = false;
+    QTimer recordPause_;
     QLabel* keysKeptHint_ = nullptr; // under the key field when the desktop gave no hold
     QComboBox* media_ = nullptr;
     QComboBox* function_ = nullptr;

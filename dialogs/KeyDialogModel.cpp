@@ -234,6 +234,12 @@ void KeyDialogModel::setApplyEnabled(bool enabled) {
     }
 }
 
+void KeyDialogModel::setCaptureArmed(bool armed) {
+    if (isOpen() && shownPanel() == Panel::SingleKey) {
+        keyHooks_ = armed;
+    }
+}
+
 void KeyDialogModel::capture(keyboard::KeyCode key) {
     capturedKey_ = key;
     keyField_ = keyboard::KeyName(key);

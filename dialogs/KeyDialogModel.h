@@ -68,6 +68,9 @@ public:
     std::string_view headingKey() const;
     // The key capture runs while the single-key panel shows.
     bool keyHooksInstalled() const { return keyHooks_; }
+    // The keyboard way through the single-key panel: capture stops after one key, so that the keys that
+    // follow move on to OK, and starts again when the field is reached again. No effect elsewhere.
+    void setCaptureArmed(bool armed);
     keyboard::KeyCode capturedKey() const { return capturedKey_; }
     const std::u16string& keyField() const { return keyField_; }
     int mediaIndex() const { return mediaIndex_; }

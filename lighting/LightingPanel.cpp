@@ -13,6 +13,7 @@
 #include "ui/CPngButton.h"
 #include "ui/CSkinColorBtn.h"
 #include "ui/SkinLayout.h"
+#include "ui/TextBinder.h"
 #include "ui/TextTable.h"
 
 #include <QComboBox>
@@ -212,6 +213,33 @@ void LightingPanel::buildControls() {
     slotList_->setCompleter(nullptr); // a name typed is a name, not a search among the others
     slotList_->setMaxVisibleItems(kSlotCount);
     slotList_->installEventFilter(this);
+
+    // Names for screen readers: most of these controls show only a picture.
+    const std::pair<int, const char*> names[] = {{control::kPanelOn, "ACC_LIGHTING_ON"},
+                                                 {control::kPanelOff, "ACC_LIGHTING_OFF"},
+                                                 {control::kModeList, "ACC_LIGHTING_MODE"},
+                                                 {control::kBrightnessSlider, "ACC_BRIGHTNESS"},
+                                                 {control::kSpeedSlider, "ACC_SPEED"},
+                                                 {control::kDirection1, "ACC_DIRECTION_LEFT"},
+                                                 {control::kDirection0, "ACC_DIRECTION_RIGHT"},
+                                                 {control::kEffectButton, "ACC_EFFECT_COLOUR"},
+                                                 {control::kRandomToggle, "ACC_RANDOM_COLOUR"},
+                                                 {control::kFixedButton, "ACC_FIXED_COLOUR"},
+                                                 {control::kFixedRandomToggle, "ACC_FIXED_RANDOM"},
+                                                 {control::kPresetRed, "ACC_PRESET_RED"},
+                                                 {control::kPresetRed + 1, "ACC_PRESET_YELLOW"},
+                                                 {control::kPresetRed + 2, "ACC_PRESET_GREEN"},
+                                                 {control::kPresetRed + 3, "ACC_PRESET_BLUE"},
+                                                 {control::kPaintButton, "ACC_PAINT_COLOUR"},
+                                                 {control::kBaseButton, "ACC_BASE_COLOUR"},
+                                                 {control::kBrush0, "ACC_BRUSH_PAINT"},
+                                                 {control::kBrush1, "ACC_BRUSH_BASE"},
+                                                 {control::kSlotList, "ACC_USER_SLOT"}};
+    for (const auto& [id, key] : names) {
+        if (QWidget* w = control(id)) {
+            ui::TextBinder::instance().bind(*w, key, ui::TextRole::Name);
+        }
+    }
 
     // With the panel off, its area says which effect the keyboard runs and how to change it. It covers the
     // controls that the panel hides, not the switch and the mode list beside them.

@@ -23,10 +23,9 @@ void PictureButton::paintEvent(QPaintEvent*) {
         p.drawPixmap(0, 0, picture_);
     }
     if (hasFocus()) {
-        QPen dotted(QColor(0x38, 0xb6, 0xf0));
-        dotted.setStyle(Qt::DotLine);
-        p.setPen(dotted);
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        // The 2-pixel accent ring every focusable control of the skin shows.
+        p.setPen(QPen(QColor(0x38, 0xb6, 0xf0), 2));
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
 }
 

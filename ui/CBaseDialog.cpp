@@ -1,6 +1,8 @@
 #include "ui/CBaseDialog.h"
 
 #include "platform/Utf.h"
+#include "ui/Accessibility.h"
+#include "ui/CPngButton.h"
 #include "ui/DarkStyle.h"
 #include "ui/Language.h"
 #include "ui/MaskRuns.h"
@@ -78,6 +80,7 @@ CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path 
     : QDialog(parent, flagsFor(kind)), templateId_(templateId), kind_(kind),
       outline_(g_outlineOverride.value_or(outlineFor(QGuiApplication::platformName()))),
       layoutFile_(std::move(layoutFile)), pictureFolder_(std::move(pictureFolder)) {
+    installAccessibleControls();
     if (outline_ == Outline::Alpha) {
         // Before the native window exists: it needs an alpha channel from the start.
         setAttribute(Qt::WA_TranslucentBackground);
@@ -507,8 +510,15 @@ void CBaseDialog::paintEvent(QPaintEvent*) {
 }
 
 void CBaseDialog::keyPressEvent(QKeyEvent* event) {
-    // Neither closes a skinned window: its OK and Cancel are its own buttons.
+    // Neither closes a skinned window by itself: its OK and Cancel are its own buttons. Escape presses
+    // the window's own Cancel, so that a keyboard user leaves the way a mouse user does.
     if (closesDialog(event)) {
+        if (event->key() == Qt::Key_Escape && !event->isAutoRepeat()) {
+            auto* cancel = findChild<CPngButton*>(QStringLiteral("CONTROL_CANCEL"));
+            if (cancel != nullptr && cancel->isVisible() && cancel->isEnabled()) {
+                cancel->animateClick();
+            }
+        }
         event->accept();
         return;
     }

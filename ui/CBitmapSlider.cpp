@@ -1,5 +1,8 @@
 #include "ui/CBitmapSlider.h"
 
+#include "ui/DarkStyle.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -27,8 +30,13 @@ void CBitmapSlider::setRange(int minimum, int maximum) {
 }
 
 void CBitmapSlider::setPosition(int position) {
+    const int before = pos_;
     pos_ = std::clamp(position, min_, max_);
     update();
+    if (pos_ != before && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, pos_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void CBitmapSlider::setTrackInset(int left, int right) {
@@ -42,6 +50,21 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
     }
     QPainter p(this);
     p.drawPixmap(0, 0, picture_);
+    if (hasFocus() && focusByKeyboard_) {
+        // The same 2-pixel accent ring as the image buttons.
+        p.setPen(QPen(colour::kAccent, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void CBitmapSlider::focusInEvent(QFocusEvent* event) {
+    // A dialog or menu that took the focus for a while leaves the ring as it was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        focusByKeyboard_ = event->reason() != Qt::MouseFocusReason;
+    }
+    QWidget::focusInEvent(event);
+    update();
 }
 
 int CBitmapSlider::positionAt(int x) const {
@@ -153,7 +176,11 @@ void CBitmapSlider::focusOutEvent(QFocusEvent* event) {
     clicked_ = false;
     wheelRest_ = 0;
     tabHeld_ = false;
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        focusByKeyboard_ = false;
+    }
     QWidget::focusOutEvent(event);
+    update();
 }
 
 bool CBitmapSlider::event(QEvent* event) {

@@ -33,6 +33,9 @@ public:
     // from the left edge, the maximum's `right` pixels from the right edge. The pointer is mapped onto
     // that span, so the thumb lands under it. Default 0, 0: the whole width.
     void setTrackInset(int left, int right);
+    // Moves as a user action does (clamped, repainted, the window notified): assistive technology
+    // sets the value this way.
+    void moveByUser(int position) { userMove(position, false); }
 
     // Wheel deltas are counted in 120ths of a notch; a step is taken for each whole notch, so a touchpad's
     // many small deltas move the slider as far as a wheel turned as far.
@@ -49,6 +52,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -70,6 +74,7 @@ private:
     bool dragging_ = false;
     bool clicked_ = false; // the wheel moves the slider only after it has been clicked
     bool tabHeld_ = false;
+    bool focusByKeyboard_ = false;
 };
 
 } // namespace tarvik::ui

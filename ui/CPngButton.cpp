@@ -3,8 +3,10 @@
 #include "ui/DarkStyle.h"
 #include "ui/SkinPicture.h"
 
+#include <QAccessible>
 #include <QEnterEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -20,6 +22,12 @@ QPixmap copyOf(const QPixmap* p) {
 
 bool samePicture(const QPixmap& a, const QPixmap& b) {
     return !a.isNull() && !b.isNull() && a.cacheKey() == b.cacheKey();
+}
+
+// The focus ring shows for a button reached by keyboard. When the window loses and regains the focus
+// (a dialog opened over it, a menu) the button keeps how it was reached.
+bool windowFocusChange(Qt::FocusReason reason) {
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
 }
 
 } // namespace
@@ -94,6 +102,14 @@ void CPngButton::setLatched(bool latched) {
 }
 
 void CPngButton::setSelected(bool selected) {
+    if (selected != selected_ && QAccessible::isActive()) {
+        // A choice button (see Accessibility.h) is checked while selected: the reader hears of it.
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        selected_ = selected;
+        QAccessible::updateAccessibility(&event);
+    }
     selected_ = selected;
     update();
 }
@@ -155,6 +171,8 @@ void CPngButton::setTipText(const QString& text) {
         return;
     }
     tip_ = text;
+    // What a screen reader gives as the button's description: the same words the pointer shows.
+    setAccessibleDescription(tip_);
     if (tip_.isEmpty()) {
         tipTimer_.stop();
         if (QToolTip::isVisible() && QToolTip::text() != text) {
@@ -315,6 +333,50 @@ void CPngButton::paintFace(QPainter& p) {
     if (afterPaint_) {
         afterPaint_(*this, p, chosen == Picture::Normal);
     }
+    if (showsFocusRing()) {
+        auto frame = [&p](const QRect& r, int w, const QColor& c) {
+            p.fillRect(QRect(r.left(), r.top(), r.width(), w), c);
+            p.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), c);
+            p.fillRect(QRect(r.left(), r.top(), w, r.height()), c);
+            p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), c);
+        };
+        frame(rect(), kFocusRingWidth, colour::kAccent);
+        const int in = kFocusRingWidth;
+        frame(rect().adjusted(in, in, -in, -in), 1, colour::kRingInner);
+    }
+}
+
+bool CPngButton::showsFocusRing() const {
+    return keyboardFocus_ && hasFocus();
+}
+
+void CPngButton::focusInEvent(QFocusEvent* event) {
+    if (!windowFocusChange(event->reason())) {
+        keyboardFocus_ = event->reason() != Qt::MouseFocusReason;
+    }
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void CPngButton::focusOutEvent(QFocusEvent* event) {
+    if (!windowFocusChange(event->reason())) {
+        keyboardFocus_ = false;
+    }
+    QAbstractButton::focusOutEvent(event);
+    update();
+}
+
+void CPngButton::keyPressEvent(QKeyEvent* event) {
+    // Enter acts like Space on a focused button, so a keyboard user has the key a dialog's default
+    // button would otherwise take; the main window never closes on it.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled() &&
+        event->modifiers() == Qt::NoModifier) {
+        keyboardFocus_ = true;
+        animateClick();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void CPngButton::drawCaption(QPainter& p) {
@@ -327,7 +389,7 @@ void CPngButton::drawCaption(QPainter& p) {
     QColor colour = captionColour_;
     if (!isEnabled()) {
         // A disabled button's words fade with its face; white on a dimmed face reads as enabled.
-        colour.setAlphaF(colour.alphaF() * 0.38);
+        colour.setAlphaF(colour.alphaF() * kDisabledCaptionAlpha);
     }
     p.setPen(colour);
     const QRect box = rect().marginsRemoved(textOffsets_);

@@ -27,6 +27,8 @@ public:
                          kDtWordBreak = 0x10, kDtSingleLine = 0x20;
     static constexpr int kDefaultFormat = kDtCenter | kDtVCenter | kDtSingleLine; // 37
     static constexpr int kTooltipDelayMs = 2000;
+    // A disabled button's caption keeps this share of its colour's opacity.
+    static constexpr double kDisabledCaptionAlpha = 0.38;
 
     // Called after each paint with the painter still open and whether the normal picture was shown.
     using AfterPaint = std::function<void(CPngButton& button, QPainter& painter, bool normalShown)>;
@@ -85,6 +87,11 @@ public:
     const QString& tipText() const { return tip_; }
     void setTipDelay(int ms);
 
+    // The 2-pixel ring that marks the focused button while it was reached by keyboard (a click leaves
+    // the mouse flow's look unchanged).
+    static constexpr int kFocusRingWidth = 2;
+    bool showsFocusRing() const;
+
     void setAfterPaint(AfterPaint callback) { afterPaint_ = std::move(callback); }
 
     // The lighting preview: the colour laid over the picture with the given alpha (0-255).
@@ -117,6 +124,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateOpaque();
@@ -152,6 +162,7 @@ private:
 
     QString tip_;
     QTimer tipTimer_;
+    bool keyboardFocus_ = false;
     AfterPaint afterPaint_;
 };
 

@@ -121,11 +121,18 @@ CSkinColorBtn::~CSkinColorBtn() = default;
 
 void CSkinColorBtn::setColor(int colorRef) {
     colour_ = colorRef < 0 ? kAutomatic : (colorRef & 0xFFFFFF);
+    describeColour();
     update();
+}
+
+void CSkinColorBtn::describeColour() {
+    // A screen reader reads the colour the button shows as text (#RRGGBB).
+    setAccessibleDescription(fromColorRef(effectiveColor()).name().toUpper());
 }
 
 void CSkinColorBtn::setAutomaticColor(int colorRef) {
     automatic_ = colorRef & 0xFFFFFF;
+    describeColour();
     update();
 }
 

@@ -99,6 +99,7 @@ protected:
 private:
     friend class CSkinColorPopup;
     void popupClosed();
+    void describeColour();
 
     int colour_ = kAutomatic;
     int automatic_ = 0x000000FF; // red

@@ -17,6 +17,9 @@ inline const QColor kCaption{0xc9, 0xcd, 0xd4};
 inline const QColor kLabel{0xae, 0xb4, 0xbd};
 inline const QColor kDim{0x6b, 0x71, 0x7b};
 inline const QColor kAccent{0x38, 0xb6, 0xf0};
+// The line inside the focus ring: where a face is as blue as the ring (a default button), it keeps the
+// ring apart from the face.
+inline const QColor kRingInner{0x0b, 0x0c, 0x0e};
 } // namespace colour
 
 // A font for window texts at a pixel size: a Latin face first and a face with the Chinese glyphs after

@@ -5,6 +5,7 @@ add_library(tarvik_skin STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SkinCaptionView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CPngButton.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CBitmapSlider.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Accessibility.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CSkinColorBtn.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinPicture.cpp

@@ -40,6 +40,9 @@ void TextBinder::apply(QWidget& widget, const QString& text, TextRole role) {
     case TextRole::WindowTitle:
         widget.setWindowTitle(text);
         break;
+    case TextRole::Name:
+        widget.setAccessibleName(text);
+        break;
     }
 }
 

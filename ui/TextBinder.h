@@ -17,6 +17,7 @@ enum class TextRole {
     Text,        // a button's or label's text
     ToolTip,     // the tooltip (CPngButton: its own delayed tip)
     WindowTitle, // the window's title
+    Name,        // the name assistive technology gives an icon-only control
 };
 
 class TextBinder : public QObject {

@@ -203,4 +203,18 @@ inline constexpr std::string_view kAppProfileTextKeys[] = {
     "APPPROFILES_WATCHING",  "APPPROFILES_OFF",      "APPPROFILES_SAVE_FAILED", "APPPROFILES_WAITING",
     "APPPROFILES_GNOME_OFF"};
 
+// Screen readers: names of the controls that show only a picture, and the announcements of results.
+inline constexpr std::string_view kAccessibilityTextKeys[] = {
+    "ACC_LINK_HOME",     "ACC_LINK_1",         "ACC_LINK_2",           "ACC_LINK_3",
+    "ACC_LOCK_CAPS",     "ACC_LOCK_NUM",       "ACC_LOCK_SCROLL",      "ACC_LAYER",
+    "ACC_FLIP_PAGE",     "ACC_FLIP_BACK",      "ACC_FLIP_NEXT",        "ACC_REPORT_RATE",
+    "ACC_KEY_CHANGED",   "ACC_APPLIED",        "ACC_APPLY_FAILED",     "ACC_IMPORTED",
+    "ACC_IMPORT_FAILED", "ACC_PROFILE_NOW",    "ACC_KEYBOARD_ARRIVED", "ACC_KEYBOARD_LOST",
+    "ACC_LIGHTING_ON",   "ACC_LIGHTING_OFF",   "ACC_LIGHTING_MODE",    "ACC_BRIGHTNESS",
+    "ACC_SPEED",         "ACC_DIRECTION_LEFT", "ACC_DIRECTION_RIGHT",  "ACC_EFFECT_COLOUR",
+    "ACC_RANDOM_COLOUR", "ACC_FIXED_COLOUR",   "ACC_FIXED_RANDOM",     "ACC_PRESET_RED",
+    "ACC_PRESET_YELLOW", "ACC_PRESET_GREEN",   "ACC_PRESET_BLUE",      "ACC_PAINT_COLOUR",
+    "ACC_BASE_COLOUR",   "ACC_BRUSH_PAINT",    "ACC_BRUSH_BASE",       "ACC_USER_SLOT",
+    "ACC_VERSION"};
+
 } // namespace tarvik::ui

@@ -135,7 +135,7 @@ void ProgramScenario::TearDown() {
 }
 
 Process& ProgramScenario::start(const std::vector<std::string>& args) {
-    Process& p = desktop_->startProgram("tarvik", args);
+    Process& p = desktop_->startProgram("tarvik", args, programEnvironment_);
     started_.push_back(&p);
     return p;
 }

@@ -45,6 +45,8 @@ protected:
     static const DesktopOptions& desktopOptions() { return options_; }
     // Starts the program; the scenario ends it at the latest in TearDown.
     Process& start(const std::vector<std::string>& args);
+    // What every program the scenario starts gets besides the desktop's environment (NAME=value).
+    std::vector<std::string> programEnvironment_;
     // A start that is expected to end by itself (a second instance): run to its end, bounded.
     RunOutcome startAndWait(const std::vector<std::string>& args);
     // Starts the program with the keyboard and waits for its main window.

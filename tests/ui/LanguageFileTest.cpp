@@ -44,6 +44,7 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kProfileColumnTextKeys),
                                                    std::span<const std::string_view>(kExitQuestionKeys),
                                                    std::span<const std::string_view>(kAppProfileTextKeys),
+                                                   std::span<const std::string_view>(kAccessibilityTextKeys),
                                                    std::span<const std::string_view>(kUndoMenuKeys),
                                                    std::span<const std::string_view>(kUndoQuestionKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());

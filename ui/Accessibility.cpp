@@ -1,0 +1,125 @@
+#include "ui/Accessibility.h"
+
+#include "ui/CBitmapSlider.h"
+#include "ui/CPngButton.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QLabel>
+
+namespace tarvik::ui {
+
+namespace {
+
+constexpr const char* kChoiceProperty = "tarvikChoice";
+
+class AccessibleSlider : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleSlider(CBitmapSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            return QString::number(slider()->position());
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return slider()->position(); }
+    // Moved as the user would move it, so the window hears of it.
+    void setCurrentValue(const QVariant& value) override { slider()->moveByUser(value.toInt()); }
+    QVariant maximumValue() const override { return slider()->maximum(); }
+    QVariant minimumValue() const override { return slider()->minimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    CBitmapSlider* slider() const { return static_cast<CBitmapSlider*>(widget()); }
+};
+
+// The image buttons. One that stands for one choice of several (a profile, a report rate) is a radio
+// button to the reader, checked while it is the selected one. A button that shows only a picture and has
+// no name of its own is named by its tip.
+class AccessibleImageButton : public QAccessibleWidget {
+public:
+    explicit AccessibleImageButton(CPngButton* button)
+        : QAccessibleWidget(button, button->property(kChoiceProperty).toBool() ? QAccessible::RadioButton
+                                                                               : QAccessible::Button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (role() == QAccessible::RadioButton) {
+            s.checkable = true;
+            s.checked = button()->isSelected();
+        }
+        s.pressed = button()->isDown() || button()->isLatched();
+        return s;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && button()->accessibleName().isEmpty()) {
+            return button()->text().isEmpty() ? button()->tipText() : button()->text();
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && button()->isEnabled()) {
+            button()->click();
+        }
+    }
+
+private:
+    CPngButton* button() const { return static_cast<CPngButton*>(widget()); }
+};
+
+QAccessibleInterface* skinnedControl(const QString& className, QObject* object) {
+    if (className == QLatin1String("tarvik::ui::CPngButton") && object->isWidgetType()) {
+        return new AccessibleImageButton(static_cast<CPngButton*>(object));
+    }
+    if (className == QLatin1String("tarvik::ui::CBitmapSlider") && object->isWidgetType()) {
+        return new AccessibleSlider(static_cast<CBitmapSlider*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void markAsChoice(QWidget& button) {
+    button.setProperty(kChoiceProperty, true);
+}
+
+void installAccessibleControls() {
+    static bool installed = false;
+    if (!installed) {
+        QAccessible::installFactory(skinnedControl);
+        installed = true;
+    }
+}
+
+void announce(QWidget& window, const QString& text) {
+    // One invisible label per window carries the words: a reader speaks an alert's name.
+    auto* label = window.findChild<QLabel*>(QStringLiteral("ANNOUNCEMENT"), Qt::FindDirectChildrenOnly);
+    if (label == nullptr) {
+        label = new QLabel(&window);
+        label->setObjectName(QStringLiteral("ANNOUNCEMENT"));
+        label->setGeometry(0, 0, 1, 1);
+        label->lower(); // under every control: it is there to be read, not seen
+        label->show();
+    }
+    label->setText(text);
+    label->setAccessibleName(text);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent nameChanged(label, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+        QAccessibleEvent alert(label, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
+}
+
+} // namespace tarvik::ui
