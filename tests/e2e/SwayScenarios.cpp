@@ -59,6 +59,18 @@ protected:
         }
         return out;
     }
+    // The main window, opened through the tray item when an earlier scenario left it closed.
+    std::optional<SwayWindow> shownWindow(pid_t pid) {
+        if (auto window = mainWindow(pid, 2s)) {
+            return window;
+        }
+        const std::vector<std::string> items = desk().trayItems();
+        if (items.empty() || !desk().activateTrayItem(items.front())) {
+            ADD_FAILURE() << "no tray item to open the window with";
+            return std::nullopt;
+        }
+        return mainWindow(pid);
+    }
     // The main window: the program's largest window.
     std::optional<SwayWindow> mainWindow(pid_t pid, std::chrono::milliseconds timeout = 10s) const {
         std::optional<SwayWindow> found;
@@ -171,13 +183,7 @@ TEST_F(SwayScenarios, AClickOnTheTrayItemOpensTheWindow) {
 
 TEST_F(SwayScenarios, TheKeyDialogTakesKeysTheCompositorBoundAndGivesThemBack) {
     Process* app = program();
-    auto window = mainWindow(app->pid(), 2s);
-    if (!window) {
-        const std::vector<std::string> items = desk().trayItems();
-        ASSERT_FALSE(items.empty());
-        ASSERT_TRUE(desk().activateTrayItem(items.front()));
-        window = mainWindow(app->pid());
-    }
+    const std::optional<SwayWindow> window = shownWindow(app->pid());
     ASSERT_TRUE(window);
     ASSERT_EQ(keyEntry(kA), (Entry{2, 2, kUsageA}));
     const std::filesystem::path folder = desk().home().parent_path();
@@ -231,13 +237,7 @@ TEST_F(SwayScenarios, TheKeyDialogTakesKeysTheCompositorBoundAndGivesThemBack) {
 TEST_F(SwayScenarios, AtScaleTwoTheWindowFitsAndAClickHitsItsKey) {
     Process* app = program();
     ASSERT_TRUE(desk().setScale(2));
-    auto window = mainWindow(app->pid(), 2s);
-    if (!window) {
-        const std::vector<std::string> items = desk().trayItems();
-        ASSERT_FALSE(items.empty());
-        ASSERT_TRUE(desk().activateTrayItem(items.front()));
-        window = mainWindow(app->pid());
-    }
+    const std::optional<SwayWindow> window = shownWindow(app->pid());
     ASSERT_TRUE(window);
     EXPECT_GE(window->place.x, 0);
     EXPECT_GE(window->place.y, 0);
