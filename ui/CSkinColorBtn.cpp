@@ -1,5 +1,8 @@
 #include "ui/CSkinColorBtn.h"
 
+#include "ui/ColourNames.h"
+#include "ui/Language.h"
+
 #include <QColorDialog>
 #include <QEnterEvent>
 #include <QGridLayout>
@@ -111,10 +114,18 @@ void CSkinColorPopup::hideEvent(QHideEvent* event) {
     owner_.popupClosed();
 }
 
+QString colourAsText(int colorRef) {
+    const auto value = static_cast<uint32_t>(colorRef) & 0xFFFFFF;
+    return text(nearestColourNameKey(value)) + QStringLiteral(", ") +
+           fromColorRef(static_cast<int>(value)).name().toUpper();
+}
+
 CSkinColorBtn::CSkinColorBtn(QWidget* parent) : QAbstractButton(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     connect(this, &QAbstractButton::clicked, this, &CSkinColorBtn::openPopup);
+    connect(&Language::instance(), &Language::changed, this, &CSkinColorBtn::describeColour);
+    describeColour();
 }
 
 CSkinColorBtn::~CSkinColorBtn() = default;
@@ -126,8 +137,8 @@ void CSkinColorBtn::setColor(int colorRef) {
 }
 
 void CSkinColorBtn::describeColour() {
-    // A screen reader reads the colour the button shows as text (#RRGGBB).
-    setAccessibleDescription(fromColorRef(effectiveColor()).name().toUpper());
+    // A screen reader reads the colour the button shows as words and text: "red, #FF0000".
+    setAccessibleDescription(colourAsText(effectiveColor()));
 }
 
 void CSkinColorBtn::setAutomaticColor(int colorRef) {

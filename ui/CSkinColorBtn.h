@@ -18,6 +18,9 @@ namespace tarvik::ui {
 // 0x00BBGGRR <-> QColor.
 QColor fromColorRef(int colorRef);
 int toColorRef(const QColor& colour);
+// A 0x00BBGGRR colour as a reader says it: the nearest colour name in the current language and the
+// colour itself, "red, #FF0000".
+QString colourAsText(int colorRef);
 
 class ColorChooser {
 public:

@@ -7,6 +7,7 @@ add_library(tarvik_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/MaskRuns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinCaptions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SkinScale.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FileFilter.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/FileFilter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ColourNames.cpp)
 tarvik_target_defaults(tarvik_ui)
 target_link_libraries(tarvik_ui PUBLIC tarvik_platform)

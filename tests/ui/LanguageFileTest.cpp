@@ -1,6 +1,7 @@
 // Checks the language file shipped in Skins/ against the key lists of the program.
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
+#include "ui/ColourNames.h"
 #include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
@@ -48,6 +49,9 @@ std::vector<std::string_view> allKeys() {
                                                    std::span<const std::string_view>(kUndoMenuKeys),
                                                    std::span<const std::string_view>(kUndoQuestionKeys)}) {
         keys.insert(keys.end(), list.begin(), list.end());
+    }
+    for (const NamedColour& c : kNamedColours) {
+        keys.push_back(c.key);
     }
     return keys;
 }
