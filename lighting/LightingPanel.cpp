@@ -107,6 +107,7 @@ LightingPanel::~LightingPanel() {
     for (const QPointer<ui::CPngButton>& b : buttons_) {
         if (b) {
             b->setAfterPaint({});
+            b->setSpokenColour({});
             b->removeEventFilter(this);
         }
     }
@@ -373,6 +374,7 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
     for (size_t i = 0; i < buttons_.size(); ++i) {
         if (buttons_[i]) {
             buttons_[i]->setAfterPaint({});
+            buttons_[i]->setSpokenColour({});
             buttons_[i]->removeEventFilter(this);
         }
         buttons_[i] = i < buttons.size() ? buttons[i] : nullptr;
@@ -382,6 +384,14 @@ void LightingPanel::attachKeyButtons(std::span<ui::CPngButton* const> buttons) {
             continue;
         }
         const int index = static_cast<int>(i);
+        // While clicks paint, a reader hears each key's colour with its description.
+        b->setSpokenColour([this, index]() -> std::optional<int> {
+            const std::optional<Rgb> light = view_.keyClicksPaint ? shownColour(index) : std::nullopt;
+            if (!light) {
+                return std::nullopt;
+            }
+            return static_cast<int>(toColorRef(*light));
+        });
         b->setAfterPaint([this, index](ui::CPngButton& button, QPainter& p, bool) {
             const std::optional<Rgb>& light = shown_[static_cast<size_t>(index)];
             if (!light) {

@@ -2,6 +2,7 @@
 
 #include "ui/CBitmapSlider.h"
 #include "ui/CPngButton.h"
+#include "ui/CSkinColorBtn.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -64,6 +65,15 @@ public:
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name && button()->accessibleName().isEmpty()) {
             return button()->text().isEmpty() ? button()->tipText() : button()->text();
+        }
+        if (t == QAccessible::Description) {
+            const QString described = QAccessibleWidget::text(t);
+            const std::optional<int> colour = button()->spokenColour();
+            if (!colour) {
+                return described;
+            }
+            return described.isEmpty() ? colourAsText(*colour)
+                                       : described + QStringLiteral(", ") + colourAsText(*colour);
         }
         return QAccessibleWidget::text(t);
     }

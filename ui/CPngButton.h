@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace tarvik::ui {
 
@@ -93,6 +94,11 @@ public:
     bool showsFocusRing() const;
 
     void setAfterPaint(AfterPaint callback) { afterPaint_ = std::move(callback); }
+    // The colour a screen reader gives after the button's description (0x00BBGGRR), asked at reading
+    // time; an empty answer or no callback: no colour.
+    using SpokenColour = std::function<std::optional<int>()>;
+    void setSpokenColour(SpokenColour callback) { spokenColour_ = std::move(callback); }
+    std::optional<int> spokenColour() const { return spokenColour_ ? spokenColour_() : std::nullopt; }
 
     // The lighting preview: the colour laid over the picture with the given alpha (0-255).
     void setTint(const QColor& colour, int alpha);
@@ -164,6 +170,7 @@ private:
     QTimer tipTimer_;
     bool keyboardFocus_ = false;
     AfterPaint afterPaint_;
+    SpokenColour spokenColour_;
 };
 
 } // namespace tarvik::ui

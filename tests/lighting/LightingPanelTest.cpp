@@ -610,6 +610,10 @@ TEST_F(LightingPanelTest, ADragAcrossKeysPaintsThemWithOneUploadAndOpensNothing)
         u"Mode" + std::u16string(1, u'0' + static_cast<char16_t>(panel->view().user.slot));
     EXPECT_EQ(file.get(slot, u"64"), u"0,0,255,0");
     shoot(QStringLiteral("lighting_user_painted"));
+    // A reader hears the painted colour with the key and on the colour button.
+    EXPECT_EQ(host.buttons[kW]->spokenColour(), 0xFF0000);
+    EXPECT_TRUE(paint.accessibleDescription().endsWith(QStringLiteral(", #0000FF")))
+        << paint.accessibleDescription().toStdString();
 
     // Fn paints; a G button opens its dialog as ever.
     clearRequests();
@@ -624,6 +628,7 @@ TEST_F(LightingPanelTest, ADragAcrossKeysPaintsThemWithOneUploadAndOpensNothing)
     // With the panel off, clicks go to the buttons again.
     click(control::kPanelOff);
     EXPECT_FALSE(panel->keyClicksPaint());
+    EXPECT_EQ(host.buttons[kW]->spokenColour(), std::nullopt);
     QTest::mouseClick(&a, Qt::LeftButton);
     EXPECT_EQ(clicked.count(), 1);
 }
