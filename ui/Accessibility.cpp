@@ -7,7 +7,9 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 
 namespace tarvik::ui {
 
@@ -88,12 +90,42 @@ private:
     CPngButton* button() const { return static_cast<CPngButton*>(widget()); }
 };
 
+// A drop-down list. Qt's own reader view of it on this desktop gives the current entry as its name, so a
+// list reads as "Wave" rather than "Lighting mode": here a list with a name of its own keeps it and
+// gives the entry as its value.
+class AccessibleNamedList : public QAccessibleWidget {
+public:
+    explicit AccessibleNamedList(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {
+        addControllingSignal(QStringLiteral("activated(int)"));
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value || (t == QAccessible::Name && list()->accessibleName().isEmpty())) {
+            return list()->isEditable() && list()->lineEdit() != nullptr ? list()->lineEdit()->text()
+                                                                         : list()->currentText();
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& name) override {
+        if ((name == showMenuAction() || name == pressAction()) && list()->isEnabled()) {
+            list()->showPopup();
+        }
+    }
+
+private:
+    QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+};
+
 QAccessibleInterface* skinnedControl(const QString& className, QObject* object) {
     if (className == QLatin1String("tarvik::ui::CPngButton") && object->isWidgetType()) {
         return new AccessibleImageButton(static_cast<CPngButton*>(object));
     }
     if (className == QLatin1String("tarvik::ui::CBitmapSlider") && object->isWidgetType()) {
         return new AccessibleSlider(static_cast<CBitmapSlider*>(object));
+    }
+    if (className == QLatin1String("QComboBox") && object->isWidgetType()) {
+        return new AccessibleNamedList(static_cast<QComboBox*>(object));
     }
     return nullptr;
 }
