@@ -4,6 +4,7 @@
 #include "macros/MacroMemoryBar.h"
 #include "macros/TickCheckBox.h"
 #include "ui/CPngButton.h"
+#include "ui/Language.h"
 #include "ui/SkinRect.h"
 
 #include <QComboBox>
@@ -231,6 +232,7 @@ void MacroPanel::setTexts(const TextLookup& text) {
     cyclesPrompt_->setText(text_("MACRO_CYCLES"));
     recordDelayLabel_->setText(text_("RECORD_DELAY"));
     table_->setHeaders(text_("MACRO_KEYS_TISHI"), text_("MACRO_ACTION_TISHI"), text_("MACRO_DELAY_MS"));
+    list_->setAccessibleName(ui::text("ACC_MACRO_ACTIONS"));
     const std::pair<size_t, const char*> rowTexts[] = {{0, "A_DELETE"}, {1, "A_CLEAR"}, {2, "A_TOP"},
                                                        {3, "A_UP"},     {4, "A_DOWN"},  {5, "A_BOTTOM"}};
     for (const auto& [i, key] : rowTexts) {
