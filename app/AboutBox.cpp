@@ -3,6 +3,7 @@
 #include "ui/DarkStyle.h"
 #include "ui/Language.h"
 #include "ui/MessageBox.h"
+#include "ui/TextBinder.h"
 #include "ui/TextKeys.h"
 
 #include <QDialogButtonBox>
@@ -38,6 +39,9 @@ AboutBox::AboutBox(QString link, std::function<void()> openHelp, QWidget* parent
     linkLabel_->setTextFormat(Qt::RichText);
     linkLabel_->setText(
         QStringLiteral("<a style=\"color:#38b6f0\" href=\"%1\">%1</a>").arg(link_.toHtmlEscaped()));
+    // Read as what it leads to, with the address as its description.
+    ui::TextBinder::instance().bind(*linkLabel_, "ACC_LINK_HOME", ui::TextRole::Name);
+    linkLabel_->setAccessibleDescription(link_);
     for (QLabel* l : {intro_, copyright_, linkLabel_}) {
         l->setFont(ui::skinFont(13));
     }

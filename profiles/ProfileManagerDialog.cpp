@@ -2,6 +2,7 @@
 
 #include "ui/CPngButton.h"
 #include "ui/Language.h"
+#include "ui/TextBinder.h"
 #include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
@@ -148,6 +149,13 @@ void ProfileManagerDialog::build() {
     load_ = button("FUNC_LOAD");
     delete_ = button("FUNC_DELETE");
     apply_ = button("CONTROL2_APPLY");
+    // The buttons' words are drawn by the window from the skin, so a reader gets them as names.
+    const std::pair<ui::CPngButton*, const char*> names[] = {
+        {ok_, "PROFILE_OK"},     {cancel_, "MESSAGE_CANCEL"}, {add_, "PROFILE_ADD"},
+        {load_, "PROFILE_LOAD"}, {delete_, "PROFILE_DELETE"}, {apply_, "PROFILE_APPLY"}};
+    for (const auto& [b, key] : names) {
+        ui::TextBinder::instance().bind(*b, key, ui::TextRole::Name);
+    }
 
     list_ = new QTableWidget(this);
     list_->setObjectName(QStringLiteral("PROGRAM_LIST"));
@@ -172,6 +180,7 @@ void ProfileManagerDialog::build() {
     list_->setTextElideMode(Qt::ElideMiddle);
     list_->setItemDelegateForColumn(0, new TickDelegate(list_));
     ui::placeControl(*list_, layout(), u"PROGRAM_LIST");
+    ui::TextBinder::instance().bind(*list_, "ACC_PROFILE_LIST", ui::TextRole::Name);
 
     connect(list_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (filling_ || item->column() != 0) {

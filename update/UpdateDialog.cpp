@@ -1,6 +1,7 @@
 #include "update/UpdateDialog.h"
 
 #include "ui/CPngButton.h"
+#include "ui/TextBinder.h"
 #include "ui/TextKeys.h"
 #include "ui/TextTable.h"
 
@@ -101,6 +102,14 @@ void UpdateDialog::build() {
     start_ = &imageButton("CONTROL_UPButton");
     cancel_ = &imageButton("CONTROL_CUPButton");
     backup_ = &imageButton("CONTROL_BACKUPButton");
+    // The buttons' words are drawn by the window from the skin, so a reader gets them as names.
+    const std::pair<ui::CPngButton*, const char*> names[] = {{open_, "UPDATE_CHOOSE_TIP"},
+                                                             {start_, "UPDATE_START"},
+                                                             {cancel_, "UPDATE_CANCEL"},
+                                                             {backup_, "UPDATE_BACKUP"}};
+    for (const auto& [b, key] : names) {
+        ui::TextBinder::instance().bind(*b, key, ui::TextRole::Name);
+    }
     connect(open_, &QAbstractButton::clicked, this, &UpdateDialog::onChoose);
     connect(start_, &QAbstractButton::clicked, this, &UpdateDialog::onUpdate);
     connect(cancel_, &QAbstractButton::clicked, this, &UpdateDialog::reject);

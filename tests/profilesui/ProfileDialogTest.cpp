@@ -11,6 +11,7 @@
 #include "tests/profilesui/ScriptedFileChooser.h"
 #include "tests/support/SimLibrary.h"
 #include "ui/CPngButton.h"
+#include "ui/Language.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -134,6 +135,21 @@ TEST_F(ProfileDialogTest, OpensWithTheThreeOnBoardRowsAndTheCurrentProfileTicked
     const QColor base = img.pixelColor(unticked.left() + 3, unticked.center().y());
     EXPECT_GT(outline.lightness() - base.lightness(), 60) << outline.name().toStdString();
     EXPECT_GT(fill.blue(), 200) << fill.name().toStdString();
+}
+
+TEST_F(ProfileDialogTest, ButtonsAndListAreNamedForReaders) {
+    auto d = open();
+    // The buttons show their words only as drawn captions.
+    const std::pair<const char*, const char*> named[] = {
+        {"CONTROL_OK", "PROFILE_OK"},      {"CONTROL_CANCEL", "MESSAGE_CANCEL"},
+        {"FUNC_ADD", "PROFILE_ADD"},       {"FUNC_LOAD", "PROFILE_LOAD"},
+        {"FUNC_DELETE", "PROFILE_DELETE"}, {"CONTROL2_APPLY", "PROFILE_APPLY"}};
+    for (const auto& [control, key] : named) {
+        const QString name = button(*d, control).accessibleName();
+        EXPECT_FALSE(name.isEmpty()) << control;
+        EXPECT_EQ(name, ui::text(key)) << control;
+    }
+    EXPECT_FALSE(list(*d).accessibleName().isEmpty());
 }
 
 TEST_F(ProfileDialogTest, TicksAreSingleChoiceAndEnableApply) {
