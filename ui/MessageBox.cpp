@@ -6,6 +6,7 @@
 
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -79,6 +80,12 @@ QMessageBox* makeMessageBox(QWidget* parent, BoxKind kind, const QString& captio
     } else {
         box->setStandardButtons(QMessageBox::Ok);
         box->button(QMessageBox::Ok)->setText(okText());
+    }
+    // The sign is a picture: a reader hears what kind of message it marks.
+    if (auto* sign = box->findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) {
+        sign->setAccessibleName(ui::text(kind == BoxKind::Question  ? "ACC_SIGN_QUESTION"
+                                         : kind == BoxKind::Warning ? "ACC_SIGN_WARNING"
+                                                                    : "ACC_SIGN_INFORMATION"));
     }
     // Not the style's icons on the buttons either: they do not fit the dark look.
     for (QAbstractButton* b : box->buttons()) {

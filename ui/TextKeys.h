@@ -215,6 +215,7 @@ inline constexpr std::string_view kAccessibilityTextKeys[] = {
     "ACC_RANDOM_COLOUR", "ACC_FIXED_COLOUR",   "ACC_FIXED_RANDOM",     "ACC_PRESET_RED",
     "ACC_PRESET_YELLOW", "ACC_PRESET_GREEN",   "ACC_PRESET_BLUE",      "ACC_PAINT_COLOUR",
     "ACC_BASE_COLOUR",   "ACC_BRUSH_PAINT",    "ACC_BRUSH_BASE",       "ACC_USER_SLOT",
-    "ACC_VERSION",       "ACC_MACRO_ACTIONS",  "ACC_PROFILE_LIST"};
+    "ACC_VERSION",       "ACC_MACRO_ACTIONS",  "ACC_PROFILE_LIST",     "ACC_SIGN_INFORMATION",
+    "ACC_SIGN_QUESTION", "ACC_SIGN_WARNING"};
 
 } // namespace tarvik::ui

@@ -86,8 +86,9 @@ TEST(SkinPrompter, AQuestionWaitsForItsAnswerWithTheGivenDefault) {
 TEST(MessageBox, DrawnSignPlainTextAndButtonsInTheCurrentLanguage) {
     QTemporaryDir dir;
     const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / "language.ini";
-    std::ofstream(file) << "[LANGUAGE]\nlanguage=0\n[CHINESE]\nPROFILE_OK=确定\nMESSAGE_YES=是\n"
-                           "[ENGINSH]\nPROFILE_OK=Okay\n";
+    std::ofstream(file)
+        << "[LANGUAGE]\nlanguage=0\n[CHINESE]\nPROFILE_OK=确定\nMESSAGE_YES=是\nACC_SIGN_INFORMATION=信息\n"
+           "[ENGINSH]\nPROFILE_OK=Okay\n";
     Language& language = Language::instance();
     const LanguageFiles before = language.files();
     language.setFiles({file, {}});
@@ -101,6 +102,10 @@ TEST(MessageBox, DrawnSignPlainTextAndButtonsInTheCurrentLanguage) {
     ASSERT_EQ(message->buttons().size(), 1);
     EXPECT_EQ(message->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
     EXPECT_TRUE(message->button(QMessageBox::Ok)->icon().isNull());
+    // The drawn sign is named for readers.
+    const auto* sign = message->findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+    ASSERT_NE(sign, nullptr);
+    EXPECT_EQ(sign->accessibleName(), QStringLiteral("信息"));
 
     std::unique_ptr<QMessageBox> question(
         makeMessageBox(nullptr, BoxKind::Question, QString(), QStringLiteral("?")));
