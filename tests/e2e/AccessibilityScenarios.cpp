@@ -6,6 +6,7 @@
 #include "tests/e2e/KeyDialogScenario.h"
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace tarvik::e2e {
@@ -100,6 +101,10 @@ TEST_F(AccessibilityScenarios, EveryControlIsNamedInBothLanguagesAndKeysAndProfi
                                  "radio button 'Profile 1' [checked focusable]", "push button 'Menu'"}) {
         EXPECT_NE(tree.str().find(expected), std::string::npos) << expected;
     }
+    // A list reads as its name, not its entry; a colour button gives its colour in words and digits.
+    EXPECT_NE(tree.str().find("combo box 'Lighting mode'"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(tree.str(), std::regex("push button '[^']+' desc='[a-z ]+, #[0-9A-F]{6}'")))
+        << "no colour button reads its colour";
 
     // Profile 2 through the action interface: the keyboard runs it.
     ASSERT_EQ(keyboardProfile(), 0);
