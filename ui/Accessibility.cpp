@@ -4,6 +4,7 @@
 #include "ui/CPngButton.h"
 #include "ui/CSkinColorBtn.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
@@ -105,6 +106,26 @@ public:
                                                                          : list()->currentText();
         }
         return QAccessibleWidget::text(t);
+    }
+    // The entries, and the field of an editable list: where a reader finds the entry that is selected.
+    int childCount() const override { return list()->isEditable() ? 2 : 1; }
+    QAccessibleInterface* child(int index) const override {
+        if (index == 0) {
+            return QAccessible::queryAccessibleInterface(list()->view());
+        }
+        if (index == 1 && list()->isEditable()) {
+            return QAccessible::queryAccessibleInterface(list()->lineEdit());
+        }
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (child == nullptr) {
+            return -1;
+        }
+        if (child->object() == list()->view()) {
+            return 0;
+        }
+        return list()->isEditable() && child->object() == list()->lineEdit() ? 1 : -1;
     }
     QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
     void doAction(const QString& name) override {

@@ -26,6 +26,12 @@ TEST(AccessibleLists, NameStaysTheNameAndTheEntryIsTheValue) {
         list.setAccessibleName(QStringLiteral("Lighting mode"));
         EXPECT_EQ(reader->text(QAccessible::Name), QStringLiteral("Lighting mode")) << editable;
         EXPECT_EQ(reader->text(QAccessible::Value), QStringLiteral("Static")) << editable;
+        // The entries are there to be read, the selected one among them.
+        ASSERT_EQ(reader->childCount(), editable ? 2 : 1);
+        QAccessibleInterface* entries = reader->child(0);
+        ASSERT_NE(entries, nullptr);
+        EXPECT_EQ(reader->indexOfChild(entries), 0);
+        EXPECT_GT(entries->childCount(), 0);
         if (editable) {
             list.lineEdit()->setText(QStringLiteral("Typed"));
             EXPECT_EQ(reader->text(QAccessible::Value), QStringLiteral("Typed"));
