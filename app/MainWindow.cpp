@@ -700,9 +700,9 @@ void MainWindow::refreshButton(int controlId) {
     const ButtonLook look = hub_->buttonLook(controlId);
     b->setSelected(look.assigned);
     b->setTipText(QString::fromStdU16String(look.tip).trimmed());
-    if (look.assigned) {
-        b->setAccessibleDescription(b->tipText() + QStringLiteral(", ") + ui::text("ACC_KEY_CHANGED"));
-    }
+    // A key given back its own function (an undo, Default) reads as its tooltip again, not as changed.
+    b->setAccessibleDescription(
+        look.assigned ? b->tipText() + QStringLiteral(", ") + ui::text("ACC_KEY_CHANGED") : b->tipText());
     b->setTwoStateMode(look.colourMode);
     b->setTwoStateValue(look.colourFlag);
     b->setLatched(look.pressed);
