@@ -1,6 +1,7 @@
 #include "update/FirmwareUpdate.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileChecks.h"
 #include "platform/IniFile.h"
 #include "platform/LocalTime.h"
 #include "platform/Paths.h"
@@ -59,8 +60,7 @@ std::optional<ElfMachine> elfMachineOf(const fs::path& file) {
 // a FAT stick is executable, a Windows updater too. Checked before the keyboard is told anything, since a
 // keyboard in its boot mode with no program to flash it is the one outcome worse than an error message.
 bool isStartable(const fs::path& file) {
-    std::error_code ec;
-    if (file.empty() || !fs::is_regular_file(file, ec) || ::access(file.c_str(), X_OK) != 0) {
+    if (file.empty() || !isExecutableFile(file)) {
         return false;
     }
     ReadOnlyFile f(file);
