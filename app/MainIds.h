@@ -10,8 +10,9 @@ namespace tarvik::app {
 namespace control {
 inline constexpr int kProfileManager = 1005;
 inline constexpr int kApply = 1006;
-inline constexpr int kMacro = 1007; // acts as G9
-inline constexpr int kCmd0D = 1008;
+inline constexpr int kMacro = 1007;        // acts as G9
+inline constexpr int kTestButton0D = 1008; // hidden; would send device::CMD_TEST_BUTTON_0D
+inline constexpr int kCmd0D = kTestButton0D;
 inline constexpr int kTrayMenu = 1009;
 inline constexpr int kLink = 1121;
 inline constexpr int kHelp = 1122;

@@ -1,6 +1,7 @@
 #include "app/NamedEvents.h"
 
 #include "platform/NamedSemaphore.h"
+#include "platform/ThisProcess.h"
 
 #include <cstdio>
 

@@ -13,6 +13,7 @@
 #include "device/SerialWorker.h"
 #include "platform/Paths.h"
 #include "platform/TerminationSignals.h"
+#include "platform/ThisProcess.h"
 #include "profiles/Settings.h"
 #include "service/DbusService.h"
 #include "ui/Language.h"
@@ -28,7 +29,6 @@
 #include <optional>
 #include <sstream>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace tarvik::app {
@@ -176,7 +176,7 @@ int runProgram(int argc, char** argv) {
         if (session->open(folder, device::OnBindFailure::Report) != device::BindResult::Ok) {
             // No service library, an entry point missing or its start refused: nothing shows.
             std::fflush(nullptr);
-            ::_exit(0);
+            exitAtOnce(0);
         }
         session->commands().setVerifyWrites(settings.readVerifyWrites());
         hosted.emplace(cli::HostedLink{session->commands(), session->link(), state});

@@ -7,10 +7,10 @@
 #include "device/LinkSession.h"
 #include "platform/Paths.h"
 #include "platform/PrivateFolder.h"
+#include "platform/ThisProcess.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 namespace tarvik::cli {
 
@@ -57,8 +57,8 @@ int runDoctor(CliContext& ctx, std::span<const std::string_view> args) {
     if (const char* root = std::getenv("TARVIK_DOCTOR_ROOT"); root != nullptr && root[0] != '\0') {
         system.root = root;
     }
-    system.uid = ::getuid();
-    system.self = ::getpid();
+    system.uid = currentUserId();
+    system.self = currentProcessId();
     doctor::gatherSystemFacts(system, facts);
     doctor::gatherDataFolder(facts);
 

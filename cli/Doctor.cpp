@@ -11,7 +11,6 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <unistd.h>
 
 namespace tarvik::cli::doctor {
 
@@ -203,7 +202,7 @@ void gatherHolders(const System& s, Facts& f) {
     }
     for (const auto& e : entries(s.root / "proc")) {
         auto pid = parseNumber(e.path().filename().string(), 10);
-        if (!pid || static_cast<pid_t>(*pid) == s.self) {
+        if (!pid || static_cast<ProcessId>(*pid) == s.self) {
             continue;
         }
         for (const auto& fd : entries(e.path() / "fd")) {
@@ -263,7 +262,7 @@ void gatherDataFolder(Facts& f) {
     while (!above.empty() && !fs::exists(above, ec)) {
         above = above.parent_path();
     }
-    if (above.empty() || ::access(above.c_str(), W_OK | X_OK) != 0) {
+    if (above.empty() || !folderTakesNewEntries(above)) {
         f.dataFolderProblem = "it is missing and cannot be made in " + above.string();
         return;
     }

@@ -4,10 +4,11 @@
 // from the facts alone.
 #pragma once
 
+#include "platform/ThisProcess.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace tarvik::cli::doctor {
@@ -68,8 +69,8 @@ struct Facts {
 // Where the system facts come from.
 struct System {
     std::filesystem::path root = "/";
-    uid_t uid = 0;
-    pid_t self = 0; // left out of the holders
+    UserId uid = 0;
+    ProcessId self = 0; // left out of the holders
     // errno of opening a node for reading and writing (0: it opened). The default opens and closes it.
     std::function<int(const std::filesystem::path&)> openError;
 };

@@ -1,13 +1,11 @@
 #include "cli/Interruption.h"
 
-#include <csignal>
+#include "platform/TerminationSignals.h"
+#include "platform/ThisProcess.h"
+
 #include <map>
 #include <mutex>
-#include <pthread.h>
 #include <set>
-#include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace tarvik::cli::interruption {
 
@@ -28,28 +26,22 @@ State& state() {
     return *s;
 }
 
-void takeSignals(sigset_t set) {
-    for (;;) {
-        int sig = 0;
-        if (sigwait(&set, &sig) != 0) {
-            continue;
+void takeSignal(int sig) {
+    State& s = state();
+    std::unique_lock lock(s.m);
+    if (s.signal != 0) {
+        // The second: no more waiting for a step to end.
+        for (const auto& folder : s.temporaries) {
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
         }
-        State& s = state();
-        std::unique_lock lock(s.m);
-        if (s.signal != 0) {
-            // The second: no more waiting for a step to end.
-            for (const auto& folder : s.temporaries) {
-                std::error_code ec;
-                std::filesystem::remove_all(folder, ec);
-            }
-            ::_exit(128 + s.signal);
-        }
-        s.signal = sig;
-        // Under the lock: a scope that ends meanwhile waits, so no action outlives what it refers to.
-        for (const auto& [id, entry] : s.actions) {
-            entry.first();
-            s.consumed = s.consumed || entry.second;
-        }
+        exitAtOnce(128 + s.signal);
+    }
+    s.signal = sig;
+    // Under the lock: a scope that ends meanwhile waits, so no action outlives what it refers to.
+    for (const auto& [id, entry] : s.actions) {
+        entry.first();
+        s.consumed = s.consumed || entry.second;
     }
 }
 
@@ -62,13 +54,7 @@ void install() {
         return;
     }
     s.installed = true;
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&set, sig);
-    }
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(takeSignals, set).detach();
+    takeTerminationSignalsOnThread(takeSignal);
 }
 
 bool requested() {

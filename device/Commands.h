@@ -83,10 +83,18 @@ enum Command : uint8_t {
     CMD_WRITE_KEYS = 0x08,
     CMD_READ_MACROS = 0x09,
     CMD_WRITE_MACROS = 0x0A,
-    CMD_0B = 0x0B,
-    CMD_0C = 0x0C,
-    CMD_0D = 0x0D,
-    CMD_0E = 0x0E,
+    // Four codes the keyboard accepts without data and answers without data; what they do inside it is
+    // not known. Named for what is known on this side: this program never sends three of them, 0x0C
+    // would go out after the same 10 ms pause as CMD_END_WRITE, and 0x0D belongs to a hidden test button
+    // of the main window (control::kTestButton0D). The bare numbered names stay usable.
+    CMD_UNSENT_0B = 0x0B,
+    CMD_UNSENT_PAUSED_0C = 0x0C,
+    CMD_TEST_BUTTON_0D = 0x0D,
+    CMD_UNSENT_0E = 0x0E,
+    CMD_0B = CMD_UNSENT_0B,
+    CMD_0C = CMD_UNSENT_PAUSED_0C,
+    CMD_0D = CMD_TEST_BUTTON_0D,
+    CMD_0E = CMD_UNSENT_0E,
     CMD_READ_DEFAULT_KEYS = 0x0F,
     CMD_READ_COLOURS = 0x10,
     CMD_WRITE_COLOURS = 0x11,

@@ -1,20 +1,11 @@
 #include "dialogs/OnScreenKeyboard.h"
 
-#include <unistd.h>
+#include "platform/FileChecks.h"
 
 #include <string>
 #include <system_error>
 
 namespace tarvik::dialogs {
-
-namespace {
-
-bool isExecutableFile(const std::filesystem::path& p) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0;
-}
-
-} // namespace
 
 std::optional<std::filesystem::path> findOnScreenKeyboard(std::string_view pathVariable) {
     for (const char* program : {"onboard", "florence"}) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace tarvik {
@@ -66,6 +67,15 @@ std::string fileCreationProblem(const std::filesystem::path& pattern) {
     ::close(fd);
     ::unlink(probe.c_str());
     return {};
+}
+
+bool isExecutableFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool folderTakesNewEntries(const std::filesystem::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 } // namespace tarvik

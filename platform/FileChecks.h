@@ -18,4 +18,10 @@ int deviceOpenError(const std::filesystem::path& node);
 // that worked, else the system's reason.
 std::string fileCreationProblem(const std::filesystem::path& pattern);
 
+// A regular file this user may execute.
+bool isExecutableFile(const std::filesystem::path& path);
+
+// Whether this user may make new entries in the folder (write and search permission).
+bool folderTakesNewEntries(const std::filesystem::path& folder);
+
 } // namespace tarvik

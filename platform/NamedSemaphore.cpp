@@ -44,8 +44,4 @@ void closeNamedSemaphore(const std::string& name, const NamedSemaphore& semaphor
     }
 }
 
-unsigned currentUserId() {
-    return ::getuid();
-}
-
 } // namespace tarvik

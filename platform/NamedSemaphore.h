@@ -16,7 +16,5 @@ struct NamedSemaphore {
 NamedSemaphore openOwnNamedSemaphore(const std::string& name);
 // Closes it and removes the name when this process created it.
 void closeNamedSemaphore(const std::string& name, const NamedSemaphore& semaphore);
-// The user this process runs as, in the numbers the system names users by.
-unsigned currentUserId();
 
 } // namespace tarvik

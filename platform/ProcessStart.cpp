@@ -1,5 +1,7 @@
 #include "platform/ProcessStart.h"
 
+#include "platform/FileChecks.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -57,8 +59,7 @@ void report(int fd, int tag, int value) {
 } // namespace
 
 bool startDetached(const std::filesystem::path& program, const std::vector<std::string>& args) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(program, ec) || ::access(program.c_str(), X_OK) != 0) {
+    if (!isExecutableFile(program)) {
         return false;
     }
     // Everything the child needs is built before fork: after it only async-signal-safe calls may run.

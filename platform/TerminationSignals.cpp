@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tarvik {
@@ -70,6 +72,23 @@ void catchTerminationSignals(void (*handler)(int)) {
     for (int s : kTerminationSignals) {
         ::sigaction(s, &action, nullptr);
     }
+}
+
+void takeTerminationSignalsOnThread(void (*onSignal)(int)) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kTerminationSignals) {
+        sigaddset(&set, s);
+    }
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set, onSignal] {
+        for (;;) {
+            int sig = 0;
+            if (sigwait(&set, &sig) == 0) {
+                onSignal(sig);
+            }
+        }
+    }).detach();
 }
 
 } // namespace tarvik

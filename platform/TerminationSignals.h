@@ -18,6 +18,11 @@ inline constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // the three from now on; a blocking call it interrupts returns early.
 void catchTerminationSignals(void (*handler)(int));
 
+// For a process without an event loop that must never be interrupted inside a call: the three signals are
+// blocked in the calling thread (and so in every thread it starts afterwards), and onSignal runs for each
+// one that arrives on a thread of its own, where it may lock and call anything. For the whole process life.
+void takeTerminationSignalsOnThread(void (*onSignal)(int));
+
 class TerminationSignals {
 public:
     TerminationSignals();

@@ -1,5 +1,6 @@
 #include "ui/SkinLayout.h"
 
+#include "platform/ThisProcess.h"
 #include "ui/CBaseDialog.h"
 #include "ui/CPngButton.h"
 #include "ui/SkinPicture.h"
@@ -11,7 +12,6 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace tarvik::ui {
 
@@ -98,7 +98,7 @@ SkinRect moveControl(QWidget& control, const IniFile& layout, std::u16string_vie
 }
 
 void exitQuietly(const std::filesystem::path&) {
-    ::_exit(0);
+    exitAtOnce(0);
 }
 
 std::vector<QPixmap> loadPictures(const std::filesystem::path& folder, const std::vector<std::string>& names,

@@ -1,7 +1,9 @@
 #include "update/FirmwareUpdate.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileChecks.h"
 #include "platform/IniFile.h"
+#include "platform/LocalTime.h"
 #include "platform/Paths.h"
 #include "platform/Utf.h"
 #include "profiles/ProfileFiles.h"
@@ -10,7 +12,6 @@
 #include <ctime>
 #include <optional>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
 
 namespace tarvik::update {
@@ -59,8 +60,7 @@ std::optional<ElfMachine> elfMachineOf(const fs::path& file) {
 // a FAT stick is executable, a Windows updater too. Checked before the keyboard is told anything, since a
 // keyboard in its boot mode with no program to flash it is the one outcome worse than an error message.
 bool isStartable(const fs::path& file) {
-    std::error_code ec;
-    if (file.empty() || !fs::is_regular_file(file, ec) || ::access(file.c_str(), X_OK) != 0) {
+    if (file.empty() || !isExecutableFile(file)) {
         return false;
     }
     ReadOnlyFile f(file);
@@ -88,8 +88,7 @@ std::u16string fillPath(std::u16string_view format, const fs::path& file) {
 
 std::string backupFileName(std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&t, &local);
+    const std::tm local = localTime(t);
     char buf[64];
     const size_t n = std::strftime(buf, sizeof buf, "update-%Y%m%d-%H%M%S.tvk", &local);
     return n > 0 ? std::string(buf, n) : std::string("update.tvk");

@@ -409,10 +409,10 @@ SimKeyboard::Outcome SimKeyboard::handle(std::span<const uint8_t> input) {
         }
         std::copy_n(payload, len, staging_->macros.begin() + static_cast<std::ptrdiff_t>(addr));
         break;
-    case kCmd0B:
-    case kCmd0C:
-    case kCmd0D:
-    case kCmd0E:
+    case kUnsent0B:
+    case kUnsentPaused0C:
+    case kTestButton0D:
+    case kUnsent0E:
         break;
     case kReadDefaultKeys:
         if (!chunkFits(kKeyBlockSize)) {
