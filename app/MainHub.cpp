@@ -946,7 +946,8 @@ void MainHub::keyboardWrittenByClient() {
 }
 
 void MainHub::restoreDefaults() {
-    const char* question = edits_.empty() ? "MAIN_PROMPT_DEFAULT" : "MAIN_PROMPT_DEFAULT_UNDO";
+    // With edits to undo, the question says they will be gone (the key is listed with the language file's).
+    const std::string_view question = edits_.empty() ? "MAIN_PROMPT_DEFAULT" : ui::kUndoQuestionKeys[0];
     if (busy_ || exiting_ || !p_.prompter.askYesNo(question, false)) {
         return;
     }
