@@ -586,6 +586,16 @@ void MainWindow::hideEvent(QHideEvent* event) {
     if (!event->spontaneous() && !isMinimized() && !busy_ && !pictureKind_.empty()) {
         releaseStatePictures();
     }
+    if (!event->spontaneous() && !isMinimized()) {
+        // The window system's copy of the window (a picture of its whole size) goes too; the next show
+        // makes the window anew. After the hide has run its course, not inside it.
+        QTimer::singleShot(0, this, [this] {
+            if (!isVisible() && testAttribute(Qt::WA_WState_Created)) {
+                destroy();
+                ::malloc_trim(0);
+            }
+        });
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -93,8 +93,20 @@ void KeyLightLayer::setButtons(std::span<ui::CPngButton* const> buttons) {
             b->installEventFilter(this);
         }
     }
+    // Laid out when it first shows: a window that starts hidden holds no copy of its background.
+    release();
+}
+
+void KeyLightLayer::release() {
     relayoutPending_ = true;
-    relayout();
+    covered_.clear();
+    covered_.shrink_to_fit();
+    isCovered_.fill(false);
+    runs_.clear();
+    runs_.shrink_to_fit();
+    legends_.clear();
+    plain_ = QImage();
+    buffer_ = QImage();
 }
 
 std::vector<QRect> KeyLightLayer::runs() const {

@@ -771,6 +771,9 @@ void LightingPanel::showLayer(bool on) {
     }
     // Hidden, the layer leaves the buttons under it to be painted again, each with its light.
     layer_->setVisible(on);
+    if (!on) {
+        layer_->release();
+    }
 }
 
 void LightingPanel::setShown(int button, std::optional<Rgb> colour) {
