@@ -130,7 +130,9 @@ TEST_F(RulesWindowTest, ChangesReachTheFileAndTheFocusStaysOnTheBoxBeingChanged)
     QTest::keyClick(&game, Qt::Key_Up); // profile 3 -> profile 2
     EXPECT_EQ(controller.rules().rules[0], (AppRule{"game1", 1}));
     EXPECT_NE(fileText().find("game1 = 1"), std::string::npos) << fileText();
-    EXPECT_EQ(QApplication::focusWidget(), &game) << "the rows were rebuilt under the user's focus";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(&rowBox(*d, 0), &game) << "the rows were rebuilt under the user's focus";
+    EXPECT_EQ(QApplication::focusWidget(), &game);
     QTest::keyClick(&game, Qt::Key_Up);
     EXPECT_EQ(controller.rules().rules[0].profile, 0);
 
