@@ -85,8 +85,6 @@ AppRulesDialog::AppRulesDialog(AppProfilesController& controller, const std::fil
     // Tab leaves the list for the rows' profile boxes and the buttons; the arrows move between rules.
     table_->setTabKeyNavigation(false);
     table_->setTextElideMode(Qt::ElideMiddle);
-    // The names start where their column's caption does.
-    table_->setStyleSheet(QStringLiteral("QTableView::item { padding-left: 4px; }"));
     table_->installEventFilter(new DeleteKey(table_, [this] { removeSelected(); }));
     fallback_->setObjectName(QStringLiteral("APPRULES_FALLBACK"));
 
