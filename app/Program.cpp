@@ -254,7 +254,7 @@ int runProgram(int argc, char** argv) {
         {[&] { return autoProfiles->paused(); }, [&](bool paused) { (void)autoProfiles->setPaused(paused); },
          [&] {
              if (!rulesWindow) {
-                 rulesWindow = std::make_unique<appprofiles::AppRulesDialog>(*autoProfiles);
+                 rulesWindow = std::make_unique<appprofiles::AppRulesDialog>(*autoProfiles, folder / "Skins");
              }
              rulesWindow->refresh();
              rulesWindow->show();

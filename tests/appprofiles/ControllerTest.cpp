@@ -2,6 +2,7 @@
 // focus report switching once it has rested, and a switch that waits for pending edits and follows when
 // they are gone.
 #include "appprofiles/AppProfilesController.h"
+#include "tests/appprofiles/ScriptedWatcher.h"
 
 #include <QTest>
 
@@ -12,18 +13,7 @@
 namespace tarvik::appprofiles {
 namespace {
 
-class ScriptedWatcher final : public FocusWatcher {
-public:
-    bool start(Report report) override {
-        report_ = std::move(report);
-        return true;
-    }
-    QString name() const override { return QStringLiteral("scripted"); }
-    void focus(const std::string& instance) { report_({"", instance, ""}); }
-
-private:
-    Report report_;
-};
+using testing::ScriptedWatcher;
 
 TEST(AppProfilesController, SwitchesOnceSettledAndWaitsForPendingEdits) {
     const auto file = std::filesystem::path(::testing::TempDir()) / "controller-test" / "app-profiles.conf";

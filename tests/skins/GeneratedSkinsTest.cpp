@@ -136,6 +136,8 @@ const std::vector<std::string> kCompositeKeys = {"CONTROL_MASK",
                                                  "FUNC_FUNCTION_SELECT"};
 const std::vector<std::string> kProfileKeys = {"CONTROL_OK",  "CONTROL_CANCEL", "FUNC_ADD",    "FUNC_LOAD",
                                                "FUNC_DELETE", "CONTROL2_APPLY", "PROGRAM_LIST"};
+const std::vector<std::string> kAppRulesKeys = {"APPRULES_STATUS", "APPRULES_LIST", "APPRULES_FALLBACK",
+                                                "FUNC_ADD",        "FUNC_DELETE",   "CONTROL_CANCEL"};
 const std::vector<std::string> kUpdateKeys = {"CONTROL_UPStatic",   "CONTROL_UPCombox",
                                               "CONTROL_CUPButton",  "CONTROL_UPButton",
                                               "CONTROL_OPENButton", "CONTROL_BACKUPButton"};
@@ -170,6 +172,7 @@ std::vector<Dialog> dialogs() {
           "function_normal.jpg", "function_over.jpg", "function_down.jpg"}},
         {"Profile.ini", kProfileKeys, {"Profile_normal.jpg", "Profile_over.jpg", "Profile_down.jpg"}},
         {"UpdateDlg.ini", kUpdateKeys, {"update_normal.jpg", "update_over.jpg"}},
+        {"AppRules.ini", kAppRulesKeys, {"AppRules_normal.jpg", "AppRules_over.jpg", "AppRules_down.jpg"}},
     };
 }
 
@@ -449,7 +452,7 @@ QFont captionFont(const CaptionEntry& c) {
 
 TEST(GeneratedSkins, CaptionsAreWellFormedInsideTheWindowAndNameTheirControls) {
     int total = 0;
-    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini"}) {
+    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini", "AppRules.ini"}) {
         const IniFile ini = layoutFile(file);
         const QImage bg = picture(toUtf8(ini.get(u"SCREEN", u"Main")));
         ASSERT_FALSE(bg.isNull()) << file;
@@ -490,14 +493,15 @@ TEST(GeneratedSkins, EveryCaptionHasItsTextInBothLanguagesAndFits) {
     auto listed = [](std::string_view key) {
         for (std::span<const std::string_view> list :
              {std::span<const std::string_view>(kSkinCaptionTextKeys),
-              std::span<const std::string_view>(kMainWindowTextKeys)}) {
+              std::span<const std::string_view>(kMainWindowTextKeys),
+              std::span<const std::string_view>(kAppProfileTextKeys)}) {
             if (std::find(list.begin(), list.end(), key) != list.end()) {
                 return true;
             }
         }
         return false;
     };
-    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini"}) {
+    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini", "AppRules.ini"}) {
         for (const CaptionEntry& c : captionsOf(layoutFile(file))) {
             EXPECT_TRUE(listed(c.key)) << c.key << " is missing from the program's lists of texts";
             for (const char16_t* section : {u"ENGINSH", u"CHINESE"}) {
@@ -541,7 +545,7 @@ int inkPixels(const QImage& image, QRect area) {
 
 TEST(GeneratedSkins, NoWordIsBakedUnderACaption) {
     // Under each caption the pictures show only the surface the word is drawn on.
-    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini"}) {
+    for (const char* file : {"Main.ini", "Composite.ini", "Profile.ini", "UpdateDlg.ini", "AppRules.ini"}) {
         const IniFile ini = layoutFile(file);
         const QImage bg = picture(toUtf8(ini.get(u"SCREEN", u"Main")));
         ASSERT_FALSE(bg.isNull());

@@ -1,4 +1,5 @@
-// The composite key dialog, the profile manager and the firmware update dialog.
+// The composite key dialog, the profile manager, the firmware update dialog and the automatic-profiles
+// rules window.
 #include "tools/skingen/Look.h"
 #include "tools/skingen/Skins.h"
 
@@ -266,6 +267,34 @@ void writeUpdateSkin(Output& out) {
     writeDialog(out, s, QStringLiteral("update"), QStringLiteral("UpdateDlg.ini"));
     statePicture(out, s, "update_normal.jpg", State::Normal);
     statePicture(out, s, "update_over.jpg", State::Over);
+}
+
+void writeAppRulesSkin(Output& out) {
+    Scene s(QSize(520, 418), 12);
+    s.setBase([](QPainter& p, const QRectF& r, const Look&) {
+        drawDialogBase(p, r);
+        drawWell(p, QRectF(20, 54, 480, 54));   // the watcher's status, up to three lines
+        drawWell(p, QRectF(20, 116, 480, 194)); // the rules
+        p.setPen(QPen(QColor(255, 255, 255, 12), 1));
+        p.drawLine(QPointF(16, 362.5), QPointF(r.width() - 16, 362.5));
+    });
+    s.decorate(QRect(20, 8, 300, 30), title(glyph::compass()));
+    s.caption(QStringLiteral("APPPROFILES_TITLE"), titleTextRect(QRect(20, 8, 300, 30)), CaptionStyle::Title);
+    s.control("APPRULES_STATUS", QRect(28, 56, 464, 50));
+    s.control("APPRULES_LIST", QRect(22, 118, 476, 190));
+    s.caption(QStringLiteral("APPPROFILES_FALLBACK"), QRect(20, 320, 170, 30), CaptionStyle::Label);
+    s.control("APPRULES_FALLBACK", QRect(196, 320, 304, 30));
+    labelledButton(s, "FUNC_ADD", QRect(20, 372, 108, 34), ButtonKind::Plain, "APPPROFILES_ADD",
+                   glyph::plus());
+    labelledButton(s, "FUNC_DELETE", QRect(136, 372, 120, 34), ButtonKind::Plain, "APPPROFILES_REMOVE",
+                   glyph::trash());
+    // Escape presses the button under this key in every skinned window.
+    labelledButton(s, "CONTROL_CANCEL", QRect(388, 372, 112, 34), ButtonKind::Plain, "APPPROFILES_CLOSE",
+                   glyph::cross());
+    writeDialog(out, s, QStringLiteral("apprules"), QStringLiteral("AppRules.ini"));
+    statePicture(out, s, "AppRules_normal.jpg", State::Normal);
+    statePicture(out, s, "AppRules_over.jpg", State::Over);
+    statePicture(out, s, "AppRules_down.jpg", State::Down);
 }
 
 } // namespace tarvik::skingen

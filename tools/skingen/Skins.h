@@ -1,4 +1,4 @@
-// The four dialogs of the skin, the lighting panel's pictures and the icons, each written into the
+// The dialogs of the skin, the lighting panel's pictures and the icons, each written into the
 // output folder with its layout file.
 #pragma once
 
@@ -15,6 +15,7 @@ void writeLightingPictures(Output& out, const Scene& main);
 void writeCompositeSkin(Output& out);
 void writeProfileSkin(Output& out);
 void writeUpdateSkin(Output& out);
+void writeAppRulesSkin(Output& out);
 void writeIcons(Output& out);
 // The program icon for the desktop's icon theme: hicolor/SIZExSIZE/apps/tarvik.png and
 // hicolor/scalable/apps/tarvik.svg.

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     tarvik::skingen::writeCompositeSkin(out);
     tarvik::skingen::writeProfileSkin(out);
     tarvik::skingen::writeUpdateSkin(out);
+    tarvik::skingen::writeAppRulesSkin(out);
     tarvik::skingen::writeIcons(out);
     QStringList errors = out.errors();
     int files = out.fileCount();
