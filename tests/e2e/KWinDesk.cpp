@@ -136,8 +136,17 @@ KWinDesk::KWinDesk(std::string scenario, int width, int height)
                    })) {
         return;
     }
+    kwinRuns_ = true;
     assign(environment_, {"WAYLAND_DISPLAY=" + std::string(kSocket), "QT_QPA_PLATFORM=wayland",
                           "XDG_CURRENT_DESKTOP=KDE", "XDG_SESSION_TYPE=wayland"});
+    // A fake input device for the desk's life: KWin's seat has a pointer and a keyboard only while one
+    // exists, and clients drop theirs each time the last one goes (a click's own device among them).
+    const std::filesystem::path holdLog = root_ / ("wlinput-" + std::to_string(logs_ + 1) + ".log");
+    if (!startPart("wlinput", tools_ / "wlinput",
+                   {"--size", std::to_string(width), std::to_string(height), "hold"}, environment_,
+                   [&] { return readFile(holdLog).find("holding") != std::string::npos; })) {
+        return;
+    }
     const std::filesystem::path server = programFolder_ / "portmux-sim";
     startPart("portmux-sim", server,
               {"serve", "--state", state.string(), "--socket", (runtime_ / "portmux" / "sim.sock").string()},

@@ -47,8 +47,10 @@ public:
     ~KWinDesk();
 
     bool ok() const { return error_.empty(); }
-    // Why the desk cannot run here (empty when it runs): the scenarios skip with it.
     const std::string& error() const { return error_; }
+    // False when KWin is not installed or does not start on this machine: error() says why, and the
+    // scenarios skip rather than fail.
+    bool kwinRuns() const { return kwinRuns_; }
     void setScenario(const std::string& scenario);
     const std::filesystem::path& programFolder() const { return programFolder_; }
     std::filesystem::path skinFile(std::string_view name) const { return programFolder_ / "Skins" / name; }
@@ -112,6 +114,7 @@ private:
     int steps_ = 0;
     int logs_ = 0;
     int scripts_ = 0;
+    bool kwinRuns_ = false;
 };
 
 } // namespace tarvik::e2e

@@ -10,7 +10,8 @@
 //     click X Y         a left click there (press X Y, release X Y for a drag)
 //     key CODE...       each evdev key code pressed and released in turn
 //     chord CODE...     the codes pressed in order and released in reverse (KEY_LEFTALT KEY_TAB)
-//     hold              keeps both devices until the program is ended (a seat without any pointer
+//     hold              keeps both devices until the program is ended, saying "holding" on standard
+//                       output once they exist (a seat without any pointer
 //                       gives clients no pointer, so a desk keeps one for its whole life)
 #include "fake-input-client-protocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -232,6 +233,9 @@ int main(int argc, char** argv) {
         } else if (command == "hold") {
             std::signal(SIGTERM, [](int) { stop = 1; });
             std::signal(SIGINT, [](int) { stop = 1; });
+            // The devices exist once the compositor has answered: a desk waits for this line.
+            std::puts("holding");
+            std::fflush(stdout);
             while (stop == 0 && wl_display_dispatch(display) != -1) {
             }
         } else {
