@@ -259,6 +259,8 @@ std::optional<std::vector<std::string>> KWinDesk::script(const std::string& body
                                   },
                                   5s, 20ms);
     busCall("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.unloadScript", {name});
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
     if (!ended) {
         return std::nullopt;
     }
