@@ -5,7 +5,7 @@
 // build/e2e/; what KWin knows about windows is asked with small KWin scripts whose answers KWin prints
 // into its log.
 //
-// The installed kwin_wayland carries a file capability that a container without that capability in
+// The installed kwin_wayland carries a file capability (cap_sys_resource) that a container without it in
 // its bounding set refuses to exec ("Operation not permitted"); the desk runs a copy of it, which has
 // none. KWin lets the test clients use its privileged interfaces only with its permission checks off.
 //
