@@ -23,8 +23,6 @@
 #include <sstream>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace tarvik::e2e {
 
 namespace {
@@ -94,15 +92,7 @@ SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
         return;
     }
 
-    for (char** e = environ; *e != nullptr; ++e) {
-        environment_.emplace_back(*e);
-    }
-    std::erase_if(environment_, [](const std::string& e) {
-        const std::string n = nameOf(e);
-        return n == "DISPLAY" || n == "WAYLAND_DISPLAY" || n == "XAUTHORITY" || n == "SESSION_MANAGER" ||
-               n == "SWAYSOCK" || n == "DBUS_SESSION_BUS_ADDRESS" || n.rfind("XDG_", 0) == 0 ||
-               n.rfind("PORTMUX_", 0) == 0 || n.rfind("WLR_", 0) == 0;
-    });
+    environment_ = environmentWithoutDesk();
     const std::filesystem::path state = root_ / "sim-keyboard.bin";
     assign(environment_, {
                              "HOME=" + home_.string(),

@@ -1,15 +1,19 @@
 // wlinput: a pointer and a keyboard for a Wayland compositor that has neither (a headless one), for the
 // whole-program tests. It speaks the virtual pointer and virtual keyboard protocols; the keyboard has an
 // ordinary US layout, so each key arrives with the key code a real keyboard gives it (a client that
-// reads scan codes sees the right key).
+// reads scan codes sees the right key). On KWin, which offers neither, it speaks KWin's fake input
+// protocol instead (KWin must let it: KWIN_WAYLAND_NO_PERMISSION_CHECKS=1); there KWin's own keymap
+// applies.
 //
 //   wlinput --size W H COMMAND...   W H: the size of the output layout in logical pixels
 //     move X Y          the pointer to (X, Y)
 //     click X Y         a left click there (press X Y, release X Y for a drag)
 //     key CODE...       each evdev key code pressed and released in turn
 //     chord CODE...     the codes pressed in order and released in reverse (KEY_LEFTALT KEY_TAB)
-//     hold              keeps both devices until the program is ended (a seat without any pointer
+//     hold              keeps both devices until the program is ended, saying "holding" on standard
+//                       output once they exist (a seat without any pointer
 //                       gives clients no pointer, so a desk keeps one for its whole life)
+#include "fake-input-client-protocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -34,9 +38,10 @@ struct Globals {
     wl_seat* seat = nullptr;
     zwlr_virtual_pointer_manager_v1* pointers = nullptr;
     zwp_virtual_keyboard_manager_v1* keyboards = nullptr;
+    org_kde_kwin_fake_input* fake = nullptr;
 };
 
-void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
     auto* g = static_cast<Globals*>(data);
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && g->seat == nullptr) {
         g->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -46,6 +51,10 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
     } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
         g->keyboards = static_cast<zwp_virtual_keyboard_manager_v1*>(
             wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 4) {
+        // Version 4 brings the keyboard.
+        g->fake = static_cast<org_kde_kwin_fake_input*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
     }
 }
 
@@ -124,33 +133,55 @@ int main(int argc, char** argv) {
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistry, &g);
     wl_display_roundtrip(display);
-    if (g.seat == nullptr || g.pointers == nullptr || g.keyboards == nullptr) {
-        std::fputs("wlinput: the compositor offers no seat, virtual pointer or virtual keyboard\n", stderr);
+    const bool virtualDevices = g.seat != nullptr && g.pointers != nullptr && g.keyboards != nullptr;
+    if (!virtualDevices && g.fake == nullptr) {
+        std::fputs(
+            "wlinput: the compositor offers no seat with virtual pointer and keyboard, nor fake input\n",
+            stderr);
         return 1;
     }
-    zwlr_virtual_pointer_v1* pointer =
-        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(g.pointers, g.seat);
-    zwp_virtual_keyboard_v1* keyboard =
-        zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(g.keyboards, g.seat);
+    zwlr_virtual_pointer_v1* pointer = nullptr;
+    zwp_virtual_keyboard_v1* keyboard = nullptr;
     const Layout layout;
-    if (!sendKeymap(keyboard, layout)) {
-        std::fputs("wlinput: no keymap\n", stderr);
-        return 1;
+    if (virtualDevices) {
+        pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(g.pointers, g.seat);
+        keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(g.keyboards, g.seat);
+        if (!sendKeymap(keyboard, layout)) {
+            std::fputs("wlinput: no keymap\n", stderr);
+            return 1;
+        }
+    } else {
+        org_kde_kwin_fake_input_authenticate(g.fake, "wlinput", "whole-program tests");
     }
     wl_display_roundtrip(display);
 
     auto number = [&](size_t i) { return i < args.size() ? static_cast<uint32_t>(std::stoul(args[i])) : 0u; };
     auto moveTo = [&](uint32_t x, uint32_t y) {
+        if (pointer == nullptr) {
+            org_kde_kwin_fake_input_pointer_motion_absolute(g.fake, wl_fixed_from_int(static_cast<int>(x)),
+                                                            wl_fixed_from_int(static_cast<int>(y)));
+            return;
+        }
         zwlr_virtual_pointer_v1_motion_absolute(pointer, now(), x, y, width, height);
         zwlr_virtual_pointer_v1_frame(pointer);
     };
     auto button = [&](bool down) {
+        if (pointer == nullptr) {
+            org_kde_kwin_fake_input_button(g.fake, BTN_LEFT, down ? 1 : 0);
+            return;
+        }
         zwlr_virtual_pointer_v1_button(pointer, now(), BTN_LEFT,
                                        down ? WL_POINTER_BUTTON_STATE_PRESSED
                                             : WL_POINTER_BUTTON_STATE_RELEASED);
         zwlr_virtual_pointer_v1_frame(pointer);
     };
     auto keyEvent = [&](uint32_t code, bool down) {
+        if (keyboard == nullptr) {
+            // KWin keeps the modifiers itself, from its own keymap.
+            org_kde_kwin_fake_input_keyboard_key(g.fake, code, down ? 1 : 0);
+            wl_display_roundtrip(display);
+            return;
+        }
         zwp_virtual_keyboard_v1_key(keyboard, now(), code,
                                     down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
         // X key codes are evdev codes + 8.
@@ -202,6 +233,9 @@ int main(int argc, char** argv) {
         } else if (command == "hold") {
             std::signal(SIGTERM, [](int) { stop = 1; });
             std::signal(SIGINT, [](int) { stop = 1; });
+            // The devices exist once the compositor has answered: a desk waits for this line.
+            std::puts("holding");
+            std::fflush(stdout);
             while (stop == 0 && wl_display_dispatch(display) != -1) {
             }
         } else {
@@ -209,8 +243,10 @@ int main(int argc, char** argv) {
         }
         wl_display_roundtrip(display);
     }
-    zwlr_virtual_pointer_v1_destroy(pointer);
-    zwp_virtual_keyboard_v1_destroy(keyboard);
+    if (pointer != nullptr) {
+        zwlr_virtual_pointer_v1_destroy(pointer);
+        zwp_virtual_keyboard_v1_destroy(keyboard);
+    }
     wl_display_roundtrip(display);
     wl_display_disconnect(display);
     return 0;
