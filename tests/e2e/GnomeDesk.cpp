@@ -100,7 +100,9 @@ GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::pa
         }
         // No welcome tour over the first start, no animations to wait for.
         out << "]\ndisable-user-extensions=false\nwelcome-dialog-last-shown-version='999'\n"
-            << "[org/gnome/desktop/interface]\nenable-animations=false\n";
+            << "[org/gnome/desktop/interface]\nenable-animations=false\n"
+            // The shell's own notice of unsafe mode would cover the windows in every picture.
+            << "[org/gnome/desktop/notifications]\nshow-banners=false\n";
     }
     for (const auto& folder : {session_.home() / ".config" / "glib-2.0", settings, settings / "keyfile"}) {
         if (!session_.own(folder)) {
@@ -250,10 +252,28 @@ std::optional<GnomeWindow> GnomeDesk::findWindow(const std::string& titlePattern
     return found;
 }
 
+std::string GnomeDesk::windowOf(const std::string& appId) {
+    return "global.get_window_actors().map(a => a.meta_window).find(w => w.get_wm_class() === " +
+           nlohmann::json(appId).dump() + ")";
+}
+
 bool GnomeDesk::activate(const std::string& appId) const {
-    return eval("const w = global.get_window_actors().map(a => a.meta_window)"
-                ".find(w => w.get_wm_class() === " +
-                nlohmann::json(appId).dump() + "); if (w) imports.ui.main.activateWindow(w); !!w") == "true";
+    return eval("const w = " + windowOf(appId) + "; if (w) imports.ui.main.activateWindow(w); !!w") == "true";
+}
+
+bool GnomeDesk::move(const std::string& appId, int x, int y) const {
+    return eval("const w = " + windowOf(appId) + "; if (w) w.move_frame(true, " + std::to_string(x) + ", " +
+                std::to_string(y) + "); !!w") == "true" &&
+           waitUntil(
+               [&] {
+                   for (const GnomeWindow& w : windows()) {
+                       if (w.appId == appId) {
+                           return w.place.x == x && w.place.y == y;
+                       }
+                   }
+                   return false;
+               },
+               5s, 100ms);
 }
 
 bool GnomeDesk::overviewShown() const {
@@ -266,13 +286,23 @@ bool GnomeDesk::shellDialogShown() const {
 }
 
 bool GnomeDesk::click(int x, int y) const {
-    return eval("const C = imports.gi.Clutter; const p = global.tarvikDesk.pointer;"
-                " const t = imports.gi.GLib.get_monotonic_time();"
-                " p.notify_absolute_motion(t, " +
-                std::to_string(x) + ", " + std::to_string(y) +
-                ");"
-                " p.notify_button(t + 20000, C.BUTTON_PRIMARY, C.ButtonState.PRESSED);"
-                " p.notify_button(t + 40000, C.BUTTON_PRIMARY, C.ButtonState.RELEASED); true") == "true";
+    // A press sent with the motion would reach the surface under the pointer before the move: the
+    // button goes once the shell has the pointer there.
+    const std::string at = std::to_string(x) + ", " + std::to_string(y);
+    const auto button = [&](const char* state) {
+        return eval("global.tarvikDesk.pointer.notify_button(imports.gi.GLib.get_monotonic_time(),"
+                    " imports.gi.Clutter.BUTTON_PRIMARY, imports.gi.Clutter.ButtonState." +
+                    std::string(state) + "); true") == "true";
+    };
+    return eval("global.tarvikDesk.pointer.notify_absolute_motion(imports.gi.GLib.get_monotonic_time(), " +
+                at + "); true") == "true" &&
+           waitUntil(
+               [&] {
+                   return eval("global.get_pointer().slice(0, 2)") ==
+                          "[" + std::to_string(x) + "," + std::to_string(y) + "]";
+               },
+               5s, 50ms) &&
+           button("PRESSED") && button("RELEASED");
 }
 
 bool GnomeDesk::clickAt(const GnomeWindow& window, const std::filesystem::path& layoutFile,

@@ -112,6 +112,13 @@ protected:
             },
             10s, 100ms);
     }
+    std::string windowList() const {
+        std::string out;
+        for (const GnomeWindow& w : desk_->windows()) {
+            out += "[" + w.title + " " + w.appId + (w.focused ? " focused" : "") + "] ";
+        }
+        return out;
+    }
     int keyboardProfile() const {
         const RunOutcome r = desk_->portmuxSim({"flash", "config", "--json"});
         const nlohmann::json j = nlohmann::json::parse(r.output, nullptr, false);
@@ -150,11 +157,12 @@ TEST_F(GnomeScenarios, TheKeyDialogTakesSuperFromTheShellAndGivesItBack) {
     const std::optional<GnomeWindow> window = shownWindow(app->pid());
     ASSERT_TRUE(window);
     ASSERT_TRUE(desk().clickAt(*window, desk().skinFile("Main.ini"), "KEY_010"));
+    // The dialog is not focused yet when the shell asks its question first.
     std::optional<GnomeWindow> dialog;
     ASSERT_TRUE(waitUntil(
         [&] {
             for (const GnomeWindow& w : windowsOf(app->pid())) {
-                if (w.focused && w.place.w < window->place.w) {
+                if (w.place.w >= 300 && w.place.w < window->place.w) {
                     dialog = w;
                     return true;
                 }
@@ -171,6 +179,19 @@ TEST_F(GnomeScenarios, TheKeyDialogTakesSuperFromTheShellAndGivesItBack) {
         ASSERT_TRUE(desk().chord({kEvEnter}));
         ASSERT_TRUE(waitUntil([&] { return !desk().shellDialogShown(); }, 5s, 100ms));
     }
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const GnomeWindow& w : windowsOf(app->pid())) {
+                // Where the shell has placed it by now, for the clicks on its controls.
+                if (w.focused && w.place.w == dialog->place.w) {
+                    dialog = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        5s, 100ms))
+        << "the key dialog did not get the focus";
     desk().step("key dialog of Q");
 
     ASSERT_TRUE(desk().chord({kEvLeftMeta}));
@@ -193,7 +214,7 @@ TEST_F(GnomeScenarios, TheKeyDialogTakesSuperFromTheShellAndGivesItBack) {
     EXPECT_TRUE(waitUntil([&] { return desk().overviewShown(); }, 5s, 100ms))
         << "the shell did not get Super back after the dialog";
     desk().step("Super opens the overview again");
-    ASSERT_TRUE(desk().chord({kEvLeftMeta}));
+    ASSERT_TRUE(desk().chord({kEvEscape}));
     EXPECT_TRUE(waitUntil([&] { return !desk().overviewShown(); }, 5s, 100ms));
 }
 
@@ -227,7 +248,7 @@ TEST_F(GnomeScenarios, TheProfileFollowsTheAppIdInFrontThroughTheExtension) {
 
     ASSERT_TRUE(desk().activate("game1"));
     ASSERT_TRUE(waitUntil([&] { return keyboardProfile() == 2; }, 10s, 20ms))
-        << "focusing game1 did not switch the keyboard to profile 2";
+        << "focusing game1 did not switch the keyboard to profile 2; windows: " << windowList();
     desk().step("game1 in front, profile 2");
 
     ASSERT_TRUE(desk().activate("editor"));
