@@ -261,23 +261,9 @@ bool GnomeDesk::activate(const std::string& appId) const {
     return eval("const w = " + windowOf(appId) + "; if (w) imports.ui.main.activateWindow(w); !!w") == "true";
 }
 
-bool GnomeDesk::move(const std::string& appId, int x, int y) const {
-    return eval("const w = " + windowOf(appId) + "; if (w) w.move_frame(true, " + std::to_string(x) + ", " +
-                std::to_string(y) + "); !!w") == "true" &&
-           waitUntil(
-               [&] {
-                   for (const GnomeWindow& w : windows()) {
-                       if (w.appId == appId) {
-                           return w.place.x == x && w.place.y == y;
-                       }
-                   }
-                   return false;
-               },
-               5s, 100ms);
-}
-
 bool GnomeDesk::overviewShown() const {
-    return eval("imports.ui.main.overview.visible") == "true";
+    // Shown once it has come in (the pictures show it then), not while it is on its way.
+    return eval("imports.ui.main.overview.visible && !imports.ui.main.overview.animationInProgress") == "true";
 }
 
 bool GnomeDesk::shellDialogShown() const {

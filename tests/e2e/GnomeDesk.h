@@ -67,8 +67,6 @@ public:
                                           std::chrono::milliseconds timeout = 10s) const;
     // Brings the first window whose app id is appId to the front, as a click on it in the overview does.
     bool activate(const std::string& appId) const;
-    // Moves the frame of the first window whose app id is appId to x, y.
-    bool move(const std::string& appId, int x, int y) const;
     bool overviewShown() const;
     // A modal dialog of the shell's own (the question whether a program may take the shortcuts).
     bool shellDialogShown() const;
