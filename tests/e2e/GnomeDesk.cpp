@@ -52,7 +52,7 @@ int shellMajorVersion() {
 
 } // namespace
 
-GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::path>& extensions)
+GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::path>& extensions, bool enable)
     : scenario_(safeName(scenario)), shotFolder_(TARVIK_E2E_SHOT_DIR), session_("gnome") {
     std::error_code ec;
     std::filesystem::create_directories(shotFolder_, ec);
@@ -76,7 +76,9 @@ GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::pa
         if (!installExtension(from, from.filename().string())) {
             return;
         }
-        enabled.push_back(from.filename().string());
+        if (enable) {
+            enabled.push_back(from.filename().string());
+        }
     }
     const std::filesystem::path desk = root / kDeskExtension;
     std::filesystem::create_directories(desk, ec);
@@ -263,7 +265,8 @@ bool GnomeDesk::activate(const std::string& appId) const {
 
 bool GnomeDesk::overviewShown() const {
     // Shown once it has come in (the pictures show it then), not while it is on its way.
-    return eval("imports.ui.main.overview.visible && !imports.ui.main.overview.animationInProgress") == "true";
+    return eval("imports.ui.main.overview.visible && !imports.ui.main.overview.animationInProgress") ==
+           "true";
 }
 
 bool GnomeDesk::shellDialogShown() const {

@@ -36,8 +36,10 @@ struct GnomeWindow {
 
 class GnomeDesk {
 public:
-    // extensions: folders of GNOME Shell extensions (each named by its uuid) to install and enable.
-    explicit GnomeDesk(std::string scenario, const std::vector<std::filesystem::path>& extensions = {});
+    // extensions: folders of GNOME Shell extensions (each named by its uuid) to install, and enable unless
+    // told otherwise.
+    explicit GnomeDesk(std::string scenario, const std::vector<std::filesystem::path>& extensions = {},
+                       bool enable = true);
     GnomeDesk(const GnomeDesk&) = delete;
     GnomeDesk& operator=(const GnomeDesk&) = delete;
     ~GnomeDesk();

@@ -258,5 +258,30 @@ TEST_F(GnomeScenarios, TheProfileFollowsTheAppIdInFrontThroughTheExtension) {
     EXPECT_TRUE(app->running());
 }
 
+// Installed but not enabled, as after the package's installation: the program names the extension this
+// shell can run (GNOME 42 to 44 cannot load the module one) for the user to enable.
+TEST(GnomeExtensionOff, TheProgramNamesTheExtensionThisShellRuns) {
+    const std::filesystem::path extensions = TARVIK_GNOME_EXTENSIONS;
+    GnomeDesk desk("gnome-extension-off", {extensions / kExtension, extensions / kLegacyExtension}, false);
+    if (desk.error().find("gnome-shell did not come up") != std::string::npos) {
+        GTEST_SKIP() << "GNOME Shell cannot run here: " << desk.error();
+    }
+    ASSERT_TRUE(desk.ok()) << desk.error();
+    const bool legacyRuns = desk.extensionState(kExtension) == 4;
+    ASSERT_NE(legacyRuns, desk.extensionState(kLegacyExtension) == 4)
+        << "the shell can run neither extension";
+    desk.startProgram("tarvik", {"/Start"});
+    const std::string expected =
+        std::string("watching: off: ") + (legacyRuns ? kLegacyExtension : kExtension) + "\n";
+    std::string said;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            said = desk.run(desk.programFolder() / "tarvikctl", {"app-profiles", "list"}).output;
+            return said.find(expected) != std::string::npos;
+        },
+        20s, 100ms))
+        << said;
+}
+
 } // namespace
 } // namespace tarvik::e2e
