@@ -13,8 +13,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace tarvik::e2e {
 
 namespace {
@@ -56,15 +54,7 @@ DeskSession::DeskSession(const std::string& kind, const std::vector<std::filesys
         return;
     }
 
-    for (char** e = environ; *e != nullptr; ++e) {
-        environment_.emplace_back(*e);
-    }
-    std::erase_if(environment_, [](const std::string& e) {
-        const std::string n = nameOf(e);
-        return n == "DISPLAY" || n == "WAYLAND_DISPLAY" || n == "XAUTHORITY" || n == "SESSION_MANAGER" ||
-               n == "SWAYSOCK" || n == "DBUS_SESSION_BUS_ADDRESS" || n == "DBUS_SYSTEM_BUS_ADDRESS" ||
-               n.rfind("XDG_", 0) == 0 || n.rfind("PORTMUX_", 0) == 0 || n.rfind("WLR_", 0) == 0;
-    });
+    environment_ = environmentWithoutDesk();
     std::string eventPrefix = "/Tarvik" + safeName(kind) + std::to_string(::getpid()) + "_";
     std::erase(eventPrefix, '-');
     assign(environment_, {

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace tarvik::e2e {
 
 std::filesystem::path which(const std::string& name) {
@@ -33,6 +35,20 @@ void assign(std::vector<std::string>& env, const std::vector<std::string>& entri
         std::erase_if(env, [&](const std::string& old) { return nameOf(old) == name; });
         env.push_back(e);
     }
+}
+
+std::vector<std::string> environmentWithoutDesk() {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e);
+    }
+    std::erase_if(env, [](const std::string& e) {
+        const std::string n = nameOf(e);
+        return n == "DISPLAY" || n == "WAYLAND_DISPLAY" || n == "XAUTHORITY" || n == "SESSION_MANAGER" ||
+               n == "SWAYSOCK" || n == "DBUS_SESSION_BUS_ADDRESS" || n.rfind("XDG_", 0) == 0 ||
+               n.rfind("PORTMUX_", 0) == 0 || n.rfind("WLR_", 0) == 0 || n.rfind("QT_QPA_", 0) == 0;
+    });
+    return env;
 }
 
 std::string tail(const std::filesystem::path& log) {

@@ -14,6 +14,9 @@ std::filesystem::path which(const std::string& name);
 std::string nameOf(const std::string& assignment);
 // Replaces or adds NAME=value entries.
 void assign(std::vector<std::string>& env, const std::vector<std::string>& entries);
+// The test's own environment without what ties a program to a desktop or session (displays, session bus,
+// XDG folders, the virtual keyboard's and wlroots' settings): a desk adds its own.
+std::vector<std::string> environmentWithoutDesk();
 // What is left of a log for an error message.
 std::string tail(const std::filesystem::path& log);
 // A title as part of a file name: every character but letters and digits becomes '-'.

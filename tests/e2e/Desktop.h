@@ -40,6 +40,10 @@ struct ScreenRect {
     bool contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
 };
 
+struct ScreenPoint {
+    int x = 0, y = 0;
+};
+
 struct DesktopOptions {
     int width = 1600;
     int height = 900;

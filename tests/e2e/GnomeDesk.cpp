@@ -274,23 +274,19 @@ bool GnomeDesk::shellDialogShown() const {
            "true";
 }
 
-bool GnomeDesk::click(int x, int y) const {
+bool GnomeDesk::click(ScreenPoint at) const {
     // A press sent with the motion would reach the surface under the pointer before the move: the
     // button goes once the shell has the pointer there.
-    const std::string at = std::to_string(x) + ", " + std::to_string(y);
+    const std::string x = std::to_string(at.x), y = std::to_string(at.y);
     const auto button = [&](const char* state) {
         return eval("global.tarvikDesk.pointer.notify_button(imports.gi.GLib.get_monotonic_time(),"
                     " imports.gi.Clutter.BUTTON_PRIMARY, imports.gi.Clutter.ButtonState." +
                     std::string(state) + "); true") == "true";
     };
     return eval("global.tarvikDesk.pointer.notify_absolute_motion(imports.gi.GLib.get_monotonic_time(), " +
-                at + "); true") == "true" &&
-           waitUntil(
-               [&] {
-                   return eval("global.get_pointer().slice(0, 2)") ==
-                          "[" + std::to_string(x) + "," + std::to_string(y) + "]";
-               },
-               5s, 50ms) &&
+                x + ", " + y + "); true") == "true" &&
+           waitUntil([&] { return eval("global.get_pointer().slice(0, 2)") == "[" + x + "," + y + "]"; }, 5s,
+                     50ms) &&
            button("PRESSED") && button("RELEASED");
 }
 
@@ -301,7 +297,7 @@ bool GnomeDesk::clickAt(const GnomeWindow& window, const std::filesystem::path& 
     if (r.w <= 0 || r.h <= 0) {
         return false;
     }
-    return click(window.place.x + r.x + r.w / 2, window.place.y + r.y + r.h / 2);
+    return click(ScreenPoint{window.place.x + r.x + r.w / 2, window.place.y + r.y + r.h / 2});
 }
 
 bool GnomeDesk::chord(const std::vector<int>& codes) const {

@@ -73,7 +73,7 @@ public:
     // A modal dialog of the shell's own (the question whether a program may take the shortcuts).
     bool shellDialogShown() const;
 
-    bool click(int x, int y) const;
+    bool click(ScreenPoint at) const;
     // Left click at the centre of a "BUTTONINFO" rectangle of a skin layout file, in the window.
     bool clickAt(const GnomeWindow& window, const std::filesystem::path& layoutFile,
                  std::string_view key) const;

@@ -42,10 +42,6 @@ struct SwayWindow {
     ScreenRect place;
 };
 
-struct ScreenPoint {
-    int x = 0, y = 0;
-};
-
 class SwayDesk {
 public:
     explicit SwayDesk(std::string scenario, SwayOptions options = {});
