@@ -136,10 +136,8 @@ GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::pa
                       std::to_string(extensionState(kDeskExtension)) + ")");
         return;
     }
-    if (!waitUntil([&] { return eval("imports.ui.main.layoutManager._startingUp") == "false"; }, 30s,
-                   100ms) ||
-        !eval("imports.ui.main.overview.hide(); true") ||
-        !waitUntil([&] { return !overviewShown(); }, 10s, 100ms)) {
+    if (!waitUntil([&] { return eval("Main.layoutManager._startingUp") == "false"; }, 30s, 100ms) ||
+        !eval("Main.overview.hide(); true") || !waitUntil([&] { return !overviewShown(); }, 10s, 100ms)) {
         session_.fail("gnome-shell did not leave the overview it starts in");
         return;
     }
@@ -260,18 +258,16 @@ std::string GnomeDesk::windowOf(const std::string& appId) {
 }
 
 bool GnomeDesk::activate(const std::string& appId) const {
-    return eval("const w = " + windowOf(appId) + "; if (w) imports.ui.main.activateWindow(w); !!w") == "true";
+    return eval("const w = " + windowOf(appId) + "; if (w) Main.activateWindow(w); !!w") == "true";
 }
 
 bool GnomeDesk::overviewShown() const {
     // Shown once it has come in (the pictures show it then), not while it is on its way.
-    return eval("imports.ui.main.overview.visible && !imports.ui.main.overview.animationInProgress") ==
-           "true";
+    return eval("Main.overview.visible && !Main.overview.animationInProgress") == "true";
 }
 
 bool GnomeDesk::shellDialogShown() const {
-    return eval("imports.ui.main.layoutManager.modalDialogGroup.get_children().some(c => c.visible)") ==
-           "true";
+    return eval("Main.layoutManager.modalDialogGroup.get_children().some(c => c.visible)") == "true";
 }
 
 bool GnomeDesk::click(ScreenPoint at) const {

@@ -57,7 +57,8 @@ public:
                    std::chrono::milliseconds timeout = 20s) const;
     RunOutcome portmuxSim(const std::vector<std::string>& args) const;
 
-    // Runs JavaScript in the shell; the value of its last expression as JSON text, nothing on failure.
+    // Runs JavaScript in the shell (where the shell's Main is in scope); the value of its last expression
+    // as JSON text, nothing on failure.
     std::optional<std::string> eval(const std::string& script) const;
     // The state the shell gives an extension (1: enabled, 4: out of date), -1 when it does not know it.
     int extensionState(const std::string& uuid) const;
