@@ -73,7 +73,7 @@ GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::pa
     const int major = shellMajorVersion();
     std::vector<std::string> enabled;
     for (const std::filesystem::path& from : extensions) {
-        if (!installExtension(from, from.filename().string())) {
+        if (!installExtension(from)) {
             return;
         }
         if (enable) {
@@ -87,7 +87,7 @@ GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::pa
         << R"(", "name": "Tarvik e2e desk", "description": "Unsafe mode for the test desk", "shell-version": [")"
         << major << "\"]}\n";
     std::ofstream(desk / "extension.js") << (major >= 45 ? kDeskModule : kDeskScript);
-    if (!installExtension(desk, kDeskExtension)) {
+    if (!installExtension(desk)) {
         return;
     }
     enabled.push_back(kDeskExtension);
@@ -153,17 +153,16 @@ GnomeDesk::GnomeDesk(std::string scenario, const std::vector<std::filesystem::pa
 
 GnomeDesk::~GnomeDesk() = default;
 
-bool GnomeDesk::installExtension(const std::filesystem::path& from, const std::string& uuid) {
+bool GnomeDesk::installExtension(const std::filesystem::path& from) {
+    const std::string uuid = from.filename().string();
     const std::filesystem::path extensions =
         session_.home() / ".local" / "share" / "gnome-shell" / "extensions";
     const std::filesystem::path to = extensions / uuid;
     std::error_code ec;
     std::filesystem::create_directories(to, ec);
-    if (from != to) {
-        std::filesystem::copy(
-            from, to,
-            std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, ec);
-    }
+    std::filesystem::copy(
+        from, to,
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, ec);
     bool owned = !ec;
     for (std::filesystem::path p = to; owned && p != session_.home(); p = p.parent_path()) {
         owned = session_.own(p);

@@ -87,7 +87,8 @@ public:
 private:
     // JavaScript for the first window whose app id is appId (undefined when there is none).
     static std::string windowOf(const std::string& appId);
-    bool installExtension(const std::filesystem::path& from, const std::string& uuid);
+    // Into the user's extensions folder; the folder's name is the extension's uuid.
+    bool installExtension(const std::filesystem::path& from);
 
     std::string scenario_;
     std::filesystem::path shotFolder_;
