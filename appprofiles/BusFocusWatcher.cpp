@@ -17,9 +17,8 @@ BusFocusWatcher::~BusFocusWatcher() {
 }
 
 QString BusFocusWatcher::name() const {
-    return desktop_ == Desktop::Kde
-               ? QStringLiteral("KWin script")
-               : QStringLiteral("GNOME Shell extension ") + QLatin1String(kGnomeExtensionUuid);
+    return desktop_ == Desktop::Kde ? QStringLiteral("KWin script")
+                                    : QStringLiteral("GNOME Shell extension ") + extensionUuid_;
 }
 
 bool BusFocusWatcher::start(Report report) {
@@ -62,13 +61,23 @@ bool BusFocusWatcher::startKwinScript() {
 bool BusFocusWatcher::gnomeExtensionEnabled() {
     QDBusInterface shell(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
                          QStringLiteral("org.gnome.Shell.Extensions"));
-    const QDBusReply<QVariantMap> info =
-        shell.call(QStringLiteral("GetExtensionInfo"), QString::fromLatin1(kGnomeExtensionUuid));
-    // State 1 is "enabled"; an unknown extension answers an empty dictionary.
-    if (info.isValid() && info.value().value(QStringLiteral("state")).toDouble() == 1.0) {
-        return true;
+    // A shell runs one of the two extensions and marks the other out of date (state 4); state 1 is
+    // "enabled", and an unknown extension answers an empty dictionary.
+    QString runnable;
+    for (const char* uuid : {kGnomeExtensionUuid, kGnomeLegacyExtensionUuid}) {
+        const QDBusReply<QVariantMap> info =
+            shell.call(QStringLiteral("GetExtensionInfo"), QString::fromLatin1(uuid));
+        const double state = info.isValid() ? info.value().value(QStringLiteral("state")).toDouble() : 0.0;
+        if (state == 1.0) {
+            extensionUuid_ = QLatin1String(uuid);
+            return true;
+        }
+        if (runnable.isEmpty() && info.isValid() && !info.value().isEmpty() && state != 4.0) {
+            runnable = QLatin1String(uuid);
+        }
     }
-    why_ = QLatin1String(kGnomeExtensionUuid);
+    extensionUuid_ = runnable.isEmpty() ? QLatin1String(kGnomeExtensionUuid) : runnable;
+    why_ = extensionUuid_;
     extensionOff_ = true;
     return false;
 }

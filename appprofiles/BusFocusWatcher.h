@@ -8,6 +8,8 @@
 namespace tarvik::appprofiles {
 
 inline constexpr char kGnomeExtensionUuid[] = "tarvik-focus@tarvik.github.io";
+// The same extension for GNOME Shell 42 to 44, which load extensions as scripts, not modules.
+inline constexpr char kGnomeLegacyExtensionUuid[] = "tarvik-focus-legacy@tarvik.github.io";
 inline constexpr char kKwinScriptName[] = "tarvik-focus";
 
 class BusFocusWatcher final : public FocusWatcher {
@@ -30,6 +32,8 @@ private:
     QString kwinScript_;
     Report report_;
     QString why_;
+    // The GNOME extension that reports, or the one this shell can run.
+    QString extensionUuid_ = QLatin1String(kGnomeExtensionUuid);
     bool loaded_ = false;
     bool extensionOff_ = false;
 };

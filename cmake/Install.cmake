@@ -33,10 +33,12 @@ install(DIRECTORY ${TARVIK_BIN_DIR}/Skins ${TARVIK_BIN_DIR}/Help ${TARVIK_BIN_DI
         DESTINATION ${TARVIK_PROGRAM_DIR} PATTERN .keep EXCLUDE)
 
 # Automatic profiles on desktops that tell the focus only to their own plugins: the KWin script the
-# program loads from its folder, and the GNOME Shell extension the user enables once.
+# program loads from its folder, and the GNOME Shell extension the user enables once (one for GNOME 45 and
+# later, one for GNOME 42 to 44, whose shells load extensions as scripts).
 if(TARGET tarvik)
   install(FILES ${PROJECT_SOURCE_DIR}/appprofiles/kwin/tarvik-focus.js DESTINATION ${TARVIK_PROGRAM_DIR}/focus)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/appprofiles/gnome/tarvik-focus@tarvik.github.io
+                    ${PROJECT_SOURCE_DIR}/appprofiles/gnome/tarvik-focus-legacy@tarvik.github.io
           DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
 endif()
 

@@ -42,6 +42,7 @@ if [ -x "$build/bin/tarvik" ]; then
            "./usr/share/dbus-1/interfaces/io.github.tarvik.Tarvik1.xml"
            "./usr/share/tarvik/screenshots/main-window.png"
            "./usr/share/gnome-shell/extensions/tarvik-focus@tarvik.github.io/extension.js"
+           "./usr/share/gnome-shell/extensions/tarvik-focus-legacy@tarvik.github.io/extension.js"
            "./usr/lib/tarvik/focus/tarvik-focus.js")
 fi
 for path in "${expect[@]}"; do
@@ -50,7 +51,7 @@ done
 allowed='^\./(usr/(lib/tarvik/.*|bin/(tarvik|tarvikctl|portmux-sim)( -> .*)?|lib/udev/rules\.d/70-tarvik\.rules'
 allowed+='|share/applications/io\.github\.tarvik\.Tarvik\.desktop|share/metainfo/io\.github\.tarvik\.Tarvik\.metainfo\.xml'
 allowed+='|share/dbus-1/interfaces/io\.github\.tarvik\.Tarvik1\.xml'
-allowed+='|share/gnome-shell/extensions/tarvik-focus@tarvik\.github\.io/(extension\.js|metadata\.json)'
+allowed+='|share/gnome-shell/extensions/tarvik-focus(-legacy)?@tarvik\.github\.io/(extension\.js|metadata\.json)'
 allowed+='|share/icons/hicolor/[^/]+/apps/io\.github\.tarvik\.Tarvik\.(png|svg)|share/man/man1/(tarvik|tarvikctl|portmux-sim)\.1\.gz'
 allowed+='|share/doc/tarvik/(copyright|changelog\.gz)|share/tarvik/screenshots/main-window\.png)|.*/)$'
 if grep -vE "$allowed" "$work/contents" >"$work/stray"; then

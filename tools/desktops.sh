@@ -11,6 +11,7 @@ cd "$here"
 # One test program per desk.
 desks=(
   e2e_kwin_scenarios
+  e2e_gnome_scenarios
 )
 packages=(
   kwin-wayland

@@ -9,25 +9,17 @@
 
 #include <QString>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <iostream>
-#include <pwd.h>
 #include <regex>
 #include <sstream>
-#include <unistd.h>
 
 namespace tarvik::e2e {
 
 namespace {
 
-constexpr const char* kUser = "tarvik-e2e";
 constexpr int kBarHeight = 30;
 
 void collectWindows(const nlohmann::json& node, std::vector<SwayWindow>& out) {
@@ -54,111 +46,63 @@ void collectWindows(const nlohmann::json& node, std::vector<SwayWindow>& out) {
 } // namespace
 
 SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
-    : scenario_(safeName(scenario)), options_(options) {
-    const char* bin = std::getenv("TARVIK_BIN_DIR");
-    programFolder_ = bin != nullptr && bin[0] != '\0' ? bin : TARVIK_TEST_BIN_DIR;
-    shotFolder_ = TARVIK_E2E_SHOT_DIR;
-    wlinput_ = std::filesystem::path(TARVIK_E2E_SHOT_DIR).parent_path() / "tests" / "wlinput";
+    : scenario_(safeName(scenario)), options_(options), shotFolder_(TARVIK_E2E_SHOT_DIR),
+      wlinput_(std::filesystem::path(TARVIK_E2E_SHOT_DIR).parent_path() / "tests" / "wlinput"),
+      session_("sway", {wlinput_}) {
     std::error_code ec;
     std::filesystem::create_directories(shotFolder_, ec);
-
-    switchUser_ = ::getuid() == 0;
-    uid_ = ::getuid();
-    gid_ = ::getgid();
-    if (switchUser_ && !createUser()) {
+    if (!session_.ok()) {
         return;
     }
-    char tmpl[] = "/tmp/tarvik-sway-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) {
-        error_ = std::string("cannot create a temporary folder: ") + std::strerror(errno);
-        return;
-    }
-    root_ = tmpl;
-    home_ = root_ / "home";
-    runtime_ = root_ / "run";
-    for (const auto& folder : {home_ / ".config", home_ / "Documents", runtime_}) {
-        std::filesystem::create_directories(folder, ec);
-    }
-    ::chmod(runtime_.c_str(), 0700);
-    // The desk's user owns its folders (the program folder only needs to be readable).
-    for (const auto& folder : {root_, home_, home_ / ".config", home_ / "Documents", runtime_}) {
-        if (::chown(folder.c_str(), uid_, gid_) != 0) {
-            error_ = "cannot give " + folder.string() + " to the desk's user";
-            return;
-        }
-    }
+    wlinput_ = session_.helper(wlinput_);
+    const std::filesystem::path& root = session_.root();
+    session_.setEnvironment({
+        // No software GPU, no input devices, no X server inside the compositor.
+        "WLR_BACKENDS=headless",
+        "WLR_RENDERER=pixman",
+        "WLR_LIBINPUT_NO_DEVICES=1",
+        "WAYLAND_DISPLAY=wayland-1",
+    });
 
-    if (switchUser_ && !copyProgramFolder()) {
-        return;
-    }
-
-    environment_ = environmentWithoutDesk();
-    const std::filesystem::path state = root_ / "sim-keyboard.bin";
-    assign(environment_, {
-                             "HOME=" + home_.string(),
-                             "USER=" + std::string(switchUser_ ? kUser : ""),
-                             "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
-                             "XDG_STATE_HOME=" + (home_ / ".local/state").string(),
-                             "XDG_DATA_HOME=" + (home_ / ".local/share").string(),
-                             "XDG_CACHE_HOME=" + (home_ / ".cache").string(),
-                             "XDG_RUNTIME_DIR=" + runtime_.string(),
-                             "TARVIK_BIN_DIR=" + programFolder_.string(),
-                             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (runtime_ / "bus").string(),
-                             // No software GPU, no input devices, no X server inside the compositor.
-                             "WLR_BACKENDS=headless",
-                             "WLR_RENDERER=pixman",
-                             "WLR_LIBINPUT_NO_DEVICES=1",
-                             "WAYLAND_DISPLAY=wayland-1",
-                             "QT_QPA_PLATFORM=wayland",
-                             "QT_ACCESSIBILITY=0",
-                             "NO_AT_BRIDGE=1",
-                             "GTK_A11Y=none",
-                             "PORTMUX_BACKEND=sim",
-                             "PORTMUX_SIM_SOCKET=" + (runtime_ / "portmux" / "sim.sock").string(),
-                             "PORTMUX_SIM_STATE=" + state.string(),
-                             "TARVIK_NAMED_EVENT_PREFIX=/TarvikSway" + std::to_string(::getpid()) + "_",
-                         });
-
-    const std::filesystem::path config = root_ / "sway.config";
+    const std::filesystem::path config = root / "sway.config";
     {
         const int w = options_.width * options_.scale, h = options_.height * options_.scale;
         std::ofstream out(config);
         out << "output HEADLESS-1 resolution " << w << "x" << h << " scale " << options_.scale << "\n"
             << "xwayland disable\ndefault_border none\ndefault_floating_border none\nfocus_follows_mouse no\n"
             // The desktop's own use of two keys, which a capture must take from it.
-            << "bindsym --release Super_L exec touch " << (root_ / "super-taken").string() << "\n"
-            << "bindsym Print exec touch " << (root_ / "print-taken").string() << "\n"
-            << "bindsym Mod1+Tab exec touch " << (root_ / "alt-tab-taken").string() << "\n"
-            << "bindsym Ctrl+Mod1+Left exec touch " << (root_ / "ctrl-alt-left-taken").string() << "\n";
+            << "bindsym --release Super_L exec touch " << (root / "super-taken").string() << "\n"
+            << "bindsym Print exec touch " << (root / "print-taken").string() << "\n"
+            << "bindsym Mod1+Tab exec touch " << (root / "alt-tab-taken").string() << "\n"
+            << "bindsym Ctrl+Mod1+Left exec touch " << (root / "ctrl-alt-left-taken").string() << "\n";
     }
-    const std::filesystem::path bar = root_ / "waybar.json";
-    const std::filesystem::path style = root_ / "waybar.css";
+    const std::filesystem::path bar = root / "waybar.json";
+    const std::filesystem::path style = root / "waybar.css";
     std::ofstream(bar) << "{\"layer\": \"top\", \"position\": \"top\", \"height\": " << kBarHeight
                        << ", \"modules-left\": [], \"modules-center\": [\"tray\"], \"modules-right\": [], "
                           "\"tray\": {\"icon-size\": 22, \"spacing\": 4}}\n";
     std::ofstream(style) << "* { font-family: sans-serif; font-size: 12px; min-height: 0; }\n"
                             "window#waybar { background: #30343a; }\n";
 
-    const std::filesystem::path wayland = runtime_ / "wayland-1";
-    if (!startPart("sway", which("sway"), {"-c", config.string()},
-                   [&] { return std::filesystem::exists(wayland) && !swaySocket().empty(); })) {
+    const std::filesystem::path wayland = session_.runtime() / "wayland-1";
+    if (!session_.startPart("sway", which("sway"), {"-c", config.string()},
+                            [&] { return std::filesystem::exists(wayland) && !swaySocket().empty(); })) {
         return;
     }
-    assign(environment_, {"SWAYSOCK=" + swaySocket()});
-    if (!startPart("dbus-daemon", which("dbus-daemon"),
-                   {"--session", "--nofork", "--address=unix:path=" + (runtime_ / "bus").string()},
-                   [&] { return std::filesystem::exists(runtime_ / "bus"); })) {
+    session_.setEnvironment({"SWAYSOCK=" + swaySocket()});
+    if (!session_.startSessionBus()) {
         return;
     }
     // Our pointer and keyboard, kept for the desk's life: a seat without a pointer gives no client one.
-    if (!startPart("wlinput", wlinput_,
-                   {"--size", std::to_string(options_.width), std::to_string(options_.height), "hold"}, [&] {
-                       return swaymsg({"-t", "get_inputs"}).output.find("\"type\": \"pointer\"") !=
-                              std::string::npos;
-                   })) {
+    if (!session_.startPart(
+            "wlinput", wlinput_,
+            {"--size", std::to_string(options_.width), std::to_string(options_.height), "hold"}, [&] {
+                return swaymsg({"-t", "get_inputs"}).output.find("\"type\": \"pointer\"") !=
+                       std::string::npos;
+            })) {
         return;
     }
-    if (!startPart("waybar", which("waybar"), {"-c", bar.string(), "-s", style.string()}, [&] {
+    if (!session_.startPart("waybar", which("waybar"), {"-c", bar.string(), "-s", style.string()}, [&] {
             // Qt chooses the StatusNotifier road only when a host has registered with the watcher.
             return run(which("gdbus"),
                        {"call", "--session", "--dest", "org.kde.StatusNotifierWatcher", "--object-path",
@@ -168,99 +112,14 @@ SwayDesk::SwayDesk(std::string scenario, SwayOptions options)
         })) {
         return;
     }
-    const std::filesystem::path server = programFolder_ / "portmux-sim";
-    startPart("portmux-sim", server,
-              {"serve", "--state", state.string(), "--socket", (runtime_ / "portmux" / "sim.sock").string()},
-              [&] {
-                  return portmuxSim({"status", "--json"}).exitCode == 0;
-              });
+    session_.startVirtualKeyboard();
 }
 
-SwayDesk::~SwayDesk() {
-    while (!processes_.empty()) {
-        Process& p = processes_.back();
-        if (!p.end()) {
-            std::cerr << "e2e: " << p.name() << " (process " << p.pid() << ") did not end\n";
-        }
-        processes_.pop_back();
-    }
-    if (root_.empty()) {
-        return;
-    }
-    if (::testing::Test::HasFailure() || ::testing::UnitTest::GetInstance()->failed_test_count() > 0) {
-        std::cerr << "e2e: the desk's home, logs and state are kept in " << root_ << "\n";
-        return;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-}
-
-bool SwayDesk::createUser() {
-    if (passwd* pw = ::getpwnam(kUser)) {
-        uid_ = pw->pw_uid;
-        gid_ = pw->pw_gid;
-        return true;
-    }
-    const RunOutcome made = runToEnd(which("useradd"),
-                                     {"--system", "--user-group", "--no-create-home", "--home-dir",
-                                      "/nonexistent", "--shell", "/usr/sbin/nologin", kUser},
-                                     {"PATH=/usr/sbin:/usr/bin:/sbin:/bin"}, "/tmp", 20s);
-    passwd* pw = ::getpwnam(kUser);
-    if (pw == nullptr) {
-        error_ = "cannot create the user " + std::string(kUser) + ": " + made.output;
-        return false;
-    }
-    uid_ = pw->pw_uid;
-    gid_ = pw->pw_gid;
-    return true;
-}
-
-bool SwayDesk::copyProgramFolder() {
-    // The build tree may lie where the desk's user cannot reach (a root-only home): the programs run
-    // from a folder of the desk, hard-linked where the file system allows; the files a program writes
-    // into (its .ini files) are the user's own copies.
-    const std::filesystem::path to = root_ / "bin";
-    std::error_code ec;
-    std::filesystem::create_directories(to, ec);
-    auto own = [&](const std::filesystem::path& p) { return ::chown(p.c_str(), uid_, gid_) == 0; };
-    bool ok = own(to);
-    auto place = [&](const std::filesystem::path& from, const std::filesystem::path& target) {
-        std::error_code fileEc;
-        if (from.extension() == ".ini") {
-            std::filesystem::copy_file(from, target, fileEc);
-            ok = ok && !fileEc && own(target);
-            return;
-        }
-        std::filesystem::create_hard_link(from, target, fileEc);
-        if (fileEc) {
-            fileEc.clear();
-            std::filesystem::copy_file(from, target, fileEc);
-        }
-        ok = ok && !fileEc;
-    };
-    for (auto it = std::filesystem::recursive_directory_iterator(programFolder_, ec);
-         ok && !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        const std::filesystem::path target = to / std::filesystem::relative(it->path(), programFolder_);
-        if (it->is_directory()) {
-            std::filesystem::create_directories(target, ec);
-            ok = ok && own(target);
-        } else {
-            place(it->path(), target);
-        }
-    }
-    place(wlinput_, to / "wlinput");
-    if (!ok || ec) {
-        error_ = "cannot copy the program folder to " + to.string();
-        return false;
-    }
-    programFolder_ = to;
-    wlinput_ = to / "wlinput";
-    return true;
-}
+SwayDesk::~SwayDesk() = default;
 
 std::string SwayDesk::swaySocket() const {
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(runtime_, ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator(session_.runtime(), ec)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("sway-ipc.", 0) == 0) {
             return entry.path().string();
@@ -269,66 +128,18 @@ std::string SwayDesk::swaySocket() const {
     return {};
 }
 
-std::vector<std::string> SwayDesk::asUser(const std::filesystem::path& program,
-                                          const std::vector<std::string>& args) const {
-    std::vector<std::string> argv;
-    if (switchUser_) {
-        // The parent-death signal is set after the switch, which clears one set before it.
-        argv = {"--reuid=" + std::to_string(uid_),
-                "--regid=" + std::to_string(gid_),
-                "--clear-groups",
-                "--pdeathsig",
-                "SIGKILL",
-                "--"};
-    }
-    argv.push_back(program.string());
-    argv.insert(argv.end(), args.begin(), args.end());
-    return argv;
-}
-
-Process& SwayDesk::start(const std::filesystem::path& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& extraEnv) {
-    const std::filesystem::path log =
-        root_ / (program.filename().string() + "-" + std::to_string(++logs_) + ".log");
-    std::vector<std::string> env = environment_;
-    assign(env, extraEnv);
-    std::vector<std::string> argv = asUser(program, args);
-    if (!switchUser_) {
-        argv.erase(argv.begin());
-        processes_.emplace_back(program, argv, Process::Options{env, log, -1, {}});
-    } else {
-        processes_.emplace_back(which("setpriv"), argv, Process::Options{env, log, -1, {}});
-    }
-    return processes_.back();
-}
-
-bool SwayDesk::startPart(const std::string& what, const std::filesystem::path& program,
-                         const std::vector<std::string>& args, const std::function<bool()>& up) {
-    const int log = logs_ + 1;
-    Process& p = start(program, args);
-    if (!p.running() || !waitUntil(up, 15s, 50ms)) {
-        error_ = what + " did not come up: " +
-                 tail(root_ / (program.filename().string() + "-" + std::to_string(log) + ".log"));
-        return false;
-    }
-    return true;
-}
-
 Process& SwayDesk::startProgram(const std::string& name, const std::vector<std::string>& args,
                                 const std::vector<std::string>& extraEnv) {
-    return start(programFolder_ / name, args, extraEnv);
+    return session_.start(programFolder() / name, args, extraEnv);
 }
 
 RunOutcome SwayDesk::run(const std::filesystem::path& program, const std::vector<std::string>& args,
                          std::chrono::milliseconds timeout) const {
-    if (!switchUser_) {
-        return runToEnd(program, args, environment_, root_, timeout);
-    }
-    return runToEnd(which("setpriv"), asUser(program, args), environment_, root_, timeout);
+    return session_.run(program, args, timeout);
 }
 
 RunOutcome SwayDesk::portmuxSim(const std::vector<std::string>& args) const {
-    return run(programFolder_ / "portmux-sim", args);
+    return session_.portmuxSim(args);
 }
 
 RunOutcome SwayDesk::swaymsg(const std::vector<std::string>& args) const {
@@ -434,7 +245,7 @@ bool SwayDesk::setScale(int scale) {
 }
 
 QImage SwayDesk::picture() const {
-    const std::filesystem::path taken = root_ / "picture.png";
+    const std::filesystem::path taken = session_.root() / "picture.png";
     std::error_code ec;
     std::filesystem::remove(taken, ec);
     if (run(which("grim"), {taken.string()}, 20s).exitCode != 0) {
@@ -468,7 +279,7 @@ std::filesystem::path SwayDesk::step(const std::string& what) {
     char number[16];
     std::snprintf(number, sizeof number, "%02d", ++steps_);
     // grim writes as the desk's user, into the desk's folder; the picture is then kept in build/e2e.
-    const std::filesystem::path taken = root_ / "shot.png";
+    const std::filesystem::path taken = session_.root() / "shot.png";
     std::error_code ec;
     std::filesystem::remove(taken, ec);
     if (run(which("grim"), {taken.string()}, 20s).exitCode != 0) {

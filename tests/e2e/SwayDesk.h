@@ -2,9 +2,8 @@
 // tray, a session bus of its own, the virtual keyboard's server, and wlinput (our pointer and keyboard
 // for a compositor without input devices). Screenshots are taken with grim into build/e2e/.
 //
-// sway refuses to run as root, and CI runs as root: a root test runs the whole desk, programs included,
-// as the unprivileged user tarvik-e2e, which the desk creates when it is missing. Every process is
-// started here, and ended by its process id when the desk goes, also when the scenario failed.
+// sway refuses to run as root, and CI runs as root: the desk runs as the unprivileged user of its
+// DeskSession, which also ends every process by its process id when the desk goes.
 //
 //   SwayDesk d("sway-tray");
 //   ASSERT_TRUE(d.ok()) << d.error();
@@ -13,17 +12,15 @@
 //   d.click(d.trayIconPlace());
 #pragma once
 
+#include "tests/e2e/DeskSession.h"
 #include "tests/e2e/Desktop.h"
 #include "tests/e2e/Process.h"
 
 #include <QImage>
 
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace tarvik::e2e {
@@ -52,12 +49,12 @@ public:
     SwayDesk& operator=(const SwayDesk&) = delete;
     ~SwayDesk();
 
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
+    bool ok() const { return session_.ok(); }
+    const std::string& error() const { return session_.error(); }
     void setScenario(const std::string& scenario);
-    const std::filesystem::path& programFolder() const { return programFolder_; }
-    std::filesystem::path skinFile(std::string_view name) const { return programFolder_ / "Skins" / name; }
-    const std::filesystem::path& home() const { return home_; }
+    const std::filesystem::path& programFolder() const { return session_.programFolder(); }
+    std::filesystem::path skinFile(std::string_view name) const { return programFolder() / "Skins" / name; }
+    const std::filesystem::path& home() const { return session_.home(); }
 
     Process& startProgram(const std::string& name, const std::vector<std::string>& args,
                           const std::vector<std::string>& extraEnv = {});
@@ -96,34 +93,15 @@ public:
     std::filesystem::path step(const std::string& what);
 
 private:
-    bool createUser();
-    bool copyProgramFolder();
     std::string swaySocket() const;
-    bool startPart(const std::string& what, const std::filesystem::path& program,
-                   const std::vector<std::string>& args, const std::function<bool()>& up);
-    Process& start(const std::filesystem::path& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& extraEnv = {});
-    // The argument vector that runs program as the desk's user.
-    std::vector<std::string> asUser(const std::filesystem::path& program,
-                                    const std::vector<std::string>& args) const;
     RunOutcome input(const std::vector<std::string>& args) const;
 
     std::string scenario_;
     SwayOptions options_;
-    std::string error_;
-    std::filesystem::path root_;
-    std::filesystem::path home_;
-    std::filesystem::path runtime_;
-    std::filesystem::path programFolder_;
     std::filesystem::path shotFolder_;
     std::filesystem::path wlinput_;
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
-    bool switchUser_ = false;
-    std::vector<std::string> environment_;
-    std::deque<Process> processes_;
+    DeskSession session_;
     int steps_ = 0;
-    int logs_ = 0;
 };
 
 } // namespace tarvik::e2e

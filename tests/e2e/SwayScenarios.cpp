@@ -5,8 +5,7 @@
 // place hits that key.
 // Screenshots in build/e2e/sway-*.png.
 #include "keyboard/KeyAssignment.h"
-#include "profiles/AssignmentStore.h"
-#include "profiles/ProfileFile.h"
+#include "tests/e2e/CachedKeyTarget.h"
 #include "tests/e2e/SwayDesk.h"
 
 #include <gtest/gtest.h>
@@ -145,16 +144,8 @@ protected:
         }
         return std::nullopt;
     }
-    // The target key of an ordinary key's record in the program's cache file (profile 0).
     std::optional<uint32_t> cachedTarget(keyboard::KeyCode key) const {
-        const std::string bytes = readFile(desk_->home() / "Documents" / "Velmora" / "$Profile0");
-        profiles::WorkingCopy working;
-        if (!profiles::parseProfile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                                    working) ||
-            working.records()[key].type != keyboard::ASSIGN_SINGLE_KEY) {
-            return std::nullopt;
-        }
-        return working.records()[key].value;
+        return cachedKeyTarget(desk_->home(), key);
     }
     bool fileAppears(const std::filesystem::path& file) const {
         return waitUntil([&] { return std::filesystem::exists(file); }, 5s, 50ms);
