@@ -5,6 +5,10 @@ if(TARVIK_WERROR)
   list(APPEND TARVIK_WARNINGS -Werror)
 endif()
 
+# The fuzz targets' run in the test suite is a short one from the seed corpus; fuzz/run.sh makes the long
+# runs.
+set(TARVIK_FUZZ_SECONDS 5 CACHE STRING "Seconds each libFuzzer target runs in the test suite")
+
 if(TARVIK_SANITIZE)
   add_compile_options(-fsanitize=${TARVIK_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${TARVIK_SANITIZE})
@@ -28,13 +32,19 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/TestPaths.h
 # folder: HOME and the XDG folders point into the build tree, one home per test case.
 function(tarvik_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
-  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/OwnHome.cpp)
+  # Every test program's own home, compiled once for all of them.
+  if(NOT TARGET tarvik_own_home)
+    add_library(tarvik_own_home OBJECT ${PROJECT_SOURCE_DIR}/tests/support/OwnHome.cpp)
+    tarvik_target_defaults(tarvik_own_home)
+  endif()
+  add_executable(${name} ${T_SOURCES})
   tarvik_target_defaults(${name})
-  # Test programs are most of what a build compiles, and gtest's templates make their debug information
-  # and optimisation slow: they get line tables and -O1, which halves their build. The code under test,
+  # Test programs are most of what a build compiles, and gtest's templates make optimising them slow: they
+  # are not optimised and keep line tables only, which cuts their build by a quarter. The code under test,
   # in its libraries, keeps the build type's flags.
-  target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O1 -g1>)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O0 -g1>)
+  target_link_libraries(${name} PRIVATE tarvik_own_home ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+                                        Threads::Threads)
   # The program folder for a test run directly, without the launcher's TARVIK_BIN_DIR.
   target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
@@ -74,7 +84,12 @@ function(tarvik_add_fuzzer name)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   else()
-    add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+    if(NOT TARGET tarvik_fuzz_replay_main)
+      add_library(tarvik_fuzz_replay_main OBJECT ${PROJECT_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+      tarvik_target_defaults(tarvik_fuzz_replay_main)
+    endif()
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE tarvik_fuzz_replay_main)
   endif()
   tarvik_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${F_LIBS})
@@ -91,7 +106,7 @@ function(tarvik_add_fuzzer name)
     file(MAKE_DIRECTORY ${work})
     add_test(NAME fuzz.${name}
       COMMAND ${CMAKE_COMMAND} -E env HOME=${CMAKE_BINARY_DIR}/test-home/fuzz
-              $<TARGET_FILE:${name}> -max_total_time=20 -rss_limit_mb=4096 -timeout=10
+              $<TARGET_FILE:${name}> -max_total_time=${TARVIK_FUZZ_SECONDS} -rss_limit_mb=4096 -timeout=10
               -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/${name}- ${work} ${corpus})
   else()
     add_test(NAME fuzz.${name} COMMAND $<TARGET_FILE:${name}> ${corpus})
