@@ -3,6 +3,8 @@
 #include "profiles/ProfileFile.h"
 #include "tests/e2e/Process.h"
 
+#include <nlohmann/json.hpp>
+
 #include <span>
 #include <string>
 
@@ -17,6 +19,14 @@ std::optional<uint32_t> cachedKeyTarget(const std::filesystem::path& home, keybo
         return std::nullopt;
     }
     return working.records()[key].value;
+}
+
+int simKeyboardProfile(const RunOutcome& flashConfig) {
+    const nlohmann::json j = nlohmann::json::parse(flashConfig.output, nullptr, false);
+    if (flashConfig.exitCode != 0 || j.is_discarded() || !j.contains("bytes") || j["bytes"].size() <= 10) {
+        return -1;
+    }
+    return j["bytes"][10].get<int>();
 }
 
 } // namespace tarvik::e2e

@@ -1,6 +1,9 @@
 #include "tests/e2e/DeskTools.h"
 
+#include "platform/IniFile.h"
+#include "platform/Utf.h"
 #include "tests/e2e/Process.h"
+#include "ui/SkinRect.h"
 
 #include <algorithm>
 #include <cctype>
@@ -62,6 +65,24 @@ std::string safeName(const std::string& what) {
         out += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
     }
     return out;
+}
+
+std::optional<ScreenPoint> controlCentre(const ScreenRect& window, const std::filesystem::path& layoutFile,
+                                         std::string_view key) {
+    const IniFile layout = IniFile::load(layoutFile);
+    const ui::SkinRect r = ui::readSkinRect(layout, toUtf16(std::string(key)));
+    if (r.w <= 0 || r.h <= 0) {
+        return std::nullopt;
+    }
+    return ScreenPoint{window.x + r.x + r.w / 2, window.y + r.y + r.h / 2};
+}
+
+std::vector<std::string> chordArguments(const std::vector<int>& codes) {
+    std::vector<std::string> args = {"chord"};
+    for (int c : codes) {
+        args.push_back(std::to_string(c));
+    }
+    return args;
 }
 
 } // namespace tarvik::e2e

@@ -9,7 +9,6 @@
 #include "tests/e2e/GnomeDesk.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <iostream>
 #include <memory>
@@ -120,12 +119,7 @@ protected:
         return out;
     }
     int keyboardProfile() const {
-        const RunOutcome r = desk_->portmuxSim({"flash", "config", "--json"});
-        const nlohmann::json j = nlohmann::json::parse(r.output, nullptr, false);
-        if (r.exitCode != 0 || j.is_discarded() || !j.contains("bytes") || j["bytes"].size() <= 10) {
-            return -1;
-        }
-        return j["bytes"][10].get<int>();
+        return simKeyboardProfile(desk_->portmuxSim({"flash", "config", "--json"}));
     }
 
     static std::unique_ptr<GnomeDesk> desk_;

@@ -6,10 +6,10 @@
 #include "appprofiles/BusFocusWatcher.h"
 #include "keyboard/KeyAssignment.h"
 #include "profiles/ProfileFile.h"
+#include "tests/e2e/CachedKeyTarget.h"
 #include "tests/e2e/KWinDesk.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <iostream>
@@ -122,23 +122,11 @@ protected:
     }
     // The target key of an ordinary key's record in the program's cache file (profile 0).
     std::optional<uint32_t> cachedTarget(keyboard::KeyCode key) const {
-        const std::string bytes = readFile(desk_->home() / "Documents" / "Velmora" / "$Profile0");
-        profiles::WorkingCopy working;
-        if (!profiles::parseProfile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                                    working) ||
-            working.records()[key].type != keyboard::ASSIGN_SINGLE_KEY) {
-            return std::nullopt;
-        }
-        return working.records()[key].value;
+        return cachedKeyTarget(desk_->home(), key);
     }
     // The on-board profile the virtual keyboard runs (byte 10 of its configuration block).
     int keyboardProfile() const {
-        const RunOutcome r = desk_->portmuxSim({"flash", "config", "--json"});
-        const nlohmann::json j = nlohmann::json::parse(r.output, nullptr, false);
-        if (r.exitCode != 0 || j.is_discarded() || !j.contains("bytes") || j["bytes"].size() <= 10) {
-            return -1;
-        }
-        return j["bytes"][10].get<int>();
+        return simKeyboardProfile(desk_->portmuxSim({"flash", "config", "--json"}));
     }
 
     static std::unique_ptr<KWinDesk> desk_;

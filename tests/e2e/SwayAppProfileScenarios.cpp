@@ -1,10 +1,10 @@
 // The keyboard's profile follows the application in front on a wlroots desk (headless sway): two probe
 // windows with the app ids game1 and editor, a rule game1 -> 2 made with tarvikctl through the program,
 // and the profile the virtual keyboard runs as sway moves the focus. Screenshots in build/e2e/sway-*.png.
+#include "tests/e2e/CachedKeyTarget.h"
 #include "tests/e2e/SwayDesk.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <iostream>
 
@@ -12,12 +12,7 @@ namespace tarvik::e2e {
 namespace {
 
 int keyboardProfile(const SwayDesk& desk) {
-    const RunOutcome r = desk.portmuxSim({"flash", "config", "--json"});
-    const nlohmann::json j = nlohmann::json::parse(r.output, nullptr, false);
-    if (r.exitCode != 0 || j.is_discarded() || !j.contains("bytes") || j["bytes"].size() <= 10) {
-        return -1;
-    }
-    return j["bytes"][10].get<int>();
+    return simKeyboardProfile(desk.portmuxSim({"flash", "config", "--json"}));
 }
 
 std::optional<std::chrono::milliseconds> profileBecomes(const SwayDesk& desk, int profile) {

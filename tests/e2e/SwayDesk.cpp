@@ -3,9 +3,6 @@
 #include "tests/e2e/DeskTools.h"
 
 #include "TestPaths.h"
-#include "platform/IniFile.h"
-#include "platform/Utf.h"
-#include "ui/SkinRect.h"
 
 #include <QString>
 
@@ -217,20 +214,12 @@ bool SwayDesk::click(ScreenPoint at) const {
 
 bool SwayDesk::clickAt(const SwayWindow& window, const std::filesystem::path& layoutFile,
                        std::string_view key) const {
-    const IniFile layout = IniFile::load(layoutFile);
-    const ui::SkinRect r = ui::readSkinRect(layout, toUtf16(std::string(key)));
-    if (r.w <= 0 || r.h <= 0) {
-        return false;
-    }
-    return click(ScreenPoint{window.place.x + r.x + r.w / 2, window.place.y + r.y + r.h / 2});
+    const auto at = controlCentre(window.place, layoutFile, key);
+    return at && click(*at);
 }
 
 bool SwayDesk::chord(const std::vector<int>& codes) const {
-    std::vector<std::string> args = {"chord"};
-    for (int c : codes) {
-        args.push_back(std::to_string(c));
-    }
-    return input(args).exitCode == 0;
+    return input(chordArguments(codes)).exitCode == 0;
 }
 
 bool SwayDesk::setScale(int scale) {
