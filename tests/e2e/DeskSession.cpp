@@ -193,6 +193,7 @@ Process& DeskSession::start(const std::filesystem::path& program, const std::vec
                             const std::vector<std::string>& extraEnv) {
     const std::filesystem::path log =
         root_ / (program.filename().string() + "-" + std::to_string(++logs_) + ".log");
+    lastLog_ = log;
     std::vector<std::string> env = environment_;
     assign(env, extraEnv);
     std::vector<std::string> argv = asUser(program, args);

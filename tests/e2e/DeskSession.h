@@ -57,6 +57,8 @@ public:
     // did not come up.
     bool startPart(const std::string& what, const std::filesystem::path& program,
                    const std::vector<std::string>& args, const std::function<bool()>& up);
+    // The log of the process started last.
+    const std::filesystem::path& lastLog() const { return lastLog_; }
     RunOutcome run(const std::filesystem::path& program, const std::vector<std::string>& args,
                    std::chrono::milliseconds timeout = 20s) const;
     RunOutcome portmuxSim(const std::vector<std::string>& args) const;
@@ -76,6 +78,7 @@ private:
     std::filesystem::path home_;
     std::filesystem::path runtime_;
     std::filesystem::path programFolder_;
+    std::filesystem::path lastLog_;
     uid_t uid_ = 0;
     gid_t gid_ = 0;
     bool switchUser_ = false;

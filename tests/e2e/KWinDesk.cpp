@@ -4,17 +4,12 @@
 
 #include "TestPaths.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <regex>
 #include <sstream>
-#include <unistd.h>
 
 namespace tarvik::e2e {
 
@@ -52,161 +47,83 @@ std::string quoted(const std::string& text) {
 } // namespace
 
 KWinDesk::KWinDesk(std::string scenario, int width, int height)
-    : scenario_(safeName(scenario)), width_(width), height_(height) {
-    const char* bin = std::getenv("TARVIK_BIN_DIR");
-    programFolder_ = bin != nullptr && bin[0] != '\0' ? bin : TARVIK_TEST_BIN_DIR;
-    shotFolder_ = TARVIK_E2E_SHOT_DIR;
-    tools_ = std::filesystem::path(TARVIK_E2E_SHOT_DIR).parent_path() / "tests";
+    : scenario_(safeName(scenario)), width_(width), height_(height), shotFolder_(TARVIK_E2E_SHOT_DIR),
+      tools_(std::filesystem::path(TARVIK_E2E_SHOT_DIR).parent_path() / "tests"),
+      session_("kwin", {tools_ / "wlinput", tools_ / "kwinshot"}) {
     std::error_code ec;
     std::filesystem::create_directories(shotFolder_, ec);
-
+    if (!session_.ok()) {
+        return;
+    }
     const std::filesystem::path installed = which("kwin_wayland");
     if (!installed.is_absolute()) {
-        error_ = "kwin_wayland is not installed (package kwin-wayland)";
+        session_.fail("kwin_wayland is not installed (package kwin-wayland)");
         return;
     }
-    char tmpl[] = "/tmp/tarvik-kwin-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) {
-        error_ = std::string("cannot create a temporary folder: ") + std::strerror(errno);
-        return;
-    }
-    root_ = tmpl;
-    home_ = root_ / "home";
-    runtime_ = root_ / "run";
-    for (const auto& folder : {home_ / ".config", home_ / "Documents", runtime_}) {
-        std::filesystem::create_directories(folder, ec);
-    }
-    ::chmod(runtime_.c_str(), 0700);
-    // The copy has no file capability, so the kernel lets it run where the original is refused.
-    const std::filesystem::path kwin = root_ / "kwin_wayland";
+    // A copy (not a link) has no file capability, so the kernel lets it run where the original is refused.
+    const std::filesystem::path kwin = session_.root() / "kwin_wayland";
     std::filesystem::copy_file(installed, kwin, ec);
     if (ec) {
-        error_ = "cannot copy " + installed.string() + ": " + ec.message();
+        session_.fail("cannot copy " + installed.string() + ": " + ec.message());
         return;
     }
     // Two virtual desktops, the Windows key alone switching between them (KWin's own use of that key,
     // which a capture must take from it), no screen locker, no animations to wait for.
-    std::ofstream(home_ / ".config" / "kwinrc") << "[Desktops]\nNumber=2\nRows=1\n"
-                                                   "[ModifierOnlyShortcuts]\n"
-                                                   "Meta=org.kde.KWin,/KWin,org.kde.KWin,nextDesktop\n"
-                                                   "[Compositing]\nAnimationSpeed=0\n"
-                                                   "[KDE]\nAnimationDurationFactor=0\n";
-    std::ofstream(home_ / ".config" / "kscreenlockerrc") << "[Daemon]\nAutolock=false\nLockOnResume=false\n";
-
-    environment_ = environmentWithoutDesk();
-    const std::filesystem::path state = root_ / "sim-keyboard.bin";
-    assign(environment_, {
-                             "HOME=" + home_.string(),
-                             "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
-                             "XDG_STATE_HOME=" + (home_ / ".local/state").string(),
-                             "XDG_DATA_HOME=" + (home_ / ".local/share").string(),
-                             "XDG_CACHE_HOME=" + (home_ / ".cache").string(),
-                             "XDG_RUNTIME_DIR=" + runtime_.string(),
-                             "TARVIK_BIN_DIR=" + programFolder_.string(),
-                             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (runtime_ / "bus").string(),
-                             "QT_ACCESSIBILITY=0",
-                             "NO_AT_BRIDGE=1",
-                             "PORTMUX_BACKEND=sim",
-                             "PORTMUX_SIM_SOCKET=" + (runtime_ / "portmux" / "sim.sock").string(),
-                             "PORTMUX_SIM_STATE=" + state.string(),
-                             "TARVIK_NAMED_EVENT_PREFIX=/TarvikKWin" + std::to_string(::getpid()) + "_",
-                         });
-    if (!startPart("dbus-daemon", which("dbus-daemon"),
-                   {"--session", "--nofork", "--address=unix:path=" + (runtime_ / "bus").string()},
-                   environment_, [&] { return std::filesystem::exists(runtime_ / "bus"); })) {
+    const std::filesystem::path config = session_.home() / ".config";
+    std::ofstream(config / "kwinrc") << "[Desktops]\nNumber=2\nRows=1\n"
+                                        "[ModifierOnlyShortcuts]\n"
+                                        "Meta=org.kde.KWin,/KWin,org.kde.KWin,nextDesktop\n"
+                                        "[Compositing]\nAnimationSpeed=0\n"
+                                        "[KDE]\nAnimationDurationFactor=0\n";
+    std::ofstream(config / "kscreenlockerrc") << "[Daemon]\nAutolock=false\nLockOnResume=false\n";
+    if (!session_.own(config / "kwinrc") || !session_.own(config / "kscreenlockerrc") ||
+        !session_.startSessionBus()) {
         return;
     }
     // KWin brings its own Qt platform; its privileged interfaces (fake input, pictures) open to the
     // test's clients only with the checks off.
-    std::vector<std::string> kwinEnv = environment_;
-    assign(kwinEnv, {"KWIN_WAYLAND_NO_PERMISSION_CHECKS=1", "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1",
-                     "LIBGL_ALWAYS_SOFTWARE=1"});
-    kwinLog_ = root_ / ("kwin_wayland-" + std::to_string(logs_ + 1) + ".log");
-    if (!startPart("kwin_wayland", kwin,
-                   {"--virtual", "--width", std::to_string(width), "--height", std::to_string(height),
-                    "--socket", kSocket, "--no-lockscreen"},
-                   kwinEnv, [&] {
-                       return std::filesystem::exists(runtime_ / kSocket) &&
-                              busCall("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.isScriptLoaded",
-                                      {"x"})
-                                      .exitCode == 0;
-                   })) {
+    session_.setEnvironment({"KWIN_WAYLAND_NO_PERMISSION_CHECKS=1", "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1",
+                             "LIBGL_ALWAYS_SOFTWARE=1", "XDG_CURRENT_DESKTOP=KDE",
+                             "XDG_SESSION_TYPE=wayland"});
+    if (!session_.startPart("kwin_wayland", kwin,
+                            {"--virtual", "--width", std::to_string(width), "--height",
+                             std::to_string(height), "--socket", kSocket, "--no-lockscreen"},
+                            [&] {
+                                return std::filesystem::exists(session_.runtime() / kSocket) &&
+                                       busCall("org.kde.KWin", "/Scripting",
+                                               "org.kde.kwin.Scripting.isScriptLoaded", {"x"})
+                                               .exitCode == 0;
+                            })) {
         return;
     }
+    kwinLog_ = session_.lastLog();
     kwinRuns_ = true;
-    assign(environment_, {"WAYLAND_DISPLAY=" + std::string(kSocket), "QT_QPA_PLATFORM=wayland",
-                          "XDG_CURRENT_DESKTOP=KDE", "XDG_SESSION_TYPE=wayland"});
+    session_.setEnvironment({"WAYLAND_DISPLAY=" + std::string(kSocket), "QT_QPA_PLATFORM=wayland"});
     // A fake input device for the desk's life: KWin's seat has a pointer and a keyboard only while one
     // exists, and clients drop theirs each time the last one goes (a click's own device among them).
-    const std::filesystem::path holdLog = root_ / ("wlinput-" + std::to_string(logs_ + 1) + ".log");
-    if (!startPart("wlinput", tools_ / "wlinput",
-                   {"--size", std::to_string(width), std::to_string(height), "hold"}, environment_,
-                   [&] { return readFile(holdLog).find("holding") != std::string::npos; })) {
+    if (!session_.startPart("wlinput", session_.helper(tools_ / "wlinput"),
+                            {"--size", std::to_string(width), std::to_string(height), "hold"}, [&] {
+                                return readFile(session_.lastLog()).find("holding") != std::string::npos;
+                            })) {
         return;
     }
-    const std::filesystem::path server = programFolder_ / "portmux-sim";
-    startPart("portmux-sim", server,
-              {"serve", "--state", state.string(), "--socket", (runtime_ / "portmux" / "sim.sock").string()},
-              environment_, [&] {
-                  return portmuxSim({"status", "--json"}).exitCode == 0;
-              });
+    session_.startVirtualKeyboard();
 }
 
-KWinDesk::~KWinDesk() {
-    while (!processes_.empty()) {
-        Process& p = processes_.back();
-        if (!p.end()) {
-            std::cerr << "e2e: " << p.name() << " (process " << p.pid() << ") did not end\n";
-        }
-        processes_.pop_back();
-    }
-    if (root_.empty()) {
-        return;
-    }
-    if (!ok() || ::testing::Test::HasFailure() ||
-        ::testing::UnitTest::GetInstance()->failed_test_count() > 0) {
-        std::cerr << "e2e: the desk's home, logs and state are kept in " << root_ << "\n";
-        return;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-}
-
-Process& KWinDesk::start(const std::filesystem::path& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env) {
-    const std::filesystem::path log =
-        root_ / (program.filename().string() + "-" + std::to_string(++logs_) + ".log");
-    processes_.emplace_back(program, args, Process::Options{env, log, -1, {}});
-    return processes_.back();
-}
-
-bool KWinDesk::startPart(const std::string& what, const std::filesystem::path& program,
-                         const std::vector<std::string>& args, const std::vector<std::string>& env,
-                         const std::function<bool()>& up) {
-    const int log = logs_ + 1;
-    Process& p = start(program, args, env);
-    if (!p.running() || !waitUntil([&] { return up() || !p.running(); }, 20s, 50ms) || !p.running()) {
-        error_ = what + " did not come up: " +
-                 tail(root_ / (program.filename().string() + "-" + std::to_string(log) + ".log"));
-        return false;
-    }
-    return true;
-}
+KWinDesk::~KWinDesk() = default;
 
 Process& KWinDesk::startProgram(const std::string& name, const std::vector<std::string>& args,
                                 const std::vector<std::string>& extraEnv) {
-    std::vector<std::string> env = environment_;
-    assign(env, extraEnv);
-    return start(programFolder_ / name, args, env);
+    return session_.start(programFolder() / name, args, extraEnv);
 }
 
 RunOutcome KWinDesk::run(const std::filesystem::path& program, const std::vector<std::string>& args,
                          std::chrono::milliseconds timeout) const {
-    return runToEnd(program, args, environment_, root_, timeout);
+    return session_.run(program, args, timeout);
 }
 
 RunOutcome KWinDesk::portmuxSim(const std::vector<std::string>& args) const {
-    return run(programFolder_ / "portmux-sim", args);
+    return session_.portmuxSim(args);
 }
 
 RunOutcome KWinDesk::busCall(const std::string& destination, const std::string& path,
@@ -222,7 +139,7 @@ std::optional<std::vector<std::string>> KWinDesk::script(const std::string& body
     // and ends with a line of its own, so the answer is complete when that line is there.
     const std::string name = "tarvik-desk-" + std::to_string(++scripts_);
     const std::string mark = name + " ";
-    const std::filesystem::path file = root_ / (name + ".js");
+    const std::filesystem::path file = session_.root() / (name + ".js");
     std::ofstream(file) << "function answer(text) { print(" << quoted(mark) << " + text); }\n"
                         << body << "\nprint(" << quoted(mark + "end") << ");\n";
     const RunOutcome loaded =
@@ -342,7 +259,7 @@ bool KWinDesk::setCurrentDesktop(int desktop) const {
 RunOutcome KWinDesk::input(const std::vector<std::string>& args) const {
     std::vector<std::string> all = {"--size", std::to_string(width_), std::to_string(height_)};
     all.insert(all.end(), args.begin(), args.end());
-    return run(tools_ / "wlinput", all, 10s);
+    return run(session_.helper(tools_ / "wlinput"), all, 10s);
 }
 
 bool KWinDesk::click(ScreenPoint at) const {
@@ -367,9 +284,17 @@ void KWinDesk::setScenario(const std::string& scenario) {
 std::filesystem::path KWinDesk::step(const std::string& what) {
     char number[16];
     std::snprintf(number, sizeof number, "%02d", ++steps_);
+    // kwinshot writes as the desk's user, into the desk's folder; the picture is then kept in build/e2e.
+    const std::filesystem::path taken = session_.root() / "shot.png";
+    std::error_code ec;
+    std::filesystem::remove(taken, ec);
+    if (run(session_.helper(tools_ / "kwinshot"), {taken.string()}).exitCode != 0) {
+        return {};
+    }
     const std::filesystem::path file =
         shotFolder_ / (scenario_ + "-" + number + "-" + safeName(what) + ".png");
-    return run(tools_ / "kwinshot", {file.string()}).exitCode == 0 ? file : std::filesystem::path();
+    std::filesystem::copy_file(taken, file, std::filesystem::copy_options::overwrite_existing, ec);
+    return ec ? std::filesystem::path() : file;
 }
 
 } // namespace tarvik::e2e

@@ -17,12 +17,11 @@
 //   d.clickAt(*w, d.skinFile("Main.ini"), "KEY_01E");
 #pragma once
 
+#include "tests/e2e/DeskSession.h"
 #include "tests/e2e/Desktop.h"
 #include "tests/e2e/Process.h"
 
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -46,15 +45,15 @@ public:
     KWinDesk& operator=(const KWinDesk&) = delete;
     ~KWinDesk();
 
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
+    bool ok() const { return session_.ok(); }
+    const std::string& error() const { return session_.error(); }
     // False when KWin is not installed or does not start on this machine: error() says why, and the
     // scenarios skip rather than fail.
     bool kwinRuns() const { return kwinRuns_; }
     void setScenario(const std::string& scenario);
-    const std::filesystem::path& programFolder() const { return programFolder_; }
-    std::filesystem::path skinFile(std::string_view name) const { return programFolder_ / "Skins" / name; }
-    const std::filesystem::path& home() const { return home_; }
+    const std::filesystem::path& programFolder() const { return session_.programFolder(); }
+    std::filesystem::path skinFile(std::string_view name) const { return programFolder() / "Skins" / name; }
+    const std::filesystem::path& home() const { return session_.home(); }
     // The virtual desktop in front (1 or 2): the desk binds the Windows key alone to the next desktop,
     // so a change tells that KWin had the key for itself. 0 when KWin does not answer.
     int currentDesktop() const;
@@ -89,11 +88,6 @@ public:
     std::filesystem::path step(const std::string& what);
 
 private:
-    bool startPart(const std::string& what, const std::filesystem::path& program,
-                   const std::vector<std::string>& args, const std::vector<std::string>& env,
-                   const std::function<bool()>& up);
-    Process& start(const std::filesystem::path& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& env);
     // Runs a KWin script; the lines it printed with print(), without KWin's "js: " mark.
     std::optional<std::vector<std::string>> script(const std::string& body);
     RunOutcome input(const std::vector<std::string>& args) const;
@@ -101,18 +95,11 @@ private:
     std::string scenario_;
     int width_;
     int height_;
-    std::string error_;
-    std::filesystem::path root_;
-    std::filesystem::path home_;
-    std::filesystem::path runtime_;
-    std::filesystem::path programFolder_;
     std::filesystem::path shotFolder_;
     std::filesystem::path tools_;
+    DeskSession session_;
     std::filesystem::path kwinLog_;
-    std::vector<std::string> environment_;
-    std::deque<Process> processes_;
     int steps_ = 0;
-    int logs_ = 0;
     int scripts_ = 0;
     bool kwinRuns_ = false;
 };
