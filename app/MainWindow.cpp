@@ -34,6 +34,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
@@ -579,6 +580,20 @@ void MainWindow::releaseStatePictures() {
     ::malloc_trim(0);
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+    CBaseDialog::showEvent(event);
+    // A window made anew after a hide: the dialogs made before it belong to it again (the window system
+    // keeps them above it and places them on it).
+    if (QWindow* own = windowHandle()) {
+        for (QWidget* w : findChildren<QWidget*>()) {
+            if (w->isWindow() && w->windowHandle() != nullptr &&
+                w->windowHandle()->transientParent() != own) {
+                w->windowHandle()->setTransientParent(own);
+            }
+        }
+    }
+}
+
 void MainWindow::hideEvent(QHideEvent* event) {
     CBaseDialog::hideEvent(event);
     // Minimizing or another desktop hides nothing for good (the window system does those); a window the
@@ -588,9 +603,13 @@ void MainWindow::hideEvent(QHideEvent* event) {
     }
     if (!event->spontaneous() && !isMinimized()) {
         // The window system's copy of the window (a picture of its whole size) goes too; the next show
-        // makes the window anew. After the hide has run its course, not inside it.
+        // makes the window anew. After the hide has run its course, not inside it, and not under a
+        // dialog of the window that stays open (it would lose the window it belongs to).
         QTimer::singleShot(0, this, [this] {
-            if (!isVisible() && testAttribute(Qt::WA_WState_Created)) {
+            const QList<QWidget*> children = findChildren<QWidget*>();
+            const bool dialogShown = std::any_of(children.begin(), children.end(),
+                                                 [](QWidget* w) { return w->isWindow() && w->isVisible(); });
+            if (!isVisible() && testAttribute(Qt::WA_WState_Created) && !dialogShown) {
                 destroy();
                 ::malloc_trim(0);
             }

@@ -202,6 +202,7 @@ private:
     // them again when it is shown.
     void applyStatePictures();
     void releaseStatePictures();
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool takesInput(QObject* watched, QEvent* event) const;
 

@@ -11,6 +11,7 @@
 #include "ui/SkinRect.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSystemTrayIcon>
@@ -95,10 +96,18 @@ TEST_F(WindowTest, AHiddenWindowKeepsNoPicturesAndGetsThemBackWhenShown) {
     // Drawn as before: the key's face is not the black of a button without pictures.
     const QImage key = window->button("KEY_01E")->grab().toImage();
     EXPECT_GT(qGray(key.pixel(key.width() / 2, key.height() / 4)), 20);
+    // A dialog of the window, made while it showed, belongs to it again after the window was hidden and
+    // made anew by the window system.
+    QDialog dialog(window);
+    dialog.show();
+    dialog.hide();
     window->hideWindow();
     EXPECT_EQ(withPictures(), 0);
+    QTRY_VERIFY(!window->testAttribute(Qt::WA_WState_Created));
     window->showWindow();
     EXPECT_EQ(withPictures(), buttons);
+    ASSERT_NE(window->windowHandle(), nullptr);
+    EXPECT_EQ(dialog.windowHandle()->transientParent(), window->windowHandle());
 }
 
 TEST_F(WindowTest, EnterAndEscapeDoNotCloseTheShownWindow) {
