@@ -26,6 +26,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -585,10 +586,9 @@ void MainWindow::showEvent(QShowEvent* event) {
     // A window made anew after a hide: the dialogs made before it belong to it again (the window system
     // keeps them above it and places them on it).
     if (QWindow* own = windowHandle()) {
-        for (QWidget* w : findChildren<QWidget*>()) {
-            if (w->isWindow() && w->windowHandle() != nullptr &&
-                w->windowHandle()->transientParent() != own) {
-                w->windowHandle()->setTransientParent(own);
+        for (QDialog* d : findChildren<QDialog*>()) {
+            if (d->windowHandle() != nullptr && d->windowHandle()->transientParent() != own) {
+                d->windowHandle()->setTransientParent(own);
             }
         }
     }
@@ -606,9 +606,9 @@ void MainWindow::hideEvent(QHideEvent* event) {
         // makes the window anew. After the hide has run its course, not inside it, and not under a
         // dialog of the window that stays open (it would lose the window it belongs to).
         QTimer::singleShot(0, this, [this] {
-            const QList<QWidget*> children = findChildren<QWidget*>();
-            const bool dialogShown = std::any_of(children.begin(), children.end(),
-                                                 [](QWidget* w) { return w->isWindow() && w->isVisible(); });
+            const QList<QDialog*> dialogs = findChildren<QDialog*>();
+            const bool dialogShown =
+                std::any_of(dialogs.begin(), dialogs.end(), [](QDialog* d) { return d->isVisible(); });
             if (!isVisible() && testAttribute(Qt::WA_WState_Created) && !dialogShown) {
                 destroy();
                 ::malloc_trim(0);

@@ -201,12 +201,11 @@ void AppRulesDialog::removeSelected() {
 
 void AppRulesDialog::keep(AppRules rules) {
     std::string why;
-    if (!controller_.setRules(std::move(rules), &why)) {
-        refresh();
-        status_->setText(text("APPPROFILES_SAVE_FAILED") + QStringLiteral(" ") + QString::fromStdString(why));
-        return;
-    }
+    const bool kept = controller_.setRules(std::move(rules), &why);
     refresh();
+    if (!kept) {
+        status_->setText(text("APPPROFILES_SAVE_FAILED") + QStringLiteral(" ") + QString::fromStdString(why));
+    }
 }
 
 void AppRulesDialog::showStatus() {

@@ -20,6 +20,13 @@ function(tarvik_target_defaults target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
+# Test programs are most of what a build compiles, and gtest's templates make optimising them slow: they
+# are not optimised and keep line tables only, which cuts their build by a quarter. The code under test,
+# in its libraries, keeps the build type's flags.
+function(tarvik_test_flags target)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O0 -g1>)
+endfunction()
+
 # Paths of the build tree that test programs fall back on, in one generated header rather than in every
 # test's compile line: a compile line that names the build folder differs in every checkout, and ccache
 # could share none of the test objects between them.
@@ -36,13 +43,11 @@ function(tarvik_add_test name)
   if(NOT TARGET tarvik_own_home)
     add_library(tarvik_own_home OBJECT ${PROJECT_SOURCE_DIR}/tests/support/OwnHome.cpp)
     tarvik_target_defaults(tarvik_own_home)
+    tarvik_test_flags(tarvik_own_home)
   endif()
   add_executable(${name} ${T_SOURCES})
   tarvik_target_defaults(${name})
-  # Test programs are most of what a build compiles, and gtest's templates make optimising them slow: they
-  # are not optimised and keep line tables only, which cuts their build by a quarter. The code under test,
-  # in its libraries, keeps the build type's flags.
-  target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O0 -g1>)
+  tarvik_test_flags(${name})
   target_link_libraries(${name} PRIVATE tarvik_own_home ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
                                         Threads::Threads)
   # The program folder for a test run directly, without the launcher's TARVIK_BIN_DIR.

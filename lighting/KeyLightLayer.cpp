@@ -104,7 +104,6 @@ void KeyLightLayer::release() {
     isCovered_.fill(false);
     runs_.clear();
     runs_.shrink_to_fit();
-    legends_.clear();
     plain_ = QImage();
     buffer_ = QImage();
 }
@@ -137,12 +136,8 @@ bool KeyLightLayer::eventFilter(QObject*, QEvent* event) {
 }
 
 void KeyLightLayer::relayout() {
+    release();
     relayoutPending_ = false;
-    covered_.clear();
-    isCovered_.fill(false);
-    runs_.clear();
-    plain_ = QImage();
-    buffer_ = QImage();
     if (devicePixelRatioF() != 1.0) {
         // The layer writes one pixel per pixel; scaled up it would blur the keys.
         return;

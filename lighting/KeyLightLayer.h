@@ -51,8 +51,9 @@ public:
     // Takes the buttons' places and the window's background under them again (each time it shows: the
     // buttons may have moved, the background changed).
     void relayout();
-    // Gives back the window's background and the faces it took; the next frame lays out again. For a
-    // layer that does not show (a hidden window keeps nothing it would only draw).
+    // Gives back the window's background and the faces it took (the small legend cache stays); the next
+    // frame lays out again. For a layer that does not show (a hidden window keeps nothing it would only
+    // draw).
     void release();
     // Takes every covered button's state now and its light, and repaints the runs where either changed.
     void showFrame(const Lights& lights);
