@@ -136,6 +136,7 @@ int runProgram(int argc, char** argv) {
              std::ostringstream out;
              std::ostringstream err;
              cli::CliContext ctx{json, out, err, true, "program"};
+             autoProfiles->followFile(); // an edit of the file not yet seen is built on, not lost
              appprofiles::AppRules rules = autoProfiles->rules();
              const std::vector<std::string_view> words(line.begin() + 1, line.end());
              bool changed = false;

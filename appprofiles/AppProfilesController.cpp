@@ -9,6 +9,14 @@ AppProfilesController::AppProfilesController(std::filesystem::path rulesFile, Ho
     : QObject(parent), file_(std::move(rulesFile)), hooks_(std::move(hooks)) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { decide(); });
+    connect(&folder_, &QFileSystemWatcher::directoryChanged, this, [this] { followFile(); });
+}
+
+void AppProfilesController::followFile() {
+    if (stampOf(file_) != stamp_) {
+        reload();
+        emit rulesChanged();
+    }
 }
 
 AppProfilesController::~AppProfilesController() = default;
@@ -18,7 +26,16 @@ int64_t AppProfilesController::nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+void AppProfilesController::watchFolder() {
+    const QString folder = QString::fromStdString(file_.parent_path().string());
+    if (folder_.directories().isEmpty() && std::filesystem::is_directory(file_.parent_path())) {
+        folder_.addPath(folder);
+    }
+}
+
 void AppProfilesController::reload() {
+    // Stamped before the read: a change while it reads is seen as one more change.
+    stamp_ = stampOf(file_);
     const ParsedRules parsed = loadRules(file_);
     for (const RuleProblem& p : parsed.problems) {
         std::fprintf(stderr, "tarvik: %s:%d: %s (line ignored)\n", file_.string().c_str(), p.line,
@@ -30,6 +47,7 @@ void AppProfilesController::reload() {
 
 void AppProfilesController::start(std::unique_ptr<FocusWatcher> watcher) {
     reload();
+    watchFolder();
     watcher_ = std::move(watcher);
     watching_ = watcher_ && watcher_->start([this](const WindowIdentity& w) { focusChanged(w); });
     // Said only to a user who has rules: everyone else never asked for the feature.
@@ -42,6 +60,8 @@ void AppProfilesController::start(std::unique_ptr<FocusWatcher> watcher) {
 bool AppProfilesController::setRules(AppRules rules, std::string* why) {
     rules_ = std::move(rules);
     const bool saved = saveRules(file_, rules_, why);
+    stamp_ = stampOf(file_);
+    watchFolder();
     refeed();
     return saved;
 }

@@ -7,6 +7,9 @@
 #include "appprofiles/AutoSwitch.h"
 #include "appprofiles/FocusWatcher.h"
 
+#include "platform/FileChecks.h"
+
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
 
@@ -39,10 +42,16 @@ public:
     // Keeps the rules (written to the file) and applies them to the window in front. False with why when
     // the file could not be written; the rules are in effect anyway.
     bool setRules(AppRules rules, std::string* why = nullptr);
-    // The rules file as it is now on disk (another tool may have changed it).
+    // The rules file as it is now on disk. Done by itself whenever another program or an editor changes
+    // the file while the program runs (rulesChanged() follows), so a change made here never writes over
+    // one made there unseen.
     void reload();
+    // Reads the file again when it changed since it was last read or written here; an edit that starts
+    // from rules() calls it first.
+    void followFile();
     bool paused() const { return rules_.paused; }
     bool setPaused(bool paused) {
+        followFile();
         AppRules r = rules_;
         r.paused = paused;
         return setRules(std::move(r));
@@ -61,7 +70,12 @@ public:
     // Something the decision depends on changed (edits applied, a keyboard arrived, a switch ended).
     void recheck();
 
+signals:
+    // The rules were read anew from a file another program changed.
+    void rulesChanged();
+
 private:
+    void watchFolder();
     void focusChanged(const WindowIdentity& window);
     void refeed();
     void decide();
@@ -77,6 +91,9 @@ private:
     WindowIdentity focused_;
     std::function<void(const WindowIdentity&)> capture_;
     QTimer timer_;
+    // The file as last read or written here; the folder is watched, since a whole-file write replaces it.
+    std::optional<FileStamp> stamp_;
+    QFileSystemWatcher folder_;
 };
 
 } // namespace tarvik::appprofiles

@@ -137,6 +137,12 @@ AppRulesDialog::AppRulesDialog(AppProfilesController& controller, const std::fil
         });
         menu.exec(add_->mapToGlobal(QPoint(0, add_->height())));
     });
+    // Rules another program wrote into the file show at once.
+    connect(&controller_, &AppProfilesController::rulesChanged, this, [this] {
+        if (isVisible()) {
+            refresh();
+        }
+    });
     connect(this, &QDialog::finished, this, [this] {
         // A window clicked after the rules window closed adds nothing behind the user's back.
         if (capturing_) {

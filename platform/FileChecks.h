@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace tarvik {
 
@@ -17,6 +19,19 @@ int deviceOpenError(const std::filesystem::path& node);
 // Makes and removes a file named after pattern (its last six characters XXXXXX are replaced); empty when
 // that worked, else the system's reason.
 std::string fileCreationProblem(const std::filesystem::path& pattern);
+
+// What stat says of a file: when any of it differs, the file was changed (a whole-file write renames a new
+// file into place, so even a change within one clock tick gives another inode).
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t modified = 0;
+    int64_t changed = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// None when the file does not exist or cannot be asked about.
+std::optional<FileStamp> stampOf(const std::filesystem::path& file);
 
 // A regular file this user may execute.
 bool isExecutableFile(const std::filesystem::path& path);

@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileChecks.h"
 #include "platform/LockFile.h"
 #include "platform/Utf.h"
 
@@ -433,27 +434,6 @@ void IniFile::setEncoding(IniEncoding e) {
 }
 
 namespace {
-
-// What stat says of a file: when any of it differs, the file was changed (a whole-file write renames a new
-// file into place, so even a change within one clock tick gives another inode).
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    int64_t modified = 0;
-    int64_t changed = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-std::optional<FileStamp> stampOf(const std::filesystem::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) {
-        return std::nullopt;
-    }
-    return FileStamp{st.st_dev, st.st_ino, st.st_size,
-                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-                     static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
-}
 
 // The documents last read, each with the stamp its file had: a read of an unchanged file costs one stat.
 class ReadCache {

@@ -53,5 +53,32 @@ TEST(AppProfilesController, SwitchesOnceSettledAndWaitsForPendingEdits) {
     EXPECT_EQ(waiting, (std::vector<bool>{true, false}));
 }
 
+// Another writer (tarvikctl on the file, an editor) changes the rules while the program runs: the
+// controller reads them at once, and its own next change is built on them instead of writing over them.
+TEST(AppProfilesController, FollowsTheFileAnotherProgramWritesAndBuildsOnIt) {
+    const auto file = std::filesystem::path(::testing::TempDir()) / "controller-follow" / "app-profiles.conf";
+    std::filesystem::remove_all(file.parent_path());
+    std::filesystem::create_directories(file.parent_path());
+    AppProfilesController c(file, {[] { return SwitchInputs{}; }, [](int) {}, [](bool) {}});
+    c.start(std::make_unique<ScriptedWatcher>());
+    int changes = 0;
+    QObject::connect(&c, &AppProfilesController::rulesChanged, [&] { ++changes; });
+    ASSERT_TRUE(c.setRules(AppRules{{{"game1", 2}}, std::nullopt, false}));
+    QTest::qWait(200);
+    EXPECT_EQ(changes, 0) << "the program's own write was taken for another's";
+
+    // Written the way another program writes it: a new file renamed into place.
+    std::ofstream(file.string() + ".new") << "app game1 = 2\napp editor = 1\n";
+    std::filesystem::rename(file.string() + ".new", file);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 5000));
+    EXPECT_EQ(c.rules().rules, (std::vector<AppRule>{{"game1", 2}, {"editor", 1}}));
+
+    // Changed again and paused before the event arrives: the pause is built on the file's rules.
+    std::ofstream(file) << "app shooter = 0\n";
+    ASSERT_TRUE(c.setPaused(true));
+    EXPECT_EQ(loadRules(file).rules.rules, (std::vector<AppRule>{{"shooter", 0}}));
+    EXPECT_TRUE(loadRules(file).rules.paused);
+}
+
 } // namespace
 } // namespace tarvik::appprofiles
