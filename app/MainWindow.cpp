@@ -28,6 +28,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QHideEvent>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -179,7 +180,11 @@ void MainWindow::addEditor(ui::Editor* editor) {
 void MainWindow::onInitDialog() {
     CBaseDialog::onInitDialog();
     removeAutostartEntry();
-    const QIcon icon(QString::fromStdString((pictureFolder() / "program_icon.png").string()));
+    // At the largest size a title bar or task switcher asks for (64 points, twice over on a 2x screen):
+    // the picture's own 256 pixels would be a quarter of a megabyte kept all day.
+    QImageReader iconReader(QString::fromStdString((pictureFolder() / "program_icon.png").string()));
+    iconReader.setScaledSize(QSize(128, 128));
+    const QIcon icon(QPixmap::fromImage(iconReader.read()));
     setWindowIcon(icon);
     qApp->setWindowIcon(icon);
 
@@ -200,8 +205,6 @@ void MainWindow::onInitDialog() {
         links_[i] = value.empty() ? kDefaultLinks[i] : toUtf8(value);
     }
     hub_->setLinks(links_);
-    about_ = std::make_unique<AboutBox>(QString::fromStdString(links_[0]), [this] { hub_->onHelpKey(); });
-    hub_->setAbout(about_.get());
     for (ui::Editor* e : pendingEditors_) {
         hub_->addEditor(e);
     }
@@ -525,6 +528,7 @@ void MainWindow::bindTexts() {
 }
 
 void MainWindow::onShowDialog() {
+    wearStyle(true);
     // Nothing is initialised again: the window is the same one each time it is opened; only its
     // pictures come back.
     if (pictures_.empty() && !pictureKind_.empty()) {
@@ -576,9 +580,24 @@ void MainWindow::releaseStatePictures() {
     pictures_.clear();
     busyFrames_.clear();
     releaseBackground();
+    wearStyle(false);
     // The decoded pictures and what decoding them needed are freed now; give the memory back to the
     // system instead of keeping it for a window that may stay closed for days.
     ::malloc_trim(0);
+}
+
+void MainWindow::wearStyle(bool on) {
+    if (on == !styleSheet().isEmpty()) {
+        return;
+    }
+    if (!on) {
+        // A dialog of the window that is open keeps the rules it inherits.
+        const QList<QDialog*> dialogs = findChildren<QDialog*>();
+        if (std::any_of(dialogs.begin(), dialogs.end(), [](QDialog* d) { return d->isVisible(); })) {
+            return;
+        }
+    }
+    setStyleSheet(on ? ui::darkStyleSheet() : QString());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -838,8 +857,22 @@ void MainWindow::setTrayTip(const std::u16string& tip) {
     tray_->setTooltip(QString::fromStdU16String(tip));
 }
 
+AboutBox& MainWindow::aboutBox() {
+    if (!about_) {
+        about_ = std::make_unique<AboutBox>(QString::fromStdString(links_[0]), [this] {
+            if (hub_) {
+                hub_->onHelpKey();
+            }
+        });
+        if (hub_) {
+            hub_->setAbout(about_.get());
+        }
+    }
+    return *about_;
+}
+
 void MainWindow::openAbout() {
-    about_->open();
+    aboutBox().open();
 }
 
 void MainWindow::openKeyDialog(const KeyDialogRequest& request) {

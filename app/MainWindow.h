@@ -119,7 +119,8 @@ public:
     MainWindowHooks& hooks() { return hooks_; }
     // An editor the exit sequence and a lost keyboard ask to close, in the order added (after About).
     void addEditor(ui::Editor* editor);
-    AboutBox& aboutBox() { return *about_; }
+    // Made on first use: a resident program that is never asked about itself keeps none of it.
+    AboutBox& aboutBox();
     TrayIcon& trayIcon() { return *tray_; }
     lighting::LightingState* lightingState() { return lighting_.get(); }
     // The key dialog, the profile manager, the update dialog, the lighting panel; null until the
@@ -202,6 +203,9 @@ private:
     // them again when it is shown.
     void applyStatePictures();
     void releaseStatePictures();
+    // The dark style sheet, only while the window is shown: each control it styles keeps its own copy of
+    // the rules that apply to it (a megabyte and a half over the whole window).
+    void wearStyle(bool on);
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool takesInput(QObject* watched, QEvent* event) const;

@@ -100,6 +100,9 @@ LightingPanel::LightingPanel(QWidget& host, std::filesystem::path mainLayoutFile
     connectControls();
     host_.window()->installEventFilter(this);
     draw();
+    if (host_.window()->isVisible()) {
+        whenShown();
+    }
 }
 
 LightingPanel::~LightingPanel() {
@@ -209,9 +212,7 @@ void LightingPanel::buildControls() {
 
     slotList_ = place(new QComboBox(&host_), control::kSlotList, "CONTROL_umCombo");
     slotList_->setStyleSheet(QString::fromLatin1(kComboStyle));
-    slotList_->setEditable(true);
     slotList_->setInsertPolicy(QComboBox::NoInsert);
-    slotList_->setCompleter(nullptr); // a name typed is a name, not a search among the others
     slotList_->setMaxVisibleItems(kSlotCount);
     slotList_->installEventFilter(this);
 
@@ -321,14 +322,6 @@ void LightingPanel::connectControls() {
             [this] { post([](LightingState& s) { s.user().setBrush(kPaintBrush); }); });
     connect(brush1_, &QAbstractButton::clicked, this,
             [this] { post([](LightingState& s) { s.user().setBrush(kBaseBrush); }); });
-    // A rename is written once the edit is finished, not at every keystroke; a name typed and then left
-    // for another slot is written before the other slot is selected.
-    connect(slotList_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (!drawing_ && slotList_->currentIndex() >= 0) {
-            editedName_ = text;
-        }
-    });
-    connect(slotList_->lineEdit(), &QLineEdit::editingFinished, this, [this] { commitSlotName(); });
     connect(slotList_, &QComboBox::activated, this, [this](int index) {
         if (drawing_) {
             return;
@@ -344,6 +337,26 @@ void LightingPanel::connectControls() {
             },
             true);
     });
+}
+
+void LightingPanel::whenShown() {
+    // Both lay out text, and the first text laid out loads the fonts (two megabytes and more): a window
+    // started hidden has neither until it is first shown.
+    if (!slotList_->isEditable()) {
+        slotList_->setEditable(true);
+        slotList_->setCompleter(nullptr); // a name typed is a name, not a search among the others
+        // A rename is written once the edit is finished, not at every keystroke; a name typed and then
+        // left for another slot is written before the other slot is selected.
+        connect(slotList_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+            if (!drawing_ && slotList_->currentIndex() >= 0) {
+                editedName_ = text;
+            }
+        });
+        connect(slotList_->lineEdit(), &QLineEdit::editingFinished, this, [this] { commitSlotName(); });
+    }
+    if (offTextStale_) {
+        drawPanelOffText();
+    }
 }
 
 void LightingPanel::commitSlotName() {
@@ -674,6 +687,10 @@ void LightingPanel::retranslate() {
 }
 
 void LightingPanel::drawPanelOffText() {
+    offTextStale_ = !host_.window()->isVisible();
+    if (offTextStale_) {
+        return; // drawn when the window shows
+    }
     const QString hint = languageText(pictureFolder_, "LIGHTING_OFF_HINT").toHtmlEscaped();
     QString html;
     // The effect is named when the keyboard lists it; an unlisted code has no name worth showing.
@@ -882,6 +899,9 @@ bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == host_.window()) {
         switch (event->type()) {
         case QEvent::Show:
+            whenShown();
+            kickPreview(false);
+            break;
         case QEvent::Hide:
         case QEvent::WindowStateChange:
             // Hidden or minimised: no frames. Shown again: the picture is brought up to date.

@@ -154,6 +154,8 @@ private:
     // From the worker: a step for the listener, handed over on the user-interface thread.
     static void report(QPointer<LightingPanel> self, Restore restore);
     void drawPanelOffText();
+    // What waits for the window's first show: the slot list's name field and the panel-off text.
+    void whenShown();
     void placeDirectionControls();
 
     // The preview.
@@ -208,6 +210,7 @@ private:
     std::array<QLabel*, 4> userCaptions_{}; // 1159, 1161, 1163, 1213
     std::optional<QString> editedName_;     // typed into the slot list and not yet written
     QLabel* offText_ = nullptr;
+    bool offTextStale_ = false; // changed while the window was hidden
 
     LightingView view_;
     std::vector<uint8_t> modeCodes_;

@@ -89,7 +89,9 @@ CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path 
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
     setAttribute(Qt::WA_NoSystemBackground);
-    setStyleSheet(darkStyleSheet());
+    if (kind != Kind::MainWindow) {
+        setStyleSheet(darkStyleSheet()); // the main window puts it on when shown (MainWindow::wearStyle)
+    }
     ownerWatch_ = std::make_unique<OwnerWatch>([this](QObject* owner) { ownerChanged(owner); });
     connect(&Language::instance(), &Language::changed, this, [this] { retext(); });
 }

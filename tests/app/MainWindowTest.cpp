@@ -76,7 +76,7 @@ TEST_F(WindowTest, StartsHiddenInTheNotificationAreaWithItsCaption) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(WindowTest, AHiddenWindowKeepsNoPicturesAndGetsThemBackWhenShown) {
+TEST_F(WindowTest, AHiddenWindowKeepsNoPicturesNorStyleAndGetsThemBackWhenShown) {
     start();
     arrive();
     auto withPictures = [&] {
@@ -89,10 +89,12 @@ TEST_F(WindowTest, AHiddenWindowKeepsNoPicturesAndGetsThemBackWhenShown) {
     const int buttons = static_cast<int>(window->findChildren<CPngButton*>().size());
     EXPECT_EQ(withPictures(), 0);
     EXPECT_TRUE(window->backgroundPicture().isNull());
+    EXPECT_TRUE(window->styleSheet().isEmpty());
     window->showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(withPictures(), buttons);
     EXPECT_FALSE(window->backgroundPicture().isNull());
+    EXPECT_FALSE(window->styleSheet().isEmpty());
     // Drawn as before: the key's face is not the black of a button without pictures.
     const QImage key = window->button("KEY_01E")->grab().toImage();
     EXPECT_GT(qGray(key.pixel(key.width() / 2, key.height() / 4)), 20);
@@ -100,9 +102,14 @@ TEST_F(WindowTest, AHiddenWindowKeepsNoPicturesAndGetsThemBackWhenShown) {
     // made anew by the window system.
     QDialog dialog(window);
     dialog.show();
+    // A dialog still open keeps the rules it inherits from the window.
+    window->hideWindow();
+    EXPECT_FALSE(window->styleSheet().isEmpty());
+    window->showWindow();
     dialog.hide();
     window->hideWindow();
     EXPECT_EQ(withPictures(), 0);
+    EXPECT_TRUE(window->styleSheet().isEmpty());
     QTRY_VERIFY(!window->testAttribute(Qt::WA_WState_Created));
     window->showWindow();
     EXPECT_EQ(withPictures(), buttons);

@@ -678,6 +678,33 @@ TEST_F(LightingPanelTest, OnlyTheButtonsWhoseLightChangedAreRepainted) {
     EXPECT_TRUE(others.empty()) << others.size() << " others repainted, first " << others.front();
 }
 
+TEST_F(LightingPanelTest, APanelMadeInAHiddenWindowHasItsTextAndNameFieldWhenShown) {
+    // A program started hidden lays out no text until its window shows (no fonts loaded meanwhile).
+    HostWindow hidden{skins};
+    LightingPanel late(hidden, skins / "Main.ini", skins, state,
+                       [this](std::function<void()> t) { worker.post(std::move(t)); });
+    late.attachKeyButtons(hidden.buttons);
+    const uint8_t block[] = {1, 4, 2, 1, 0, 56, 182, 240, 2};
+    kb.setBlock(0, block);
+    late.reload();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.pending() == 0; }, kWaitMs));
+    auto& off = *hidden.findChild<QLabel*>(QStringLiteral("LIGHTING_PANEL_OFF"));
+    auto& slotList = dynamic_cast<QComboBox&>(*late.control(control::kSlotList));
+    EXPECT_TRUE(off.text().isEmpty());
+    EXPECT_EQ(slotList.lineEdit(), nullptr);
+
+    hidden.show();
+    EXPECT_TRUE(off.text().contains(QStringLiteral("波浪"))) << off.text().toStdString();
+    ASSERT_NE(slotList.lineEdit(), nullptr);
+    const int slot = late.view().user.slot;
+    EXPECT_EQ(slotList.currentText().toStdU16String(), late.view().user.slotNames[static_cast<size_t>(slot)]);
+    slotList.lineEdit()->selectAll();
+    QTest::keyClicks(slotList.lineEdit(), QStringLiteral("Dusk"));
+    QTest::keyClick(slotList.lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.pending() == 0; }, kWaitMs));
+    EXPECT_EQ(late.view().user.slotNames[static_cast<size_t>(slot)], u"Dusk");
+}
+
 TEST_F(LightingPanelTest, TheSlotNameIsWrittenWhenTheEditIsFinished) {
     turnOn();
     selectMode(kUserMode);
