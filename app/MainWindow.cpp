@@ -528,7 +528,11 @@ void MainWindow::bindTexts() {
 }
 
 void MainWindow::onShowDialog() {
-    wearStyle(true);
+    if (styleSheet().isEmpty()) {
+        // Not before: each control the sheet styles keeps its own copy of the rules that apply to it (a
+        // megabyte and a half over the whole window), which a window started hidden need not hold yet.
+        setStyleSheet(ui::darkStyleSheet());
+    }
     // Nothing is initialised again: the window is the same one each time it is opened; only its
     // pictures come back.
     if (pictures_.empty() && !pictureKind_.empty()) {
@@ -580,24 +584,9 @@ void MainWindow::releaseStatePictures() {
     pictures_.clear();
     busyFrames_.clear();
     releaseBackground();
-    wearStyle(false);
     // The decoded pictures and what decoding them needed are freed now; give the memory back to the
     // system instead of keeping it for a window that may stay closed for days.
     ::malloc_trim(0);
-}
-
-void MainWindow::wearStyle(bool on) {
-    if (on == !styleSheet().isEmpty()) {
-        return;
-    }
-    if (!on) {
-        // A dialog of the window that is open keeps the rules it inherits.
-        const QList<QDialog*> dialogs = findChildren<QDialog*>();
-        if (std::any_of(dialogs.begin(), dialogs.end(), [](QDialog* d) { return d->isVisible(); })) {
-            return;
-        }
-    }
-    setStyleSheet(on ? ui::darkStyleSheet() : QString());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

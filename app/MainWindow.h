@@ -203,9 +203,6 @@ private:
     // them again when it is shown.
     void applyStatePictures();
     void releaseStatePictures();
-    // The dark style sheet, only while the window is shown: each control it styles keeps its own copy of
-    // the rules that apply to it (a megabyte and a half over the whole window).
-    void wearStyle(bool on);
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool takesInput(QObject* watched, QEvent* event) const;

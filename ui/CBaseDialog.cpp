@@ -90,7 +90,7 @@ CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path 
     }
     setAttribute(Qt::WA_NoSystemBackground);
     if (kind != Kind::MainWindow) {
-        setStyleSheet(darkStyleSheet()); // the main window puts it on when shown (MainWindow::wearStyle)
+        setStyleSheet(darkStyleSheet()); // the main window's: from its first show
     }
     ownerWatch_ = std::make_unique<OwnerWatch>([this](QObject* owner) { ownerChanged(owner); });
     connect(&Language::instance(), &Language::changed, this, [this] { retext(); });
