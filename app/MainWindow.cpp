@@ -214,11 +214,19 @@ void MainWindow::onInitDialog() {
                                                        [this](int command) { hub_->onCommand(command); },
                                                        [this] { hub_->onTrayOpen(); }});
 
-    // Without every state picture none of the controls is placed.
-    if (ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture)) {
-        placeControls();
+    if (setup_.controlsOnDemand) {
+        releaseTimer_ = new QTimer(this);
+        releaseTimer_->setSingleShot(true);
+        releaseTimer_->setInterval(*setup_.controlsOnDemand);
+        connect(releaseTimer_, &QTimer::timeout, this, [this] { releaseControlsWhenIdle(); });
     }
+    // Without every state picture none of the controls is placed.
+    picturesComplete_ =
+        ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture);
     createSubWindows(commands, languageFile);
+    if (!setup_.controlsOnDemand) {
+        buildControls();
+    }
     hub_->initialise();
 
     if (!isVisible()) {
@@ -234,7 +242,73 @@ void MainWindow::onInitDialog() {
     }
     bridge_->postMessage(device::MSG_INIT, device::kCodeInit);
     bindTexts();
+}
+
+void MainWindow::buildControls() {
+    if (controlsBuilt_ || !picturesComplete_) {
+        return;
+    }
+    if (pictures_.size() != kStatePictureNames.size()) {
+        pictures_ = ui::loadPictures(pictureFolder(), kStatePictureNames);
+    }
+    controlsBuilt_ = true;
+    placeControls();
+    std::vector<CPngButton*> keys(static_cast<size_t>(lighting::kLitButtonCount), nullptr);
+    for (const auto& [id, b] : byId_) {
+        if (const int index = lighting::buttonOfControl(id); index >= 0) {
+            keys[static_cast<size_t>(index)] = b;
+        }
+    }
+    windows_->attachPanel(keys);
+    bindTexts();
     orderKeyboardPaths();
+    // What the hub drew while there were no controls.
+    setApplyEnabled(applyEnabled_);
+    setLayerIndicator(layer_);
+    setProfileButtons(shownProfile_);
+    setReportRateButtons(reportRate_);
+    setFlip(flip_);
+    setSwitchText(switchText_);
+    refreshKeyButtons();
+    if (busy_ && busyPicture_ != nullptr) {
+        busyPicture_->show(); // the animation's timer runs on
+    }
+}
+
+void MainWindow::releaseControls() {
+    if (!controlsBuilt_) {
+        return;
+    }
+    windows_->detachPanel();
+    for (auto& [key, b] : buttons_) {
+        delete b;
+    }
+    delete flipPage_;
+    delete reportCaption_;
+    delete busyPicture_;
+    flipPage_ = nullptr;
+    reportCaption_ = nullptr;
+    busyPicture_ = nullptr;
+    buttons_.clear();
+    byId_.clear();
+    pictureKind_.clear();
+    keyButtons_.clear();
+    entryKey_ = nullptr;
+    pictures_.clear();
+    busyFrames_.clear();
+    controlsBuilt_ = false;
+    ::malloc_trim(0);
+}
+
+void MainWindow::releaseControlsWhenIdle() {
+    if (isVisible() || !controlsBuilt_) {
+        return;
+    }
+    if (busy_ || dialogShown() || lastMenu_ || !windows_->lightingIdle()) {
+        releaseTimer_->start(); // a little later
+        return;
+    }
+    releaseControls();
 }
 
 void MainWindow::orderKeyboardPaths() {
@@ -412,15 +486,6 @@ void MainWindow::placeControls() {
 }
 
 void MainWindow::createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile) {
-    if (byId_.empty()) {
-        return; // no controls were placed (a picture is missing): nothing to attach the panel to
-    }
-    std::vector<CPngButton*> keys(static_cast<size_t>(lighting::kLitButtonCount), nullptr);
-    for (const auto& [id, b] : byId_) {
-        if (const int index = lighting::buttonOfControl(id); index >= 0) {
-            keys[static_cast<size_t>(index)] = b;
-        }
-    }
     SubWindowParts parts{*hub_,
                          setup_.state,
                          setup_.store,
@@ -439,7 +504,7 @@ void MainWindow::createSubWindows(device::Commands& commands, const std::filesys
                          setup_.startOnScreenKeyboard,
                          [this](const QString& text) { showText(text.toStdU16String()); },
                          setup_.onMissingPicture};
-    windows_ = std::make_unique<SubWindows>(*this, std::move(parts), keys);
+    windows_ = std::make_unique<SubWindows>(*this, std::move(parts));
     SubWindows* w = windows_.get();
     if (!hooks_.keyDialog) {
         hooks_.keyDialog = [w](const KeyDialogRequest& request, QRect at) { w->openKeyDialog(request, at); };
@@ -533,8 +598,12 @@ void MainWindow::onShowDialog() {
         // megabyte and a half over the whole window), which a window started hidden need not hold yet.
         setStyleSheet(ui::darkStyleSheet());
     }
+    if (releaseTimer_) {
+        releaseTimer_->stop();
+    }
+    buildControls();
     // Nothing is initialised again: the window is the same one each time it is opened; only its
-    // pictures come back.
+    // pictures (and, made on demand, its controls) come back.
     if (pictures_.empty() && !pictureKind_.empty()) {
         // A picture that went missing since the start leaves its controls blank; it does not end the
         // program a user is working with.
@@ -614,15 +683,20 @@ void MainWindow::hideEvent(QHideEvent* event) {
         // makes the window anew. After the hide has run its course, not inside it, and not under a
         // dialog of the window that stays open (it would lose the window it belongs to).
         QTimer::singleShot(0, this, [this] {
-            const QList<QDialog*> dialogs = findChildren<QDialog*>();
-            const bool dialogShown =
-                std::any_of(dialogs.begin(), dialogs.end(), [](QDialog* d) { return d->isVisible(); });
-            if (!isVisible() && testAttribute(Qt::WA_WState_Created) && !dialogShown) {
+            if (!isVisible() && testAttribute(Qt::WA_WState_Created) && !dialogShown()) {
                 destroy();
                 ::malloc_trim(0);
             }
         });
+        if (releaseTimer_) {
+            releaseTimer_->start();
+        }
     }
+}
+
+bool MainWindow::dialogShown() const {
+    const QList<QDialog*> dialogs = findChildren<QDialog*>();
+    return std::any_of(dialogs.begin(), dialogs.end(), [](QDialog* d) { return d->isVisible(); });
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -714,6 +788,7 @@ void MainWindow::quit() {
 }
 
 void MainWindow::setApplyEnabled(bool enabled) {
+    applyEnabled_ = enabled;
     if (auto* b = button("CONTROL2_APPLY")) {
         b->setEnabled(enabled);
     }
@@ -749,6 +824,7 @@ void MainWindow::refreshButton(int controlId) {
 }
 
 void MainWindow::setLayerIndicator(int layer) {
+    layer_ = layer;
     if (auto* b = button("LOCK_AB")) {
         b->setSelected(layer == 1);
     }
@@ -773,6 +849,7 @@ void MainWindow::setProfileButtons(int selected) {
 }
 
 void MainWindow::setReportRateButtons(int selected) {
+    reportRate_ = selected;
     for (int r = 0; r < 4; ++r) {
         if (auto* b = buttonById(kReportButtons[r])) {
             b->setSelected(r == selected);
@@ -781,6 +858,7 @@ void MainWindow::setReportRateButtons(int selected) {
 }
 
 void MainWindow::setFlip(int flip) {
+    flip_ = flip;
     if (auto* b = button("FLIP_0")) {
         b->setSelected(flip == 1);
     }
@@ -788,6 +866,7 @@ void MainWindow::setFlip(int flip) {
 }
 
 void MainWindow::setSwitchText(const std::u16string& text) {
+    switchText_ = text;
     if (auto* b = button("FUNC_SWITCH")) {
         b->setText(QString::fromStdU16String(text));
     }

@@ -24,10 +24,12 @@
 #include <QPointer>
 #include <QRect>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -99,6 +101,10 @@ struct MainWindowSetup {
     update::ProgramStarter* programStarter = nullptr;
     // The key dialog's on-screen keyboard button; empty: onboard or florence from the search path.
     std::function<void()> startOnScreenKeyboard = {};
+    // The window's controls (the key and window buttons, the lighting panel) are made when it first shows
+    // and go again this long after it was hidden: a resident program keeps none of them while nobody looks.
+    // Empty: made at the start and kept.
+    std::optional<std::chrono::milliseconds> controlsOnDemand = {};
 };
 
 class MainWindow : public ui::CBaseDialog, public MainView, private WindowPortBridge::Target {
@@ -123,8 +129,8 @@ public:
     AboutBox& aboutBox();
     TrayIcon& trayIcon() { return *tray_; }
     lighting::LightingState* lightingState() { return lighting_.get(); }
-    // The key dialog, the profile manager, the update dialog, the lighting panel; null until the
-    // initialisation has placed the controls.
+    // The key dialog, the profile manager, the update dialog, the lighting panel (while the controls
+    // are made); null until the initialisation.
     SubWindows* subWindows() { return windows_.get(); }
 
     ui::CPngButton* button(const std::string& skinKey) const;
@@ -188,6 +194,12 @@ private:
     void onShowMessage(const std::string& languageKey) override;
     bool ready() const override;
 
+    // The controls, made (with what the hub drew meanwhile) and let go.
+    void buildControls();
+    void releaseControls();
+    // A while after a hide: the controls go unless something of theirs is still under way.
+    void releaseControlsWhenIdle();
+    bool dialogShown() const;
     void placeControls();
     ui::CPngButton& addButton(const std::string& key, int controlId, const ui::StatePictures& pictures);
     void bindTexts();
@@ -237,7 +249,16 @@ private:
     std::array<std::string, 3> links_;
     uint32_t tag_ = 0;
     bool busy_ = false;
+    bool picturesComplete_ = false;
+    bool controlsBuilt_ = false;
+    QTimer* releaseTimer_ = nullptr; // with controls on demand
+    // What the hub last drew, kept for controls made later.
     int shownProfile_ = -1;
+    bool applyEnabled_ = false;
+    int layer_ = 0;
+    int reportRate_ = 0;
+    int flip_ = 0;
+    std::u16string switchText_;
 };
 
 } // namespace tarvik::app

@@ -220,6 +220,7 @@ int runProgram(int argc, char** argv) {
             [&session](std::span<const uint8_t> report) {
                 return session ? update::sendRawThrough(*session)(report) : device::kNoKeyboard;
             },
+        .controlsOnDemand = std::chrono::seconds(30),
     };
 
     // A logout (SIGTERM), Ctrl+C or a closed terminal ends the program the orderly way: the named events

@@ -16,32 +16,105 @@ namespace tarvik::app {
 
 // The lighting panel as the hub asks for it. The panel keeps the lighting state to itself; the few steps
 // it has no request for (the profile to read on an arrival, the report rate read back) run on the device
-// worker too, in order with the panel's own requests.
+// worker too, in order with the panel's own requests. While the window's controls are not made (a program
+// started hidden, or hidden for a while) there is no panel: the requests go to the lighting state on the
+// same worker, and what the panel would say back (turned off) is said from there.
 class SubWindows::LightingPanelAdapter final : public LightingPanelPort {
 public:
-    LightingPanelAdapter(SubWindows& owner, lighting::LightingPanel& panel) : owner_(owner), panel_(panel) {}
+    explicit LightingPanelAdapter(SubWindows& owner) : owner_(owner) {}
 
-    bool keyClicksPaint() const override { return panel_.keyClicksPaint(); }
-    bool panelOn() const override { return panel_.view().panelOn; }
+    void setPanel(lighting::LightingPanel* panel) {
+        if (panel_ != nullptr) {
+            panelOn_ = panel_->view().panelOn;
+        }
+        panel_ = panel;
+    }
+
+    bool keyClicksPaint() const override { return panel_ != nullptr && panel_->keyClicksPaint(); }
+    bool panelOn() const override { return panel_ != nullptr ? panel_->view().panelOn : panelOn_; }
     void reload(int profile) override {
         lighting::LightingState* state = &owner_.p_.lighting;
         owner_.p_.toWorker([state, profile] { state->setProfile(profile); });
-        panel_.keyboardConnected();
+        if (panel_ != nullptr) {
+            panel_->keyboardConnected();
+        } else {
+            direct([](lighting::LightingState& s) { s.keyboardConnected(); });
+        }
         readReportRate();
     }
-    void scheduleReload() override { panel_.scheduleReload(); }
+    void scheduleReload() override {
+        if (panel_ != nullptr) {
+            panel_->scheduleReload();
+        } else {
+            direct([](lighting::LightingState& s) { s.readLighting(); });
+        }
+    }
     void switchProfile(int profile) override {
-        panel_.switchProfile(profile);
+        if (panel_ != nullptr) {
+            panel_->switchProfile(profile);
+        } else {
+            direct([profile](lighting::LightingState& s) { s.switchProfile(profile); });
+        }
         readReportRate();
     }
     void restoreDefaults() override {
-        panel_.restoreDefaults();
+        if (panel_ != nullptr) {
+            panel_->restoreDefaults();
+        } else {
+            direct([](lighting::LightingState& s) { s.restoreDefaults(); });
+        }
         readReportRate(); // the default block sets it too
     }
-    void paintKey(int button) override { panel_.paintKey(button); }
-    void retranslate() override { panel_.retranslate(); }
+    void paintKey(int button) override {
+        if (panel_ != nullptr) {
+            panel_->paintKey(button);
+        }
+    }
+    void retranslate() override {
+        if (panel_ != nullptr) {
+            panel_->retranslate(); // a panel made later is made in the language of the day
+        }
+    }
+    void restore(const lighting::LightingPanel::Restore& restore, bool forward) {
+        if (panel_ != nullptr) {
+            panel_->restore(restore, forward);
+        } else {
+            direct([restore, forward](lighting::LightingState& s) { restore(s, forward); });
+        }
+    }
+    bool idle() const { return panel_ == nullptr ? directPending_ == 0 : panel_->pending() == 0; }
 
 private:
+    // A request without the panel, and the panel's state it leaves: a panel that was on and is no longer
+    // is reported as the panel reports it.
+    void direct(std::function<void(lighting::LightingState&)> op) {
+        lighting::LightingState* state = &owner_.p_.lighting;
+        QPointer<SubWindows> owner(&owner_);
+        ++directPending_;
+        owner_.p_.toWorker([state, owner, op = std::move(op)] {
+            op(*state);
+            const bool on = state->view().panelOn;
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [owner, on] {
+                    if (owner) {
+                        owner->lightingPort_->directDone(on);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    void directDone(bool on) {
+        --directPending_;
+        const bool wasOn = panelOn_;
+        if (panel_ == nullptr) {
+            panelOn_ = on;
+            if (wasOn && !on) {
+                owner_.p_.hub.lightingPanelTurnedOff();
+            }
+        }
+    }
+
     // After the requests handed to the worker so far: the editing profile's report rate, shown.
     void readReportRate() {
         lighting::LightingState* state = &owner_.p_.lighting;
@@ -61,43 +134,20 @@ private:
     }
 
     SubWindows& owner_;
-    lighting::LightingPanel& panel_;
+    lighting::LightingPanel* panel_ = nullptr;
+    bool panelOn_ = false; // while there is no panel
+    int directPending_ = 0;
 };
 
-SubWindows::SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPngButton* const> keyButtons)
+SubWindows::SubWindows(QWidget& window, SubWindowParts parts)
     : QObject(&window), window_(window), p_(std::move(parts)) {
-    const std::filesystem::path skins = p_.programFolder / "Skins";
     MainHub& hub = p_.hub;
 
     profiles::ProfileSwitchHost& host = *this;
     runner_ = std::make_unique<profiles::ProfileSwitchRunner>(host, p_.prompter, p_.toWorker, p_.store,
                                                               p_.commands, p_.state);
 
-    // The lighting area: the real panel over the window's lighting state.
-    panel_ = std::make_unique<lighting::LightingPanel>(window, skins / "Main.ini", skins, p_.lighting,
-                                                       p_.toWorker);
-    panel_->attachKeyButtons(keyButtons);
-    // Turning the panel on is a switch to the keyboard's own profile first (it may ask to save edits).
-    panel_->setPanelOnCheck([this](std::function<void()> proceed) {
-        runner_->switchProfile(p_.state.currentProfile.load(), profiles::SwitchSource::Menu,
-                               [proceed = std::move(proceed)](bool switched) {
-                                   if (switched) {
-                                       proceed();
-                                   }
-                               });
-    });
-    connect(panel_.get(), &lighting::LightingPanel::panelTurnedOff, this,
-            [this] { p_.hub.lightingPanelTurnedOff(); });
-    lightingPort_ = std::make_unique<LightingPanelAdapter>(*this, *panel_);
-    // A whole stroke, a slot chosen or renamed: each one step of the window's undo history.
-    QPointer<lighting::LightingPanel> panel(panel_.get());
-    panel_->setStepListener([&hub, panel](lighting::LightingPanel::Restore restore) {
-        hub.lightingStep([panel, restore](bool forward) {
-            if (panel) {
-                panel->restore(restore, forward);
-            }
-        });
-    });
+    lightingPort_ = std::make_unique<LightingPanelAdapter>(*this);
     hub.setLighting(lightingPort_.get());
 
     // The firmware update.
@@ -128,8 +178,55 @@ SubWindows::~SubWindows() {
     updateDialog_.reset();
     manager_.reset();
     keyDialog_.reset();
+    detachPanel();
     lightingPort_.reset();
+}
+
+void SubWindows::attachPanel(std::span<ui::CPngButton* const> keyButtons) {
+    if (panel_ || keyButtons.empty()) {
+        return;
+    }
+    const std::filesystem::path skins = p_.programFolder / "Skins";
+    MainHub& hub = p_.hub;
+    // The lighting area: the real panel over the window's lighting state.
+    panel_ = std::make_unique<lighting::LightingPanel>(window_, skins / "Main.ini", skins, p_.lighting,
+                                                       p_.toWorker);
+    panel_->attachKeyButtons(keyButtons);
+    // Turning the panel on is a switch to the keyboard's own profile first (it may ask to save edits).
+    panel_->setPanelOnCheck([this](std::function<void()> proceed) {
+        runner_->switchProfile(p_.state.currentProfile.load(), profiles::SwitchSource::Menu,
+                               [proceed = std::move(proceed)](bool switched) {
+                                   if (switched) {
+                                       proceed();
+                                   }
+                               });
+    });
+    connect(panel_.get(), &lighting::LightingPanel::panelTurnedOff, this,
+            [this] { p_.hub.lightingPanelTurnedOff(); });
+    // A whole stroke, a slot chosen or renamed: each one step of the window's undo history, undone through
+    // the panel of the day (or none).
+    QPointer<SubWindows> self(this);
+    panel_->setStepListener([&hub, self](lighting::LightingPanel::Restore restore) {
+        hub.lightingStep([self, restore](bool forward) {
+            if (self) {
+                self->lightingPort_->restore(restore, forward);
+            }
+        });
+    });
+    lightingPort_->setPanel(panel_.get());
+    // What the lighting state holds now (read while there was no panel), drawn.
+    panel_->refresh();
+}
+
+void SubWindows::detachPanel() {
+    if (lightingPort_) {
+        lightingPort_->setPanel(nullptr);
+    }
     panel_.reset();
+}
+
+bool SubWindows::lightingIdle() const {
+    return lightingPort_->idle();
 }
 
 dialogs::KeyDialog& SubWindows::keyDialog() {

@@ -83,10 +83,8 @@ class SubWindows final : public QObject, private profiles::ProfileSwitchHost {
     Q_OBJECT
 
 public:
-    // window: the parent of every dialog and the host of the lighting panel. keyButtons: the window's
-    // buttons by button index (lighting/KeyButtons.h), null where it has none; the panel tints them and
-    // takes their clicks while clicks paint.
-    SubWindows(QWidget& window, SubWindowParts parts, std::span<ui::CPngButton* const> keyButtons);
+    // window: the parent of every dialog and the host of the lighting panel.
+    SubWindows(QWidget& window, SubWindowParts parts);
     ~SubWindows() override;
 
     // What the main window's hooks run.
@@ -100,7 +98,16 @@ public:
     profiles::ProfileManagerDialog& profileManager();
     update::UpdateDialog& updateDialog();
     update::FirmwareUpdate& firmwareUpdate() { return *update_; }
+    // Only while hasLightingPanel().
     lighting::LightingPanel& lightingPanel() { return *panel_; }
+    bool hasLightingPanel() const { return panel_ != nullptr; }
+    // The panel over the window's key buttons (by button index, lighting/KeyButtons.h, null where it has
+    // none: it tints them and takes their clicks while clicks paint), made with the window's controls and
+    // gone with them; the hub's lighting requests go on without it.
+    void attachPanel(std::span<ui::CPngButton* const> keyButtons);
+    void detachPanel();
+    // No lighting request of the panel's (or made without it) is on its way.
+    bool lightingIdle() const;
     profiles::ProfileSwitchRunner& switchRunner() { return *runner_; }
 
 private:

@@ -13,6 +13,7 @@
 #include "ui/CPngButton.h"
 #include "ui/CSkinColorBtn.h"
 #include "ui/SkinLayout.h"
+#include "ui/SkinPicture.h"
 #include "ui/TextBinder.h"
 #include "ui/TextTable.h"
 
@@ -107,6 +108,10 @@ LightingPanel::LightingPanel(QWidget& host, std::filesystem::path mainLayoutFile
 
 LightingPanel::~LightingPanel() {
     delete layer_.data();
+    // Its controls live in the host's lighting area; a panel made again makes its own.
+    for (const QPointer<QWidget>& w : made_) {
+        delete w.data();
+    }
     for (const QPointer<ui::CPngButton>& b : buttons_) {
         if (b) {
             b->setAfterPaint({});
@@ -120,8 +125,9 @@ QPixmap LightingPanel::picture(std::string_view name) {
     if (auto it = pictures_.find(name); it != pictures_.end()) {
         return it->second;
     }
-    // A missing file leaves that picture empty.
-    QPixmap p(QString::fromStdString((pictureFolder_ / std::string(name)).string()));
+    // A missing file leaves that picture empty. Not through Qt's pixmap cache: the pictures go with the
+    // panel.
+    QPixmap p = ui::loadSkinPixmap(pictureFolder_ / std::string(name), 1.0);
     pictures_.emplace(std::string(name), p);
     return p;
 }
@@ -130,6 +136,7 @@ template <typename W> W* LightingPanel::place(W* widget, int id, const char* key
     widget->setObjectName(QString::fromLatin1(key));
     ui::placeControl(*widget, layout_, toUtf16(key));
     controls_[id] = widget;
+    made_.emplace_back(widget);
     return widget;
 }
 
@@ -253,6 +260,7 @@ void LightingPanel::buildControls() {
     }
     // It lies on the panel's colour, over the dividers between the groups of controls that it replaces.
     offText_ = new QLabel(&host_);
+    made_.emplace_back(offText_);
     offText_->setObjectName(QStringLiteral("LIGHTING_PANEL_OFF"));
     offText_->setGeometry(area.adjusted(-12, -6, 24, 24));
     offText_->setWordWrap(true);
@@ -977,6 +985,10 @@ bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // ---- Requests from the main window ----
+
+void LightingPanel::refresh() {
+    post(Op{}, true);
+}
 
 void LightingPanel::reload() {
     post([](LightingState& s) { s.readLighting(); }, true);

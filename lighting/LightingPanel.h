@@ -91,6 +91,8 @@ public:
     // Runs such a restore on the worker; the panel is drawn as it leaves the state.
     void restore(Restore restore, bool forward);
 
+    // Draws what the lighting state holds, reading nothing from the keyboard.
+    void refresh();
     // Start-up and after a profile reload: the state read from the keyboard and drawn.
     void reload();
     // Timer 1051: a lighting change made on the keyboard; the panel is read again once the event loop
@@ -191,6 +193,7 @@ private:
 
     std::map<std::string, QPixmap, std::less<>> pictures_;
     std::map<int, QWidget*> controls_;
+    std::vector<QPointer<QWidget>> made_; // every control it placed on the host
     QComboBox* modeList_ = nullptr;
     QComboBox* slotList_ = nullptr;
     ui::CBitmapSlider* brightness_ = nullptr;

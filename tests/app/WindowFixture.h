@@ -84,7 +84,7 @@ protected:
             [&] {
                 QCoreApplication::processEvents();
                 return worker.waitIdle(std::chrono::milliseconds(10)) && !window->hub().busy() &&
-                       window->subWindows()->lightingPanel().pending() == 0 &&
+                       window->subWindows()->lightingIdle() &&
                        window->subWindows()->switchRunner().pending() == 0;
             },
             10000);

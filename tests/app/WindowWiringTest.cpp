@@ -317,6 +317,56 @@ TEST_F(WiringTest, ThePanelTurnsOnAfterTheSwitchCheckAndThenKeyClicksPaint) {
     EXPECT_EQ(window->button("FUNC_SWITCH")->text(), QStringLiteral("Switch to the color keys mode"));
 }
 
+TEST_F(WiringTest, ControlsMadeOnDemandDrawWhatChangedMeanwhileAndALightingStepOutlivesThem) {
+    auto s = setup();
+    s.controlsOnDemand = std::chrono::milliseconds(0);
+    start(std::move(s));
+    arrive();
+    EXPECT_TRUE(window->findChildren<CPngButton*>().empty());
+    EXPECT_FALSE(sub().hasLightingPanel());
+    // With no controls: a switch to profile 2 and an edit of it.
+    window->switchProfile(1, profiles::SwitchSource::Menu);
+    ASSERT_TRUE(settle());
+    {
+        auto lock = store.lockKeyData();
+        keyboard::KeyAssignment r;
+        r.type = keyboard::ASSIGN_SINGLE_KEY;
+        r.value = 0x30;
+        store.working().block().profile(static_cast<unsigned>(window->hub().editingProfile()))[0x1E] = r;
+    }
+    window->hub().assignmentsChanged();
+
+    window->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_TRUE(settle());
+    ASSERT_NE(window->button("KEY_01E"), nullptr);
+    EXPECT_TRUE(window->button("KEY_01E")->isSelected());
+    EXPECT_TRUE(window->button("CONTROL2_APPLY")->isEnabled());
+    EXPECT_TRUE(window->button("FUNC_PROFILE2")->isSelected());
+    EXPECT_FALSE(window->button("FUNC_PROFILE1")->isSelected());
+    ASSERT_TRUE(sub().hasLightingPanel());
+
+    // A slot chosen, the window hidden and its controls gone: the choice is still undone.
+    auto* slotList = window->findChild<QComboBox*>(QStringLiteral("CONTROL_umCombo"));
+    ASSERT_NE(slotList, nullptr);
+    const int before = sub().lightingPanel().view().user.slot;
+    const int next = (before + 1) % lighting::kSlotCount;
+    slotList->setCurrentIndex(next);
+    emit slotList->activated(next);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(sub().lightingPanel().view().user.slot, next);
+    window->hideWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sub().hasLightingPanel(); }, 5000));
+    EXPECT_TRUE(window->findChildren<CPngButton*>().empty());
+    EXPECT_EQ(window->findChild<QComboBox*>(QStringLiteral("CONTROL_umCombo")), nullptr);
+    window->hub().undo();
+    ASSERT_TRUE(settle());
+    window->showWindow();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sub().lightingPanel().view().user.slot, before);
+    EXPECT_EQ(window->findChildren<QComboBox*>(QStringLiteral("CONTROL_umCombo")).size(), 1);
+}
+
 TEST_F(WiringTest, Timer1051ReadsThePanelAgainAndALanguageSwitchRenamesItsEffects) {
     show();
     const size_t reads = lightingRequests(device::CMD_READ_SETTINGS);

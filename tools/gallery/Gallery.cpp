@@ -134,7 +134,7 @@ bool Gallery::settle(app::MainWindow& w) {
     app::SubWindows& s = *w.subWindows();
     return QTest::qWaitFor(
         [&] {
-            return s.lightingPanel().pending() == 0 && s.switchRunner().pending() == 0 && !w.hub().busy();
+            return s.lightingIdle() && s.switchRunner().pending() == 0 && !w.hub().busy();
         },
         kWaitMs);
 }
