@@ -133,10 +133,7 @@ Gallery::Gallery(std::filesystem::path skins, QDir out, QString suffix)
 bool Gallery::settle(app::MainWindow& w) {
     app::SubWindows& s = *w.subWindows();
     return QTest::qWaitFor(
-        [&] {
-            return s.lightingIdle() && s.switchRunner().pending() == 0 && !w.hub().busy();
-        },
-        kWaitMs);
+        [&] { return s.lightingIdle() && s.switchRunner().pending() == 0 && !w.hub().busy(); }, kWaitMs);
 }
 
 QStringList Gallery::run() {
