@@ -1,5 +1,7 @@
 #include "lighting/PictureButton.h"
 
+#include "ui/SkinLayout.h"
+
 #include <QPainter>
 
 namespace tarvik::lighting {
@@ -20,7 +22,16 @@ void PictureButton::setPicture(const QPixmap& picture) {
 void PictureButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!picture_.isNull()) {
+        p.save();
+        ui::SkinRect placed;
+        if (ui::placedRect(*this, placed) && placed.w > 0 && placed.h > 0 &&
+            size() != QSize(placed.w, placed.h)) {
+            // A window shrunk to fit a small screen: the picture shrinks with the place laid out for it.
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.scale(static_cast<double>(width()) / placed.w, static_cast<double>(height()) / placed.h);
+        }
         p.drawPixmap(0, 0, picture_);
+        p.restore();
     }
     if (hasFocus()) {
         // The 2-pixel accent ring every focusable control of the skin shows.

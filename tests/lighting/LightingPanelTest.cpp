@@ -115,6 +115,25 @@ constexpr int kA = 0;  // LED 64
 constexpr int kW = 22; // LED 44
 constexpr int kS = 18; // S: the key right of A
 
+TEST(PictureButton, ShrinksWithTheWindowShrunkToFitAScreen) {
+    // Left half red, right half blue, laid out at its own size and shown at half of it.
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 20; x < 40; ++x) {
+            image.setPixel(x, y, qRgb(0, 0, 255));
+        }
+    }
+    PictureButton b;
+    b.setPicture(QPixmap::fromImage(image));
+    ui::placeAt(b, ui::SkinRect{0, 0, 40, 20});
+    EXPECT_EQ(b.grab().toImage().pixel(30, 10), qRgb(0, 0, 255));
+    b.resize(20, 10);
+    const QImage shown = b.grab().toImage();
+    EXPECT_EQ(shown.pixel(2, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(17, 5), qRgb(0, 0, 255)); // unscaled, the picture's red half would be here
+}
+
 class LightingPanelTest : public ::testing::Test {
 protected:
     LightingPanelTest() {
