@@ -23,12 +23,9 @@ void PictureButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!picture_.isNull()) {
         p.save();
-        ui::SkinRect placed;
-        if (ui::placedRect(*this, placed) && placed.w > 0 && placed.h > 0 &&
-            size() != QSize(placed.w, placed.h)) {
-            // A window shrunk to fit a small screen: the picture shrinks with the place laid out for it.
+        if (const double scale = ui::placedScale(*this); scale != 1.0) {
             p.setRenderHint(QPainter::SmoothPixmapTransform);
-            p.scale(static_cast<double>(width()) / placed.w, static_cast<double>(height()) / placed.h);
+            p.scale(scale, scale);
         }
         p.drawPixmap(0, 0, picture_);
         p.restore();

@@ -1,6 +1,7 @@
 #include "ui/CBitmapSlider.h"
 
 #include "ui/DarkStyle.h"
+#include "ui/SkinLayout.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -49,7 +50,16 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter p(this);
-    p.drawPixmap(0, 0, picture_);
+    if (const double scale = placedScale(*this); scale != 1.0) {
+        // A window shrunk to fit a small screen: the track and its thumb shrink with it.
+        p.save();
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.scale(scale, scale);
+        p.drawPixmap(0, 0, picture_);
+        p.restore();
+    } else {
+        p.drawPixmap(0, 0, picture_);
+    }
     if (hasFocus() && focusByKeyboard_) {
         // The same 2-pixel accent ring as the image buttons.
         p.setPen(QPen(colour::kAccent, 2));
@@ -68,12 +78,15 @@ void CBitmapSlider::focusInEvent(QFocusEvent* event) {
 }
 
 int CBitmapSlider::positionAt(int x) const {
-    const int span = width() - insetLeft_ - insetRight_;
+    // The insets are layout pixels; the control may be shown smaller.
+    const double scale = placedScale(*this);
+    const double left = insetLeft_ * scale;
+    const double span = width() - left - insetRight_ * scale;
     if (span <= 0 || max_ == min_) {
         return min_;
     }
     // The pixel's centre, measured from the centre of the minimum's thumb.
-    const double t = std::clamp((x + 0.5 - insetLeft_) / span, 0.0, 1.0);
+    const double t = std::clamp((x + 0.5 - left) / span, 0.0, 1.0);
     return min_ + static_cast<int>(std::lround(t * (max_ - min_)));
 }
 

@@ -47,6 +47,14 @@ void placeAt(QWidget& control, const SkinRect& r) {
     applySkinFont(control, scale);
 }
 
+double placedScale(const QWidget& control) {
+    SkinRect placed;
+    if (!placedRect(control, placed) || placed.w <= 0 || control.width() == placed.w) {
+        return 1.0;
+    }
+    return static_cast<double>(control.width()) / placed.w;
+}
+
 bool placedRect(const QWidget& control, SkinRect& out) {
     const QVariant v = control.property(kSkinRectProperty);
     if (!v.isValid()) {

@@ -52,6 +52,10 @@ SkinRect moveControl(QWidget& control, const IniFile& layout, std::u16string_vie
 void placeAt(QWidget& control, const SkinRect& r);
 // The layout rectangle a control was placed at, if it was.
 bool placedRect(const QWidget& control, SkinRect& out);
+// How much smaller (or larger) a control is shown than the layout rectangle it was placed at: a window
+// shrunk to fit a small screen. 1 for a control not placed from the layout. Controls that draw a picture
+// of their own draw it at this factor.
+double placedScale(const QWidget& control);
 // A font sized in layout pixels (font.pixelSize()): the control keeps it and is drawn with it at its
 // dialog's factor, now and after every rescale.
 void setSkinFont(QWidget& control, const QFont& font);

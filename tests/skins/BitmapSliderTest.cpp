@@ -1,4 +1,5 @@
 #include "ui/CBitmapSlider.h"
+#include "ui/SkinLayout.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -144,6 +145,30 @@ TEST(BitmapSlider, TheThumbLandsUnderThePointerOnAnInsetTrack) {
     // Each thumb centre as the picture draws it (10 + 244 k / 5) maps to its own position.
     for (int k = 0; k <= 5; ++k) {
         const int centre = 10 + 244 * k / 5;
+        mouse(s, QEvent::MouseButtonPress, centre, Qt::LeftButton);
+        mouse(s, QEvent::MouseButtonRelease, centre, Qt::NoButton);
+        EXPECT_EQ(s.position(), k) << "thumb " << k;
+    }
+}
+
+TEST(BitmapSlider, AShrunkWindowShrinksTheTrackItsThumbsAndTheirPlaces) {
+    // The same slider in a window shown at half its size to fit a small screen.
+    QImage track(264, 30, QImage::Format_RGB32);
+    track.fill(Qt::black);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 244; x < 264; ++x) {
+            track.setPixel(x, y, qRgb(0, 0, 255)); // the maximum's thumb
+        }
+    }
+    CBitmapSlider s(kId);
+    s.setPicture(QPixmap::fromImage(track));
+    s.setRange(0, 5);
+    s.setTrackInset(10, 10);
+    placeAt(s, SkinRect{0, 0, 264, 30});
+    s.resize(132, 15);
+    EXPECT_EQ(s.grab().toImage().pixel(127, 7), qRgb(0, 0, 255));
+    for (int k = 0; k <= 5; ++k) {
+        const int centre = (10 + 244 * k / 5) / 2;
         mouse(s, QEvent::MouseButtonPress, centre, Qt::LeftButton);
         mouse(s, QEvent::MouseButtonRelease, centre, Qt::NoButton);
         EXPECT_EQ(s.position(), k) << "thumb " << k;
