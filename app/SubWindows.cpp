@@ -35,34 +35,22 @@ public:
     void reload(int profile) override {
         lighting::LightingState* state = &owner_.p_.lighting;
         owner_.p_.toWorker([state, profile] { state->setProfile(profile); });
-        if (panel_ != nullptr) {
-            panel_->keyboardConnected();
-        } else {
-            direct([](lighting::LightingState& s) { s.keyboardConnected(); });
-        }
+        send([](lighting::LightingState& s) { s.keyboardConnected(); });
         readReportRate();
     }
     void scheduleReload() override {
         if (panel_ != nullptr) {
-            panel_->scheduleReload();
+            panel_->scheduleReload(); // several in a row read once
         } else {
-            direct([](lighting::LightingState& s) { s.readLighting(); });
+            send([](lighting::LightingState& s) { s.readLighting(); });
         }
     }
     void switchProfile(int profile) override {
-        if (panel_ != nullptr) {
-            panel_->switchProfile(profile);
-        } else {
-            direct([profile](lighting::LightingState& s) { s.switchProfile(profile); });
-        }
+        send([profile](lighting::LightingState& s) { s.switchProfile(profile); });
         readReportRate();
     }
     void restoreDefaults() override {
-        if (panel_ != nullptr) {
-            panel_->restoreDefaults();
-        } else {
-            direct([](lighting::LightingState& s) { s.restoreDefaults(); });
-        }
+        send([](lighting::LightingState& s) { s.restoreDefaults(); });
         readReportRate(); // the default block sets it too
     }
     void paintKey(int button) override {
@@ -76,18 +64,22 @@ public:
         }
     }
     void restore(const lighting::LightingPanel::Restore& restore, bool forward) {
-        if (panel_ != nullptr) {
-            panel_->restore(restore, forward);
-        } else {
-            direct([restore, forward](lighting::LightingState& s) { restore(s, forward); });
-        }
+        send([restore, forward](lighting::LightingState& s) { restore(s, forward); });
     }
     bool idle() const { return panel_ == nullptr ? directPending_ == 0 : panel_->pending() == 0; }
 
 private:
+    // Through the panel, which draws what the request leaves; without one, straight to the state.
+    void send(lighting::LightingPanel::Request op) {
+        if (panel_ != nullptr) {
+            panel_->request(std::move(op));
+        } else {
+            direct(std::move(op));
+        }
+    }
     // A request without the panel, and the panel's state it leaves: a panel that was on and is no longer
     // is reported as the panel reports it.
-    void direct(std::function<void(lighting::LightingState&)> op) {
+    void direct(lighting::LightingPanel::Request op) {
         lighting::LightingState* state = &owner_.p_.lighting;
         QPointer<SubWindows> owner(&owner_);
         ++directPending_;

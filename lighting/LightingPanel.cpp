@@ -886,8 +886,8 @@ void LightingPanel::report(QPointer<LightingPanel> self, Restore restore) {
         Qt::QueuedConnection);
 }
 
-void LightingPanel::restore(Restore restore, bool forward) {
-    post([restore = std::move(restore), forward](LightingState& s) { restore(s, forward); }, true);
+void LightingPanel::request(Request op) {
+    post(std::move(op), true);
 }
 
 int LightingPanel::paintableButtonAt(const QPoint& globalPos) const {
@@ -987,7 +987,7 @@ bool LightingPanel::eventFilter(QObject* watched, QEvent* event) {
 // ---- Requests from the main window ----
 
 void LightingPanel::refresh() {
-    post(Op{}, true);
+    request({});
 }
 
 void LightingPanel::reload() {
@@ -998,16 +998,8 @@ void LightingPanel::scheduleReload() {
     reloadTimer_.start();
 }
 
-void LightingPanel::keyboardConnected() {
-    post([](LightingState& s) { s.keyboardConnected(); }, true);
-}
-
 void LightingPanel::switchProfile(int profile) {
-    post([profile](LightingState& s) { s.switchProfile(profile); }, true);
-}
-
-void LightingPanel::restoreDefaults() {
-    post([](LightingState& s) { s.restoreDefaults(); }, true);
+    request([profile](LightingState& s) { s.switchProfile(profile); });
 }
 
 } // namespace tarvik::lighting

@@ -88,8 +88,10 @@ public:
     using Restore = std::function<void(LightingState&, bool forward)>;
     using StepListener = std::function<void(Restore)>;
     void setStepListener(StepListener listener) { stepListener_ = std::move(listener); }
-    // Runs such a restore on the worker; the panel is drawn as it leaves the state.
-    void restore(Restore restore, bool forward);
+    // Any change to the lighting state (a restore, a profile switch, the keyboard's arrival, restore
+    // defaults), run on the worker; the panel is drawn as it leaves the state.
+    using Request = std::function<void(LightingState&)>;
+    void request(Request op);
 
     // Draws what the lighting state holds, reading nothing from the keyboard.
     void refresh();
@@ -98,12 +100,8 @@ public:
     // Timer 1051: a lighting change made on the keyboard; the panel is read again once the event loop
     // turns (several requests in a row read once).
     void scheduleReload();
-    // The keyboard came back: read again, and which keys follow the base colour recomputed.
-    void keyboardConnected();
     // A profile button: the new profile's lighting; a panel that was on turns off.
     void switchProfile(int profile);
-    // Part of the main window's restore defaults; does something only while the panel is on.
-    void restoreDefaults();
     // After a language switch: the mode names and the captions.
     void retranslate();
     void setPanelOnCheck(PanelOnCheck check) { panelOnCheck_ = std::move(check); }
