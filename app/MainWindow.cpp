@@ -183,6 +183,8 @@ void MainWindow::onInitDialog() {
     // At the largest size a title bar or task switcher asks for (64 points, twice over on a 2x screen):
     // the picture's own 256 pixels would be a quarter of a megabyte kept all day.
     QImageReader iconReader(QString::fromStdString((pictureFolder() / "program_icon.png").string()));
+    iconReader.setFormat("png");
+    iconReader.setAutoDetectImageFormat(false); // guessing would load every image plugin
     iconReader.setScaledSize(QSize(128, 128));
     const QIcon icon(QPixmap::fromImage(iconReader.read()));
     setWindowIcon(icon);
@@ -220,9 +222,9 @@ void MainWindow::onInitDialog() {
         releaseTimer_->setInterval(*setup_.controlsOnDemand);
         connect(releaseTimer_, &QTimer::timeout, this, [this] { releaseControlsWhenIdle(); });
     }
-    // Without every state picture none of the controls is placed.
-    picturesComplete_ =
-        ui::loadRequiredPictures(pictureFolder(), kStatePictureNames, pictures_, setup_.onMissingPicture);
+    // Without every state picture none of the controls is placed. They are decoded when the controls are
+    // made.
+    picturesComplete_ = ui::requirePictures(pictureFolder(), kStatePictureNames, setup_.onMissingPicture);
     createSubWindows(commands, languageFile);
     if (!setup_.controlsOnDemand) {
         buildControls();

@@ -1,6 +1,7 @@
 #include "app/TrayIcon.h"
 
 #include "ui/DarkStyle.h"
+#include "ui/SkinPicture.h"
 
 #include <QAction>
 #include <QMenu>
@@ -52,8 +53,13 @@ QIcon TrayIcon::iconFor(int iconId) const {
     auto it = icons_.find(iconId);
     if (it == icons_.end()) {
         const std::filesystem::path file = skinFolder_ / ("tray_" + std::to_string(iconId) + ".png");
-        QIcon icon(QString::fromStdString(file.string()));
-        // Sharp on every panel size: sizes the picture offers are used as they are, others scaled.
+        // Sharp on every panel size: sizes the pictures offer are used as they are, others scaled. Read as
+        // PNG: a QIcon made from the file name would guess, loading every image plugin.
+        QIcon icon(QPixmap::fromImage(ui::readSkinPicture(file)));
+        if (QImage twice = ui::readSkinPicture(ui::doubleSizePath(file)); !twice.isNull()) {
+            twice.setDevicePixelRatio(2.0);
+            icon.addPixmap(QPixmap::fromImage(twice));
+        }
         it = icons_.emplace(iconId, icon).first;
     }
     return it->second;

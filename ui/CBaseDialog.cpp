@@ -231,18 +231,21 @@ void CBaseDialog::loadSkin() {
     const std::filesystem::path main = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Main"));
     const std::filesystem::path mask = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Mask"));
     backgroundFile_ = main;
-    background_ = loadSkinPixmap(main);
-    const QImage outline(QString::fromStdString(mask.string()));
-    if (background_.isNull() || outline.isNull()) {
+    // A window set up hidden (the resident main window, a dialog before its show) only measures its
+    // background; the picture is decoded when the window shows, so a program that stays hidden never
+    // loads the decoder.
+    const std::optional<QSize> size = skinPictureSize(main);
+    background_ = isVisible() && size ? loadSkinPixmap(main) : QPixmap();
+    const QImage outline = readSkinPicture(mask);
+    if (!size || outline.isNull() || (isVisible() && background_.isNull())) {
+        background_ = QPixmap();
         mask_ = outline;
         dropCaptionViews(); // words on a window without its picture would float on nothing
         return;
     }
     mask_ = outlineOf(outline);
     background_ = withOutline(background_);
-    const double r = background_.devicePixelRatio();
-    skinSize_ = QSize(static_cast<int>(background_.width() / r + 0.5),
-                      static_cast<int>(background_.height() / r + 0.5));
+    skinSize_ = *size;
     scale_ = -1; // forces the size and region below
     buildCaptionViews();
     setSkinScale(fittingScale());

@@ -137,4 +137,17 @@ bool loadRequiredPictures(const std::filesystem::path& folder, const std::vector
     return false;
 }
 
+bool requirePictures(const std::filesystem::path& folder, const std::vector<std::string>& names,
+                     const MissingPictureHandler& onMissing) {
+    for (const std::string& name : names) {
+        if (!skinPictureSize(folder / name)) {
+            if (onMissing) {
+                onMissing(folder / name);
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace tarvik::ui

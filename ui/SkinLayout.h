@@ -76,5 +76,9 @@ std::vector<QPixmap> loadPictures(const std::filesystem::path& folder, const std
 // is returned when onMissing returns.
 bool loadRequiredPictures(const std::filesystem::path& folder, const std::vector<std::string>& names,
                           std::vector<QPixmap>& out, const MissingPictureHandler& onMissing = exitQuietly);
+// The same check for a window that draws the pictures later: each picture's header is read, none is
+// decoded.
+bool requirePictures(const std::filesystem::path& folder, const std::vector<std::string>& names,
+                     const MissingPictureHandler& onMissing = exitQuietly);
 
 } // namespace tarvik::ui

@@ -8,6 +8,7 @@
 #include <QRectF>
 
 #include <filesystem>
+#include <optional>
 
 class QPainter;
 
@@ -23,6 +24,12 @@ double skinPixelRatio();
 // plain one. A null pixmap when neither loads.
 QPixmap loadSkinPixmap(const std::filesystem::path& picture, double devicePixelRatio = skinPixelRatio());
 QImage loadSkinImage(const std::filesystem::path& picture, double devicePixelRatio = skinPixelRatio());
+// One picture file as it is, at any density.
+QImage readSkinPicture(const std::filesystem::path& picture);
+// The size in layout pixels of the picture loadSkinPixmap would load, read from its file's header
+// without decoding it; nothing when neither file has a header to read.
+std::optional<QSize> skinPictureSize(const std::filesystem::path& picture,
+                                     double devicePixelRatio = skinPixelRatio());
 
 // Draws the part of picture that covers source (in layout coordinates, i.e. the 1x picture's pixels)
 // into target, whatever the picture's own pixel ratio.

@@ -1,9 +1,11 @@
 // Fuzzes what a skin layout file gives the windows: the [CAPTIONS] entries, every BUTTONINFO rectangle at
 // a scale, and a file-dialog filter read from the same bytes. Besides not crashing: a caption that is read
 // has a rectangle of positive size and a sane pixel size, scaled rectangles never vanish, and a translated
-// filter always offers every file.
+// filter always offers every file. The same bytes are read as a picture header, whose size is always
+// above zero.
 #include "platform/IniFile.h"
 #include "ui/FileFilter.h"
+#include "ui/PictureSize.h"
 #include "ui/SkinCaptions.h"
 #include "ui/SkinRect.h"
 #include "ui/SkinScale.h"
@@ -48,5 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }));
     (void)tarvik::ui::qtFilterString(filters);
     (void)tarvik::ui::defaultSuffix(filters);
+    if (const auto picture = tarvik::ui::pictureSize({data, size})) {
+        check(picture->width > 0 && picture->height > 0);
+    }
     return 0;
 }

@@ -4,6 +4,7 @@
 // instead of text baked into pictures; the icons read at tray sizes.
 #include "platform/IniFile.h"
 #include "platform/Utf.h"
+#include "ui/PictureSize.h"
 #include "ui/SkinRect.h"
 #include "ui/TextKeys.h"
 
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -46,6 +48,12 @@ IniFile layoutFile(const char* name) {
 
 QImage picture(const std::string& name) {
     return QImage(QString::fromStdString((skinFolder() / name).string()));
+}
+
+// The size the window measures a picture by before it decodes it.
+QSize headerSize(const std::string& name) {
+    const std::optional<PixelSize> s = pictureFileSize(skinFolder() / name);
+    return s ? QSize(s->width, s->height) : QSize();
 }
 
 std::u16string u16(const std::string& s) {
@@ -193,11 +201,15 @@ TEST(GeneratedSkins, EveryLayoutKeyIsPresent) {
 TEST(GeneratedSkins, BackgroundMaskAndStatePicturesLoadAndMatchInSize) {
     for (const Dialog& d : dialogs()) {
         const IniFile ini = layoutFile(d.file);
-        const QImage bg = picture(toUtf8(ini.get(u"SCREEN", u"Main")));
-        const QImage mask = picture(toUtf8(ini.get(u"SCREEN", u"Mask")));
+        const std::string bgName = toUtf8(ini.get(u"SCREEN", u"Main"));
+        const std::string maskName = toUtf8(ini.get(u"SCREEN", u"Mask"));
+        const QImage bg = picture(bgName);
+        const QImage mask = picture(maskName);
         ASSERT_FALSE(bg.isNull()) << d.file;
         ASSERT_FALSE(mask.isNull()) << d.file;
         EXPECT_EQ(mask.size(), bg.size()) << d.file;
+        EXPECT_EQ(headerSize(bgName), bg.size()) << bgName;
+        EXPECT_EQ(headerSize(maskName), mask.size()) << maskName;
         // Rounded corners are outside, the middle is inside.
         EXPECT_EQ(mask.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu) << d.file;
         EXPECT_NE(mask.pixel(bg.width() / 2, bg.height() / 2) & 0xFFFFFF, 0xFFFFFFu) << d.file;
@@ -205,6 +217,7 @@ TEST(GeneratedSkins, BackgroundMaskAndStatePicturesLoadAndMatchInSize) {
             const QImage state = picture(name);
             ASSERT_FALSE(state.isNull()) << name;
             EXPECT_EQ(state.size(), bg.size()) << name;
+            EXPECT_EQ(headerSize(name), bg.size()) << name;
         }
         if (std::string(d.file) == "Main.ini") {
             EXPECT_LE(bg.width(), 1366);
