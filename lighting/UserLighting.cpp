@@ -14,8 +14,9 @@ UserLighting::UserLighting(device::Commands& commands, std::filesystem::path dat
 }
 
 void UserLighting::setProfile(int profile) {
-    if (profile >= 0 && profile < kProfileCount) {
+    if (profile >= 0 && profile < kProfileCount && profile != profile_) {
         profile_ = profile;
+        file_.reset(); // an unsaved document of the other profile's file
     }
 }
 
@@ -23,17 +24,26 @@ std::filesystem::path UserLighting::filePath() const {
     return userLightingFilePath(dataFolder_, profile_);
 }
 
-void UserLighting::loadFile() {
-    // Read afresh every time the slots are refilled or loaded: restore defaults and the installation
-    // replace the file behind our back.
+UserLightingFile& UserLighting::loadFile() {
+    // Read afresh every time the slots are refilled or loaded: restore defaults, the installation and
+    // other programs replace the file behind our back.
     file_ = UserLightingFile::load(filePath());
+    return *file_;
+}
+
+UserLightingFile& UserLighting::document() {
+    return file_ ? *file_ : loadFile();
 }
 
 void UserLighting::saveFile() {
     // The interface keeps what the user chose whatever happens; tarvikctl asks takeFileSaved().
-    if (!file_.save()) {
+    if (!file_ || !file_->save()) {
         saved_ = false;
     }
+    // Each change goes into the file as it is then, so no document is kept between changes: one read
+    // earlier would write back what another program changed since, and a resident program would hold
+    // the file's size many times over all day.
+    file_.reset();
 }
 
 void UserLighting::track(int rc) {
@@ -55,25 +65,26 @@ bool UserLighting::takeFileSaved() {
 }
 
 void UserLighting::refillSlots() {
-    loadFile();
+    const UserLightingFile& file = loadFile();
     for (int k = 0; k < kSlotCount; ++k) {
-        slotNames_[static_cast<size_t>(k)] = file_.slotName(k);
+        slotNames_[static_cast<size_t>(k)] = file.slotName(k);
     }
-    slot_ = file_.presentSlot();
+    slot_ = file.presentSlot();
+    file_.reset();
 }
 
 void UserLighting::loadSlot(bool upload) {
-    loadFile();
-    applySlot(upload);
-}
-
-void UserLighting::applySlot(bool upload) {
-    slot_ = file_.presentSlot();
-    header_ = file_.header(slot_);
-    takeKeys(file_, slot_);
+    takeSlot(loadFile());
+    file_.reset();
     if (upload) {
         uploadKeyColors();
     }
+}
+
+void UserLighting::takeSlot(const UserLightingFile& file) {
+    slot_ = file.presentSlot();
+    header_ = file.header(slot_);
+    takeKeys(file, slot_);
 }
 
 void UserLighting::takeKeys(const UserLightingFile& file, int slot) {
@@ -102,28 +113,29 @@ void UserLighting::selectSlot(int slot) {
     if (slot < 0 || slot >= kSlotCount) {
         return;
     }
-    loadFile();
-    file_.setPresentSlot(slot);
-    saveFile();
+    UserLightingFile& file = loadFile();
+    file.setPresentSlot(slot);
     // From the document in memory, so the selection holds even when the file could not be written.
-    applySlot(true);
+    takeSlot(file);
+    saveFile();
+    uploadKeyColors();
 }
 
 void UserLighting::renameSlot(std::u16string_view text) {
     slotNames_[static_cast<size_t>(slot_)] = std::u16string(text);
-    file_.setSlotName(slot_, text);
+    document().setSlotName(slot_, text);
     saveFile();
 }
 
 void UserLighting::saveSlotHeader() {
-    file_.setHeader(slot_, header_);
+    document().setHeader(slot_, header_);
     saveFile();
 }
 
 void UserLighting::writeKey(int button, int position) {
-    file_.setKey(slot_, position,
-                 KeyValue{table_.entry(profile_, position),
-                          follows_[static_cast<size_t>(profile_)][static_cast<size_t>(button)]});
+    document().setKey(slot_, position,
+                      KeyValue{table_.entry(profile_, position),
+                               follows_[static_cast<size_t>(profile_)][static_cast<size_t>(button)]});
 }
 
 bool UserLighting::paint(int button) {
@@ -220,7 +232,7 @@ void UserLighting::setBaseColour(Rgb colour) {
         return;
     }
     header_.baseColour = colour;
-    file_.setHeader(slot_, header_);
+    document().setHeader(slot_, header_);
     // Key buttons, then the G buttons, then Fn: the order the buttons are written to the file in.
     const auto& follows = follows_[static_cast<size_t>(profile_)];
     for (int b = 0; b < kLitButtonCount; ++b) {

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -118,10 +119,13 @@ public:
     std::filesystem::path filePath() const;
 
 private:
-    void loadFile();
+    // The profile's file read afresh, and the document a change is made in.
+    UserLightingFile& loadFile();
+    UserLightingFile& document();
     void saveFile();
     void track(int rc);
-    void applySlot(bool upload);
+    // The file's current slot: its header, and its keys into the profile's table.
+    void takeSlot(const UserLightingFile& file);
     void takeKeys(const UserLightingFile& file, int slot);
     int applyPaint(int button, Rgb colour, bool followsBase);
     static bool paintable(int button);
@@ -137,7 +141,7 @@ private:
     KeyColorTable table_;
     std::array<std::array<bool, kLitButtonCount>, kProfileCount> follows_{};
     std::array<std::u16string, kSlotCount> slotNames_;
-    UserLightingFile file_;
+    std::optional<UserLightingFile> file_;
     int result_ = device::kOk;
     bool saved_ = true;
 };

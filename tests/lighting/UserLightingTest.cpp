@@ -293,6 +293,33 @@ TEST_F(UserLightingTest, SelectingARenamingAndHeadersGoToTheFile) {
     EXPECT_EQ(user.slot(), 1);
 }
 
+TEST_F(UserLightingTest, EachChangeGoesIntoTheFileAsItIsNowAndAFailedSaveIsReported) {
+    load(1, "[PRESENTMODE]\nmode=0\n[MODENAME]\n0=One\n[Mode0]\ntool=0\njcolor=9,9,9\ncolor=0,0,255\n");
+    // Another program names a slot after the file was read; a paint does not write the old file back.
+    IniFile other = fileNow(1);
+    other.set(u"MODENAME", u"4", u"Theirs");
+    ASSERT_TRUE(other.save(file(1)));
+    ASSERT_TRUE(user.paint(kSpace));
+    EXPECT_EQ(fileNow(1).get(u"MODENAME", u"4"), u"Theirs");
+    EXPECT_EQ(fileNow(1).get(u"Mode0", u"108"), u"0,0,255,0");
+    ASSERT_TRUE(user.takeFileSaved());
+
+    // With the folder away for a moment the rename cannot be saved. What was read from nothing then is
+    // never written over the file once it is back.
+    const std::filesystem::path away = folder.string() + ".away";
+    std::filesystem::rename(folder, away);
+    user.renameSlot(u"Mine");
+    EXPECT_FALSE(user.takeFileSaved());
+    std::filesystem::rename(away, folder);
+    ASSERT_TRUE(user.paint(kA));
+    EXPECT_TRUE(user.takeFileSaved());
+    const IniFile now = fileNow(1);
+    EXPECT_EQ(now.get(u"MODENAME", u"0"), u"One");
+    EXPECT_EQ(now.get(u"MODENAME", u"4"), u"Theirs");
+    EXPECT_EQ(now.get(u"Mode0", u"64"), u"0,0,255,0");
+    EXPECT_EQ(now.get(u"Mode0", u"108"), u"0,0,255,0");
+}
+
 TEST_F(UserLightingTest, TheFilesEncodingIsKeptWhenKeysAreWritten) {
     // A UTF-16 LE file with its BOM, as a template may be.
     std::u16string text = u"[MODENAME]\r\n0=Spiel\r\n[Mode0]\r\ntool=0\r\ncolor=1,2,3\r\n";
