@@ -17,6 +17,12 @@ set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/Program.cpp PROPERTIES COM
 add_executable(tarvik ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 tarvik_target_defaults(tarvik)
 target_link_libraries(tarvik PRIVATE tarvik_app_ui)
+if(TARVIK_CODE_ORDER)
+  set(order ${PROJECT_SOURCE_DIR}/app/resident.order)
+  target_link_options(tarvik PRIVATE -fuse-ld=lld LINKER:--symbol-ordering-file=${order}
+                      LINKER:--no-warn-symbol-ordering)
+  set_property(TARGET tarvik APPEND PROPERTY LINK_DEPENDS ${order})
+endif()
 # The program runs from the program folder with its skins, texts and service library beside it (targets
 # defined later in the tree; dependencies are resolved when the build is generated).
 add_dependencies(tarvik skins runtime_data portmux)

@@ -14,6 +14,17 @@ if(TARVIK_SANITIZE)
   add_link_options(-fsanitize=${TARVIK_SANITIZE})
 endif()
 
+# The program's code in the order a hidden start runs it (app/resident.order, from tools/code-order.sh):
+# lld places those functions side by side, so a program that stays hidden keeps a few pages of its code
+# in memory instead of nearly all of them. Each function needs a section of its own for that. Without
+# lld the program links as usual; sanitizer builds are not the ones whose memory counts.
+include(CheckLinkerFlag)
+check_linker_flag(CXX "-fuse-ld=lld" TARVIK_HAVE_LLD)
+if(TARVIK_HAVE_LLD AND NOT TARVIK_SANITIZE AND EXISTS ${PROJECT_SOURCE_DIR}/app/resident.order)
+  set(TARVIK_CODE_ORDER ON)
+  add_compile_options(-ffunction-sections)
+endif()
+
 # tarvik_target_defaults(target): warnings and include root for one of our own targets.
 function(tarvik_target_defaults target)
   target_compile_options(${target} PRIVATE ${TARVIK_WARNINGS})
