@@ -35,11 +35,13 @@ intptr_t WatchWindow::sendMessage(uint32_t message, uint32_t wParam) {
                 std::lock_guard lock(profileMutex_);
                 lastProfile_ = -1;
             }
+            presenceSaid_.store(true);
             sink_.emit({Event::Attached, session_->link().devicePresent()});
             checkProfile();
         }
         break;
     case device::MSG_DEVICE_LOST:
+        presenceSaid_.store(true);
         sink_.emit({Event::Detached, 0});
         break;
     case device::MSG_KEYMODE_CHANGED:
@@ -57,6 +59,12 @@ void WatchWindow::startTimer(int timerId, int) {
     if (timerId == device::kTimerLightingReload) {
         sink_.emit({Event::Lighting, 0});
         checkProfileLater();
+    }
+}
+
+void WatchWindow::sayNoKeyboardAtStart() {
+    if (!presenceSaid_.exchange(true)) {
+        sink_.emit({Event::Detached, 0});
     }
 }
 
@@ -109,9 +117,11 @@ int runWatch(CliContext& ctx, const Options& options, EventSink& sink, StopSigna
         return 1;
     }
     // The arrival at start reports itself; no keyboard at start is said once, so a reader knows the state.
+    // The wait can end well after the start when the link is busy, by when the keyboard may have come and
+    // gone and been said to.
     if (link.events().waitPresenceIdle(9 * options.timing.longestExchange()) &&
         link.link().devicePresent() == 0) {
-        sink.emit({Event::Detached, 0});
+        window.sayNoKeyboardAtStart();
     }
     if (options.interval.count() > 0) {
         while (!stop.waitFor(options.interval)) {

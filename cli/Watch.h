@@ -12,6 +12,7 @@
 #include "device/SerialWorker.h"
 #include "device/Timing.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -76,6 +77,9 @@ public:
     void checkProfileLater();
     // Ends the worker after its running task and joins it; later requests are dropped.
     void finish();
+    // Says once that no keyboard is there when the link has said nothing of one yet: a start without a
+    // keyboard. Once an arrival or a loss was said, the line would be one loss too many.
+    void sayNoKeyboardAtStart();
 
 private:
     void checkProfile();
@@ -86,6 +90,7 @@ private:
     int lastProfile_ = -1; // -1: none reported since the last arrival
     std::mutex workerMutex_;
     std::unique_ptr<device::SerialWorker> worker_;
+    std::atomic<bool> presenceSaid_{false};
 };
 
 struct Options {

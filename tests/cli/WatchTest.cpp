@@ -135,6 +135,21 @@ TEST_F(WatchSim, EveryKindOfEventBecomesOneEventInOrder) {
     EXPECT_EQ(events.events(), expected);
 }
 
+// The start's wait for the link can end after the keyboard came and went: its loss is said once.
+TEST(WatchWindowTest, NoKeyboardAtStartIsSaidOnceAndNeverAfterTheLinkSaidALoss) {
+    Collector lost;
+    WatchWindow afterLoss(lost);
+    afterLoss.sendMessage(device::MSG_DEVICE_LOST, 0);
+    afterLoss.sayNoKeyboardAtStart();
+    EXPECT_EQ(lost.events(), (std::vector<Event>{{Event::Detached, 0}}));
+
+    Collector quiet;
+    WatchWindow nothingSaid(quiet);
+    nothingSaid.sayNoKeyboardAtStart();
+    nothingSaid.sayNoKeyboardAtStart();
+    EXPECT_EQ(quiet.events(), (std::vector<Event>{{Event::Detached, 0}}));
+}
+
 TEST_F(WatchSim, AnIntervalFindsAProfileSwitchNoEventAnnounced) {
     Options options;
     options.interval = 20ms;
