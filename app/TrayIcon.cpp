@@ -50,19 +50,19 @@ TrayIcon::~TrayIcon() {
 }
 
 QIcon TrayIcon::iconFor(int iconId) const {
-    auto it = icons_.find(iconId);
-    if (it == icons_.end()) {
-        const std::filesystem::path file = skinFolder_ / ("tray_" + std::to_string(iconId) + ".png");
-        // Sharp on every panel size: sizes the pictures offer are used as they are, others scaled. Read as
-        // PNG: a QIcon made from the file name would guess, loading every image plugin.
-        QIcon icon(QPixmap::fromImage(ui::readSkinPicture(file)));
+    // Read when the state changes, which is seldom; only the icon shown is kept. Sharp on every panel
+    // size: sizes the pictures offer are used as they are, others scaled, and the twice-sized picture
+    // only where a screen draws at twice the density. Read as PNG: a QIcon made from the file name would
+    // guess, loading every image plugin.
+    const std::filesystem::path file = skinFolder_ / ("tray_" + std::to_string(iconId) + ".png");
+    QIcon icon(QPixmap::fromImage(ui::readSkinPicture(file)));
+    if (ui::skinPixelRatio() > 1.0) {
         if (QImage twice = ui::readSkinPicture(ui::doubleSizePath(file)); !twice.isNull()) {
             twice.setDevicePixelRatio(2.0);
             icon.addPixmap(QPixmap::fromImage(twice));
         }
-        it = icons_.emplace(iconId, icon).first;
     }
-    return it->second;
+    return icon;
 }
 
 bool TrayIcon::create(int iconId, const QString& tip) {

@@ -14,7 +14,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 
 class QMenu;
@@ -60,7 +59,6 @@ private:
     TrayClicks clicks_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> menu_;
-    mutable std::map<int, QIcon> icons_;
     int iconId_ = 0;
     bool created_ = false;
 };

@@ -34,8 +34,9 @@ int storedLanguage(const LanguageFiles& files) {
     if (auto own = userLanguage(files)) {
         return *own;
     }
-    return profileStringToInt(
-        getPrivateProfileString(kSection, kKey, u" ", IniFile::kDefaultCapacity, files.program));
+    // Read past the shared read cache: the program's language file is large, and a resident program would
+    // hold its document all day for this one value.
+    return profileStringToInt(IniFile::load(files.program).get(kSection, kKey, u" "));
 }
 
 int loadUiTexts(TextTable& table, const LanguageFiles& files) {
