@@ -14,9 +14,8 @@ UserLighting::UserLighting(device::Commands& commands, std::filesystem::path dat
 }
 
 void UserLighting::setProfile(int profile) {
-    if (profile >= 0 && profile < kProfileCount && profile != profile_) {
+    if (profile >= 0 && profile < kProfileCount) {
         profile_ = profile;
-        file_.reset(); // an unsaved document of the other profile's file
     }
 }
 
