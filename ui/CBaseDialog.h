@@ -114,9 +114,10 @@ protected:
     // this too.
     virtual void retext();
 
-    // Reads "SCREEN"/"Main" and "Mask" and the captions, loads both pictures, sizes the window to the
-    // background (scaled to fit the screen) and applies the mask's region. A missing picture leaves the
-    // size and region as they were.
+    // Reads "SCREEN"/"Main" and "Mask" and the captions, loads the mask, sizes the window to the
+    // background (scaled to fit the screen) and applies the mask's region. The background is measured by
+    // its header and decoded now only when the window is visible, else when it shows. A missing picture
+    // leaves the size and region as they were.
     void loadSkin();
     void releasePictures();
     // A window that stays hidden for long (the resident main window) gives its background back and loads
