@@ -231,6 +231,7 @@ void CBaseDialog::loadSkin() {
     const std::filesystem::path main = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Main"));
     const std::filesystem::path mask = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Mask"));
     backgroundFile_ = main;
+    maskFile_ = mask;
     // A window set up hidden (the resident main window, a dialog before its show) only measures its
     // background; the picture is decoded when the window shows, so a program that stays hidden never
     // loads the decoder.
@@ -302,10 +303,21 @@ QPixmap CBaseDialog::withOutline(const QPixmap& picture) const {
 
 void CBaseDialog::releaseBackground() {
     background_ = QPixmap();
+    // The region made from the mask stays on the window; the mask itself is needed again only to draw
+    // the background's outline or to fit another screen.
+    if (!backgroundFile_.empty() && skinSize_.isValid()) {
+        mask_ = QImage();
+    }
 }
 
 void CBaseDialog::reloadBackground() {
-    if (background_.isNull() && !backgroundFile_.empty()) {
+    if (backgroundFile_.empty()) {
+        return;
+    }
+    if (mask_.isNull() && skinSize_.isValid()) {
+        mask_ = outlineOf(readSkinPicture(maskFile_));
+    }
+    if (background_.isNull()) {
         background_ = withOutline(loadSkinPixmap(backgroundFile_));
     }
 }
@@ -495,6 +507,7 @@ void CBaseDialog::releasePictures() {
     background_ = QPixmap();
     mask_ = QImage();
     backgroundFile_.clear();
+    maskFile_.clear();
 }
 
 void CBaseDialog::accept() {

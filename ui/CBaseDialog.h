@@ -163,6 +163,7 @@ private:
     IniFile layout_;
     QPixmap background_;
     std::filesystem::path backgroundFile_;
+    std::filesystem::path maskFile_;
     QImage mask_;    // one bit a pixel: 1 inside the window
     QSize skinSize_; // the background's size in layout pixels
     std::vector<SkinCaption> captions_;

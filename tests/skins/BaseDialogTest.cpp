@@ -293,12 +293,14 @@ TEST_F(BaseDialog, WhereAMaskOnlyLimitsInputTheCornersAreTransparent) {
     EXPECT_EQ(shown.pixel(60, 40), qRgb(30, 60, 90));
     EXPECT_TRUE(translucent.mask().contains(QPoint(60, 40))); // the region still limits input
     EXPECT_FALSE(translucent.mask().contains(QPoint(2, 2)));
-    // A background given back while hidden comes back with its outline.
+    // A background given back while hidden, and the mask with it, comes back with its outline.
     translucent.hide();
     translucent.releaseBackground();
     ASSERT_TRUE(translucent.backgroundPicture().isNull());
+    EXPECT_TRUE(translucent.maskPicture().isNull());
     translucent.show();
     EXPECT_EQ(qAlpha(translucent.backgroundPicture().toImage().pixel(2, 2)), 0);
+    EXPECT_FALSE(translucent.mask().contains(QPoint(2, 2)));
 
     // Where the region cuts the window, the picture stays as it is and the window paints opaquely.
     CountingDialog cut(131, nullptr, file, folder());
