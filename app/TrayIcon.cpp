@@ -55,11 +55,10 @@ QIcon TrayIcon::iconFor(int iconId) const {
     // only where a screen draws at twice the density. Read as PNG: a QIcon made from the file name would
     // guess, loading every image plugin.
     const std::filesystem::path file = skinFolder_ / ("tray_" + std::to_string(iconId) + ".png");
-    QIcon icon(QPixmap::fromImage(ui::readSkinPicture(file)));
+    QIcon icon(ui::loadSkinPixmap(file, 1.0));
     if (ui::skinPixelRatio() > 1.0) {
-        if (QImage twice = ui::readSkinPicture(ui::doubleSizePath(file)); !twice.isNull()) {
-            twice.setDevicePixelRatio(2.0);
-            icon.addPixmap(QPixmap::fromImage(twice));
+        if (const QPixmap sharp = ui::loadSkinPixmap(file); sharp.devicePixelRatio() > 1.0) {
+            icon.addPixmap(sharp);
         }
     }
     return icon;

@@ -49,19 +49,9 @@ double skinPixelRatio() {
 }
 
 QPixmap loadSkinPixmap(const std::filesystem::path& picture, double devicePixelRatio) {
-    if (devicePixelRatio > 1.0) {
-        const std::filesystem::path twice = doubleSizePath(picture);
-        if (isFile(twice)) {
-            QPixmap p = QPixmap::fromImage(readSkinPicture(twice));
-            if (!p.isNull()) {
-                p.setDevicePixelRatio(2.0);
-                return p;
-            }
-        }
-    }
     // Not through QPixmap's own loading: it keeps every picture in the pixmap cache, and the skin's
     // whole-window pictures would stay in memory after their window has let them go.
-    return QPixmap::fromImage(readSkinPicture(picture));
+    return QPixmap::fromImage(loadSkinImage(picture, devicePixelRatio));
 }
 
 QImage loadSkinImage(const std::filesystem::path& picture, double devicePixelRatio) {
