@@ -1,13 +1,16 @@
 #include "platform/Paths.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/PrivateFolder.h"
 
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <pwd.h>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace tarvik::paths {
 
@@ -89,9 +92,17 @@ std::filesystem::path runtimeFolder() {
 
 std::filesystem::path documentsFolder() {
     auto home = homeFolder();
-    std::ifstream in(configHome() / "user-dirs.dirs");
-    std::string line;
-    while (std::getline(in, line)) {
+    // Read whole, not through a stream (see pictureFileSize): the resident program asks this at its start.
+    const std::optional<std::vector<uint8_t>> bytes =
+        readWholeFile(configHome() / "user-dirs.dirs", 1u << 20);
+    const std::string_view text =
+        bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())
+              : std::string_view();
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string_view::npos ? text.size() : end;
+        std::string line(text.substr(at, end - at));
+        at = end + 1;
         auto start = line.find_first_not_of(" \t");
         if (start == std::string::npos || line[start] == '#') {
             continue;

@@ -1,9 +1,10 @@
 #include "ui/PictureSize.h"
 
+#include "platform/AtomicFile.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <fstream>
 #include <functional>
 
 namespace tarvik::ui {
@@ -142,15 +143,18 @@ std::optional<PixelSize> pictureSize(std::span<const uint8_t> head) {
 }
 
 std::optional<PixelSize> pictureFileSize(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    // Plain reads, not a stream: the first stream of a process builds the whole C++ locale, which the
+    // resident program would then keep mapped for one header.
+    const ReadOnlyFile in(file);
+    if (!in.isOpen()) {
         return std::nullopt;
     }
     return sizeOf([&in](uint64_t offset, std::span<uint8_t> out) -> size_t {
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(offset));
-        in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-        return static_cast<size_t>(in.gcount());
+        if (offset >= in.size()) {
+            return 0;
+        }
+        const size_t n = static_cast<size_t>(std::min<uintmax_t>(out.size(), in.size() - offset));
+        return in.readAt(offset, out.data(), n) ? n : 0;
     });
 }
 
