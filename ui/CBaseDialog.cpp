@@ -227,6 +227,7 @@ void CBaseDialog::onInitDialog() {
 
 void CBaseDialog::loadSkin() {
     layout_ = IniFile::load(layoutFile_);
+    layoutReleased_ = false;
     captions_ = readSkinCaptions(layout_);
     const std::filesystem::path main = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Main"));
     const std::filesystem::path mask = pictureFolder_ / toUtf8(layout_.get(u"SCREEN", u"Mask"));
@@ -235,21 +236,31 @@ void CBaseDialog::loadSkin() {
     // A window set up hidden (the resident main window, a dialog before its show) only measures its
     // background; the picture is decoded when the window shows, so a program that stays hidden never
     // loads the decoder.
+    // The mask likewise: a hidden window needs no outline, and the outline is made when it shows.
     const std::optional<QSize> size = skinPictureSize(main);
-    background_ = isVisible() && size ? loadSkinPixmap(main) : QPixmap();
-    const QImage outline = readSkinPicture(mask);
-    if (!size || outline.isNull() || (isVisible() && background_.isNull())) {
+    const bool visible = isVisible();
+    background_ = visible && size ? loadSkinPixmap(main) : QPixmap();
+    const QImage outline = visible ? readSkinPicture(mask) : QImage();
+    if (!size || (visible ? outline.isNull() : !skinPictureSize(mask)) || (visible && background_.isNull())) {
         background_ = QPixmap();
-        mask_ = outline;
+        mask_ = QImage();
         dropCaptionViews(); // words on a window without its picture would float on nothing
         return;
     }
-    mask_ = outlineOf(outline);
+    mask_ = visible ? outlineOf(outline) : QImage();
     background_ = withOutline(background_);
     skinSize_ = *size;
     scale_ = -1; // forces the size and region below
     buildCaptionViews();
     setSkinScale(fittingScale());
+}
+
+const IniFile& CBaseDialog::layout() const {
+    if (layoutReleased_) {
+        layout_ = IniFile::load(layoutFile_);
+        layoutReleased_ = false;
+    }
+    return layout_;
 }
 
 QSize CBaseDialog::skinSize() const {
@@ -307,6 +318,10 @@ void CBaseDialog::releaseBackground() {
     // the background's outline or to fit another screen.
     if (!backgroundFile_.empty() && skinSize_.isValid()) {
         mask_ = QImage();
+        // Read again when something asks for it: the file has every key's place, kept for nothing while
+        // the window stays closed.
+        layout_ = IniFile();
+        layoutReleased_ = true;
     }
 }
 
@@ -316,6 +331,9 @@ void CBaseDialog::reloadBackground() {
     }
     if (mask_.isNull() && skinSize_.isValid()) {
         mask_ = outlineOf(readSkinPicture(maskFile_));
+        if (regionScale_ != scale_) {
+            applyRegion();
+        }
     }
     if (background_.isNull()) {
         background_ = withOutline(loadSkinPixmap(backgroundFile_));
@@ -333,7 +351,7 @@ double CBaseDialog::fittingScale() const {
 }
 
 void CBaseDialog::setSkinScale(double scale) {
-    if (scale == scale_ || !skinSize_.isValid() || mask_.isNull()) {
+    if (scale == scale_ || !skinSize_.isValid()) {
         return;
     }
     scale_ = scale;
@@ -342,9 +360,7 @@ void CBaseDialog::setSkinScale(double scale) {
     const QSize shown(static_cast<int>(size.width() * scale + 0.5),
                       static_cast<int>(size.height() * scale + 0.5));
     setFixedSize(shown); // the top-left corner stays where it is
-    const QImage outline =
-        scale == 1.0 ? mask_ : mask_.scaled(shown, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    setMask(regionFromMask(outline));
+    applyRegion();
     // Every control placed from the layout follows.
     for (QWidget* child : findChildren<QWidget*>()) {
         SkinRect r;
@@ -357,6 +373,18 @@ void CBaseDialog::setSkinScale(double scale) {
     }
     syncCaptions();
     update();
+}
+
+void CBaseDialog::applyRegion() {
+    if (mask_.isNull()) {
+        return; // a hidden window without its mask; the region follows when the mask is read at the show
+    }
+    const QSize shown(static_cast<int>(skinSize_.width() * scale_ + 0.5),
+                      static_cast<int>(skinSize_.height() * scale_ + 0.5));
+    const QImage outline =
+        scale_ == 1.0 ? mask_ : mask_.scaled(shown, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    setMask(regionFromMask(outline));
+    regionScale_ = scale_;
 }
 
 void CBaseDialog::keepOnScreen() {

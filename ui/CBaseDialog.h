@@ -72,8 +72,8 @@ public:
     Kind kind() const { return kind_; }
     const std::filesystem::path& layoutFile() const { return layoutFile_; }
     const std::filesystem::path& pictureFolder() const { return pictureFolder_; }
-    // The layout file as read by the last initialisation.
-    const IniFile& layout() const { return layout_; }
+    // The layout file as read by the last initialisation (read again if a hidden window gave it back).
+    const IniFile& layout() const;
     const QPixmap& backgroundPicture() const { return background_; }
     // The window's outline as read from the mask picture (1 bit a pixel: set inside the window).
     const QImage& maskPicture() const { return mask_; }
@@ -126,6 +126,8 @@ protected:
     void reloadBackground();
     // Draws the window at a new factor: size, region and every placed control.
     void setSkinScale(double scale);
+    // The window's region from the mask at the current scale; nothing while the mask is not read.
+    void applyRegion();
     // The factor that fits the skin into the available area of the window's screen.
     double fittingScale() const;
 
@@ -160,7 +162,8 @@ private:
     Outline outline_;
     std::filesystem::path layoutFile_;
     std::filesystem::path pictureFolder_;
-    IniFile layout_;
+    mutable IniFile layout_;
+    mutable bool layoutReleased_ = false;
     QPixmap background_;
     std::filesystem::path backgroundFile_;
     std::filesystem::path maskFile_;
@@ -173,6 +176,7 @@ private:
     std::unique_ptr<QObject> ownerWatch_;
     bool captionSyncPending_ = false;
     double scale_ = 1.0;
+    double regionScale_ = -1; // the scale the window's region was made at
     bool initialising_ = false;
     bool initialised_ = false;
     bool initialisedForNextShow_ = false;

@@ -229,6 +229,9 @@ TEST_F(BaseDialog, AWindowLargerThanTheScreenIsDrawnSmallerWithItsControls) {
     EXPECT_DOUBLE_EQ(d.skinScale(), 0.5);
     EXPECT_EQ(d.size(), QSize(big.width() / 2, big.height() / 2));
     EXPECT_EQ(box->geometry(), QRect(100, 50, 40, 20));
+    // Sized and placed while hidden; the outline is read and cut at the smaller size when it shows.
+    EXPECT_TRUE(d.mask().isEmpty());
+    d.show();
     EXPECT_FALSE(d.mask().contains(QPoint(5, 5)));
     EXPECT_TRUE(d.mask().contains(QPoint(25, 25)));
     SkinRect placed;
