@@ -68,9 +68,16 @@ bool TrayIcon::create(int iconId, const QString& tip) {
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>();
         menu_ = std::make_unique<QMenu>();
-        menu_->setStyleSheet(ui::darkStyleSheet());
-        // The texts are read each time the menu opens, so a language switch shows at once.
-        connect(menu_.get(), &QMenu::aboutToShow, this, &TrayIcon::rebuildMenu);
+        // The texts are read each time the menu opens, so a language switch shows at once. The look is
+        // given at the first opening: a style sheet brings in Qt's whole style-sheet machinery, which a
+        // program that stays in the tray would otherwise keep for a menu it may never open (and a
+        // StatusNotifier host draws the menu itself).
+        connect(menu_.get(), &QMenu::aboutToShow, this, [this] {
+            if (menu_->styleSheet().isEmpty()) {
+                menu_->setStyleSheet(ui::darkStyleSheet());
+            }
+            rebuildMenu();
+        });
         tray_->setContextMenu(menu_.get());
         connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
             if (clicks_.opens(static_cast<TrayActivation>(r)) && owner_.open) {
