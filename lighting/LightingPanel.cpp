@@ -148,7 +148,12 @@ QWidget* LightingPanel::control(int controlId) const {
 void LightingPanel::buildControls() {
     auto pictureLabel = [&](int id, const char* key, std::string_view file) {
         auto* l = place(new QLabel(&host_), id, key);
-        l->setPixmap(picture(file));
+        const QPixmap p = picture(file);
+        l->setPixmap(p);
+        // A caption as large as its rectangle shrinks with a window shrunk to fit a small screen, instead
+        // of being cut off; one of another size keeps its own size, as a skin drew it.
+        ui::SkinRect r;
+        l->setScaledContents(ui::placedRect(*l, r) && p.deviceIndependentSize().toSize() == QSize(r.w, r.h));
         return l;
     };
     auto pictureButton = [&](int id, const char* key) { return place(new PictureButton(&host_), id, key); };

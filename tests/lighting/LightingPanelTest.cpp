@@ -245,6 +245,32 @@ TEST_F(LightingPanelTest, ASliderDragOfTwentyStepsSendsAFewWritesAndEndsOnTheLas
     EXPECT_EQ(slider.position(), last);
 }
 
+TEST_F(LightingPanelTest, ACaptionPictureShrinksWithAWindowShrunkToFitAScreen) {
+    auto* caption = qobject_cast<QLabel*>(panel->control(control::kBrightnessCaption));
+    ASSERT_NE(caption, nullptr);
+    const QImage picture = caption->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    const QSize half = picture.size() / 2;
+    caption->resize(half);
+    const QImage shown = caption->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // How far the shown caption is from a picture, summed over its pixels.
+    auto distance = [&](const QImage& other) {
+        int64_t sum = 0;
+        for (int y = 0; y < half.height(); ++y) {
+            for (int x = 0; x < half.width(); ++x) {
+                const QRgb a = shown.pixel(x, y);
+                const QRgb b = other.pixel(x, y);
+                sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                       std::abs(qBlue(a) - qBlue(b));
+            }
+        }
+        return sum;
+    };
+    // The whole caption made smaller (within a little of the picture scaled alike), not a part of it cut
+    // out: on average less than 4 of 255 a channel away.
+    const int64_t channels = int64_t{3} * half.width() * half.height();
+    EXPECT_LT(distance(picture.scaled(half, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)), 4 * channels);
+}
+
 TEST_F(LightingPanelTest, ThePreviewRunsOnlyWhileThePanelIsOnAndTheWindowShownAndSomethingChanges) {
     turnOn();
     selectMode(1);
