@@ -251,6 +251,7 @@ void CBaseDialog::loadSkin() {
     background_ = withOutline(background_);
     skinSize_ = *size;
     scale_ = -1; // forces the size and region below
+    regionScale_ = -1;
     buildCaptionViews();
     setSkinScale(fittingScale());
 }
@@ -534,6 +535,7 @@ void CBaseDialog::childEvent(QChildEvent* event) {
 void CBaseDialog::releasePictures() {
     background_ = QPixmap();
     mask_ = QImage();
+    regionScale_ = -1; // the next skin may have another outline
     backgroundFile_.clear();
     maskFile_.clear();
 }
