@@ -11,6 +11,7 @@
 #include "cli/EventTap.h"
 #include "device/LinkSession.h"
 #include "device/SerialWorker.h"
+#include "platform/ModalDialogHints.h"
 #include "platform/Paths.h"
 #include "platform/TerminationSignals.h"
 #include "platform/ThisProcess.h"
@@ -93,6 +94,11 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tarvik.Tarvik"));
     QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
+    // On GNOME's Wayland compositor a modal dialog is placed over its parent only when it is told so.
+    ModalDialogHints modalHints;
+    if (ModalDialogHints::applies()) {
+        app.installEventFilter(&modalHints);
+    }
 
     profiles::SettingsStore settings;
     device::SerialWorker deviceWorker;

@@ -187,6 +187,9 @@ TEST_F(GnomeScenarios, TheKeyDialogTakesSuperFromTheShellAndGivesItBack) {
         5s, 100ms))
         << "the key dialog did not get the focus";
     desk().step("key dialog of Q");
+    // Over the main window, not in the screen's corner: the shell was told it is the window's modal dialog.
+    EXPECT_NEAR(dialog->place.x + dialog->place.w / 2, window->place.x + window->place.w / 2, 2)
+        << "the key dialog is not placed over the main window";
 
     ASSERT_TRUE(desk().chord({kEvLeftMeta}));
     // The capture shows Super in its field; the overview must not open meanwhile.
