@@ -129,3 +129,21 @@ function(tarvik_add_fuzzer name)
   endif()
   set_tests_properties(fuzz.${name} PROPERTIES LABELS "fuzz" TIMEOUT 300)
 endfunction()
+
+# tarvik_wayland_protocols(<var> <folder> <xml>...): wayland-scanner's client header and code of each
+# protocol description, written into <folder>; <var> names the files, to be added to a target.
+function(tarvik_wayland_protocols var folder)
+  find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
+  file(MAKE_DIRECTORY ${folder})
+  set(files)
+  foreach(xml ${ARGN})
+    get_filename_component(name ${xml} NAME_WE)
+    add_custom_command(OUTPUT ${folder}/${name}-client-protocol.h ${folder}/${name}-protocol.c
+      COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${folder}/${name}-client-protocol.h
+      COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${folder}/${name}-protocol.c
+      DEPENDS ${xml}
+      COMMENT "Wayland client code of ${name}")
+    list(APPEND files ${folder}/${name}-protocol.c ${folder}/${name}-client-protocol.h)
+  endforeach()
+  set(${var} ${files} PARENT_SCOPE)
+endfunction()
