@@ -301,6 +301,7 @@ TEST_F(BaseDialog, WhereAMaskOnlyLimitsInputTheCornersAreTransparent) {
     translucent.releaseBackground();
     ASSERT_TRUE(translucent.backgroundPicture().isNull());
     EXPECT_TRUE(translucent.maskPicture().isNull());
+    EXPECT_EQ(translucent.layout().get(u"SCREEN", u"Mask"), u"corners.bmp"); // given back too, read again
     translucent.show();
     EXPECT_EQ(qAlpha(translucent.backgroundPicture().toImage().pixel(2, 2)), 0);
     EXPECT_FALSE(translucent.mask().contains(QPoint(2, 2)));
@@ -312,6 +313,17 @@ TEST_F(BaseDialog, WhereAMaskOnlyLimitsInputTheCornersAreTransparent) {
     EXPECT_FALSE(cut.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_TRUE(cut.testAttribute(Qt::WA_OpaquePaintEvent));
     EXPECT_EQ(cut.backgroundPicture().toImage().pixel(2, 2), qRgb(30, 60, 90));
+
+    // A dialog read anew at its next show is cut by the outline its skin has then, not by the last one.
+    QImage middle(120, 80, QImage::Format_RGB32);
+    middle.fill(Qt::black);
+    QPainter(&middle).fillRect(QRect(50, 30, 20, 20), Qt::white);
+    ASSERT_TRUE(middle.save(dir.filePath("middle.bmp")));
+    cut.accept();
+    writeLayout("[SCREEN]\nMain=bg.png\nMask=middle.bmp\n");
+    cut.show();
+    EXPECT_TRUE(cut.mask().contains(QPoint(2, 2)));
+    EXPECT_FALSE(cut.mask().contains(QPoint(60, 40)));
 }
 
 } // namespace
