@@ -6,7 +6,6 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWindow>
-#include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
 
 namespace tarvik {
@@ -45,8 +44,7 @@ bool ModalDialogHints::eventFilter(QObject* watched, QEvent* event) {
 
 void ModalDialogHints::mark(QWindow& window) {
     const WaylandGlobals& g = waylandGlobals();
-    QPlatformNativeInterface* n = QGuiApplication::platformNativeInterface();
-    auto* surface = n ? static_cast<wl_surface*>(n->nativeResourceForWindow("surface", &window)) : nullptr;
+    wl_surface* surface = waylandSurface(window);
     if (g.gtkShell == nullptr || surface == nullptr) {
         return;
     }

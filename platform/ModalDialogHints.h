@@ -11,7 +11,6 @@
 
 class QWindow;
 struct gtk_surface1;
-struct wl_surface;
 
 namespace tarvik {
 
@@ -24,8 +23,6 @@ public:
 
     // Whether the hints can be given on this desktop (a Wayland session, read from Qt's platform name).
     static bool applies();
-    // The windows marked so far and still shown (for tests).
-    size_t marked() const { return marked_.size(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -56,6 +56,16 @@ const WaylandGlobals& waylandGlobals() {
     return found;
 }
 
+wl_surface* waylandSurface(QWindow& window) {
+    QPlatformNativeInterface* n = QGuiApplication::platformNativeInterface();
+    return n ? static_cast<wl_surface*>(n->nativeResourceForWindow("surface", &window)) : nullptr;
+}
+
+wl_seat* waylandSeat() {
+    QPlatformNativeInterface* n = QGuiApplication::platformNativeInterface();
+    return n ? static_cast<wl_seat*>(n->nativeResourceForIntegration("wl_seat")) : nullptr;
+}
+
 void dropWaylandEvents() {
     const WaylandGlobals& g = waylandGlobals();
     if (g.display != nullptr) {

@@ -4,8 +4,11 @@
 // and all are null off Wayland. User-interface thread only.
 #pragma once
 
+class QWindow;
 struct wl_display;
 struct wl_event_queue;
+struct wl_seat;
+struct wl_surface;
 struct gtk_shell1;
 struct zwp_keyboard_shortcuts_inhibit_manager_v1;
 
@@ -19,6 +22,10 @@ struct WaylandGlobals {
 };
 
 const WaylandGlobals& waylandGlobals();
+
+// Qt's surface of a shown window and Qt's seat; null off Wayland.
+wl_surface* waylandSurface(QWindow& window);
+wl_seat* waylandSeat();
 
 // Throws away the events that arrived for our objects (none of them is listened to), so that they do not
 // pile up in the queue over a long session.

@@ -6,18 +6,9 @@
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
-#include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
 
 namespace tarvik {
-
-namespace {
-
-QPlatformNativeInterface* native() {
-    return QGuiApplication::platformNativeInterface();
-}
-
-} // namespace
 
 WindowKeyboardGrabber::WindowKeyboardGrabber(QWidget& window) : window_(window) {}
 
@@ -43,8 +34,8 @@ bool WindowKeyboardGrabber::grab() {
         return false;
     }
     const WaylandGlobals& m = waylandGlobals();
-    auto* surface = static_cast<wl_surface*>(native()->nativeResourceForWindow("surface", window));
-    auto* seat = static_cast<wl_seat*>(native()->nativeResourceForIntegration("wl_seat"));
+    wl_surface* surface = waylandSurface(*window);
+    wl_seat* seat = waylandSeat();
     if (m.inhibitManager == nullptr || surface == nullptr || seat == nullptr) {
         return false;
     }
