@@ -56,6 +56,14 @@ const std::vector<std::string> kStatePictureNames = {"main_normal.jpg",  "main_o
                                                      "main_color1.jpg"};
 enum PictureIndex { kNormal, kOver, kDown, kDisabled, kSelected, kColourOff, kColourOn };
 
+// Every state picture but the colour-keys pair, which waits for that mode; the pair's places stay empty.
+std::vector<QPixmap> loadStatePictures(const std::filesystem::path& folder) {
+    std::vector<QPixmap> pictures =
+        ui::loadPictures(folder, {kStatePictureNames.begin(), kStatePictureNames.begin() + kColourOff});
+    pictures.resize(kStatePictureNames.size());
+    return pictures;
+}
+
 std::u16string u16(std::string_view ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
@@ -251,7 +259,7 @@ void MainWindow::buildControls() {
         return;
     }
     if (pictures_.size() != kStatePictureNames.size()) {
-        pictures_ = ui::loadPictures(pictureFolder(), kStatePictureNames);
+        pictures_ = loadStatePictures(pictureFolder());
     }
     controlsBuilt_ = true;
     placeControls();
@@ -297,6 +305,7 @@ void MainWindow::releaseControls() {
     keyButtons_.clear();
     entryKey_ = nullptr;
     pictures_.clear();
+    colourPicturesLoaded_ = false;
     busyFrames_.clear();
     controlsBuilt_ = false;
     ::malloc_trim(0);
@@ -609,9 +618,10 @@ void MainWindow::onShowDialog() {
     if (pictures_.empty() && !pictureKind_.empty()) {
         // A picture that went missing since the start leaves its controls blank; it does not end the
         // program a user is working with.
-        pictures_ = ui::loadPictures(pictureFolder(), kStatePictureNames);
+        pictures_ = loadStatePictures(pictureFolder());
         applyStatePictures();
     }
+    loadColourPictures();
 }
 
 void MainWindow::applyStatePictures() {
@@ -653,11 +663,34 @@ void MainWindow::releaseStatePictures() {
         }
     }
     pictures_.clear();
+    colourPicturesLoaded_ = false;
     busyFrames_.clear();
     releaseBackground();
     // The decoded pictures and what decoding them needed are freed now; give the memory back to the
     // system instead of keeping it for a window that may stay closed for days.
     ::malloc_trim(0);
+}
+
+void MainWindow::loadColourPictures() {
+    if (colourPicturesLoaded_ || pictures_.size() != kStatePictureNames.size()) {
+        return;
+    }
+    const bool wanted = std::any_of(pictureKind_.begin(), pictureKind_.end(), [](const auto& entry) {
+        return entry.second == PictureKind::Key && entry.first->twoStateMode();
+    });
+    if (!wanted) {
+        return;
+    }
+    std::vector<QPixmap> pair =
+        ui::loadPictures(pictureFolder(), {kStatePictureNames[kColourOff], kStatePictureNames[kColourOn]});
+    pictures_[kColourOff] = pair[0];
+    pictures_[kColourOn] = pair[1];
+    colourPicturesLoaded_ = true; // a picture gone missing is not looked for at every key
+    for (auto [b, kind] : pictureKind_) {
+        if (kind == PictureKind::Key) {
+            b->setTwoStatePictures(pictures_[kColourOff], pictures_[kColourOn]);
+        }
+    }
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -818,6 +851,9 @@ void MainWindow::refreshButton(int controlId) {
     b->setAccessibleDescription(
         look.assigned ? b->tipText() + QStringLiteral(", ") + ui::text("ACC_KEY_CHANGED") : b->tipText());
     b->setTwoStateMode(look.colourMode);
+    if (look.colourMode) {
+        loadColourPictures();
+    }
     b->setTwoStateValue(look.colourFlag);
     b->setLatched(look.pressed);
     if (flipPage_ != nullptr) {

@@ -215,6 +215,9 @@ private:
     // them again when it is shown.
     void applyStatePictures();
     void releaseStatePictures();
+    // The colour-keys pair, decoded when a key first shows that mode (most windows never do, and at twice
+    // the pixel density the two hold 30 MB).
+    void loadColourPictures();
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool takesInput(QObject* watched, QEvent* event) const;
@@ -233,7 +236,9 @@ private:
     std::unique_ptr<TrayIcon> tray_;
     std::vector<ui::Editor*> pendingEditors_;
 
-    std::vector<QPixmap> pictures_;   // the main window's seven state pictures
+    // The main window's seven state pictures; the colour-keys pair stays empty until the mode shows.
+    std::vector<QPixmap> pictures_;
+    bool colourPicturesLoaded_ = false;
     std::vector<QPixmap> busyFrames_; // jdt1.bmp ... jdt10.bmp
     std::map<std::string, ui::CPngButton*> buttons_;
     std::map<int, ui::CPngButton*> byId_;

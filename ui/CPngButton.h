@@ -57,6 +57,7 @@ public:
     void setTwoStatePictures(const QPixmap& off, const QPixmap& on);
     void setTwoStatePictures(const QPixmap* off, const QPixmap* on);
     void setTwoStateMode(bool on);
+    bool twoStateMode() const { return twoStateMode_; }
     void setTwoStateValue(bool value);
     bool twoStateValue() const { return twoStateValue_; }
 

@@ -384,7 +384,12 @@ TEST_F(WiringTest, Timer1051ReadsThePanelAgainAndALanguageSwitchRenamesItsEffect
 }
 
 TEST_F(WiringTest, TheColourKeysSwitchMakesKeyClicksToggleTheirLight) {
-    show();
+    auto s = setup();
+    s.controlsOnDemand = std::chrono::milliseconds(0);
+    start(std::move(s));
+    arrive();
+    window->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     CPngButton& swtch = *window->button("FUNC_SWITCH");
     EXPECT_TRUE(swtch.isVisible());
     EXPECT_EQ(swtch.text(), QStringLiteral("Switch to the color keys mode"));
@@ -398,8 +403,21 @@ TEST_F(WiringTest, TheColourKeysSwitchMakesKeyClicksToggleTheirLight) {
     EXPECT_TRUE(window->button("CONTROL2_APPLY")->isEnabled());
     QTest::mouseClick(&a, Qt::LeftButton);
     EXPECT_FALSE(a.twoStateValue());
-    QTest::mouseClick(&swtch, Qt::LeftButton);
-    QTest::mouseClick(&a, Qt::LeftButton);
+    // The colour-keys pictures come with the mode, and again after the window gave its pictures back and
+    // after it let its controls go.
+    EXPECT_TRUE(a.picturesCoverFace());
+    window->hideWindow();
+    window->showWindow();
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(window->button("KEY_01E")->picturesCoverFace());
+    window->hideWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChildren<CPngButton*>().empty(); }, 5000));
+    window->showWindow();
+    ASSERT_TRUE(settle());
+    ASSERT_NE(window->button("KEY_01E"), nullptr);
+    EXPECT_TRUE(window->button("KEY_01E")->picturesCoverFace());
+    QTest::mouseClick(window->button("FUNC_SWITCH"), Qt::LeftButton);
+    QTest::mouseClick(window->button("KEY_01E"), Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return keyDialog().isVisible(); }, 5000));
     keyDialog().reject();
 }
