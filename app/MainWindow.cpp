@@ -64,6 +64,24 @@ std::vector<QPixmap> loadStatePictures(const std::filesystem::path& folder) {
     return pictures;
 }
 
+// The part of a window-sized picture that a button draws from: its rectangle in layout pixels (at, counted
+// from 1, and size), a pixel to spare on each side for a window drawn smaller, within the picture.
+QRect partOfPicture(QPoint at, QSizeF size, const QPixmap& whole) {
+    const QRect wanted = QRectF(QPointF(at - QPoint(1, 1)), size).toAlignedRect().adjusted(-1, -1, 1, 1);
+    return wanted.intersected(QRect(QPoint(0, 0), whole.deviceIndependentSize().toSize()));
+}
+
+QPixmap cutPart(const QPixmap& whole, const QRect& part) {
+    if (whole.isNull()) {
+        return whole;
+    }
+    const qreal density = whole.devicePixelRatio();
+    QPixmap out =
+        whole.copy(QRectF(QPointF(part.topLeft()) * density, QSizeF(part.size()) * density).toRect());
+    out.setDevicePixelRatio(density);
+    return out;
+}
+
 std::u16string u16(std::string_view ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
@@ -263,6 +281,7 @@ void MainWindow::buildControls() {
     }
     controlsBuilt_ = true;
     placeControls();
+    cutStatePictures();
     std::vector<CPngButton*> keys(static_cast<size_t>(lighting::kLitButtonCount), nullptr);
     for (const auto& [id, b] : byId_) {
         if (const int index = lighting::buttonOfControl(id); index >= 0) {
@@ -304,7 +323,9 @@ void MainWindow::releaseControls() {
     pictureKind_.clear();
     keyButtons_.clear();
     entryKey_ = nullptr;
+    picturePlace_.clear();
     pictures_.clear();
+    picturesShown_ = false;
     colourPicturesLoaded_ = false;
     busyFrames_.clear();
     controlsBuilt_ = false;
@@ -488,11 +509,7 @@ void MainWindow::placeControls() {
     busyPicture_->setClickable(false);
     busyPicture_->setAttribute(Qt::WA_TransparentForMouseEvents);
     ui::placeControl(*busyPicture_, layout(), u"CONTROL_JDTStatic");
-    std::vector<std::string> frames;
-    for (int i = 1; i <= kBusyFrames; ++i) {
-        frames.push_back("jdt" + std::to_string(i) + ".bmp");
-    }
-    busyFrames_ = ui::loadPictures(pictureFolder(), frames);
+    loadBusyFrames();
     busyPicture_->hide();
 }
 
@@ -615,37 +632,55 @@ void MainWindow::onShowDialog() {
     buildControls();
     // Nothing is initialised again: the window is the same one each time it is opened; only its
     // pictures (and, made on demand, its controls) come back.
-    if (pictures_.empty() && !pictureKind_.empty()) {
+    if (!picturesShown_ && !pictureKind_.empty()) {
         // A picture that went missing since the start leaves its controls blank; it does not end the
         // program a user is working with.
         pictures_ = loadStatePictures(pictureFolder());
-        applyStatePictures();
+        cutStatePictures();
+        loadBusyFrames();
     }
     loadColourPictures();
 }
 
-void MainWindow::applyStatePictures() {
+void MainWindow::cutStatePictures() {
     if (pictures_.size() != kStatePictureNames.size()) {
         return;
     }
     const QPixmap* p = pictures_.data();
+    // Pictures of another size than the normal one (a hand-made skin) are drawn whole, as they come.
+    const bool cut = std::all_of(p, p + kColourOff, [&](const QPixmap& q) {
+        return q.isNull() || q.deviceIndependentSize() == p[kNormal].deviceIndependentSize();
+    });
     for (auto [b, kind] : pictureKind_) {
-        const QPoint at = b->pictureOffset();
+        PicturePlace& place =
+            picturePlace_.try_emplace(b, PicturePlace{b->pictureOffset(), {}}).first->second;
+        place.part.reset();
+        if (cut) {
+            place.part = partOfPicture(place.at, QSizeF(b->size()) / b->skinScale(), p[kNormal]);
+        }
+        auto own = [&](int index) { return place.part ? cutPart(p[index], *place.part) : p[index]; };
+        const QPoint from = place.part ? place.at - place.part->topLeft() : place.at;
+        const QPixmap normal = own(kNormal);
         switch (kind) {
         case PictureKind::Lamp:
-            b->setPictures(at.x(), at.y(), p[kNormal], p[kNormal], p[kNormal], p[kNormal], p[kNormal]);
+            b->setPictures(from.x(), from.y(), normal, normal, normal, normal, normal);
             break;
         case PictureKind::Indicator:
-            b->setPictures(at.x(), at.y(), p[kNormal], p[kNormal], p[kNormal], p[kNormal], p[kSelected]);
+            b->setPictures(from.x(), from.y(), normal, normal, normal, normal, own(kSelected));
             break;
         case PictureKind::Key:
-            b->setTwoStatePictures(p[kColourOff], p[kColourOn]);
-            [[fallthrough]];
         case PictureKind::Button:
-            b->setPictures(at.x(), at.y(), p[kNormal], p[kOver], p[kDown], p[kDisabled], p[kSelected]);
+            b->setPictures(from.x(), from.y(), normal, own(kOver), own(kDown), own(kDisabled),
+                           own(kSelected));
             break;
         }
     }
+    // Each button holds its own part now; the whole pictures go.
+    pictures_.clear();
+    picturesShown_ = true;
+}
+
+void MainWindow::loadBusyFrames() {
     std::vector<std::string> frames;
     for (int i = 1; i <= kBusyFrames; ++i) {
         frames.push_back("jdt" + std::to_string(i) + ".bmp");
@@ -663,6 +698,7 @@ void MainWindow::releaseStatePictures() {
         }
     }
     pictures_.clear();
+    picturesShown_ = false;
     colourPicturesLoaded_ = false;
     busyFrames_.clear();
     releaseBackground();
@@ -672,7 +708,7 @@ void MainWindow::releaseStatePictures() {
 }
 
 void MainWindow::loadColourPictures() {
-    if (colourPicturesLoaded_ || pictures_.size() != kStatePictureNames.size()) {
+    if (colourPicturesLoaded_ || !picturesShown_) {
         return;
     }
     const bool wanted = std::any_of(pictureKind_.begin(), pictureKind_.end(), [](const auto& entry) {
@@ -681,14 +717,15 @@ void MainWindow::loadColourPictures() {
     if (!wanted) {
         return;
     }
-    std::vector<QPixmap> pair =
+    const std::vector<QPixmap> pair =
         ui::loadPictures(pictureFolder(), {kStatePictureNames[kColourOff], kStatePictureNames[kColourOn]});
-    pictures_[kColourOff] = pair[0];
-    pictures_[kColourOn] = pair[1];
     colourPicturesLoaded_ = true; // a picture gone missing is not looked for at every key
     for (auto [b, kind] : pictureKind_) {
         if (kind == PictureKind::Key) {
-            b->setTwoStatePictures(pictures_[kColourOff], pictures_[kColourOn]);
+            // Cut where the key's other pictures were: it draws them all from the same place.
+            const std::optional<QRect>& part = picturePlace_.at(b).part;
+            b->setTwoStatePictures(part ? cutPart(pair[0], *part) : pair[0],
+                                   part ? cutPart(pair[1], *part) : pair[1]);
         }
     }
 }

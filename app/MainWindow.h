@@ -211,12 +211,14 @@ private:
     // The sub-windows and the lighting panel; the hooks left empty open them.
     void createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile);
     void startTimerById(int timerId, int periodMs);
+    // Each button keeps only its own part of the state pictures: the buttons cover half the window, and
+    // the whole pictures, five of the window's size, were most of what a shown window held.
+    void cutStatePictures();
+    void loadBusyFrames();
     // While hidden the window keeps no pictures (they are most of a resident program's memory); it loads
     // them again when it is shown.
-    void applyStatePictures();
     void releaseStatePictures();
-    // The colour-keys pair, decoded when a key first shows that mode (most windows never do, and at twice
-    // the pixel density the two hold 30 MB).
+    // The colour-keys pair, decoded when a key first shows that mode (most windows never do).
     void loadColourPictures();
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -236,8 +238,17 @@ private:
     std::unique_ptr<TrayIcon> tray_;
     std::vector<ui::Editor*> pendingEditors_;
 
-    // The main window's seven state pictures; the colour-keys pair stays empty until the mode shows.
+    // The main window's state pictures while they are being cut for the buttons (the colour-keys pair
+    // stays empty).
     std::vector<QPixmap> pictures_;
+    // Where each button's pictures come from: its place in the whole pictures (layout pixels, counted
+    // from 1) and the part it was given, when it was given a part.
+    struct PicturePlace {
+        QPoint at;
+        std::optional<QRect> part;
+    };
+    std::map<ui::CPngButton*, PicturePlace> picturePlace_;
+    bool picturesShown_ = false; // the buttons have their pictures
     bool colourPicturesLoaded_ = false;
     std::vector<QPixmap> busyFrames_; // jdt1.bmp ... jdt10.bmp
     std::map<std::string, ui::CPngButton*> buttons_;

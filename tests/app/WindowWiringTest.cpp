@@ -383,13 +383,20 @@ TEST_F(WiringTest, Timer1051ReadsThePanelAgainAndALanguageSwitchRenamesItsEffect
     EXPECT_EQ(modes->itemText(0), english);
 }
 
-TEST_F(WiringTest, TheColourKeysSwitchMakesKeyClicksToggleTheirLight) {
+TEST_F(WiringTest, TheColourKeysSwitchMakesKeyClicksToggleTheirLightAndEachKeyHoldsOnlyItsOwnPictures) {
     auto s = setup();
     s.controlsOnDemand = std::chrono::milliseconds(0);
     start(std::move(s));
     arrive();
     window->showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    // Its part of the window's pictures and a pixel around it, not the whole window.
+    auto ownPart = [](const CPngButton& key) {
+        QPoint origin;
+        const QPixmap* face = key.plainFace(origin);
+        return face != nullptr && face->width() <= key.width() + 2 && face->height() <= key.height() + 2;
+    };
+    EXPECT_TRUE(ownPart(*window->button("KEY_01E")));
     CPngButton& swtch = *window->button("FUNC_SWITCH");
     EXPECT_TRUE(swtch.isVisible());
     EXPECT_EQ(swtch.text(), QStringLiteral("Switch to the color keys mode"));
@@ -416,6 +423,7 @@ TEST_F(WiringTest, TheColourKeysSwitchMakesKeyClicksToggleTheirLight) {
     ASSERT_TRUE(settle());
     ASSERT_NE(window->button("KEY_01E"), nullptr);
     EXPECT_TRUE(window->button("KEY_01E")->picturesCoverFace());
+    EXPECT_TRUE(ownPart(*window->button("KEY_01E")));
     QTest::mouseClick(window->button("FUNC_SWITCH"), Qt::LeftButton);
     QTest::mouseClick(window->button("KEY_01E"), Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return keyDialog().isVisible(); }, 5000));
