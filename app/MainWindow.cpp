@@ -65,9 +65,10 @@ std::vector<QPixmap> loadStatePictures(const std::filesystem::path& folder) {
 }
 
 // The part of a window-sized picture that a button draws from: its rectangle in layout pixels (at, counted
-// from 1, and size), a pixel to spare on each side for a window drawn smaller, within the picture.
-QRect partOfPicture(QPoint at, QSizeF size, const QPixmap& whole) {
-    const QRect wanted = QRectF(QPointF(at - QPoint(1, 1)), size).toAlignedRect().adjusted(-1, -1, 1, 1);
+// from 1, and size), within the picture. Two pixels to spare on each side: in a window drawn smaller a
+// button's edges are rounded apart, and it draws up to 1 / scale layout pixels more than its width.
+QRect partOfPicture(QPoint at, QSize size, const QPixmap& whole) {
+    const QRect wanted = QRect(at - QPoint(1, 1), size).adjusted(-2, -2, 2, 2);
     return wanted.intersected(QRect(QPoint(0, 0), whole.deviceIndependentSize().toSize()));
 }
 
@@ -655,8 +656,8 @@ void MainWindow::cutStatePictures() {
         PicturePlace& place =
             picturePlace_.try_emplace(b, PicturePlace{b->pictureOffset(), {}}).first->second;
         place.part.reset();
-        if (cut) {
-            place.part = partOfPicture(place.at, QSizeF(b->size()) / b->skinScale(), p[kNormal]);
+        if (ui::SkinRect placed; cut && ui::placedRect(*b, placed)) {
+            place.part = partOfPicture(place.at, QSize(placed.w, placed.h), p[kNormal]);
         }
         auto own = [&](int index) { return place.part ? cutPart(p[index], *place.part) : p[index]; };
         const QPoint from = place.part ? place.at - place.part->topLeft() : place.at;

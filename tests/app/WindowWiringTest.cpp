@@ -390,11 +390,11 @@ TEST_F(WiringTest, TheColourKeysSwitchMakesKeyClicksToggleTheirLightAndEachKeyHo
     arrive();
     window->showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    // Its part of the window's pictures and a pixel around it, not the whole window.
+    // Its part of the window's pictures and two pixels around it, not the whole window.
     auto ownPart = [](const CPngButton& key) {
         QPoint origin;
         const QPixmap* face = key.plainFace(origin);
-        return face != nullptr && face->width() <= key.width() + 2 && face->height() <= key.height() + 2;
+        return face != nullptr && face->width() <= key.width() + 4 && face->height() <= key.height() + 4;
     };
     EXPECT_TRUE(ownPart(*window->button("KEY_01E")));
     CPngButton& swtch = *window->button("FUNC_SWITCH");
