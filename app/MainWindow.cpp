@@ -56,12 +56,9 @@ const std::vector<std::string> kStatePictureNames = {"main_normal.jpg",  "main_o
                                                      "main_color1.jpg"};
 enum PictureIndex { kNormal, kOver, kDown, kDisabled, kSelected, kColourOff, kColourOn };
 
-// Every state picture but the colour-keys pair, which waits for that mode; the pair's places stay empty.
+// Every state picture but the colour-keys pair, which waits for that mode.
 std::vector<QPixmap> loadStatePictures(const std::filesystem::path& folder) {
-    std::vector<QPixmap> pictures =
-        ui::loadPictures(folder, {kStatePictureNames.begin(), kStatePictureNames.begin() + kColourOff});
-    pictures.resize(kStatePictureNames.size());
-    return pictures;
+    return ui::loadPictures(folder, {kStatePictureNames.begin(), kStatePictureNames.begin() + kColourOff});
 }
 
 // The part of a window-sized picture that a button draws from: its rectangle in layout pixels (at, counted
@@ -277,12 +274,9 @@ void MainWindow::buildControls() {
     if (controlsBuilt_ || !picturesComplete_) {
         return;
     }
-    if (pictures_.size() != kStatePictureNames.size()) {
-        pictures_ = loadStatePictures(pictureFolder());
-    }
     controlsBuilt_ = true;
     placeControls();
-    cutStatePictures();
+    cutStatePictures(loadStatePictures(pictureFolder()));
     std::vector<CPngButton*> keys(static_cast<size_t>(lighting::kLitButtonCount), nullptr);
     for (const auto& [id, b] : byId_) {
         if (const int index = lighting::buttonOfControl(id); index >= 0) {
@@ -325,7 +319,6 @@ void MainWindow::releaseControls() {
     keyButtons_.clear();
     entryKey_ = nullptr;
     picturePlace_.clear();
-    pictures_.clear();
     picturesShown_ = false;
     colourPicturesLoaded_ = false;
     busyFrames_.clear();
@@ -433,15 +426,10 @@ ui::CPngButton& MainWindow::addButton(const std::string& key, int controlId, con
 }
 
 void MainWindow::placeControls() {
-    const StatePictures set{&pictures_[kNormal], &pictures_[kOver], &pictures_[kDown], &pictures_[kDisabled],
-                            &pictures_[kSelected]};
-    const StatePictures still{&pictures_[kNormal], &pictures_[kNormal], &pictures_[kNormal],
-                              &pictures_[kNormal], &pictures_[kNormal]};
-    const StatePictures indicator{&pictures_[kNormal], &pictures_[kNormal], &pictures_[kNormal],
-                                  &pictures_[kNormal], &pictures_[kSelected]};
+    // Placed without pictures: each gets its own part of them by its kind (cutStatePictures).
+    const StatePictures none;
     auto keyButton = [&](const std::string& key, int id, const QString& name) {
-        CPngButton& b = addButton(key, id, set);
-        b.setTwoStatePictures(pictures_[kColourOff], pictures_[kColourOn]);
+        CPngButton& b = addButton(key, id, none);
         b.setAccessibleName(name);
         // Tab stops at one key of the grid; the arrow keys lead on from there.
         b.setFocusPolicy(Qt::ClickFocus);
@@ -464,7 +452,7 @@ void MainWindow::placeControls() {
         const bool lamp =
             f.id == control::kLockCaps || f.id == control::kLockNum || f.id == control::kLockScroll;
         const bool shows = f.id == control::kLockLayer || f.id == control::kFlip0;
-        CPngButton& b = addButton(f.key, f.id, lamp ? still : shows ? indicator : set);
+        CPngButton& b = addButton(f.key, f.id, none);
         pictureKind_[&b] = lamp ? PictureKind::Lamp : shows ? PictureKind::Indicator : PictureKind::Button;
         if (displayOnly(f.id)) {
             b.setFocusPolicy(Qt::NoFocus);
@@ -636,18 +624,14 @@ void MainWindow::onShowDialog() {
     if (!picturesShown_ && !pictureKind_.empty()) {
         // A picture that went missing since the start leaves its controls blank; it does not end the
         // program a user is working with.
-        pictures_ = loadStatePictures(pictureFolder());
-        cutStatePictures();
+        cutStatePictures(loadStatePictures(pictureFolder()));
         loadBusyFrames();
     }
     loadColourPictures();
 }
 
-void MainWindow::cutStatePictures() {
-    if (pictures_.size() != kStatePictureNames.size()) {
-        return;
-    }
-    const QPixmap* p = pictures_.data();
+void MainWindow::cutStatePictures(const std::vector<QPixmap>& whole) {
+    const QPixmap* p = whole.data();
     // Pictures of another size than the normal one (a hand-made skin) are drawn whole, as they come.
     const bool cut = std::all_of(p, p + kColourOff, [&](const QPixmap& q) {
         return q.isNull() || q.deviceIndependentSize() == p[kNormal].deviceIndependentSize();
@@ -676,8 +660,6 @@ void MainWindow::cutStatePictures() {
             break;
         }
     }
-    // Each button holds its own part now; the whole pictures go.
-    pictures_.clear();
     picturesShown_ = true;
 }
 
@@ -698,7 +680,6 @@ void MainWindow::releaseStatePictures() {
             b->setTwoStatePictures(none, none);
         }
     }
-    pictures_.clear();
     picturesShown_ = false;
     colourPicturesLoaded_ = false;
     busyFrames_.clear();

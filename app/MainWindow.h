@@ -211,9 +211,10 @@ private:
     // The sub-windows and the lighting panel; the hooks left empty open them.
     void createSubWindows(device::Commands& commands, const std::filesystem::path& languageFile);
     void startTimerById(int timerId, int periodMs);
-    // Each button keeps only its own part of the state pictures: the buttons cover half the window, and
-    // the whole pictures, five of the window's size, were most of what a shown window held.
-    void cutStatePictures();
+    // Each button keeps only its own part of the state pictures (whole, without the colour-keys pair): the
+    // buttons cover half the window, and the whole pictures, five of the window's size, were most of what
+    // a shown window held. They go when this returns.
+    void cutStatePictures(const std::vector<QPixmap>& whole);
     void loadBusyFrames();
     // While hidden the window keeps no pictures (they are most of a resident program's memory); it loads
     // them again when it is shown.
@@ -238,9 +239,6 @@ private:
     std::unique_ptr<TrayIcon> tray_;
     std::vector<ui::Editor*> pendingEditors_;
 
-    // The main window's state pictures while they are being cut for the buttons (the colour-keys pair
-    // stays empty).
-    std::vector<QPixmap> pictures_;
     // Where each button's pictures come from: its place in the whole pictures (layout pixels, counted
     // from 1) and the part it was given, when it was given a part.
     struct PicturePlace {
